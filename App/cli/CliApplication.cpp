@@ -1,0 +1,109 @@
+#include "App/cli/CliApplication.h"
+
+#include "App/cli/SettingsCommand.h"
+#include "App/cli/StartCommand.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Platform/log/Log.h"
+#include "Platform/profile/ProfileSetup.h"
+#include "Platform/ui/ConsoleUserInterface.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace orvaneh {
+
+CliApplication::CliApplication() {
+    commands_.push_back(std::make_unique<StartCommand>());
+    commands_.push_back(std::make_unique<SettingsCommand>());
+}
+
+CliApplication::~CliApplication() = default;
+
+void CliApplication::printHelp(std::ostream& stream) const {
+    stream << "Utilisation : orvaneh-cli [--home RÉP] [--verbose] COMMANDE [ARGUMENTS]\n\n"
+           << "Options générales :\n"
+           << "  --home RÉP     tout le profil (documents, réglages, journal) dans RÉP ;\n"
+           << "                 sinon $ORVANEH_HOME, sinon ~/.local/share/orvaneh et ~/.config/orvaneh\n"
+           << "  --verbose      recopie le journal sur la sortie d'erreur\n"
+           << "  --help         cette aide\n\n"
+           << "Commandes :\n";
+    for (const auto& command : commands_) {
+        for (const auto& line : command->helpLines()) {
+            stream << "  " << line << "\n";
+        }
+    }
+    stream.flush();
+}
+
+int CliApplication::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                        bool interactive) {
+    std::optional<std::filesystem::path> home;
+    bool verbose = false;
+    bool help = false;
+    std::vector<std::string> rest;
+    // Global options come before the command; --home is also accepted after it.
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        bool beforeCommand = rest.empty();
+        if (argument == "--home" || argument.rfind("--home=", 0) == 0) {
+            if (argument == "--home") {
+                if (index + 1 >= arguments.size()) {
+                    err << "Erreur : l'option --home attend un répertoire" << std::endl;
+                    return CliCommand::kUsageError;
+                }
+                home = arguments[++index];
+            } else {
+                home = argument.substr(7);
+            }
+            if (home->empty()) {
+                err << "Erreur : l'option --home attend un répertoire" << std::endl;
+                return CliCommand::kUsageError;
+            }
+        } else if (beforeCommand && (argument == "--verbose" || argument == "-v")) {
+            verbose = true;
+        } else if (beforeCommand && (argument == "--help" || argument == "-h")) {
+            help = true;
+        } else if (beforeCommand && argument.rfind("-", 0) == 0) {
+            err << "Erreur : option inconnue : " << argument << "\n"
+                << "Voir « orvaneh-cli --help »." << std::endl;
+            return CliCommand::kUsageError;
+        } else {
+            rest.push_back(argument);
+        }
+    }
+    if (help) {
+        printHelp(out);
+        return CliCommand::kSuccess;
+    }
+    if (rest.empty()) {
+        err << "Erreur : il manque la commande.\n\n";
+        printHelp(err);
+        return CliCommand::kUsageError;
+    }
+    auto command = std::find_if(commands_.begin(), commands_.end(),
+                                [&](const auto& candidate) { return candidate->name() == rest.front(); });
+    if (command == commands_.end()) {
+        err << "Erreur : commande inconnue : " << rest.front() << "\n"
+            << "Voir « orvaneh-cli --help »." << std::endl;
+        return CliCommand::kUsageError;
+    }
+
+    Log::setEchoToStderr(verbose);
+    std::string error;
+    if (!ProfileSetup::install(Profile::resolve(home), &error)) {
+        err << "Erreur : " << error << std::endl;
+        return CliCommand::kFailure;
+    }
+    UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
+
+    OrvanehAppDelegate application;
+    application.startCore();
+
+    CliContext context{out, err, application};
+    std::vector<std::string> commandArguments(rest.begin() + 1, rest.end());
+    return (*command)->run(commandArguments, context);
+}
+
+} // namespace orvaneh

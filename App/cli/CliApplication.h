@@ -1,0 +1,29 @@
+#pragma once
+
+#include "App/cli/CliCommand.h"
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+// orvaneh-cli: reads the global options (--home, --verbose, --help), puts the profile in
+// service, runs the application's start-up (never the screens), then the command.
+class CliApplication {
+public:
+    CliApplication();
+    ~CliApplication();
+
+    // `arguments` without the program name. Returns the exit status: 0 success, 1 failure,
+    // 2 wrong usage.
+    int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+            bool interactive);
+
+private:
+    std::vector<std::unique_ptr<CliCommand>> commands_;
+    void printHelp(std::ostream& stream) const;
+};
+
+} // namespace orvaneh

@@ -1,0 +1,152 @@
+#include "Classes/core/PropertyList.h"
+
+#include "Platform/crypto/Base64.h"
+#include "Platform/files/AtomicFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <plist/plist.h>
+
+namespace orvaneh {
+
+namespace {
+
+// Seconds between 1970-01-01 and the property-list epoch 2001-01-01.
+constexpr double kAppleEpochOffset = 978307200.0;
+
+struct PlistDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+std::optional<Json> convert(plist_t node, int depth) {
+    if (depth > PropertyList::maxDepth || node == nullptr) {
+        return std::nullopt;
+    }
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        std::uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return Json(value != 0);
+    }
+    case PLIST_UINT: {
+        std::uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        // Binary lists store negative integers in two's complement.
+        return Json(static_cast<std::int64_t>(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return Json(value);
+    }
+    case PLIST_STRING: {
+        char* text = nullptr;
+        plist_get_string_val(node, &text);
+        Json value = text ? std::string(text) : std::string();
+        std::free(text);
+        return value;
+    }
+    case PLIST_KEY: {
+        char* text = nullptr;
+        plist_get_key_val(node, &text);
+        Json value = text ? std::string(text) : std::string();
+        std::free(text);
+        return value;
+    }
+    case PLIST_DATA: {
+        char* bytes = nullptr;
+        std::uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        Json value = Base64::encode(std::string_view(bytes ? bytes : "", bytes ? length : 0));
+        std::free(bytes);
+        return value;
+    }
+    case PLIST_DATE: {
+        std::int32_t seconds = 0;
+        std::int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        return Json{{"$date", kAppleEpochOffset + seconds + microseconds / 1e6}};
+    }
+    case PLIST_UID: {
+        std::uint64_t value = 0;
+        plist_get_uid_val(node, &value);
+        return Json(value);
+    }
+    case PLIST_ARRAY: {
+        Json array = Json::array();
+        std::uint32_t count = plist_array_get_size(node);
+        for (std::uint32_t index = 0; index < count; ++index) {
+            auto item = convert(plist_array_get_item(node, index), depth + 1);
+            if (!item) {
+                return std::nullopt;
+            }
+            array.push_back(std::move(*item));
+        }
+        return array;
+    }
+    case PLIST_DICT: {
+        Json object = Json::object();
+        plist_dict_iter iterator = nullptr;
+        plist_dict_new_iter(node, &iterator);
+        if (iterator == nullptr) {
+            return object;
+        }
+        bool ok = true;
+        while (true) {
+            char* key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iterator, &key, &item);
+            if (key == nullptr) {
+                break;
+            }
+            std::string name(key);
+            std::free(key);
+            auto value = convert(item, depth + 1);
+            if (!value) {
+                ok = false;
+                break;
+            }
+            object[name] = std::move(*value);
+        }
+        std::free(iterator);
+        if (!ok) {
+            return std::nullopt;
+        }
+        return object;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::optional<Json> PropertyList::parse(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > maxFileSize) {
+        return std::nullopt;
+    }
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
+    PlistPtr owner(root);
+    if (root == nullptr) {
+        return std::nullopt;
+    }
+    return convert(root, 0);
+}
+
+std::optional<Json> PropertyList::readFile(const std::filesystem::path& path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    if (error || size > maxFileSize) {
+        return std::nullopt;
+    }
+    auto contents = AtomicFile::read(path);
+    if (!contents) {
+        return std::nullopt;
+    }
+    return parse(*contents);
+}
+
+} // namespace orvaneh

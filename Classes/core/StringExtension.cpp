@@ -1,0 +1,112 @@
+#include "Classes/core/StringExtension.h"
+
+#include "Platform/crypto/Base64.h"
+
+#include <array>
+#include <utility>
+
+namespace orvaneh {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at text[i], or 1 for a stray byte (treated as an
+// ordinary character so that invalid text is kept, not cut).
+std::size_t sequenceLength(std::string_view text, std::size_t i) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80           ? 1
+                         : (lead >> 5) == 0x6  ? 2
+                         : (lead >> 4) == 0xE  ? 3
+                         : (lead >> 3) == 0x1E ? 4
+                                               : 1;
+    if (i + length > text.size()) {
+        return 1;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return length;
+}
+
+char32_t decodeAt(std::string_view text, std::size_t i, std::size_t length) {
+    auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k])); };
+    switch (length) {
+    case 2:
+        return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+    case 3:
+        return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    case 4:
+        return ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) |
+               (byte(3) & 0x3F);
+    default:
+        return byte(0);
+    }
+}
+
+// White space and line ends: ASCII, NEL, and the Unicode space and separator characters.
+bool isWhiteSpace(char32_t c) {
+    return c == U' ' || (c >= U'\t' && c <= U'\r') || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    std::size_t position = 0;
+    while ((position = text.find(from, position)) != std::string::npos) {
+        text.replace(position, from.size(), to);
+        position += to.size();
+    }
+}
+
+// Order matters: the list is applied as it stands, one replacement over the whole text at a time.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 22> specialCharacters = {{
+    {"\u00CA", "e"}, {"&#xE8;", "e"}, {"&#xEA;", "e"}, {"&#xEB;", "e"}, {"&#xE0;", "a"}, {"&#xE1;", "a"},
+    {"&#xE2;", "a"}, {"&#xE3;", "a"}, {"&#xEE;", "i"}, {"&#xEF;", "i"}, {"\u00E9", "e"}, {"\u00E8", "e"},
+    {"\u00EA", "e"}, {"\u00E0", "a"}, {"\u00E2", "a"}, {"\u00E4", "a"}, {"\u00E7", "c"}, {"\u00EE", "i"},
+    {"\u00EF", "i"}, {"/", "-"},      {"\\", "-"},     {"\uFFFD", "e"},
+}};
+
+} // namespace
+
+std::string StringExtension::stringWithoutSpace(std::string_view text) {
+    std::size_t begin = text.size();
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = sequenceLength(text, i);
+        if (!isWhiteSpace(decodeAt(text, i, length))) {
+            if (begin == text.size()) {
+                begin = i;
+            }
+            end = i + length;
+        }
+        i += length;
+    }
+    return begin < end ? std::string(text.substr(begin, end - begin)) : std::string();
+}
+
+std::string StringExtension::stringEmptyIfNull(const std::optional<std::string>& text) {
+    return text.value_or(std::string());
+}
+
+std::string StringExtension::replaceSpecialCharacters(std::string_view text) {
+    std::string result(text);
+    for (const auto& [from, to] : specialCharacters) {
+        replaceAll(result, from, to);
+    }
+    return result;
+}
+
+std::string StringExtension::replaceCharactersInValidXML(std::string_view text) {
+    std::string result(text);
+    replaceAll(result, "\\u003c", "<");
+    replaceAll(result, "/u003e", "/>");
+    replaceAll(result, "\\u003e", ">");
+    return result;
+}
+
+std::string StringExtension::base64forData(std::string_view bytes) {
+    return Base64::encode(bytes);
+}
+
+} // namespace orvaneh

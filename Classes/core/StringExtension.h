@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace orvaneh {
+
+// Text operations shared by the job writers and the importers. Texts are UTF-8.
+class StringExtension {
+public:
+    // The text with white space and line ends (ASCII and Unicode) trimmed at both ends.
+    static std::string stringWithoutSpace(std::string_view text);
+    // The text itself, or the empty text when there is none.
+    static std::string stringEmptyIfNull(const std::optional<std::string>& text);
+    // Accent folding for titles and identifiers sent in job descriptors: the fixed list of
+    // replacements, applied in order, literal and case-sensitive.
+    static std::string replaceSpecialCharacters(std::string_view text);
+    // Escaped markup coming back from a web service: "\u003c" → "<", then "/u003e" → "/>",
+    // then "\u003e" → ">".
+    static std::string replaceCharactersInValidXML(std::string_view text);
+    // Standard Base64 of the bytes; the empty text for no bytes.
+    static std::string base64forData(std::string_view bytes);
+};
+
+} // namespace orvaneh

@@ -1,0 +1,36 @@
+#include "Classes/screens/Pictures.h"
+
+#include "Classes/core/Tools.h"
+
+#include <filesystem>
+
+namespace orvaneh {
+
+std::vector<std::string> Pictures::picturesForDictation(std::int64_t dictationId) {
+    // The "-" after the identifier keeps "12-1.jpg" out of dictation 1's pictures.
+    const std::string prefix = std::to_string(dictationId) + "-";
+    const std::string suffix = ".jpg";
+    std::vector<std::string> names;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(Tools::documentsDirectory(), error);
+    if (error) {
+        return names;
+    }
+    for (const auto& entry : entries) {
+        std::string name = entry.path().filename().string();
+        if (name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) &&
+            name.ends_with(suffix) && entry.is_regular_file(error)) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+void Pictures::deletePicturesForDictation(std::int64_t dictationId) {
+    const std::string directory = Tools::documentsDirectory();
+    for (const auto& name : picturesForDictation(dictationId)) {
+        Tools::deleteFileAtPath(directory + "/" + name);
+    }
+}
+
+} // namespace orvaneh

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace orvaneh {
+
+// Message digests (OpenSSL).
+class Digest {
+public:
+    static std::array<std::uint8_t, 20> sha1(std::span<const std::uint8_t> bytes);
+    static std::array<std::uint8_t, 20> sha1(std::string_view bytes);
+    static std::array<std::uint8_t, 16> md5(std::span<const std::uint8_t> bytes);
+    static std::array<std::uint8_t, 16> md5(std::string_view bytes);
+    // Lower-case hexadecimal text of the bytes.
+    static std::string toHex(std::span<const std::uint8_t> bytes);
+};
+
+} // namespace orvaneh

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Platform/runloop/Clock.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace orvaneh {
+
+// The user-interface services that code outside the screens uses: transient banners,
+// alerts, yes/no questions, the wait box and the network activity indicator. The desktop
+// application supplies a windowed implementation, the command line a console one and the
+// tests a headless one that records every call. Every method may be called from any thread.
+class UserInterface {
+public:
+    // Receives the index of the button touched: 0 for the cancel button, 1 for the other.
+    using Answer = std::function<void(int button)>;
+
+    virtual ~UserInterface() = default;
+
+    // A transient banner with `text`, shown for `duration`.
+    virtual void showBanner(const std::string& text, Seconds duration) = 0;
+    // A modal alert with one button.
+    virtual void showAlert(const std::string& title, const std::string& message) = 0;
+    // A modal question; `answer` is called once, on the main run loop, with the button.
+    // `tag` tells the asker which question is answered.
+    virtual void askConfirmation(const std::string& title, const std::string& message,
+                                 const std::string& cancelTitle, const std::string& otherTitle, int tag,
+                                 Answer answer) = 0;
+    // The wait box, with a progress bar or not; progress from 0 to 1.
+    virtual void showWait(bool withProgressBar) = 0;
+    virtual void setWaitProgress(double progress) = 0;
+    virtual void closeWait() = 0;
+    // The network activity indicator.
+    virtual void setNetworkActivityIndicatorVisible(bool visible) = 0;
+
+    // The process-wide implementation. A headless one until another is installed.
+    static UserInterface& shared();
+    static void install(std::shared_ptr<UserInterface> userInterface);
+};
+
+} // namespace orvaneh

@@ -1,0 +1,210 @@
+#include "Classes/core/ConfigurationManager.h"
+
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/UserDefaultManager.h"
+#include "Platform/log/Log.h"
+#include "support/TestProfile.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+namespace orvaneh {
+namespace {
+
+class ConfigurationManagerTest : public ::testing::Test {
+protected:
+    test::TestProfile profile;
+
+    // Writes a legacy settings file, as XML or binary property list.
+    void writeLegacyFile(const Json& fields, bool validate, bool showSettings, bool binary) {
+        plist_t root = plist_new_dict();
+        plist_t list = plist_new_array();
+        for (const auto& field : fields) {
+            plist_t entry = plist_new_dict();
+            for (const auto& [key, value] : field.items()) {
+                plist_dict_set_item(entry, key.c_str(), plist_new_string(value.get<std::string>().c_str()));
+            }
+            plist_array_append_item(list, entry);
+        }
+        plist_dict_set_item(root, "Fields", list);
+        plist_dict_set_item(root, "ValidateBeforeSend", plist_new_bool(validate ? 1 : 0));
+        plist_dict_set_item(root, "ShowSettingsForRecord", plist_new_bool(showSettings ? 1 : 0));
+        char* data = nullptr;
+        uint32_t length = 0;
+        if (binary) {
+            plist_to_bin(root, &data, &length);
+        } else {
+            plist_to_xml(root, &data, &length);
+        }
+        profile.writeDocument("Configurations.plist", std::string(data, length));
+        std::free(data);
+        plist_free(root);
+    }
+
+    bool legacyFileExists() const {
+        return std::filesystem::exists(profile.documents() / "Configurations.plist");
+    }
+};
+
+TEST_F(ConfigurationManagerTest, EmptyStoreReadsEveryDefault) {
+    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 120);
+    EXPECT_TRUE(ConfigurationManager::shouldDisplayScanner());
+    EXPECT_FLOAT_EQ(ConfigurationManager::getAudioSampleRate(), 16000.0f);
+    EXPECT_EQ(ConfigurationManager::getExportFileFormat(), "wav");
+    EXPECT_EQ(ConfigurationManager::getSendType(), 0);
+    EXPECT_FLOAT_EQ(ConfigurationManager::getNumVersionWS(), 0.0f);
+    for (const auto& setting : ConfigurationManager::settings()) {
+        if (setting.kind == ConfigurationManager::Setting::Kind::Boolean &&
+            setting.key != "OptionUseBarCodeReader") {
+            EXPECT_EQ(setting.read(), Json(false)) << setting.key;
+        }
+    }
+    EXPECT_EQ(ConfigurationManager::settings().size(), 16u);
+}
+
+TEST_F(ConfigurationManagerTest, StoredEmptyOrZeroFallsBackWhereTheDefaultSaysSo) {
+    UserDefaultManager::setObject("", "ExportFileFormat");
+    UserDefaultManager::setFloat(0.0f, "AudioSampleRate");
+    EXPECT_EQ(ConfigurationManager::getExportFileFormat(), "wav");
+    EXPECT_FLOAT_EQ(ConfigurationManager::getAudioSampleRate(), 16000.0f);
+
+    // Unlike those, a stored 0 days means "never clean up" and a stored false hides the scanner.
+    UserDefaultManager::setInt(0, "OptionMaxDate");
+    UserDefaultManager::setBool(false, "OptionUseBarCodeReader");
+    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 0);
+    EXPECT_FALSE(ConfigurationManager::shouldDisplayScanner());
+}
+
+TEST_F(ConfigurationManagerTest, TextWrittenByTheServerReadsAsItsNaturalValue) {
+    ConfigurationManager::addObjectsFromArray(Json::array({
+        {{"OptionMaxDate", "30"}},
+        {{"AudioSampleRate", "8000"}},
+        {{"LinkDictationToSite", "1"}},
+        {{"CompresseFile", "true"}},
+        {{"OptionUseBarCodeReader", "false"}},
+        {{"ExportFileFormat", "spx"}},
+    }));
+    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 30);
+    EXPECT_FLOAT_EQ(ConfigurationManager::getAudioSampleRate(), 8000.0f);
+    EXPECT_TRUE(ConfigurationManager::shouldLinkDictationToSite());
+    EXPECT_TRUE(ConfigurationManager::shouldCompresseFilesToSend());
+    EXPECT_FALSE(ConfigurationManager::shouldDisplayScanner());
+    EXPECT_EQ(ConfigurationManager::getExportFileFormat(), "spx");
+
+    // "true" and "false" become booleans; any other value stays text.
+    EXPECT_EQ(*UserDefaultManager::getObjectForKey("CompresseFile"), Json(true));
+    EXPECT_EQ(*UserDefaultManager::getObjectForKey("LinkDictationToSite"), Json("1"));
+
+    // And it survives a restart.
+    profile.reopenPreferences();
+    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 30);
+    EXPECT_TRUE(ConfigurationManager::shouldLinkDictationToSite());
+}
+
+TEST_F(ConfigurationManagerTest, DeliveryTypeIsStoredAsItsNumber) {
+    const std::vector<std::pair<std::string, int>> cases{{"FTP", 1}, {"EMAIL", 5},    {"WEBSERVICES", 2},
+                                                         {"ftp", 4}, {"COURRIER", 4}, {"", 4}};
+    for (const auto& [name, expected] : cases) {
+        ConfigurationManager::addObjectsFromArray(Json::array({{{"TypeOfDelivery", name}}}));
+        EXPECT_EQ(ConfigurationManager::getSendType(), expected) << name;
+        EXPECT_TRUE(UserDefaultManager::getObjectForKey("TypeOfDelivery")->is_number_integer());
+    }
+}
+
+TEST_F(ConfigurationManagerTest, FieldLabelsComeFromEntriesWithAnEvenNumberOfMembers) {
+    ConfigurationManager::addObjectsFromArray(Json::array({
+        {{"Key", "JobTitle"}, {"Value", "Objet du courrier"}},
+        {{"Key", "IDENTVALUE"}, {"Value", "N° de dossier"}},
+        {{"Key", "Autre"}, {"Value", "ignoré"}},
+        Json::object(),
+        "pas un dictionnaire",
+    }));
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Objet du courrier");
+    EXPECT_EQ(ConfigurationManager::getIdentValue(), "N° de dossier");
+    EXPECT_FALSE(UserDefaultManager::getObjectForKey("Autre").has_value());
+}
+
+TEST_F(ConfigurationManagerTest, StartUpGivesTheLabelsTheirDefaultsOnlyWhenMissing) {
+    OrvanehAppDelegate application;
+    application.startCore();
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
+    EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
+
+    UserDefaultManager::setObject("Référence", "JobTitlPref");
+    UserDefaultManager::setObject("", "IdentPref");
+    application.startCore();
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Référence");
+    EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
+}
+
+TEST_F(ConfigurationManagerTest, StartUpWritesTheConnectionKeys) {
+    OrvanehAppDelegate application;
+    application.startCore();
+    EXPECT_EQ(UserDefaultManager::getIntForKey("connectionType"), -1);
+    EXPECT_FALSE(UserDefaultManager::getBoolForKey("connectionSucceedLastTime"));
+    auto date = UserDefaultManager::getDateForKey("connectionLastDate");
+    ASSERT_TRUE(date.has_value());
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(date->time_since_epoch()).count(), 1000);
+}
+
+TEST_F(ConfigurationManagerTest, LegacyFileIsMigratedOnceInBothFormats) {
+    for (bool binary : {false, true}) {
+        SCOPED_TRACE(binary ? "binaire" : "XML");
+        writeLegacyFile(Json::array({{{"Export", "IdentValue"}, {"Title", "Numéro"}},
+                                     {{"Export", "JOBTITLE"}, {"Title", "Intitulé"}},
+                                     {{"Export", "identvalue"}, {"Title", "ignoré"}}}),
+                        true, false, binary);
+        ConfigurationManager::checkAndCreateDefaultXmlFields();
+        EXPECT_EQ(ConfigurationManager::getIdentValue(), "Numéro");
+        EXPECT_EQ(ConfigurationManager::getJobTitle(), "Intitulé");
+        EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+        EXPECT_FALSE(ConfigurationManager::shouldDisplayParameterResumeBeforeRecord());
+        EXPECT_FALSE(legacyFileExists());
+
+        // A second start finds nothing to migrate and keeps the migrated labels.
+        UserDefaultManager::setBool(false, "ValidateBeforeSend");
+        ConfigurationManager::checkAndCreateDefaultXmlFields();
+        EXPECT_FALSE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+        EXPECT_EQ(ConfigurationManager::getIdentValue(), "Numéro");
+        UserDefaultManager::setObject(nullptr, "IdentPref");
+        UserDefaultManager::setObject(nullptr, "JobTitlPref");
+    }
+}
+
+TEST_F(ConfigurationManagerTest, UnreadableLegacyFileIsRemovedAndDefaultsApply) {
+    profile.writeDocument("Configurations.plist", "<plist><dict><key>Fields</key>");
+    ConfigurationManager::checkAndCreateDefaultXmlFields();
+    EXPECT_FALSE(legacyFileExists());
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
+    EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
+}
+
+TEST_F(ConfigurationManagerTest, LegacyMigrationToleratesMissingOrOddMembers) {
+    ConfigurationManager::changeFieldsVersion2to3(Json{{"Fields", Json::array({{{"Export", "JobTitle"}}})}});
+    EXPECT_FALSE(UserDefaultManager::getObjectForKey("JobTitlPref").has_value());
+    EXPECT_FALSE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+
+    ConfigurationManager::changeFieldsVersion2to3(
+        Json{{"Fields", "texte"}, {"ValidateBeforeSend", "YES"}, {"ShowSettingsForRecord", 1}});
+    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeRecord());
+}
+
+TEST_F(ConfigurationManagerTest, SecretValuesNeverReachTheLog) {
+    std::vector<std::string> lines;
+    Log::setObserver([&](const std::string& line) { lines.push_back(line); });
+    UserDefaultManager::setObject("s3cr3t-Mot", "mdp");
+    UserDefaultManager::setObject("ordinaire", "login");
+    Log::write("réponse du serveur : s3cr3t-Mot");
+    Log::setObserver({});
+    ASSERT_FALSE(lines.empty());
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("s3cr3t-Mot"), std::string::npos) << line;
+    }
+    EXPECT_EQ(*UserDefaultManager::getStringForKey("mdp"), "s3cr3t-Mot");
+}
+
+} // namespace
+} // namespace orvaneh

@@ -1,0 +1,89 @@
+#include "Platform/ui/HeadlessUserInterface.h"
+
+#include <gtest/gtest.h>
+
+namespace orvaneh {
+namespace {
+
+TEST(HeadlessUserInterfaceTest, RecordsEveryCallInOrder) {
+    HeadlessUserInterface ui;
+    ui.showBanner("Dictée envoyée", Seconds(2.5));
+    ui.showAlert("Erreur", "Serveur injoignable");
+    ui.showWait(true);
+    ui.setWaitProgress(0.5);
+    ui.closeWait();
+    ui.showWait(false);
+    ui.setNetworkActivityIndicatorVisible(true);
+    ui.askConfirmation("Supprimer", "Supprimer la dictée ?", "Non", "Oui", 7, [](int) {});
+
+    auto calls = ui.calls();
+    std::vector<std::pair<std::string, double>> kinds;
+    for (const auto& call : calls) {
+        kinds.emplace_back(call.kind, call.value);
+    }
+    EXPECT_EQ(kinds, (std::vector<std::pair<std::string, double>>{{"banner", 2.5},
+                                                                  {"alert", 0},
+                                                                  {"wait", 1},
+                                                                  {"progress", 0.5},
+                                                                  {"closeWait", 0},
+                                                                  {"wait", 0},
+                                                                  {"activity", 1},
+                                                                  {"confirmation", 0}}));
+    EXPECT_EQ(ui.messages("banner"), std::vector<std::string>{"Dictée envoyée"});
+    EXPECT_EQ(calls[1].title, "Erreur");
+    const auto& question = calls.back();
+    EXPECT_EQ(question.title + "|" + question.message + "|" + question.cancelTitle + "|" +
+                  question.otherTitle,
+              "Supprimer|Supprimer la dictée ?|Non|Oui");
+    EXPECT_EQ(question.tag, 7);
+
+    ui.clear();
+    EXPECT_TRUE(ui.calls().empty());
+    EXPECT_EQ(ui.pendingQuestions(), 1u); // clearing forgets what was shown, not what waits
+}
+
+TEST(HeadlessUserInterfaceTest, QueuedAnswersComeAtOnceOthersWaitInOrder) {
+    HeadlessUserInterface ui;
+    std::vector<std::pair<int, int>> answers; // tag, button
+    auto ask = [&](int tag) {
+        ui.askConfirmation("", "?", "Non", "Oui", tag,
+                           [&answers, tag](int button) { answers.emplace_back(tag, button); });
+    };
+    ui.queueAnswer(1);
+    ask(1);
+    ask(2);
+    ask(3);
+    EXPECT_EQ(answers, (std::vector<std::pair<int, int>>{{1, 1}}));
+    EXPECT_EQ(ui.pendingQuestions(), 2u);
+    EXPECT_TRUE(ui.answerPending(0));
+    EXPECT_TRUE(ui.answerPending(1));
+    EXPECT_FALSE(ui.answerPending(1));
+    EXPECT_EQ(answers, (std::vector<std::pair<int, int>>{{1, 1}, {2, 0}, {3, 1}}));
+}
+
+TEST(HeadlessUserInterfaceTest, AnAnswerMayUseTheInterfaceAgain) {
+    HeadlessUserInterface ui;
+    ui.queueAnswer(1);
+    ui.askConfirmation("", "envoyer ?", "Non", "Oui", 1, [&](int) {
+        ui.showBanner("Envoi en cours", Seconds(1));
+        ui.askConfirmation("", "vraiment ?", "Non", "Oui", 2, [&](int) { ui.closeWait(); });
+    });
+    EXPECT_EQ(ui.messages("banner"), std::vector<std::string>{"Envoi en cours"});
+    EXPECT_TRUE(ui.answerPending(0));
+    EXPECT_EQ(ui.calls().back().kind, "closeWait");
+}
+
+TEST(UserInterfaceTest, AReplacedInterfaceStaysUsable) {
+    auto& initial = UserInterface::shared();
+    EXPECT_NE(dynamic_cast<HeadlessUserInterface*>(&initial), nullptr);
+    auto installed = std::make_shared<HeadlessUserInterface>();
+    UserInterface::install(installed);
+    EXPECT_EQ(&UserInterface::shared(), installed.get());
+    UserInterface::install(nullptr);
+    installed.reset();
+    initial.showBanner("encore là", Seconds(1));
+    EXPECT_NE(dynamic_cast<HeadlessUserInterface*>(&UserInterface::shared()), nullptr);
+}
+
+} // namespace
+} // namespace orvaneh

@@ -1,0 +1,220 @@
+#include "Platform/preferences/PreferenceStore.h"
+
+#include "Platform/log/Log.h"
+#include "support/TestProfile.h"
+
+#include <clocale>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <thread>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> filesIn(const fs::path& directory) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        files.push_back(entry.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(PreferenceStoreReadingTest, TextReadsAsItsNaturalValue) {
+    for (const char* text : {"1", "YES", "true", "T", "  +1", "-1", "0001", "y"}) {
+        EXPECT_TRUE(PreferenceStore::boolFromJson(text)) << text;
+    }
+    for (const char* text : {"0", "no", "false", "", "000", "0.5", "abc"}) {
+        EXPECT_FALSE(PreferenceStore::boolFromJson(text)) << text;
+    }
+    const std::pair<const char*, std::int64_t> integers[] = {{"30", 30},
+                                                             {"30abc", 30},
+                                                             {"abc", 0},
+                                                             {"  -42x", -42},
+                                                             {"1.9", 1},
+                                                             {"- 5", 0},
+                                                             {"99999999999999999999", INT64_MAX},
+                                                             {"-99999999999999999999", INT64_MIN}};
+    for (const auto& [text, expected] : integers) {
+        EXPECT_EQ(PreferenceStore::integerFromJson(text), expected) << text;
+    }
+    EXPECT_EQ(PreferenceStore::doubleFromJson("8000"), 8000.0);
+    EXPECT_EQ(PreferenceStore::doubleFromJson(" 1.5kHz"), 1.5);
+    EXPECT_EQ(PreferenceStore::doubleFromJson("abc"), 0.0);
+}
+
+TEST(PreferenceStoreReadingTest, DecimalPointWhateverTheProcessLocale) {
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
+        GTEST_SKIP() << "fr_FR.UTF-8 is not installed";
+    }
+    double value = PreferenceStore::doubleFromJson("1.5");
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(value, 1.5);
+}
+
+TEST(PreferenceStoreReadingTest, NumbersAndBooleansReadAcrossTypes) {
+    EXPECT_TRUE(PreferenceStore::boolFromJson(0.25));
+    EXPECT_FALSE(PreferenceStore::boolFromJson(0));
+    EXPECT_FALSE(PreferenceStore::boolFromJson(Json::array({1})));
+    EXPECT_EQ(PreferenceStore::integerFromJson(-2.9), -2);
+    EXPECT_EQ(PreferenceStore::integerFromJson(1e30), INT64_MAX);
+    EXPECT_EQ(PreferenceStore::integerFromJson(std::uint64_t{18446744073709551615ULL}), INT64_MAX);
+    EXPECT_EQ(PreferenceStore::doubleFromJson(true), 1.0);
+
+    PreferenceStore store;
+    store.setDouble("rate", 16000.0);
+    store.setDouble("ratio", 1.5);
+    store.setBool("on", true);
+    store.setObject("list", Json::array());
+    EXPECT_EQ(store.stringForKey("rate"), "16000");
+    EXPECT_EQ(store.stringForKey("ratio"), "1.5");
+    EXPECT_EQ(store.stringForKey("on"), "1");
+    EXPECT_EQ(store.stringForKey("list"), std::nullopt);
+    EXPECT_EQ(store.dictionaryForKey("list"), std::nullopt);
+}
+
+TEST(PreferenceStoreTest, TypedValuesSurviveARestart) {
+    test::TestProfile profile;
+    auto& store = profile.preferences();
+    auto date = VirtualClock::defaultStart() + std::chrono::milliseconds(250);
+    ASSERT_TRUE(store.setBool("flag", true));
+    ASSERT_TRUE(store.setInteger("count", -12));
+    ASSERT_TRUE(store.setFloat("gain", 0.1f));
+    ASSERT_TRUE(store.setString("name", "Dupré"));
+    ASSERT_TRUE(store.setDate("sent", date));
+    ASSERT_TRUE(store.setObject("dict", Json{{"a", Json::array({1, "deux"})}}));
+
+    auto& reopened = profile.reopenPreferences();
+    EXPECT_TRUE(reopened.boolForKey("flag"));
+    EXPECT_EQ(reopened.integerForKey("count"), -12);
+    EXPECT_EQ(reopened.floatForKey("gain"), 0.1f);
+    EXPECT_EQ(reopened.stringForKey("gain"), "0.1");
+    EXPECT_EQ(reopened.stringForKey("name"), "Dupré");
+    EXPECT_EQ(reopened.dateForKey("sent"), date);
+    EXPECT_EQ(reopened.dictionaryForKey("dict"), (Json{{"a", Json::array({1, "deux"})}}));
+
+    auto file = profile.profile().preferencesFile();
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write);
+    // No temporary left beside it.
+    EXPECT_EQ(filesIn(file.parent_path()), (std::vector<std::string>{"orvaneh.log", "preferences.json"}));
+}
+
+TEST(PreferenceStoreTest, OnlyTheTaggedFormReadsAsADate) {
+    PreferenceStore store;
+    store.setDate("sent", std::chrono::system_clock::from_time_t(1000));
+    EXPECT_EQ(store.objectForKey("sent"), (Json{{"$date", 1000.0}}));
+    EXPECT_EQ(store.dictionaryForKey("sent"), std::nullopt);
+    store.setDouble("number", 1000.0);
+    store.setObject("twoMembers", Json{{"$date", 1000.0}, {"x", 1}});
+    EXPECT_EQ(store.dateForKey("number"), std::nullopt);
+    EXPECT_EQ(store.dateForKey("twoMembers"), std::nullopt);
+
+    // Seconds in a double keep well under a microsecond today.
+    auto precise = VirtualClock::defaultStart() + std::chrono::nanoseconds(123456789);
+    store.setDate("precise", precise);
+    EXPECT_LT(std::chrono::abs(store.dateForKey("precise").value() - precise), std::chrono::microseconds(1));
+}
+
+TEST(PreferenceStoreTest, DefaultsApplyUntilAValueIsWritten) {
+    test::TestProfile profile;
+    auto& store = profile.preferences();
+    store.registerDefaults(Json{{"delay", 30}, {"server", "ftp.exemple.fr"}});
+    EXPECT_EQ(store.integerForKey("delay"), 30);
+    EXPECT_FALSE(store.hasStoredValue("delay"));
+
+    store.setInteger("delay", 5);
+    EXPECT_EQ(store.integerForKey("delay"), 5);
+    EXPECT_TRUE(store.hasStoredValue("delay"));
+
+    // Removing, by either means, brings the default back, and the file forgets the key.
+    store.setObject("delay", nullptr);
+    EXPECT_EQ(store.integerForKey("delay"), 30);
+    store.setString("server", "autre");
+    store.removeObjectForKey("server");
+    EXPECT_EQ(store.stringForKey("server"), "ftp.exemple.fr");
+    auto& reopened = profile.reopenPreferences();
+    EXPECT_TRUE(reopened.storedValues().empty());
+    EXPECT_EQ(reopened.objectForKey("delay"), std::nullopt); // defaults are not persisted
+}
+
+class CorruptPreferencesTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CorruptPreferencesTest, FileIsMovedAsideAndTheStoreStartsEmpty) {
+    test::TestProfile profile;
+    std::vector<std::string> lines;
+    Log::setObserver([&](const std::string& line) { lines.push_back(line); });
+    auto file = profile.profile().preferencesFile();
+    if (GetParam() == "<directory>") {
+        fs::create_directory(file);
+    } else {
+        std::ofstream(file) << GetParam();
+    }
+    PreferenceStore store(file);
+    Log::setObserver({});
+
+    EXPECT_TRUE(store.storedValues().empty());
+    auto files = filesIn(file.parent_path());
+    auto aside = std::find_if(files.begin(), files.end(), [](const std::string& name) {
+        return std::regex_match(name, std::regex(R"(preferences\.json\.corrompu-\d{8}-\d{6})"));
+    });
+    ASSERT_NE(aside, files.end());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("Préférences illisibles"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(*aside), std::string::npos) << lines[0];
+
+    EXPECT_TRUE(store.setInteger("after", 1));
+    EXPECT_EQ(PreferenceStore(file).integerForKey("after"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, CorruptPreferencesTest,
+                         ::testing::Values("{ pas du json", "[1, 2, 3]", "", "<directory>"));
+
+TEST(PreferenceStoreTest, AFailedWriteIsKeptAndWrittenBySynchronize) {
+    test::TemporaryDirectory directory;
+    // The parent of the file is a plain file: nothing can be written until it is a directory.
+    auto blocked = directory.path() / "config";
+    std::ofstream(blocked) << "x";
+    std::vector<std::string> lines;
+    Log::setObserver([&](const std::string& line) { lines.push_back(line); });
+    PreferenceStore store(blocked / "preferences.json");
+    EXPECT_FALSE(store.setString("server", "ftp.exemple.fr"));
+    EXPECT_EQ(store.stringForKey("server"), "ftp.exemple.fr");
+    EXPECT_FALSE(store.synchronize());
+    Log::setObserver({});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Préférences non enregistrées"), std::string::npos) << lines[0];
+
+    fs::remove(blocked);
+    fs::create_directory(blocked);
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(PreferenceStore(blocked / "preferences.json").stringForKey("server"), "ftp.exemple.fr");
+}
+
+TEST(PreferenceStoreTest, ConcurrentWritersLoseNothing) {
+    test::TestProfile profile;
+    auto& store = profile.preferences();
+    auto writer = [&](const std::string& prefix) {
+        for (int i = 0; i < 500; ++i) {
+            store.setInteger(prefix + std::to_string(i), i);
+        }
+    };
+    std::thread first(writer, "a-");
+    std::thread second(writer, "b-");
+    first.join();
+    second.join();
+
+    auto& reopened = profile.reopenPreferences();
+    ASSERT_EQ(reopened.storedValues().size(), 1000u);
+    for (int i = 0; i < 500; ++i) {
+        EXPECT_EQ(reopened.integerForKey("a-" + std::to_string(i)), i);
+        EXPECT_EQ(reopened.integerForKey("b-" + std::to_string(i)), i);
+    }
+}
+
+} // namespace
+} // namespace orvaneh

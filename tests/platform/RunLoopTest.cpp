@@ -1,0 +1,326 @@
+#include "Platform/runloop/RunLoop.h"
+
+#include "Platform/runloop/SystemClock.h"
+#include "Platform/runloop/VirtualClock.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace orvaneh {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+// Every loop here has its own virtual clock: time moves only through runFor or advance().
+class RunLoopTest : public ::testing::Test {
+protected:
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    RunLoop loop{clock};
+    MonotonicTime start = clock->now();
+
+    // Elapsed virtual time, exact to the nanosecond.
+    MonotonicTime::duration elapsed() const { return clock->now() - start; }
+};
+
+TEST(VirtualClockTest, StartsAtItsDateAndMovesOnlyForward) {
+    VirtualClock clock;
+    EXPECT_EQ(std::chrono::duration_cast<seconds>(clock.wallNow().time_since_epoch()).count(), 1768467600);
+    EXPECT_TRUE(clock.isVirtual());
+
+    auto before = clock.now();
+    auto wallBefore = clock.wallNow();
+    clock.advance(Seconds(1.5));
+    EXPECT_EQ(clock.now() - before, milliseconds(1500));
+    EXPECT_EQ(clock.wallNow() - wallBefore, milliseconds(1500));
+
+    clock.advance(Seconds(-10));
+    clock.advanceTo(before);
+    EXPECT_EQ(clock.now() - before, milliseconds(1500));
+
+    // A tenth of a second is exact, so a thousand steps land on 100 s.
+    for (int i = 0; i < 1000; ++i) {
+        clock.advance(Seconds(0.1));
+    }
+    EXPECT_EQ(clock.now() - before, milliseconds(101500));
+}
+
+// --- Timers -------------------------------------------------------------------------------
+
+TEST_F(RunLoopTest, OneShotTimerFiresOnceAtExactlyItsInterval) {
+    std::vector<MonotonicTime::duration> fired;
+    auto timer = loop.scheduleTimer(Seconds(10), false, [&](Timer&) { fired.push_back(elapsed()); });
+
+    loop.runFor(Seconds(9.999));
+    EXPECT_TRUE(fired.empty());
+    loop.runFor(Seconds(0.001));
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0], seconds(10));
+
+    loop.runFor(Seconds(100));
+    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(loop.timerCount(), 0u);
+}
+
+TEST_F(RunLoopTest, RepeatingTimerFiresOnEveryIntervalWithoutDrift) {
+    std::vector<MonotonicTime::duration> fired;
+    loop.scheduleTimer(Seconds(60), true, [&](Timer&) { fired.push_back(elapsed()); });
+
+    loop.runFor(Seconds(130));
+    EXPECT_EQ(fired, (std::vector<MonotonicTime::duration>{seconds(60), seconds(120)}));
+    EXPECT_EQ(elapsed(), seconds(130));
+    loop.runFor(Seconds(50));
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_EQ(fired[2], seconds(180));
+
+    // Ten thousand short intervals later, still on the exact grid.
+    std::vector<MonotonicTime::duration> fast;
+    auto fastStart = clock->now();
+    loop.scheduleTimer(Seconds(0.1), true, [&](Timer&) { fast.push_back(clock->now() - fastStart); });
+    loop.runFor(Seconds(1000));
+    ASSERT_EQ(fast.size(), 10000u);
+    EXPECT_EQ(fast.back(), seconds(1000));
+}
+
+TEST_F(RunLoopTest, LateRepeatingTimerFiresOnceAndKeepsItsGrid) {
+    std::vector<MonotonicTime::duration> fired;
+    loop.scheduleTimer(Seconds(60), true, [&](Timer&) { fired.push_back(elapsed()); });
+
+    // As if the loop had been busy for almost six intervals.
+    clock->advance(Seconds(350));
+    EXPECT_EQ(loop.runPending(), 1);
+    EXPECT_EQ(loop.runPending(), 0);
+    loop.runFor(Seconds(10));
+    EXPECT_EQ(fired, (std::vector<MonotonicTime::duration>{seconds(350), seconds(360)}));
+}
+
+TEST_F(RunLoopTest, TimersDueTogetherFireInSchedulingOrder) {
+    std::vector<std::string> order;
+    auto record = [&](std::string name) { return [&order, name](Timer&) { order.push_back(name); }; };
+    loop.scheduleTimer(Seconds(1), true, record("every second"));
+    loop.scheduleTimer(Seconds(3), false, record("once"));
+    loop.scheduleTimer(Seconds(3), true, record("every three"));
+    loop.scheduleTimer(Seconds(2), false, record("two"));
+
+    loop.runFor(Seconds(3));
+    EXPECT_EQ(order, (std::vector<std::string>{"every second", "every second", "two", "every second", "once",
+                                               "every three"}));
+}
+
+TEST_F(RunLoopTest, CallbacksMayInvalidateAndScheduleTimers) {
+    int selfFires = 0;
+    loop.scheduleTimer(Seconds(1), true, [&](Timer& self) {
+        if (++selfFires == 3) {
+            self.invalidate();
+        }
+    });
+
+    // Due at the same moment, after the timer that cancels it.
+    bool victimFired = false;
+    std::shared_ptr<Timer> victim;
+    loop.scheduleTimer(Seconds(5), false, [&](Timer&) { victim->invalidate(); });
+    victim = loop.scheduleTimer(Seconds(5), false, [&](Timer&) { victimFired = true; });
+
+    std::vector<MonotonicTime::duration> chained;
+    loop.scheduleTimer(Seconds(10), false, [&](Timer&) {
+        chained.push_back(elapsed());
+        loop.scheduleTimer(Seconds(5), false, [&](Timer&) { chained.push_back(elapsed()); });
+        loop.scheduleTimer(Seconds(0), false, [&](Timer&) { chained.push_back(elapsed()); });
+        loop.post([&] { chained.push_back(elapsed()); });
+    });
+
+    loop.runFor(Seconds(20));
+    EXPECT_EQ(selfFires, 3);
+    EXPECT_FALSE(victimFired);
+    EXPECT_EQ(chained,
+              (std::vector<MonotonicTime::duration>{seconds(10), seconds(10), seconds(10), seconds(15)}));
+    EXPECT_EQ(loop.timerCount(), 0u);
+}
+
+TEST_F(RunLoopTest, InvalidateFromAnotherThreadStopsTheTimer) {
+    std::atomic<int> fires{0};
+    auto timer = loop.scheduleTimer(Seconds(1), true, [&](Timer&) { ++fires; });
+
+    // The other thread cancels while the loop is busy firing.
+    std::thread canceller([&] {
+        while (fires.load() < 100) {
+            std::this_thread::yield();
+        }
+        timer->invalidate();
+    });
+    loop.runFor(Seconds(1'000'000));
+    canceller.join();
+    EXPECT_LT(fires.load(), 1'000'000);
+    EXPECT_EQ(loop.timerCount(), 0u);
+
+    int firesAfterCancel = fires.load();
+    loop.runFor(Seconds(100));
+    EXPECT_EQ(fires.load(), firesAfterCancel);
+}
+
+// --- Tasks --------------------------------------------------------------------------------
+
+TEST_F(RunLoopTest, TasksRunInOrderAndConditionIsCheckedAfterEach) {
+    std::vector<int> ran;
+    for (int i = 0; i < 3; ++i) {
+        loop.post([&ran, i] { ran.push_back(i); });
+    }
+    // The first task posts another: it goes behind the ones already queued.
+    loop.post([&] { loop.post([&] { ran.push_back(9); }); });
+    EXPECT_TRUE(loop.runUntil([&] { return ran.size() == 2; }, Seconds(1)));
+    EXPECT_EQ(ran, (std::vector<int>{0, 1}));
+    EXPECT_EQ(loop.runPending(), 2);
+    EXPECT_EQ(loop.runPending(), 1);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 9}));
+}
+
+TEST_F(RunLoopTest, PostsFromManyThreadsAreNeitherLostNorReordered) {
+    constexpr int threads = 8;
+    constexpr int postsPerThread = 2000;
+    std::vector<std::vector<int>> received(threads);
+    int total = 0;
+
+    std::vector<std::thread> posters;
+    for (int t = 0; t < threads; ++t) {
+        posters.emplace_back([&, t] {
+            for (int i = 0; i < postsPerThread; ++i) {
+                loop.post([&, t, i] {
+                    received[t].push_back(i);
+                    ++total;
+                });
+            }
+        });
+    }
+    bool done = loop.runUntil([&] { return total == threads * postsPerThread; }, clock->now() + seconds(1),
+                              Seconds(30));
+    for (auto& poster : posters) {
+        poster.join();
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(elapsed(), seconds(0));
+    for (const auto& fromOneThread : received) {
+        ASSERT_EQ(fromOneThread.size(), static_cast<std::size_t>(postsPerThread));
+        for (int i = 0; i < postsPerThread; ++i) {
+            ASSERT_EQ(fromOneThread[i], i);
+        }
+    }
+}
+
+TEST_F(RunLoopTest, RunUntilFiresTimersMadeDueByAnotherThread) {
+    MonotonicTime::duration firedAt{};
+    bool fired = false;
+    loop.scheduleTimer(Seconds(10), false, [&](Timer&) {
+        fired = true;
+        firedAt = elapsed();
+    });
+    std::thread mover([&] { clock->advance(Seconds(10)); });
+    bool done = loop.runUntil([&] { return fired; }, clock->now() + seconds(60), Seconds(30));
+    mover.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(firedAt, seconds(10));
+}
+
+TEST_F(RunLoopTest, RunUntilGivesUpWithoutMovingVirtualTime) {
+    auto realStart = std::chrono::steady_clock::now();
+    EXPECT_FALSE(loop.runUntil([] { return false; }, clock->now() + seconds(3600), Seconds(0.05)));
+    EXPECT_GE(std::chrono::steady_clock::now() - realStart, milliseconds(50));
+    EXPECT_EQ(elapsed(), seconds(0));
+
+    // A deadline already reached: one pass of work, then the answer.
+    int ran = 0;
+    loop.post([&] { ++ran; });
+    EXPECT_FALSE(loop.runUntil([] { return false; }, Seconds(0)));
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(RunLoopRealClockTest, RunUntilWakesForTimersPostsAndDeadline) {
+    RunLoop loop(std::make_shared<SystemClock>());
+    bool fired = false;
+    loop.scheduleTimer(Seconds(0), false, [&](Timer&) { fired = true; });
+    EXPECT_TRUE(loop.runUntil([&] { return fired; }, Seconds(10)));
+
+    auto before = std::chrono::steady_clock::now();
+    bool posted = false;
+    std::thread poster([&] { loop.post([&] { posted = true; }); });
+    EXPECT_TRUE(loop.runUntil([&] { return posted; }, Seconds(10)));
+    poster.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, seconds(5));
+
+    before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(loop.runUntil([] { return false; }, Seconds(0.02)));
+    auto waited = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(waited, milliseconds(20));
+    EXPECT_LT(waited, seconds(5));
+}
+
+// --- run and stop -------------------------------------------------------------------------
+
+// A real clock: with no timer, run() waits without a timeout, so only stop() can end it.
+TEST(RunLoopRealClockTest, StopFromAnotherThreadEndsRun) {
+    RunLoop loop(std::make_shared<SystemClock>());
+    std::atomic<bool> running{false};
+    loop.post([&] { running = true; });
+    std::thread stopper([&] {
+        while (!running.load()) {
+            std::this_thread::yield();
+        }
+        loop.stop();
+    });
+    loop.run();
+    stopper.join();
+
+    // A stop that arrives before run() is not lost.
+    std::thread early([&] { loop.stop(); });
+    early.join();
+    loop.run();
+}
+
+TEST_F(RunLoopTest, StopInsideATaskEndsRunAfterThatTask) {
+    std::vector<int> ran;
+    loop.post([&] {
+        ran.push_back(1);
+        loop.stop();
+    });
+    loop.post([&] { ran.push_back(2); });
+    loop.run();
+    EXPECT_EQ(ran, (std::vector<int>{1}));
+    EXPECT_EQ(loop.runPending(), 1);
+}
+
+// --- main and current loops ---------------------------------------------------------------
+
+TEST(RunLoopThreadsTest, MainIsBoundToItsThreadAndOtherThreadsGetTheirOwn) {
+    auto clock = std::make_shared<VirtualClock>();
+    RunLoop::resetMain(clock);
+    RunLoop& mainLoop = RunLoop::main();
+    EXPECT_EQ(&RunLoop::current(), &mainLoop);
+    EXPECT_EQ(&mainLoop.clock(), clock.get());
+    EXPECT_TRUE(mainLoop.isCurrentThread());
+
+    // Only compared: the worker's loop dies with its thread.
+    RunLoop* first = nullptr;
+    RunLoop* second = nullptr;
+    bool ownThread = false;
+    std::thread worker([&] {
+        first = &RunLoop::current();
+        second = &RunLoop::current();
+        ownThread = first->isCurrentThread();
+        // The main loop is reachable from here, and posting to it is safe.
+        RunLoop::main().post([] {});
+    });
+    worker.join();
+    EXPECT_NE(first, &mainLoop);
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(ownThread);
+    EXPECT_EQ(mainLoop.runPending(), 1);
+
+    RunLoop::resetMain(std::make_shared<SystemClock>());
+}
+
+} // namespace
+} // namespace orvaneh
