@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libssl-dev libplist-dev
+  nlohmann-json3-dev libssl-dev libplist-dev libsqlite3-dev
   python3
 )
 

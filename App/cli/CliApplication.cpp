@@ -1,7 +1,10 @@
 #include "App/cli/CliApplication.h"
 
+#include "App/cli/DictationCommand.h"
 #include "App/cli/SettingsCommand.h"
+#include "App/cli/SiteCommand.h"
 #include "App/cli/StartCommand.h"
+#include "App/cli/WorkflowCommand.h"
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Platform/log/Log.h"
 #include "Platform/profile/ProfileSetup.h"
@@ -17,6 +20,9 @@ namespace orvaneh {
 CliApplication::CliApplication() {
     commands_.push_back(std::make_unique<StartCommand>());
     commands_.push_back(std::make_unique<SettingsCommand>());
+    commands_.push_back(std::make_unique<DictationCommand>());
+    commands_.push_back(std::make_unique<SiteCommand>());
+    commands_.push_back(std::make_unique<WorkflowCommand>());
 }
 
 CliApplication::~CliApplication() = default;
@@ -99,7 +105,7 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
     UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
 
     OrvanehAppDelegate application;
-    application.startCore();
+    application.startCore(false);
 
     CliContext context{out, err, application};
     std::vector<std::string> commandArguments(rest.begin() + 1, rest.end());

@@ -1,6 +1,10 @@
 #include "App/cli/StartCommand.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DicteeRequest.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/dataBaseRequest.h"
+#include "Classes/core/siteRequest.h"
 #include "Platform/profile/Profile.h"
 
 #include <ostream>
@@ -16,13 +20,28 @@ int StartCommand::run(const std::vector<std::string>& arguments, CliContext& con
         return usageError(context, "start ne prend pas d'argument");
     }
     const Profile& profile = Profile::current();
+    dataBaseRequest database;
+    database.selectDataBaseInfo();
+    DicteeRequest dictations;
+    auto outbox = dictations.getListDictee(0);
+    auto all = dictations.getListDictee(-1);
+    auto sites = siteRequest().selectSites();
+
     context.out << "Démarrage terminé.\n"
                 << "Documents : " << profile.documentsDirectory().string() << "\n"
                 << "Configuration : " << profile.configurationDirectory().string() << "\n"
+                << "Base de données : " << context.application.dataBasePath() << " (version "
+                << database.numVersion() << ")\n"
+                << "Dictées : " << all.size() << " dont " << outbox.size() << " dans la boîte d'envoi\n"
+                << "Sites : " << sites.size() << "\n"
                 << "Libellés des champs : « " << ConfigurationManager::getJobTitle() << " » et « "
-                << ConfigurationManager::getIdentValue() << " »\n"
-                << "Format des fichiers envoyés : " << ConfigurationManager::getExportFileFormat()
-                << std::endl;
+                << ConfigurationManager::getIdentValue() << " »\n";
+    if (!context.application.siteExists()) {
+        context.out
+            << "Aucun site n'est configuré : créez-en un avec « orvaneh-cli site add » avant d'envoyer "
+               "des dictées.\n";
+    }
+    context.out.flush();
     return kSuccess;
 }
 

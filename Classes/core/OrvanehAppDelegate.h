@@ -1,20 +1,64 @@
 #pragma once
 
+#include "Classes/core/dataBaseRequest.h"
+#include "Classes/transport/Uploader.h"
+#include "Platform/runloop/Timer.h"
+
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace orvaneh {
 
-// The root of the running system: decides the order of start-up and carries the values the
-// dictation list hands to the recorder. One per process, used on the main thread.
+// The root of the running system: decides the order of start-up, owns the background sender
+// and the timers that wake it, relays the lifecycle events, and carries the values the
+// dictation list hands to the recorder. One per process; used on the main thread (the one
+// running RunLoop::main()).
 class OrvanehAppDelegate {
 public:
-    // The start-up steps that need no screen, in order: the connection-tracking keys, then
-    // the legacy settings migration and the label defaults. The command line runs only these.
-    void startCore();
+    OrvanehAppDelegate();
+    ~OrvanehAppDelegate();
+    OrvanehAppDelegate(const OrvanehAppDelegate&) = delete;
+    OrvanehAppDelegate& operator=(const OrvanehAppDelegate&) = delete;
+
+    // The start-up steps that need no screen, in order: connection-tracking keys, database
+    // path, template copy and migration, background sending (only when `startSender`), legacy
+    // settings and label defaults. The command line runs them without the sender.
+    void startCore(bool startSender);
 
     // "connectionType" := -1, "connectionLastDate" := 1970-01-01 00:16:40 UTC,
     // "connectionSucceedLastTime" := false.
     static void initInformationConnectionFTP();
+    // Records the database's name and path ("db_Quira.sql.sqlite" in the documents directory).
+    void initDataBase();
+    // Copies the template when the file is missing (or not a database at all: that file is
+    // kept aside), then reads the schema version and migrates.
+    void checkAndCreateDataBase();
+    // Runs the migration steps from `version` to the current one.
+    void updateDataBase(int version);
+
+    // Prompts the sender about a second from now, and makes sure the 60-second wake-up
+    // exists.
+    void sendDictees();
+    // Timer target: starts a run of the sender on a background thread unless one is running.
+    void doSendDictees();
+    // True when at least one site is configured.
+    bool siteExists();
+
+    // Lifecycle events relayed from the platform.
+    void applicationWillEnterForeground();
+    void applicationDidBecomeActive();
+
+    const std::string& dataBaseName() const { return dataBaseName_; }
+    const std::string& dataBasePath() const { return dataBasePath_; }
+    dataBaseRequest& bddRq() { return bddRq_; }
+    Uploader& uploader() { return uploader_; }
+    // Number of application-icon badges; reset when the application comes to the front.
+    int badgeNumber() const { return badgeNumber_; }
 
     // Hand-over to the recorder: true to start a new dictation, false to open idDictee.
     bool record() const { return record_; }
@@ -22,9 +66,27 @@ public:
     std::int64_t idDictee() const { return idDictee_; }
     void setIdDictee(std::int64_t idDictee) { idDictee_ = idDictee; }
 
+    static constexpr double kUploadInterval = 60.0;
+    static constexpr double kPromptDelay = 1.0;
+
 private:
+    std::string dataBaseName_;
+    std::string dataBasePath_;
+    dataBaseRequest bddRq_;
+    Uploader uploader_;
+    std::shared_ptr<Timer> uploadTimer_;
+    std::mutex threadsMutex_;
+    struct SenderThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::vector<SenderThread> senderThreads_;
     bool record_ = false;
     std::int64_t idDictee_ = 0;
+    int badgeNumber_ = 0;
+
+    bool copyTemplate();
+    void setAsideUnreadableDatabase();
 };
 
 } // namespace orvaneh

@@ -3,6 +3,7 @@
 #include "Platform/files/AtomicFile.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/log/Log.h"
+#include "Platform/services/ProcessWide.h"
 
 #include <array>
 #include <cerrno>
@@ -100,16 +101,9 @@ std::string localStamp(WallTime time, const char* format) {
     return std::string(buffer.data(), length);
 }
 
-// standard() hands out references, so a replaced store is kept rather than destroyed. The
-// registry is never destroyed either: preferences may be read while the process exits.
-struct Registry {
-    std::mutex mutex;
-    std::shared_ptr<PreferenceStore> current;
-    std::vector<std::shared_ptr<PreferenceStore>> retired;
-};
-
-Registry& registry() {
-    static auto* instance = new Registry;
+ProcessWide<PreferenceStore>& registry() {
+    static auto* instance = new ProcessWide<PreferenceStore>(
+        []() -> std::shared_ptr<PreferenceStore> { return std::make_shared<PreferenceStore>(); });
     return *instance;
 }
 
@@ -122,21 +116,11 @@ PreferenceStore::PreferenceStore(std::filesystem::path file) : file_(std::move(f
 PreferenceStore::PreferenceStore() = default;
 
 PreferenceStore& PreferenceStore::standard() {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (!shared.current) {
-        shared.current = std::make_shared<PreferenceStore>();
-    }
-    return *shared.current;
+    return registry().get();
 }
 
 void PreferenceStore::install(std::shared_ptr<PreferenceStore> store) {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (shared.current) {
-        shared.retired.push_back(std::move(shared.current));
-    }
-    shared.current = store ? std::move(store) : std::make_shared<PreferenceStore>();
+    registry().install(std::move(store));
 }
 
 void PreferenceStore::load() {

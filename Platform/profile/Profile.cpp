@@ -1,6 +1,7 @@
 #include "Platform/profile/Profile.h"
 
 #include "Platform/files/SystemErrorText.h"
+#include "Platform/services/ProcessWide.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -91,16 +92,10 @@ bool createPrivateDirectory(const std::filesystem::path& directory, std::string*
     return true;
 }
 
-// current() hands out references, so a replaced profile is kept rather than destroyed. The
-// registry is never destroyed either: it may be used while the process exits.
-struct Registry {
-    std::mutex mutex;
-    std::shared_ptr<const Profile> current;
-    std::vector<std::shared_ptr<const Profile>> retired;
-};
-
-Registry& registry() {
-    static auto* instance = new Registry;
+ProcessWide<const Profile>& registry() {
+    static auto* instance = new ProcessWide<const Profile>([]() -> std::shared_ptr<const Profile> {
+        return std::make_shared<const Profile>(Profile::resolve(std::nullopt));
+    });
     return *instance;
 }
 
@@ -129,21 +124,11 @@ bool Profile::createDirectories(std::string* error) const {
 }
 
 const Profile& Profile::current() {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (!shared.current) {
-        shared.current = std::make_shared<const Profile>(resolve(std::nullopt));
-    }
-    return *shared.current;
+    return registry().get();
 }
 
 void Profile::install(const Profile& profile) {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (shared.current) {
-        shared.retired.push_back(std::move(shared.current));
-    }
-    shared.current = std::make_shared<const Profile>(profile);
+    registry().install(std::make_shared<const Profile>(profile));
 }
 
 } // namespace orvaneh

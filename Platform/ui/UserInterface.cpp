@@ -1,5 +1,6 @@
 #include "Platform/ui/UserInterface.h"
 
+#include "Platform/services/ProcessWide.h"
 #include "Platform/ui/HeadlessUserInterface.h"
 
 #include <mutex>
@@ -9,39 +10,20 @@ namespace orvaneh {
 
 namespace {
 
-// shared() hands out references that callers use without holding any lock, so a replaced
-// implementation is kept alive rather than destroyed under them. Implementations are
-// installed a handful of times per run (once per test at most), so the list stays small.
-// The registry itself is never destroyed: messages may be shown while the process exits.
-struct Registry {
-    std::mutex mutex;
-    std::shared_ptr<UserInterface> current;
-    std::vector<std::shared_ptr<UserInterface>> retired;
-};
-
-Registry& registry() {
-    static auto* instance = new Registry;
+ProcessWide<UserInterface>& registry() {
+    static auto* instance = new ProcessWide<UserInterface>(
+        []() -> std::shared_ptr<UserInterface> { return std::make_shared<HeadlessUserInterface>(); });
     return *instance;
 }
 
 } // namespace
 
 UserInterface& UserInterface::shared() {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (!shared.current) {
-        shared.current = std::make_shared<HeadlessUserInterface>();
-    }
-    return *shared.current;
+    return registry().get();
 }
 
 void UserInterface::install(std::shared_ptr<UserInterface> userInterface) {
-    auto& shared = registry();
-    std::lock_guard lock(shared.mutex);
-    if (shared.current) {
-        shared.retired.push_back(std::move(shared.current));
-    }
-    shared.current = userInterface ? std::move(userInterface) : std::make_shared<HeadlessUserInterface>();
+    registry().install(std::move(userInterface));
 }
 
 } // namespace orvaneh

@@ -128,20 +128,20 @@ TEST_F(ConfigurationManagerTest, FieldLabelsComeFromEntriesWithAnEvenNumberOfMem
 
 TEST_F(ConfigurationManagerTest, StartUpGivesTheLabelsTheirDefaultsOnlyWhenMissing) {
     OrvanehAppDelegate application;
-    application.startCore();
+    application.startCore(false);
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
 
     UserDefaultManager::setObject("Référence", "JobTitlPref");
     UserDefaultManager::setObject("", "IdentPref");
-    application.startCore();
+    application.startCore(false);
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Référence");
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
 }
 
 TEST_F(ConfigurationManagerTest, StartUpWritesTheConnectionKeys) {
     OrvanehAppDelegate application;
-    application.startCore();
+    application.startCore(false);
     EXPECT_EQ(UserDefaultManager::getIntForKey("connectionType"), -1);
     EXPECT_FALSE(UserDefaultManager::getBoolForKey("connectionSucceedLastTime"));
     auto date = UserDefaultManager::getDateForKey("connectionLastDate");

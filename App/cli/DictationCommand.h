@@ -1,0 +1,24 @@
+#pragma once
+
+#include "App/cli/CliCommand.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace orvaneh {
+
+// dictation list [--outbox|--sent|--all] [--json] | dictation show ID [--json] |
+// dictation delete ID
+class DictationCommand final : public CliCommand {
+public:
+    std::string name() const override { return "dictation"; }
+    std::vector<std::string> helpLines() const override;
+    int run(const std::vector<std::string>& arguments, CliContext& context) override;
+
+private:
+    int list(const std::vector<std::string>& arguments, CliContext& context);
+    int show(const std::vector<std::string>& arguments, CliContext& context);
+    int remove(const std::vector<std::string>& arguments, CliContext& context);
+};
+
+} // namespace orvaneh

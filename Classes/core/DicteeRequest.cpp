@@ -1,0 +1,344 @@
+#include "Classes/core/DicteeRequest.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/SqlStatement.h"
+#include "Classes/core/Tools.h"
+#include "Classes/core/worktypeRequest.h"
+#include "Platform/log/Log.h"
+#include "Platform/time/DateFormatter.h"
+
+#include <chrono>
+#include <string_view>
+
+namespace orvaneh {
+
+namespace {
+
+constexpr const char* kInsertSql =
+    "INSERT INTO dictee(titre,date_heure,duree_dictee,duree_Instruction,auteur,contexte,secretaire,worktype,"
+    "propriete,typedictee,indentValue, idSite,masterJobId,envoiEnCours,service,brouillon) "
+    "Values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+constexpr const char* kUpdateSql =
+    "UPDATE dictee Set titre = ?,date_heure = ?,duree_dictee = ?,duree_Instruction = ?,auteur = ?,"
+    "contexte = ?,secretaire = ?,worktype = ?,propriete = ?, typedictee = ?,indentValue = ?, idSite = ? , "
+    "masterJobId = ?, service = ?, brouillon = ?, tsTransfert = 0 where id = ?";
+#define ORVANEH_DICTEE_COLUMNS                                                                               \
+    "select id,titre,date_heure,duree_dictee,duree_Instruction,envoi,auteur,contexte,secretaire,worktype,"   \
+    "propriete,typeDictee,indentValue,idSite,masterJobId,stateCorrection,envoiEnCours,service,brouillon,"    \
+    "tsTransfert from dictee "
+constexpr const char* kSelectSql = ORVANEH_DICTEE_COLUMNS "where id = ?";
+constexpr const char* kListAllSql = ORVANEH_DICTEE_COLUMNS "order by date_heure DESC, id DESC";
+constexpr const char* kListBySentSql =
+    ORVANEH_DICTEE_COLUMNS "where envoi = ? order by date_heure DESC, id DESC";
+constexpr const char* kListToCleanseSql =
+    ORVANEH_DICTEE_COLUMNS "where envoi = ?  and ? > date_heure order by date_heure DESC, id DESC";
+#undef ORVANEH_DICTEE_COLUMNS
+// Equal envoiEnCours: the oldest dictation goes first, so none waits behind newer ones.
+constexpr const char* kNextToSendSql =
+    "select id from dictee where brouillon = 0 and envoi = 0 and (tsTransfert = 0 or ? > tsTransfert) "
+    "order by envoiEnCours asc, id asc";
+
+constexpr std::string_view kSinglePattern = "dd-MM_HH-mm";
+constexpr std::string_view kListPattern = "dd/MM/yy HH:mm";
+
+std::string formatDate(double secondsSince1970, std::string_view pattern) {
+    auto since = std::chrono::duration_cast<WallTime::duration>(Seconds(secondsSince1970));
+    return DateFormatter::format(pattern, WallTime(since), DateFormatter::Zone::Local);
+}
+
+// Columns in the order of ORVANEH_DICTEE_COLUMNS.
+DicteeModel readRow(const SqlStatement& row, std::string_view datePattern) {
+    DicteeModel record;
+    record.idDictee = row.columnInt(0);
+    record.titre = row.columnText(1);
+    record.date = formatDate(row.columnDouble(2), datePattern);
+    record.dureeDictee = row.columnInt(3);
+    record.dureeInstruction = row.columnInt(4);
+    record.envoi = static_cast<int>(row.columnInt(5));
+    record.auteur = row.columnText(6);
+    record.contexte = row.columnText(7);
+    record.secretaire = row.columnText(8);
+    record.worktype = row.columnText(9);
+    record.priorite = row.columnText(10);
+    record.type = row.columnText(11);
+    record.identValue = row.columnText(12);
+    record.idSite = static_cast<std::int32_t>(row.columnInt(13));
+    record.masterJobId = row.columnText(14);
+    record.statut = static_cast<std::int32_t>(row.columnInt(15));
+    record.envoiEnCours = row.columnInt(16) != 0;
+    record.serviceID = static_cast<std::int32_t>(row.columnInt(17));
+    record.brouillon = row.columnInt(18) == 1;
+    record.tsTransfert = row.columnInt(19);
+    return record;
+}
+
+// Positions 1 to 13, shared by the insert and the update.
+void bindCommonFields(SqlStatement& statement, const DicteeModel& record, const std::string& typist) {
+    statement.bindText(1, std::string_view(record.titre));
+    statement.bindDouble(2, Tools::unixTsInSeconds());
+    statement.bindInt(3, record.dureeDictee);
+    statement.bindInt(4, record.dureeInstruction);
+    statement.bindText(5, std::string_view(record.auteur));
+    statement.bindText(6, std::string_view(record.contexte));
+    statement.bindText(7, std::string_view(typist));
+    statement.bindText(8, std::string_view(record.worktype));
+    statement.bindText(9, std::string_view(record.priorite));
+    statement.bindText(10, std::string_view(record.type));
+    statement.bindText(11, std::string_view(record.identValue));
+    statement.bindInt(12, record.idSite);
+    statement.bindText(13, std::string_view(record.masterJobId));
+}
+
+} // namespace
+
+std::string DicteeRequest::getTypistToAssignWithWorktypeIfNeeded(const DicteeModel& record) {
+    std::string typist = record.secretaire;
+    // A packed worktype "name;type;typist" names its typist in the third part; an empty third
+    // part leaves the typist the user chose.
+    std::size_t first = record.worktype.find(';');
+    std::size_t second = first == std::string::npos ? first : record.worktype.find(';', first + 1);
+    if (second != std::string::npos) {
+        std::size_t end = record.worktype.find(';', second + 1);
+        std::string packed =
+            record.worktype.substr(second + 1, end == std::string::npos ? end : end - second - 1);
+        if (!packed.empty()) {
+            typist = std::move(packed);
+        }
+    }
+    if (typist.empty()) {
+        worktypeRequest worktypes;
+        worktypes.selectAllworktype();
+        if (auto entry = worktypes.selectworktypeForName(record.worktype)) {
+            auto found = entry->find("Secretaire");
+            if (found != entry->end() && found->is_string()) {
+                typist = found->get<std::string>();
+            }
+        }
+    }
+    if (typist.empty()) {
+        typist = record.auteur;
+    }
+    return typist;
+}
+
+std::int64_t DicteeRequest::insertDictee(const DicteeModel& record) {
+    // Read before our own connection opens: the worktype lookup uses one of its own.
+    std::string typist = getTypistToAssignWithWorktypeIfNeeded(record);
+    auto connection = openDatabase();
+    if (!connection) {
+        return 0;
+    }
+    SqlStatement statement(*connection, kInsertSql);
+    if (!statement.prepared()) {
+        Log::write("insertDictee : Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return 0;
+    }
+    bindCommonFields(statement, record, typist);
+    statement.bindInt(14, 0);
+    statement.bindInt(15, record.serviceID);
+    statement.bindInt(16, record.brouillon ? 1 : 0);
+    if (!statement.execute()) {
+        Log::write("insertDictee : Problème lors de la requête : \"INSERT INTO\" !, " +
+                   connection->errorMessage());
+        return 0;
+    }
+    return connection->lastInsertRowId();
+}
+
+std::int64_t DicteeRequest::updateDictee(const DicteeModel& record) {
+    std::string typist = getTypistToAssignWithWorktypeIfNeeded(record);
+    auto connection = openDatabase();
+    if (!connection) {
+        return 0;
+    }
+    SqlStatement statement(*connection, kUpdateSql);
+    if (!statement.prepared()) {
+        Log::write("updateDictee : Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return 0;
+    }
+    bindCommonFields(statement, record, typist);
+    statement.bindInt(14, record.serviceID);
+    statement.bindInt(15, record.brouillon ? 1 : 0);
+    statement.bindInt(16, record.idDictee);
+    if (!statement.execute()) {
+        Log::write("updateDictee : Problème lors de la requête : \"INSERT INTO\" !, " +
+                   connection->errorMessage());
+        return 0;
+    }
+    // A row deleted meanwhile (the list and the queue run at once) was not saved.
+    if (connection->changes() == 0) {
+        Log::write("updateDictee : aucune dictée " + std::to_string(record.idDictee) + " dans la BDD");
+        return 0;
+    }
+    return record.idDictee;
+}
+
+DicteeModel DicteeRequest::selectDictee(std::int64_t idDictee) {
+    Log::write("selectDictee Id : " + std::to_string(idDictee));
+    if (idDictee == 0) {
+        return {};
+    }
+    auto connection = openDatabase();
+    if (!connection) {
+        return {};
+    }
+    SqlStatement statement(*connection, kSelectSql);
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return {};
+    }
+    statement.bindInt(1, idDictee);
+    if (statement.step() != SqlStatement::Step::Row) {
+        return {};
+    }
+    return readRow(statement, kSinglePattern);
+}
+
+std::vector<DicteeModel> DicteeRequest::getListDictee(int filter) {
+    const char* sql = nullptr;
+    std::int64_t maxDays = 0;
+    switch (filter) {
+    case kAll:
+        sql = kListAllSql;
+        break;
+    case kOutbox:
+    case kSent:
+        sql = kListBySentSql;
+        break;
+    case kToCleanse:
+        maxDays = ConfigurationManager::getCleansingMaxDate();
+        if (maxDays < 1) {
+            return {};
+        }
+        sql = kListToCleanseSql;
+        break;
+    default:
+        // The clean-up deletes what it is given: an unknown filter must not mean "everything".
+        return {};
+    }
+    std::vector<DicteeModel> list;
+    {
+        auto connection = openDatabase();
+        if (!connection) {
+            return {};
+        }
+        SqlStatement statement(*connection, sql);
+        if (!statement.prepared()) {
+            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+            return {};
+        }
+        if (filter == kOutbox) {
+            statement.bindInt(1, 0);
+        } else if (filter == kSent) {
+            statement.bindInt(1, 1);
+        } else if (filter == kToCleanse) {
+            statement.bindInt(1, 1);
+            statement.bindDouble(2, Tools::unixTsInSeconds() - static_cast<double>(maxDays) * 86400.0);
+        }
+        while (statement.step() == SqlStatement::Step::Row) {
+            DicteeModel record = readRow(statement, kListPattern);
+            record.titreAuto =
+                record.auteur + "-" + record.worktype + "-" + record.secretaire + "-" + record.identValue;
+            list.push_back(std::move(record));
+        }
+    }
+    // Logged once the database is released: a log line costs more than reading a row, and a
+    // writer waiting on a file that is not in WAL mode should not wait for the log.
+    for (const auto& record : list) {
+        Log::write("Ident de la dictée : " + record.identValue);
+    }
+    return list;
+}
+
+std::int64_t DicteeRequest::getLastId() {
+    auto connection = openDatabase();
+    if (!connection) {
+        return 0;
+    }
+    SqlStatement statement(*connection, "select max(id) from dictee");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return 0;
+    }
+    // max() of an empty table is NULL, read as 0.
+    return statement.step() == SqlStatement::Step::Row ? statement.columnInt(0) : 0;
+}
+
+std::optional<DicteeModel> DicteeRequest::getNextDicteeToSend() {
+    std::int64_t found = 0;
+    {
+        auto connection = openDatabase();
+        if (!connection) {
+            return std::nullopt;
+        }
+        SqlStatement statement(*connection, kNextToSendSql);
+        if (!statement.prepared()) {
+            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+            return std::nullopt;
+        }
+        // Truncated: an attempt stamped T is eligible again once this exceeds T.
+        statement.bindInt(1, static_cast<std::int64_t>(Tools::unixTsInSeconds() - kRetryDelaySeconds));
+        if (statement.step() != SqlStatement::Step::Row) {
+            return std::nullopt;
+        }
+        found = statement.columnInt(0);
+    }
+    DicteeModel record = selectDictee(found);
+    if (record.idDictee == 0) {
+        return std::nullopt; // deleted between the two reads
+    }
+    return record;
+}
+
+void DicteeRequest::updateDicteeTsTransfert(std::int64_t idDictee) {
+    runTransferUpdate("UPDATE dictee Set tsTransfert = ? where id = ?",
+                      {static_cast<std::int64_t>(Tools::unixTsInSeconds()), idDictee});
+}
+
+void DicteeRequest::updateDicteeEnvoi(std::int64_t idDictee) {
+    runTransferUpdate("UPDATE dictee Set envoi = ?, envoiEnCours = ? where id = ?", {1, 0, idDictee});
+}
+
+void DicteeRequest::runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values) {
+    auto connection = openDatabase();
+    if (!connection) {
+        return;
+    }
+    SqlStatement statement(*connection, sql);
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return;
+    }
+    int index = 1;
+    for (std::int64_t value : values) {
+        statement.bindInt(index++, value);
+    }
+    if (!statement.execute()) {
+        Log::write("Problème lors de la requête : \"UPDATE\" !, " + connection->errorMessage());
+    }
+}
+
+bool DicteeRequest::deleteDicteeWithId(std::int64_t idDictee) {
+    auto connection = openDatabase();
+    if (!connection) {
+        return false;
+    }
+    SqlStatement statement(*connection, "delete from dictee where id = ?");
+    if (!statement.prepared()) {
+        Log::write("La dictée n'a pas été supprimée de la BDD  : " + connection->errorMessage());
+        return false;
+    }
+    statement.bindInt(1, idDictee);
+    if (!statement.execute()) {
+        Log::write("La dictée n'a pas été supprimée de la BDD  : " + connection->errorMessage());
+        return false;
+    }
+    if (connection->changes() == 0) {
+        Log::write("La dictée n'a pas été supprimée de la BDD  : aucune dictée " + std::to_string(idDictee));
+        return false;
+    }
+    Log::write("La dictée a été supprimée de la BDD !");
+    return true;
+}
+
+} // namespace orvaneh

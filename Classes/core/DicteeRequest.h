@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Classes/core/DicteeModel.h"
+#include "Classes/core/Request.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+// The only reader and writer of the dictee table. Each operation opens its own connection
+// and runs one statement, so the screens and the send queue's thread can use it at once.
+// Failures are logged and answered by 0, an empty record, an empty list or false.
+class DicteeRequest : public Request {
+public:
+    // Filters of getListDictee.
+    static constexpr int kAll = -1;
+    static constexpr int kOutbox = 0; // not sent, drafts included
+    static constexpr int kSent = 1;
+    static constexpr int kToCleanse = 2; // sent, older than the clean-up delay
+    // A failed attempt is retried only after this delay.
+    static constexpr double kRetryDelaySeconds = 120.0;
+
+    // Stores a new row dated now, not in transfer, never attempted. The new id, 0 on failure.
+    std::int64_t insertDictee(const DicteeModel& record);
+    // Rewrites the row of record.idDictee, dated now, and clears its attempt stamp so a
+    // waiting dictation is eligible at once. The id, 0 on failure or when no such row exists.
+    std::int64_t updateDictee(const DicteeModel& record);
+    // The row with its date as "dd-MM_HH-mm"; an empty record (idDictee 0, date "") when the
+    // id is 0 or unknown.
+    DicteeModel selectDictee(std::int64_t idDictee);
+    // Newest first, dates as "dd/MM/yy HH:mm", titreAuto filled. Unknown filters give nothing.
+    std::vector<DicteeModel> getListDictee(int filter);
+    // The highest id, 0 for an empty table.
+    std::int64_t getLastId();
+    // The first dictation the send queue may take: not a draft, not sent, and never tried or
+    // last tried more than kRetryDelaySeconds ago.
+    std::optional<DicteeModel> getNextDicteeToSend();
+    // The queue's claim: stamps the attempt with now in whole seconds.
+    void updateDicteeTsTransfert(std::int64_t idDictee);
+    // Marks the dictation sent.
+    void updateDicteeEnvoi(std::int64_t idDictee);
+    // True when a row was deleted. The caller removes the dictation's files.
+    bool deleteDicteeWithId(std::int64_t idDictee);
+
+    // The typist stored with the dictation: the record's, else the third part of a packed
+    // worktype, else the worktype's default typist, else the author.
+    static std::string getTypistToAssignWithWorktypeIfNeeded(const DicteeModel& record);
+
+private:
+    // Runs an UPDATE that changes one dictation's transfer fields.
+    void runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values);
+};
+
+} // namespace orvaneh

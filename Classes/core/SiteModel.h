@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orvaneh {
+
+// One server configuration: where dictations go and how. Types as the transports read them:
+// 1 FTP, 2 and 7 web service, 3 and 4 not sent, 6 the transcription service.
+struct SiteModel {
+    std::int32_t idSite = 0; // 0: not stored or not found
+    std::string name;
+    std::string address;
+    std::string login;
+    std::string mdp;            // stored in clear in the database; never logged
+    std::int32_t typeSite = -1; // -1: no site
+    bool selected = false;      // the default site
+    bool emailPropose = false;
+
+    // An empty record stands for "no usable site".
+    bool exists() const { return typeSite != -1; }
+};
+
+} // namespace orvaneh

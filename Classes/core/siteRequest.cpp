@@ -1,0 +1,176 @@
+#include "Classes/core/siteRequest.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/SqlStatement.h"
+#include "Platform/log/Log.h"
+
+namespace orvaneh {
+
+namespace {
+
+constexpr const char* kInsertSql = "INSERT INTO site(name,address,login,mdp,type,email) Values(?,?,?,?,?,?)";
+
+SiteModel readSite(const SqlStatement& row) {
+    SiteModel site;
+    site.idSite = static_cast<std::int32_t>(row.columnInt(0));
+    site.name = row.columnText(1);
+    site.address = row.columnText(2);
+    site.login = row.columnText(3);
+    site.mdp = row.columnText(4);
+    site.typeSite = static_cast<std::int32_t>(row.columnInt(5));
+    site.selected = row.columnInt(6) != 0;
+    site.emailPropose = row.columnInt(7) != 0;
+    Log::registerSecret(site.mdp);
+    return site;
+}
+
+} // namespace
+
+std::int32_t siteRequest::addSite(const SiteModel& site) {
+    Log::registerSecret(site.mdp);
+    auto connection = openDatabase();
+    if (!connection) {
+        return 0;
+    }
+    SqlStatement statement(*connection, kInsertSql);
+    if (!statement.prepared()) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !,  " + connection->errorMessage() + ", " +
+                   kInsertSql);
+        return 0;
+    }
+    // Always text, never NULL: the columns are NOT NULL and a NULL would lose the whole row.
+    statement.bindText(1, std::string_view(site.name));
+    statement.bindText(2, std::string_view(site.address));
+    statement.bindText(3, std::string_view(site.login));
+    statement.bindText(4, std::string_view(site.mdp));
+    statement.bindInt(5, site.typeSite);
+    statement.bindInt(6, site.emailPropose ? 1 : 0);
+    if (statement.step() != SqlStatement::Step::Done) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() + " , " +
+                   kInsertSql);
+        return 0;
+    }
+    return static_cast<std::int32_t>(connection->lastInsertRowId());
+}
+
+void siteRequest::updateSite(const SiteModel& site) {
+    Log::registerSecret(site.mdp);
+    auto connection = openDatabase();
+    if (!connection) {
+        return;
+    }
+    SqlStatement statement(*connection,
+                           "UPDATE site Set name = ?, address = ?, login = ?, mdp = ?, type = ?, "
+                           "selected = ?, email = ? WHERE idSite = ?");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return;
+    }
+    statement.bindText(1, std::string_view(site.name));
+    statement.bindText(2, std::string_view(site.address));
+    statement.bindText(3, std::string_view(site.login));
+    statement.bindText(4, std::string_view(site.mdp));
+    statement.bindInt(5, site.typeSite);
+    statement.bindInt(6, site.selected ? 1 : 0);
+    statement.bindInt(7, site.emailPropose ? 1 : 0);
+    statement.bindInt(8, site.idSite);
+    if (statement.step() != SqlStatement::Step::Done) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+    }
+}
+
+void siteRequest::unselectSite() {
+    auto connection = openDatabase();
+    if (!connection) {
+        return;
+    }
+    SqlStatement statement(*connection, "UPDATE site Set selected = 0 WHERE selected = 1");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return;
+    }
+    if (statement.step() != SqlStatement::Step::Done) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+    }
+}
+
+std::vector<SiteModel> siteRequest::select(const char* sql, std::optional<std::int64_t> parameter,
+                                           bool firstOnly, Missing missing) {
+    std::vector<SiteModel> sites;
+    auto connection = openDatabase();
+    if (!connection) {
+        return sites;
+    }
+    SqlStatement statement(*connection, sql);
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return sites;
+    }
+    if (parameter) {
+        statement.bindInt(1, *parameter);
+    }
+    while (statement.step() == SqlStatement::Step::Row) {
+        sites.push_back(readSite(statement));
+        if (firstOnly) {
+            break;
+        }
+    }
+    if (sites.empty() && missing == Missing::Logged) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+    }
+    return sites;
+}
+
+SiteModel siteRequest::selectDefaultSite() {
+    auto sites = select("select * from site where selected = 1", std::nullopt, true, Missing::Silent);
+    return sites.empty() ? SiteModel{} : sites.front();
+}
+
+SiteModel siteRequest::selectSiteWithId(std::int32_t idSite) {
+    Log::write("selectSiteWithId Id : " + std::to_string(idSite));
+    if (idSite == 0) {
+        return {};
+    }
+    auto sites = select("select * from site where idSite = ?", idSite, true, Missing::Logged);
+    return sites.empty() ? SiteModel{} : sites.front();
+}
+
+SiteModel siteRequest::selectSiteVelmoraIfExist() {
+    auto sites =
+        select("select * from site where type = ?", kTranscriptionServiceType, true, Missing::Logged);
+    return sites.empty() ? SiteModel{} : sites.front();
+}
+
+std::vector<SiteModel> siteRequest::selectSites() {
+    return select("select * from site", std::nullopt, false, Missing::Silent);
+}
+
+bool siteRequest::deleteSiteWithId(std::int32_t idSite) {
+    auto connection = openDatabase();
+    if (!connection) {
+        return false;
+    }
+    SqlStatement statement(*connection, "delete from site where idSite = ?");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return false;
+    }
+    statement.bindInt(1, idSite);
+    // A statement that removed nothing did not delete a site: callers tell the user so.
+    if (statement.step() == SqlStatement::Step::Done && connection->changes() > 0) {
+        Log::write("Le site a été supprimé de la BDD !");
+        return true;
+    }
+    Log::write("Le site n'a pas été supprimé de la BDD  : " + connection->errorMessage());
+    return false;
+}
+
+SiteModel siteRequest::destinationForDictation(std::int32_t dictationSiteId) {
+    siteRequest sites;
+    if (ConfigurationManager::shouldLinkDictationToSite() && dictationSiteId >= 1) {
+        return sites.selectSiteWithId(dictationSiteId);
+    }
+    return sites.selectDefaultSite();
+}
+
+} // namespace orvaneh

@@ -1,0 +1,150 @@
+#include "Classes/core/userRequest.h"
+
+#include "Classes/core/CatalogueValue.h"
+#include "Classes/core/SqlStatement.h"
+#include "Classes/core/StringExtension.h"
+#include "Classes/core/contextRequest.h"
+#include "Platform/log/Log.h"
+
+#include <string_view>
+
+namespace orvaneh {
+
+std::int64_t userRequest::insertUser() {
+    if (checkIfUserExistWithName(login_name)) {
+        return 0;
+    }
+    auto connection = openDatabase();
+    if (!connection) {
+        return 0;
+    }
+    SqlStatement statement(*connection,
+                           "insert INTO user(login_name,role,email,displayName,login_id) values(?,?,?,?,?)");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return 0;
+    }
+    statement.bindText(1, std::string_view(login_name));
+    statement.bindText(2, std::string_view(role));
+    statement.bindText(3, std::string_view(email));
+    statement.bindText(4, std::string_view(displayName));
+    statement.bindText(5, std::string_view(login_id));
+    if (statement.step() != SqlStatement::Step::Done) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+        return 0;
+    }
+    return connection->lastInsertRowId();
+}
+
+bool userRequest::checkIfUserExistWithName(const std::string& login) {
+    auto connection = openDatabase();
+    if (!connection) {
+        return false;
+    }
+    SqlStatement statement(*connection, "select * from user where login_name=?");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return false;
+    }
+    statement.bindText(1, std::string_view(login));
+    return statement.step() == SqlStatement::Step::Row;
+}
+
+void userRequest::selectRole(const char* sql) {
+    tabNameUser.clear();
+    tabIdUser.clear();
+    auto connection = openDatabase();
+    if (!connection) {
+        return;
+    }
+    SqlStatement statement(*connection, sql);
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return;
+    }
+    while (statement.step() == SqlStatement::Step::Row) {
+        tabIdUser.push_back(statement.columnInt(0));
+        tabNameUser.push_back(statement.columnText(1));
+    }
+}
+
+void userRequest::selectAllAuteur() {
+    selectRole("select * from user where role = 'Dictant'");
+    nbEnreg = static_cast<int>(tabNameUser.size());
+}
+
+void userRequest::selectAllSecretaire() {
+    selectRole("select * from user where role = 'Secretaire'");
+}
+
+std::string userRequest::selectLongIdForSecretaireId(const std::string& login) {
+    std::string longId;
+    auto connection = openDatabase();
+    if (!connection) {
+        return longId;
+    }
+    SqlStatement statement(*connection, "select login_id from user where login_name =?");
+    if (!statement.prepared()) {
+        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        return longId;
+    }
+    statement.bindText(1, std::string_view(login));
+    while (statement.step() == SqlStatement::Step::Row) {
+        longId = statement.columnText(0);
+    }
+    return longId;
+}
+
+void userRequest::deleteAlluser() {
+    auto connection = openDatabase();
+    if (!connection) {
+        return;
+    }
+    SqlStatement statement(*connection, "delete from user");
+    if (statement.prepared() && statement.step() == SqlStatement::Step::Done) {
+        Log::write("Les enregistrements de la table [user] ont été supprimés !");
+    } else {
+        Log::write("Les enregistrements de la table [user] n'ont pas été supprimés ! " +
+                   connection->errorMessage());
+    }
+}
+
+void userRequest::saveDictionaryOfUser(const Json& entries) {
+    if (!entries.is_array()) {
+        return;
+    }
+    contextRequest contexts;
+    for (const auto& entry : entries) {
+        role = CatalogueValue::text(entry, "Role");
+        login_name = CatalogueValue::text(entry, "LoginName");
+        displayName = CatalogueValue::text(entry, "DisplayName");
+        email = CatalogueValue::text(entry, "Email");
+        groupe = CatalogueValue::text(entry, "Groupe");
+        login_id = CatalogueValue::text(entry, "LoginId");
+        const std::int64_t userId = insertUser();
+
+        if (role == kTypistRole && !groupe.empty()) {
+            // A group becomes a typist that can be chosen like a person.
+            const std::string groups = groupe;
+            for (const auto& part : CatalogueValue::split(groups, ';')) {
+                if (StringExtension::stringWithoutSpace(part).empty()) {
+                    continue;
+                }
+                login_name = part;
+                displayName = part;
+                groupe = part;
+                email.clear();
+                login_id.clear();
+                insertUser();
+            }
+        }
+
+        for (const auto& part : CatalogueValue::split(CatalogueValue::text(entry, "Context"), ';')) {
+            if (!StringExtension::stringWithoutSpace(part).empty()) {
+                contexts.initializeContextAndInsert(part, userId);
+            }
+        }
+    }
+}
+
+} // namespace orvaneh

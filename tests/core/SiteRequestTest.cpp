@@ -1,0 +1,144 @@
+#include "Classes/core/siteRequest.h"
+
+#include "Classes/core/SqlConnection.h"
+#include "Classes/core/SqlStatement.h"
+#include "Classes/core/UserDefaultManager.h"
+#include "Platform/log/Log.h"
+#include "support/TestDatabase.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace orvaneh {
+namespace {
+
+class SiteRequestTest : public ::testing::Test {
+protected:
+    test::TestProfile profile;
+    std::filesystem::path database = test::createDatabase(profile);
+    std::vector<std::string> logLines;
+
+    void SetUp() override {
+        Log::setObserver([this](const std::string& line) { logLines.push_back(line); });
+    }
+    void TearDown() override { Log::setObserver({}); }
+
+    void execute(const std::string& sql) {
+        auto connection = SqlConnection::open(database);
+        ASSERT_TRUE(connection);
+        ASSERT_TRUE(Request::executeSqlStatement(*connection, sql)) << sql;
+    }
+
+    bool logged(const std::string& text) const {
+        return std::any_of(logLines.begin(), logLines.end(),
+                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+
+    static SiteModel site(const std::string& name, std::int32_t type) {
+        SiteModel record;
+        record.name = name;
+        record.address = "ftp.example.fr";
+        record.login = "jean";
+        record.mdp = "motdepasse-" + name;
+        record.typeSite = type;
+        return record;
+    }
+
+    static void expectEmpty(const SiteModel& record) {
+        EXPECT_EQ(record.idSite, 0);
+        EXPECT_EQ(record.typeSite, -1);
+        EXPECT_FALSE(record.exists());
+    }
+};
+
+TEST_F(SiteRequestTest, ANewSiteIsStoredWholeButIsNotTheDefaultUntilChosen) {
+    siteRequest sites;
+    expectEmpty(sites.selectDefaultSite());
+    SiteModel written = site("L'étude d'Anne", 2);
+    written.emailPropose = true;
+    written.selected = true; // the insert ignores the mark
+    std::int32_t id = sites.addSite(written);
+    ASSERT_GT(id, 0);
+    expectEmpty(sites.selectDefaultSite());
+
+    SiteModel read = sites.selectSiteWithId(id);
+    EXPECT_EQ(read.idSite, id);
+    EXPECT_EQ(read.name, "L'étude d'Anne");
+    EXPECT_EQ(read.address, "ftp.example.fr");
+    EXPECT_EQ(read.login, "jean");
+    EXPECT_EQ(read.mdp, "motdepasse-L'étude d'Anne");
+    EXPECT_EQ(read.typeSite, 2);
+    EXPECT_FALSE(read.selected);
+    EXPECT_TRUE(read.emailPropose);
+    EXPECT_TRUE(logged("selectSiteWithId Id : " + std::to_string(id)));
+    // Read or written, the password never reaches the log.
+    EXPECT_EQ(Log::mask("envoi avec motdepasse-L'étude d'Anne").find("motdepasse"), std::string::npos);
+
+    sites.unselectSite();
+    read.selected = true;
+    read.address = "https://o'hara.example.fr";
+    sites.updateSite(read);
+    SiteModel chosen = sites.selectDefaultSite();
+    EXPECT_EQ(chosen.idSite, id);
+    EXPECT_EQ(chosen.address, "https://o'hara.example.fr");
+}
+
+TEST_F(SiteRequestTest, ReadsTakeTheFirstMatchingRowOrAnswerAnEmptyRecord) {
+    siteRequest sites;
+    expectEmpty(sites.selectSiteWithId(0));
+    expectEmpty(sites.selectSiteWithId(42));
+    EXPECT_TRUE(logged("selectSiteWithId Id : 0"));
+    EXPECT_TRUE(logged("Erreur lors de la création du Statement !, "));
+
+    std::int32_t first = sites.addSite(site("A", 1));
+    sites.addSite(site("B", 6));
+    sites.addSite(site("C", 6));
+    EXPECT_EQ(sites.selectSiteVelmoraIfExist().name, "B");
+
+    execute("UPDATE site set selected = 1");
+    EXPECT_EQ(sites.selectDefaultSite().idSite, first);
+    sites.unselectSite();
+    expectEmpty(sites.selectDefaultSite());
+    EXPECT_EQ(sites.selectSites().size(), 3u);
+}
+
+TEST_F(SiteRequestTest, NoTranscriptionSiteAnswersAnEmptyRecord) {
+    siteRequest sites;
+    sites.addSite(site("A", 1));
+    expectEmpty(sites.selectSiteVelmoraIfExist());
+}
+
+TEST_F(SiteRequestTest, DeletingReportsWhetherASiteWentAndLeavesItsDictations) {
+    siteRequest sites;
+    std::int32_t id = sites.addSite(site("A", 1));
+    execute("INSERT INTO dictee (titre, idSite) values ('liée', " + std::to_string(id) + ")");
+    EXPECT_TRUE(sites.deleteSiteWithId(id));
+    EXPECT_TRUE(logged("Le site a été supprimé de la BDD !"));
+    EXPECT_FALSE(sites.deleteSiteWithId(id));
+    EXPECT_TRUE(logged("Le site n'a pas été supprimé de la BDD  : "));
+    EXPECT_TRUE(sites.selectSites().empty());
+
+    auto connection = SqlConnection::open(database);
+    SqlStatement count(*connection, "select count(*) from dictee where idSite = " + std::to_string(id));
+    ASSERT_EQ(count.step(), SqlStatement::Step::Row);
+    EXPECT_EQ(count.columnInt(0), 1);
+}
+
+TEST_F(SiteRequestTest, DestinationIsTheDefaultUnlessTheDictationIsLinkedToItsOwnSite) {
+    siteRequest sites;
+    std::int32_t chosen = sites.addSite(site("Défaut", 1));
+    std::int32_t own = sites.addSite(site("Propre", 2));
+    SiteModel mark = sites.selectSiteWithId(chosen);
+    mark.selected = true;
+    sites.updateSite(mark);
+
+    EXPECT_EQ(siteRequest::destinationForDictation(own).idSite, chosen);
+    UserDefaultManager::setBool(true, "LinkDictationToSite");
+    EXPECT_EQ(siteRequest::destinationForDictation(own).idSite, own);
+    EXPECT_EQ(siteRequest::destinationForDictation(0).idSite, chosen);
+    sites.deleteSiteWithId(own);
+    expectEmpty(siteRequest::destinationForDictation(own));
+}
+
+} // namespace
+} // namespace orvaneh

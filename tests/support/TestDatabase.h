@@ -1,0 +1,18 @@
+#pragma once
+
+#include "support/TestProfile.h"
+
+#include <filesystem>
+
+namespace orvaneh::test {
+
+// Builds the profile's database file at a given schema version the way a real installation
+// got there: the template made by the build, then the migration steps up to that version,
+// and (from version 1 on) the version table holding it. Records "databaseName" and
+// "databasePath" in the preferences as start-up does. Returns the file's path.
+std::filesystem::path createDatabase(TestProfile& profile, int version = 8);
+
+// The path start-up uses for the database of the current profile.
+std::filesystem::path databasePath();
+
+} // namespace orvaneh::test
