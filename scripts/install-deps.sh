@@ -7,6 +7,7 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libssl-dev libplist-dev libsqlite3-dev
+  libspeex-dev libogg-dev speex sox
   python3
 )
 

@@ -10,4 +10,53 @@ int CliCommand::usageError(CliContext& context, const std::string& message) {
     return kUsageError;
 }
 
+std::optional<std::size_t> CliCommand::findAction(const std::vector<std::string>& arguments,
+                                                  const std::vector<std::string_view>& names,
+                                                  CliContext& context) const {
+    if (arguments.empty()) {
+        // Said as "list, get ou set".
+        std::string expected;
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            if (index > 0) {
+                expected += index + 1 == names.size() ? " ou " : ", ";
+            }
+            expected += names[index];
+        }
+        usageError(context, "il manque l'action : " + expected);
+        return std::nullopt;
+    }
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (arguments.front() == names[index]) {
+            return index;
+        }
+    }
+    usageError(context, "action inconnue pour " + name() + " : " + arguments.front());
+    return std::nullopt;
+}
+
+std::optional<CliArguments> CliCommand::parseArguments(const std::vector<std::string>& arguments,
+                                                       const std::set<std::string>& flags,
+                                                       const std::set<std::string>& valueOptions,
+                                                       CliContext& context) {
+    CliArguments parsed;
+    std::string error;
+    if (!parsed.parse(arguments, flags, valueOptions, error)) {
+        usageError(context, error);
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+std::optional<CliArguments> CliCommand::parseOptions(const std::vector<std::string>& arguments,
+                                                     const std::set<std::string>& flags,
+                                                     const std::set<std::string>& valueOptions,
+                                                     CliContext& context) {
+    auto parsed = parseArguments(arguments, flags, valueOptions, context);
+    if (parsed && !parsed->positional().empty()) {
+        usageError(context, "argument inattendu : " + parsed->positional().front());
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 } // namespace orvaneh

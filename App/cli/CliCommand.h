@@ -1,7 +1,15 @@
 #pragma once
 
+#include "App/cli/CliArguments.h"
+
+#include <cstddef>
+#include <initializer_list>
 #include <iosfwd>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvaneh {
@@ -32,8 +40,48 @@ public:
     virtual int run(const std::vector<std::string>& arguments, CliContext& context) = 0;
 
 protected:
+    // One action of a command, run with the arguments after the action's name.
+    template <class Command>
+    using Action =
+        std::pair<std::string_view, int (Command::*)(const std::vector<std::string>&, CliContext&)>;
+
     // Writes "Erreur : message" and the pointer to the help, and returns kUsageError.
     static int usageError(CliContext& context, const std::string& message);
+
+    // Runs the action the first argument names. A missing or unknown action is a usage error.
+    template <class Command>
+    int dispatch(Command& command, const std::vector<std::string>& arguments, CliContext& context,
+                 std::initializer_list<Action<Command>> actions) const {
+        std::vector<std::string_view> names;
+        for (const auto& action : actions) {
+            names.push_back(action.first);
+        }
+        auto chosen = findAction(arguments, names, context);
+        if (!chosen) {
+            return kUsageError;
+        }
+        const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+        return (command.*(actions.begin()[*chosen].second))(rest, context);
+    }
+
+    // The arguments parsed, or nothing once the usage error is written (an unknown option or a
+    // missing value).
+    static std::optional<CliArguments> parseArguments(const std::vector<std::string>& arguments,
+                                                      const std::set<std::string>& flags,
+                                                      const std::set<std::string>& valueOptions,
+                                                      CliContext& context);
+    // The same for an action that takes no positional argument: one is a usage error too.
+    static std::optional<CliArguments> parseOptions(const std::vector<std::string>& arguments,
+                                                    const std::set<std::string>& flags,
+                                                    const std::set<std::string>& valueOptions,
+                                                    CliContext& context);
+
+private:
+    // The index in `names` of the action the first argument names, or nothing once the usage
+    // error is written.
+    std::optional<std::size_t> findAction(const std::vector<std::string>& arguments,
+                                          const std::vector<std::string_view>& names,
+                                          CliContext& context) const;
 };
 
 } // namespace orvaneh

@@ -60,38 +60,30 @@ std::optional<std::int64_t> parseIdentifier(const std::string& text) {
     return value;
 }
 
-// Parses "ID [flags]"; writes the usage error itself and answers nothing on bad input.
-std::optional<std::int64_t> identifierArgument(const std::vector<std::string>& arguments,
-                                               const std::set<std::string>& flags, CliArguments& parsed,
-                                               CliContext& context, int& status) {
-    std::string error;
-    if (!parsed.parse(arguments, flags, {}, error)) {
-        status = CliCommand::kUsageError;
-        context.err << "Erreur : " << error << "\nVoir « orvaneh-cli --help »." << std::endl;
-        return std::nullopt;
-    }
-    const auto& positional = parsed.positional();
-    std::string problem;
-    if (positional.empty()) {
-        problem = "il manque l'identifiant de la dictée";
-    } else if (positional.size() > 1) {
-        problem = "trop d'arguments";
-    } else if (auto id = parseIdentifier(positional.front())) {
-        return id;
-    } else {
-        problem = "identifiant de dictée invalide : " + positional.front();
-    }
-    status = CliCommand::kUsageError;
-    context.err << "Erreur : " << problem << "\nVoir « orvaneh-cli --help »." << std::endl;
-    return std::nullopt;
-}
-
 int unknownDictation(CliContext& context, std::int64_t id) {
     context.err << "Erreur : aucune dictée n'a l'identifiant " << id << "." << std::endl;
     return CliCommand::kFailure;
 }
 
 } // namespace
+
+std::optional<std::int64_t> DictationCommand::identifierArgument(const CliArguments& parsed,
+                                                                 CliContext& context) {
+    const auto& positional = parsed.positional();
+    if (positional.empty()) {
+        usageError(context, "il manque l'identifiant de la dictée");
+        return std::nullopt;
+    }
+    if (positional.size() > 1) {
+        usageError(context, "trop d'arguments");
+        return std::nullopt;
+    }
+    auto id = parseIdentifier(positional.front());
+    if (!id) {
+        usageError(context, "identifiant de dictée invalide : " + positional.front());
+    }
+    return id;
+}
 
 std::vector<std::string> DictationCommand::helpLines() const {
     return {
@@ -103,41 +95,26 @@ std::vector<std::string> DictationCommand::helpLines() const {
 }
 
 int DictationCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    if (arguments.empty()) {
-        return usageError(context, "il manque l'action : list, show ou delete");
-    }
-    const std::string& action = arguments.front();
-    std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    if (action == "list") {
-        return list(rest, context);
-    }
-    if (action == "show") {
-        return show(rest, context);
-    }
-    if (action == "delete") {
-        return remove(rest, context);
-    }
-    return usageError(context, "action inconnue pour dictation : " + action);
+    return dispatch(*this, arguments, context,
+                    {{"list", &DictationCommand::list},
+                     {"show", &DictationCommand::show},
+                     {"delete", &DictationCommand::remove}});
 }
 
 int DictationCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {"outbox", "sent", "all", "json"}, {}, error)) {
-        return usageError(context, error);
+    auto parsed = parseOptions(arguments, {"outbox", "sent", "all", "json"}, {}, context);
+    if (!parsed) {
+        return kUsageError;
     }
-    if (!parsed.positional().empty()) {
-        return usageError(context, "argument inattendu : " + parsed.positional().front());
-    }
-    int chosen = parsed.flag("outbox") + parsed.flag("sent") + parsed.flag("all");
+    int chosen = parsed->flag("outbox") + parsed->flag("sent") + parsed->flag("all");
     if (chosen > 1) {
         return usageError(context, "--outbox, --sent et --all s'excluent");
     }
-    int filter = parsed.flag("sent")  ? DicteeRequest::kSent
-                 : parsed.flag("all") ? DicteeRequest::kAll
-                                      : DicteeRequest::kOutbox;
+    int filter = parsed->flag("sent")  ? DicteeRequest::kSent
+                 : parsed->flag("all") ? DicteeRequest::kAll
+                                       : DicteeRequest::kOutbox;
     auto dictations = DicteeRequest().getListDictee(filter);
-    if (parsed.flag("json")) {
+    if (parsed->flag("json")) {
         Json all = Json::array();
         for (const auto& record : dictations) {
             all.push_back(record.toJson());
@@ -159,17 +136,16 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
 }
 
 int DictationCommand::show(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    int status = kSuccess;
-    auto id = identifierArgument(arguments, {"json"}, parsed, context, status);
+    auto parsed = parseArguments(arguments, {"json"}, {}, context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
     if (!id) {
-        return status;
+        return kUsageError;
     }
     DicteeModel record = DicteeRequest().selectDictee(*id);
     if (record.idDictee == 0) {
         return unknownDictation(context, *id);
     }
-    if (parsed.flag("json")) {
+    if (parsed->flag("json")) {
         context.out << dump(record.toJson()) << std::endl;
         return kSuccess;
     }
@@ -194,11 +170,10 @@ int DictationCommand::show(const std::vector<std::string>& arguments, CliContext
 }
 
 int DictationCommand::remove(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    int status = kSuccess;
-    auto id = identifierArgument(arguments, {}, parsed, context, status);
+    auto parsed = parseArguments(arguments, {}, {}, context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
     if (!id) {
-        return status;
+        return kUsageError;
     }
     DicteeRequest dictations;
     // Files of an unknown identifier are left alone: they may belong to a dictation being saved.

@@ -16,6 +16,9 @@ public:
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
 
 private:
+    // The one positional argument as a dictation id, or nothing once the usage error is written.
+    static std::optional<std::int64_t> identifierArgument(const CliArguments& parsed, CliContext& context);
+
     int list(const std::vector<std::string>& arguments, CliContext& context);
     int show(const std::vector<std::string>& arguments, CliContext& context);
     int remove(const std::vector<std::string>& arguments, CliContext& context);

@@ -38,33 +38,17 @@ std::vector<std::string> SettingsCommand::helpLines() const {
 }
 
 int SettingsCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    if (arguments.empty()) {
-        return usageError(context, "il manque l'action : list, get ou set");
-    }
-    const std::string& action = arguments.front();
-    std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    if (action == "list") {
-        return list(rest, context);
-    }
-    if (action == "get") {
-        return get(rest, context);
-    }
-    if (action == "set") {
-        return set(rest, context);
-    }
-    return usageError(context, "action inconnue pour settings : " + action);
+    return dispatch(
+        *this, arguments, context,
+        {{"list", &SettingsCommand::list}, {"get", &SettingsCommand::get}, {"set", &SettingsCommand::set}});
 }
 
 int SettingsCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {"json"}, {}, error)) {
-        return usageError(context, error);
+    auto parsed = parseOptions(arguments, {"json"}, {}, context);
+    if (!parsed) {
+        return kUsageError;
     }
-    if (!parsed.positional().empty()) {
-        return usageError(context, "argument inattendu : " + parsed.positional().front());
-    }
-    if (parsed.flag("json")) {
+    if (parsed->flag("json")) {
         Json all = Json::object();
         for (const auto& setting : ConfigurationManager::settings()) {
             all[setting.key] = setting.read();

@@ -91,24 +91,6 @@ std::string applyOptions(const CliArguments& parsed, SiteModel& site) {
     return {};
 }
 
-// The one positional argument as a site id, or a usage error.
-std::optional<std::int32_t> siteIdArgument(const CliArguments& parsed, std::string& error) {
-    if (parsed.positional().empty()) {
-        error = "il manque l'identifiant du site";
-        return std::nullopt;
-    }
-    if (parsed.positional().size() > 1) {
-        error = "argument inattendu : " + parsed.positional()[1];
-        return std::nullopt;
-    }
-    auto id = parseInteger(parsed.positional().front());
-    if (!id || *id < 1) {
-        error = "identifiant de site invalide : " + parsed.positional().front();
-        return std::nullopt;
-    }
-    return id;
-}
-
 // Clears the mark on every site before marking this one, so there is one default.
 void storeAsDefault(SiteModel site) {
     siteRequest sites;
@@ -124,6 +106,29 @@ int unknownSite(CliContext& context, std::int32_t id) {
 
 } // namespace
 
+std::optional<std::int32_t> SiteCommand::siteIdArgument(const CliArguments& parsed, CliContext& context) {
+    if (parsed.positional().empty()) {
+        usageError(context, "il manque l'identifiant du site");
+        return std::nullopt;
+    }
+    if (parsed.positional().size() > 1) {
+        usageError(context, "argument inattendu : " + parsed.positional()[1]);
+        return std::nullopt;
+    }
+    auto id = parseInteger(parsed.positional().front());
+    if (!id || *id < 1) {
+        usageError(context, "identifiant de site invalide : " + parsed.positional().front());
+        return std::nullopt;
+    }
+    return id;
+}
+
+std::optional<std::int32_t> SiteCommand::siteIdArgument(const std::vector<std::string>& arguments,
+                                                        CliContext& context) {
+    auto parsed = parseArguments(arguments, {}, {}, context);
+    return parsed ? siteIdArgument(*parsed, context) : std::nullopt;
+}
+
 std::vector<std::string> SiteCommand::helpLines() const {
     return {
         "site list [--json]            les sites (le site par défaut marqué *), mots de passe masqués",
@@ -138,40 +143,21 @@ std::vector<std::string> SiteCommand::helpLines() const {
 }
 
 int SiteCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    if (arguments.empty()) {
-        return usageError(context, "il manque l'action : list, add, edit, default ou delete");
-    }
-    const std::string& action = arguments.front();
-    std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    if (action == "list") {
-        return list(rest, context);
-    }
-    if (action == "add") {
-        return add(rest, context);
-    }
-    if (action == "edit") {
-        return edit(rest, context);
-    }
-    if (action == "default") {
-        return makeDefault(rest, context);
-    }
-    if (action == "delete") {
-        return remove(rest, context);
-    }
-    return usageError(context, "action inconnue pour site : " + action);
+    return dispatch(*this, arguments, context,
+                    {{"list", &SiteCommand::list},
+                     {"add", &SiteCommand::add},
+                     {"edit", &SiteCommand::edit},
+                     {"default", &SiteCommand::makeDefault},
+                     {"delete", &SiteCommand::remove}});
 }
 
 int SiteCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {"json"}, {}, error)) {
-        return usageError(context, error);
-    }
-    if (!parsed.positional().empty()) {
-        return usageError(context, "argument inattendu : " + parsed.positional().front());
+    auto parsed = parseOptions(arguments, {"json"}, {}, context);
+    if (!parsed) {
+        return kUsageError;
     }
     auto sites = siteRequest().selectSites();
-    if (parsed.flag("json")) {
+    if (parsed->flag("json")) {
         Json all = Json::array();
         for (const auto& site : sites) {
             all.push_back(siteAsJson(site));
@@ -191,19 +177,15 @@ int SiteCommand::list(const std::vector<std::string>& arguments, CliContext& con
 }
 
 int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {"email", "default"}, kEditOptions, error)) {
-        return usageError(context, error);
+    auto parsed = parseOptions(arguments, {"email", "default"}, kEditOptions, context);
+    if (!parsed) {
+        return kUsageError;
     }
-    if (!parsed.positional().empty()) {
-        return usageError(context, "argument inattendu : " + parsed.positional().front());
-    }
-    if (!parsed.option("name") || !parsed.option("type")) {
+    if (!parsed->option("name") || !parsed->option("type")) {
         return usageError(context, "site add demande au moins --name et --type");
     }
     SiteModel site;
-    if (auto problem = applyOptions(parsed, site); !problem.empty()) {
+    if (auto problem = applyOptions(*parsed, site); !problem.empty()) {
         return usageError(context, problem);
     }
     site.idSite = siteRequest().addSite(site);
@@ -212,7 +194,7 @@ int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& cont
         return kFailure;
     }
     context.out << "Site ajouté : « " << site.name << " » (identifiant " << site.idSite << ")\n";
-    if (parsed.flag("default")) {
+    if (parsed->flag("default")) {
         storeAsDefault(site);
         context.out << "C'est désormais le site par défaut.\n";
     }
@@ -221,23 +203,19 @@ int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& cont
 }
 
 int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, kEditFlags, kEditOptions, error)) {
-        return usageError(context, error);
-    }
-    auto id = siteIdArgument(parsed, error);
+    auto parsed = parseArguments(arguments, kEditFlags, kEditOptions, context);
+    auto id = parsed ? siteIdArgument(*parsed, context) : std::nullopt;
     if (!id) {
-        return usageError(context, error);
+        return kUsageError;
     }
     SiteModel site = siteRequest().selectSiteWithId(*id);
     if (site.idSite == 0) {
         return unknownSite(context, *id);
     }
-    if (auto problem = applyOptions(parsed, site); !problem.empty()) {
+    if (auto problem = applyOptions(*parsed, site); !problem.empty()) {
         return usageError(context, problem);
     }
-    if (parsed.flag("default")) {
+    if (parsed->flag("default")) {
         storeAsDefault(site);
     } else {
         siteRequest().updateSite(site);
@@ -247,14 +225,9 @@ int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& con
 }
 
 int SiteCommand::makeDefault(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {}, {}, error)) {
-        return usageError(context, error);
-    }
-    auto id = siteIdArgument(parsed, error);
+    auto id = siteIdArgument(arguments, context);
     if (!id) {
-        return usageError(context, error);
+        return kUsageError;
     }
     SiteModel site = siteRequest().selectSiteWithId(*id);
     if (site.idSite == 0) {
@@ -267,14 +240,9 @@ int SiteCommand::makeDefault(const std::vector<std::string>& arguments, CliConte
 }
 
 int SiteCommand::remove(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {}, {}, error)) {
-        return usageError(context, error);
-    }
-    auto id = siteIdArgument(parsed, error);
+    auto id = siteIdArgument(arguments, context);
     if (!id) {
-        return usageError(context, error);
+        return kUsageError;
     }
     if (!siteRequest().deleteSiteWithId(*id)) {
         return unknownSite(context, *id);

@@ -2,6 +2,9 @@
 
 #include "App/cli/CliCommand.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace orvaneh {
 
 class CliArguments;
@@ -15,6 +18,12 @@ public:
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
 
 private:
+    // The one positional argument as a site id, or nothing once the usage error is written.
+    static std::optional<std::int32_t> siteIdArgument(const CliArguments& parsed, CliContext& context);
+    // The same for an action that takes the id alone.
+    static std::optional<std::int32_t> siteIdArgument(const std::vector<std::string>& arguments,
+                                                      CliContext& context);
+
     int list(const std::vector<std::string>& arguments, CliContext& context);
     int add(const std::vector<std::string>& arguments, CliContext& context);
     int edit(const std::vector<std::string>& arguments, CliContext& context);

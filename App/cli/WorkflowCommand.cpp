@@ -138,26 +138,16 @@ std::vector<std::string> WorkflowCommand::helpLines() const {
 }
 
 int WorkflowCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    if (arguments.empty()) {
-        return usageError(context, "il manque l'action : show");
-    }
-    if (arguments.front() == "show") {
-        return show(std::vector<std::string>(arguments.begin() + 1, arguments.end()), context);
-    }
-    return usageError(context, "action inconnue pour workflow : " + arguments.front());
+    return dispatch(*this, arguments, context, {{"show", &WorkflowCommand::show}});
 }
 
 int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext& context) {
-    CliArguments parsed;
-    std::string error;
-    if (!parsed.parse(arguments, {"json"}, {}, error)) {
-        return usageError(context, error);
-    }
-    if (!parsed.positional().empty()) {
-        return usageError(context, "argument inattendu : " + parsed.positional().front());
+    auto parsed = parseOptions(arguments, {"json"}, {}, context);
+    if (!parsed) {
+        return kUsageError;
     }
     Json directory = readDirectory();
-    if (parsed.flag("json")) {
+    if (parsed->flag("json")) {
         context.out << directory.dump(2) << std::endl;
     } else {
         printDirectory(context.out, directory);

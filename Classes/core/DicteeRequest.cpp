@@ -89,6 +89,13 @@ void bindCommonFields(SqlStatement& statement, const DicteeModel& record, const 
     statement.bindText(13, std::string_view(record.masterJobId));
 }
 
+void bindIntegers(SqlStatement& statement, int firstIndex, const std::vector<std::int64_t>& values) {
+    int index = firstIndex;
+    for (std::int64_t value : values) {
+        statement.bindInt(index++, value);
+    }
+}
+
 } // namespace
 
 std::string DicteeRequest::getTypistToAssignWithWorktypeIfNeeded(const DicteeModel& record) {
@@ -121,52 +128,39 @@ std::string DicteeRequest::getTypistToAssignWithWorktypeIfNeeded(const DicteeMod
     return typist;
 }
 
-std::int64_t DicteeRequest::insertDictee(const DicteeModel& record) {
+std::optional<Request::PreparedStatement> DicteeRequest::write(std::string_view operation, const char* sql,
+                                                               const DicteeModel& record,
+                                                               const std::vector<std::int64_t>& lastFields) {
     // Read before our own connection opens: the worktype lookup uses one of its own.
     std::string typist = getTypistToAssignWithWorktypeIfNeeded(record);
-    auto connection = openDatabase();
-    if (!connection) {
-        return 0;
+    auto query = prepare(sql, std::string(operation) + " : " + std::string(kPrepareFailureLog));
+    if (!query) {
+        return std::nullopt;
     }
-    SqlStatement statement(*connection, kInsertSql);
-    if (!statement.prepared()) {
-        Log::write("insertDictee : Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return 0;
-    }
+    SqlStatement& statement = query->statement();
     bindCommonFields(statement, record, typist);
-    statement.bindInt(14, 0);
-    statement.bindInt(15, record.serviceID);
-    statement.bindInt(16, record.brouillon ? 1 : 0);
+    bindIntegers(statement, 14, lastFields);
     if (!statement.execute()) {
-        Log::write("insertDictee : Problème lors de la requête : \"INSERT INTO\" !, " +
-                   connection->errorMessage());
-        return 0;
+        Log::write(std::string(operation) + " : Problème lors de la requête : \"INSERT INTO\" !, " +
+                   query->connection().errorMessage());
+        return std::nullopt;
     }
-    return connection->lastInsertRowId();
+    return query;
+}
+
+std::int64_t DicteeRequest::insertDictee(const DicteeModel& record) {
+    auto query = write("insertDictee", kInsertSql, record, {0, record.serviceID, record.brouillon ? 1 : 0});
+    return query ? query->connection().lastInsertRowId() : 0;
 }
 
 std::int64_t DicteeRequest::updateDictee(const DicteeModel& record) {
-    std::string typist = getTypistToAssignWithWorktypeIfNeeded(record);
-    auto connection = openDatabase();
-    if (!connection) {
-        return 0;
-    }
-    SqlStatement statement(*connection, kUpdateSql);
-    if (!statement.prepared()) {
-        Log::write("updateDictee : Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return 0;
-    }
-    bindCommonFields(statement, record, typist);
-    statement.bindInt(14, record.serviceID);
-    statement.bindInt(15, record.brouillon ? 1 : 0);
-    statement.bindInt(16, record.idDictee);
-    if (!statement.execute()) {
-        Log::write("updateDictee : Problème lors de la requête : \"INSERT INTO\" !, " +
-                   connection->errorMessage());
+    auto query = write("updateDictee", kUpdateSql, record,
+                       {record.serviceID, record.brouillon ? 1 : 0, record.idDictee});
+    if (!query) {
         return 0;
     }
     // A row deleted meanwhile (the list and the queue run at once) was not saved.
-    if (connection->changes() == 0) {
+    if (query->connection().changes() == 0) {
         Log::write("updateDictee : aucune dictée " + std::to_string(record.idDictee) + " dans la BDD");
         return 0;
     }
@@ -178,15 +172,11 @@ DicteeModel DicteeRequest::selectDictee(std::int64_t idDictee) {
     if (idDictee == 0) {
         return {};
     }
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(kSelectSql);
+    if (!query) {
         return {};
     }
-    SqlStatement statement(*connection, kSelectSql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return {};
-    }
+    SqlStatement& statement = query->statement();
     statement.bindInt(1, idDictee);
     if (statement.step() != SqlStatement::Step::Row) {
         return {};
@@ -218,15 +208,11 @@ std::vector<DicteeModel> DicteeRequest::getListDictee(int filter) {
     }
     std::vector<DicteeModel> list;
     {
-        auto connection = openDatabase();
-        if (!connection) {
+        auto query = prepare(sql);
+        if (!query) {
             return {};
         }
-        SqlStatement statement(*connection, sql);
-        if (!statement.prepared()) {
-            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-            return {};
-        }
+        SqlStatement& statement = query->statement();
         if (filter == kOutbox) {
             statement.bindInt(1, 0);
         } else if (filter == kSent) {
@@ -251,15 +237,11 @@ std::vector<DicteeModel> DicteeRequest::getListDictee(int filter) {
 }
 
 std::int64_t DicteeRequest::getLastId() {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select max(id) from dictee");
+    if (!query) {
         return 0;
     }
-    SqlStatement statement(*connection, "select max(id) from dictee");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return 0;
-    }
+    SqlStatement& statement = query->statement();
     // max() of an empty table is NULL, read as 0.
     return statement.step() == SqlStatement::Step::Row ? statement.columnInt(0) : 0;
 }
@@ -267,15 +249,11 @@ std::int64_t DicteeRequest::getLastId() {
 std::optional<DicteeModel> DicteeRequest::getNextDicteeToSend() {
     std::int64_t found = 0;
     {
-        auto connection = openDatabase();
-        if (!connection) {
+        auto query = prepare(kNextToSendSql);
+        if (!query) {
             return std::nullopt;
         }
-        SqlStatement statement(*connection, kNextToSendSql);
-        if (!statement.prepared()) {
-            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-            return std::nullopt;
-        }
+        SqlStatement& statement = query->statement();
         // Truncated: an attempt stamped T is eligible again once this exceeds T.
         statement.bindInt(1, static_cast<std::int64_t>(Tools::unixTsInSeconds() - kRetryDelaySeconds));
         if (statement.step() != SqlStatement::Step::Row) {
@@ -300,41 +278,29 @@ void DicteeRequest::updateDicteeEnvoi(std::int64_t idDictee) {
 }
 
 void DicteeRequest::runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values) {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(sql);
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return;
-    }
-    int index = 1;
-    for (std::int64_t value : values) {
-        statement.bindInt(index++, value);
-    }
-    if (!statement.execute()) {
-        Log::write("Problème lors de la requête : \"UPDATE\" !, " + connection->errorMessage());
+    bindIntegers(query->statement(), 1, values);
+    if (!query->statement().execute()) {
+        Log::write("Problème lors de la requête : \"UPDATE\" !, " + query->connection().errorMessage());
     }
 }
 
 bool DicteeRequest::deleteDicteeWithId(std::int64_t idDictee) {
-    auto connection = openDatabase();
-    if (!connection) {
+    constexpr std::string_view kNotDeleted = "La dictée n'a pas été supprimée de la BDD  : ";
+    auto query = prepare("delete from dictee where id = ?", kNotDeleted);
+    if (!query) {
         return false;
     }
-    SqlStatement statement(*connection, "delete from dictee where id = ?");
-    if (!statement.prepared()) {
-        Log::write("La dictée n'a pas été supprimée de la BDD  : " + connection->errorMessage());
+    query->statement().bindInt(1, idDictee);
+    if (!query->statement().execute()) {
+        Log::write(std::string(kNotDeleted) + query->connection().errorMessage());
         return false;
     }
-    statement.bindInt(1, idDictee);
-    if (!statement.execute()) {
-        Log::write("La dictée n'a pas été supprimée de la BDD  : " + connection->errorMessage());
-        return false;
-    }
-    if (connection->changes() == 0) {
-        Log::write("La dictée n'a pas été supprimée de la BDD  : aucune dictée " + std::to_string(idDictee));
+    if (query->connection().changes() == 0) {
+        Log::write(std::string(kNotDeleted) + "aucune dictée " + std::to_string(idDictee));
         return false;
     }
     Log::write("La dictée a été supprimée de la BDD !");

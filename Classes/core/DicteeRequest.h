@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvaneh {
@@ -50,6 +51,12 @@ public:
     static std::string getTypistToAssignWithWorktypeIfNeeded(const DicteeModel& record);
 
 private:
+    // Runs the insert or update `sql` of `record`: the fields both share, then `lastFields` from
+    // position 14. The statement, still open to read what it changed; nothing on failure, logged
+    // under the name of `operation`.
+    std::optional<PreparedStatement> write(std::string_view operation, const char* sql,
+                                           const DicteeModel& record,
+                                           const std::vector<std::int64_t>& lastFields);
     // Runs an UPDATE that changes one dictation's transfer fields.
     void runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values);
 };

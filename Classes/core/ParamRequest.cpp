@@ -23,15 +23,11 @@ void ParamRequest::setWfTypeDictee(const std::string& value) {
 
 int ParamRequest::selectParam() {
     nbEnreg = 0;
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select * from parametre");
+    if (!query) {
         return 0;
     }
-    SqlStatement statement(*connection, "select * from parametre");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return 0;
-    }
+    SqlStatement& statement = query->statement();
     if (statement.step() != SqlStatement::Step::Row) {
         return 0;
     }
@@ -53,15 +49,11 @@ int ParamRequest::selectParam() {
 
 bool ParamRequest::write(const char* sql, bool insert) {
     Log::registerSecret(ftpMdp);
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(sql);
+    if (!query) {
         return false;
     }
-    SqlStatement statement(*connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return false;
-    }
+    SqlStatement& statement = query->statement();
     statement.bindText(1, std::string_view(ftpHost));
     statement.bindText(2, std::string_view(ftpLogin));
     statement.bindText(3, std::string_view(ftpMdp));
@@ -75,7 +67,7 @@ bool ParamRequest::write(const char* sql, bool insert) {
     statement.bindInt(11, wfServiceID);
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write(std::string("Problème lors de la requête : \"") +
-                   (insert ? "INSERT INTO" : "UPDATE INTO") + "\" !, " + connection->errorMessage());
+                   (insert ? "INSERT INTO" : "UPDATE INTO") + "\" !, " + query->connection().errorMessage());
         return false;
     }
     Log::write(insert ? "Création de l'enregistrement !" : "Modification de l'enregistrement");
@@ -100,16 +92,8 @@ void ParamRequest::updateParam() {
 }
 
 void ParamRequest::deleteParamWorkflow() {
-    auto connection = openDatabase();
-    if (!connection) {
-        return;
-    }
-    SqlStatement statement(*connection, "delete from parametre");
-    if (statement.prepared() && statement.step() == SqlStatement::Step::Done) {
-        Log::write("Les enregistrements de la table [parametre] ont été supprimés !");
-    } else {
-        Log::write("Les enregistrements de la table [parametre] n'ont pas été supprimés ! " +
-                   connection->errorMessage());
+    if (auto error = deleteAllRows("parametre")) {
+        Log::write("Les enregistrements de la table [parametre] n'ont pas été supprimés ! " + *error);
     }
 }
 

@@ -1,6 +1,5 @@
 #include "Classes/core/Request.h"
 
-#include "Classes/core/SqlStatement.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/log/Log.h"
 
@@ -14,13 +13,65 @@ std::unique_ptr<SqlConnection> Request::openDatabase() const {
     return SqlConnection::open(databasePath_);
 }
 
+std::unique_ptr<SqlStatement> Request::prepare(const SqlConnection& connection, std::string_view sql,
+                                               std::string_view failureLog, std::string_view failureLogEnd) {
+    auto statement = std::make_unique<SqlStatement>(connection, sql);
+    if (!statement->prepared()) {
+        Log::write(std::string(failureLog) + connection.errorMessage() + std::string(failureLogEnd));
+        return nullptr;
+    }
+    return statement;
+}
+
+std::optional<Request::PreparedStatement> Request::prepare(std::string_view sql, std::string_view failureLog,
+                                                           std::string_view failureLogEnd) const {
+    auto connection = openDatabase();
+    if (!connection) {
+        return std::nullopt;
+    }
+    auto statement = prepare(*connection, sql, failureLog, failureLogEnd);
+    if (!statement) {
+        return std::nullopt;
+    }
+    return PreparedStatement(std::move(connection), std::move(statement));
+}
+
+std::vector<std::string> Request::selectTexts(std::string_view sql, std::int64_t rowId, int column) const {
+    std::vector<std::string> texts;
+    if (rowId < 1) {
+        return texts;
+    }
+    auto query = prepare(sql);
+    if (!query) {
+        return texts;
+    }
+    SqlStatement& statement = query->statement();
+    statement.bindInt(1, rowId);
+    while (statement.step() == SqlStatement::Step::Row) {
+        texts.push_back(statement.columnText(column));
+    }
+    return texts;
+}
+
+std::optional<std::string> Request::deleteAllRows(std::string_view table) const {
+    auto connection = openDatabase();
+    if (!connection) {
+        return std::nullopt;
+    }
+    SqlStatement statement(*connection, "delete from " + std::string(table));
+    if (statement.step() != SqlStatement::Step::Done) {
+        return connection->errorMessage();
+    }
+    Log::write("Les enregistrements de la table [" + std::string(table) + "] ont été supprimés !");
+    return std::nullopt;
+}
+
 bool Request::executeSqlStatement(const SqlConnection& connection, const std::string& sql) {
-    SqlStatement statement(connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection.errorMessage());
+    auto statement = prepare(connection, sql);
+    if (!statement) {
         return false;
     }
-    if (statement.step() == SqlStatement::Step::Error) {
+    if (statement->step() == SqlStatement::Step::Error) {
         Log::write("NOK " + connection.errorMessage() + " !");
         return false;
     }

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "Classes/core/SqlConnection.h"
+#include "Classes/core/SqlStatement.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orvaneh {
 
@@ -26,8 +31,47 @@ public:
     static bool executeSqlStatement(const SqlConnection& connection, const std::string& sql);
 
 protected:
+    // Logged before the database's message when a statement cannot be prepared.
+    static constexpr std::string_view kPrepareFailureLog = "Erreur lors de la création du Statement !, ";
+
+    // A statement on a connection of its own, both released together.
+    class PreparedStatement {
+    public:
+        PreparedStatement(std::unique_ptr<SqlConnection> connection, std::unique_ptr<SqlStatement> statement)
+            : connection_(std::move(connection)), statement_(std::move(statement)) {}
+
+        const SqlConnection& connection() const { return *connection_; }
+        SqlStatement& statement() const { return *statement_; }
+
+    private:
+        std::unique_ptr<SqlConnection> connection_;
+        // Declared after the connection: finalised before it closes.
+        std::unique_ptr<SqlStatement> statement_;
+    };
+
     // A new connection to the database, or nothing (silently) when it cannot be opened.
     std::unique_ptr<SqlConnection> openDatabase() const;
+
+    // `sql` prepared on a new connection. Nothing when the database cannot be opened (silently)
+    // or when the statement cannot be prepared (logged as `failureLog`, the database's message,
+    // then `failureLogEnd`).
+    std::optional<PreparedStatement> prepare(std::string_view sql,
+                                             std::string_view failureLog = kPrepareFailureLog,
+                                             std::string_view failureLogEnd = {}) const;
+    // The same on a connection already open.
+    static std::unique_ptr<SqlStatement> prepare(const SqlConnection& connection, std::string_view sql,
+                                                 std::string_view failureLog = kPrepareFailureLog,
+                                                 std::string_view failureLogEnd = {});
+
+    // The text in `column` of each row `sql` selects for the row id bound as its one parameter.
+    // Ids below 1 name no row: nothing is asked of the database.
+    std::vector<std::string> selectTexts(std::string_view sql, std::int64_t rowId, int column = 0) const;
+
+    // Deletes every row of `table` on a new connection and logs
+    // "Les enregistrements de la table [table] ont été supprimés !" when done. The database's
+    // message when the statement fails, for the caller to log; nothing otherwise, also when the
+    // database cannot be opened.
+    std::optional<std::string> deleteAllRows(std::string_view table) const;
 
 private:
     std::string databaseName_;

@@ -3,6 +3,8 @@
 #include "Classes/core/SqlStatement.h"
 #include "Platform/log/Log.h"
 
+#include <string_view>
+
 namespace orvaneh {
 
 namespace {
@@ -69,6 +71,17 @@ const std::vector<std::vector<std::string>>& allSteps() {
     return steps;
 }
 
+// Runs `sql` on `connection` and logs `done`, or `failed` followed by the database's message.
+void runLogged(const SqlConnection& connection, std::string_view sql, std::string_view done,
+               std::string_view failed) {
+    SqlStatement statement(connection, sql);
+    if (statement.step() == SqlStatement::Step::Done) {
+        Log::write(done);
+    } else {
+        Log::write(std::string(failed) + connection.errorMessage());
+    }
+}
+
 } // namespace
 
 const std::vector<std::string>& dataBaseRequest::stepStatements(int fromVersion) {
@@ -91,15 +104,11 @@ void dataBaseRequest::runStep(int fromVersion) {
 }
 
 void dataBaseRequest::selectDataBaseInfo() {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select numVersion from QuiraDataBase", "Erreur lors du select numversion!, ");
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, "select numVersion from QuiraDataBase");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors du select numversion!, " + connection->errorMessage());
-        return;
-    }
+    SqlStatement& statement = query->statement();
     while (statement.step() == SqlStatement::Step::Row) {
         numVersion_ = static_cast<int>(statement.columnInt(0));
         Log::write("Id version from Database : " + std::to_string(numVersion_));
@@ -111,18 +120,11 @@ void dataBaseRequest::createDataBaseTable() {
     if (!connection) {
         return;
     }
-    SqlStatement create(*connection, "CREATE TABLE QuiraDataBase (numVersion INTEGER NOT NULL DEFAULT 0)");
-    if (create.prepared() && create.step() == SqlStatement::Step::Done) {
-        Log::write("Creation de la table QuiraDataBase ");
-    } else {
-        Log::write("Erreur lors de la Creation de la table QuiraDataBase !, " + connection->errorMessage());
-    }
-    SqlStatement insert(*connection, "INSERT INTO QuiraDataBase(numVersion) Values(2);");
-    if (insert.prepared() && insert.step() == SqlStatement::Step::Done) {
-        Log::write("Insertion numversion ");
-    } else {
-        Log::write("Erreur lors de l'Insertion numversion!, " + connection->errorMessage());
-    }
+    runLogged(*connection, "CREATE TABLE QuiraDataBase (numVersion INTEGER NOT NULL DEFAULT 0)",
+              "Creation de la table QuiraDataBase ",
+              "Erreur lors de la Creation de la table QuiraDataBase !, ");
+    runLogged(*connection, "INSERT INTO QuiraDataBase(numVersion) Values(2);", "Insertion numversion ",
+              "Erreur lors de l'Insertion numversion!, ");
 }
 
 void dataBaseRequest::updateNumVersionDataBase(int version) {

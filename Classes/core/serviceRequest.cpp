@@ -31,15 +31,11 @@ ServiceModel readService(const SqlStatement& row) {
 void serviceRequest::insertServiceAndUsersWorktypes(ServiceModel& service) {
     std::int64_t rowId = 0;
     {
-        auto connection = openDatabase();
-        if (!connection) {
+        auto query = prepare(kInsertSql);
+        if (!query) {
             return;
         }
-        SqlStatement statement(*connection, kInsertSql);
-        if (!statement.prepared()) {
-            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-            return;
-        }
+        SqlStatement& statement = query->statement();
         statement.bindText(1, std::string_view(service.guid));
         statement.bindText(2, std::string_view(service.name));
         statement.bindInt(3, service.isSite ? 1 : 0);
@@ -47,11 +43,11 @@ void serviceRequest::insertServiceAndUsersWorktypes(ServiceModel& service) {
         const std::string parent = StringExtension::stringWithoutSpace(service.parentService);
         statement.bindText(5, std::string_view(parent));
         if (statement.step() != SqlStatement::Step::Done) {
-            Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() +
-                       " , " + kInsertSql);
+            Log::write("Problème lors de la requête : \"INSERT INTO\" !, " +
+                       query->connection().errorMessage() + " , " + kInsertSql);
             return;
         }
-        rowId = connection->lastInsertRowId();
+        rowId = query->connection().lastInsertRowId();
     }
     service.idService = static_cast<double>(rowId);
     addUsers(service.users, rowId);
@@ -65,14 +61,13 @@ void serviceRequest::addLinks(const char* sql, const std::vector<std::string>& v
         if (!connection) {
             return;
         }
-        SqlStatement statement(*connection, sql);
-        if (!statement.prepared()) {
-            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        auto statement = prepare(*connection, sql);
+        if (!statement) {
             continue;
         }
-        statement.bindText(1, std::string_view(value));
-        statement.bindInt(2, serviceRowId);
-        if (statement.step() != SqlStatement::Step::Done) {
+        statement->bindText(1, std::string_view(value));
+        statement->bindInt(2, serviceRowId);
+        if (statement->step() != SqlStatement::Step::Done) {
             Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() +
                        " , " + sql);
         }
@@ -91,15 +86,11 @@ std::vector<ServiceModel> serviceRequest::selectServices(const char* sql, const 
                                                          const std::int64_t* rowId) {
     std::vector<ServiceModel> services;
     {
-        auto connection = openDatabase();
-        if (!connection) {
+        auto query = prepare(sql);
+        if (!query) {
             return services;
         }
-        SqlStatement statement(*connection, sql);
-        if (!statement.prepared()) {
-            Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-            return services;
-        }
+        SqlStatement& statement = query->statement();
         if (login != nullptr) {
             statement.bindText(1, std::string_view(*login));
         }
@@ -136,27 +127,6 @@ std::vector<ServiceModel> serviceRequest::selectServiceForUser(const std::string
         "select * from service, user_service where  user_service.idUser = ? AND service.id = "
         "user_service.idService;",
         &login, nullptr);
-}
-
-std::vector<std::string> serviceRequest::selectTexts(const char* sql, std::int64_t serviceRowId) {
-    std::vector<std::string> texts;
-    if (serviceRowId < 1) {
-        return texts;
-    }
-    auto connection = openDatabase();
-    if (!connection) {
-        return texts;
-    }
-    SqlStatement statement(*connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return texts;
-    }
-    statement.bindInt(1, serviceRowId);
-    while (statement.step() == SqlStatement::Step::Row) {
-        texts.push_back(statement.columnText(0));
-    }
-    return texts;
 }
 
 std::vector<std::string> serviceRequest::getSecretaireForService(std::int64_t serviceRowId) {

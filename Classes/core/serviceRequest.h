@@ -41,7 +41,6 @@ private:
     std::vector<ServiceModel> selectServices(const char* sql, const std::string* login,
                                              const std::int64_t* rowId);
     void addLinks(const char* sql, const std::vector<std::string>& values, std::int64_t serviceRowId);
-    std::vector<std::string> selectTexts(const char* sql, std::int64_t serviceRowId);
 };
 
 } // namespace orvaneh

@@ -24,88 +24,71 @@ SiteModel readSite(const SqlStatement& row) {
     return site;
 }
 
+// Positions 1 to 5, shared by the insert and the update. Always text, never NULL: the columns
+// are NOT NULL and a NULL would lose the whole row.
+void bindSiteFields(SqlStatement& statement, const SiteModel& site) {
+    statement.bindText(1, std::string_view(site.name));
+    statement.bindText(2, std::string_view(site.address));
+    statement.bindText(3, std::string_view(site.login));
+    statement.bindText(4, std::string_view(site.mdp));
+    statement.bindInt(5, site.typeSite);
+}
+
 } // namespace
 
 std::int32_t siteRequest::addSite(const SiteModel& site) {
     Log::registerSecret(site.mdp);
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(kInsertSql, "Problème lors de la requête : \"INSERT INTO\" !,  ",
+                         ", " + std::string(kInsertSql));
+    if (!query) {
         return 0;
     }
-    SqlStatement statement(*connection, kInsertSql);
-    if (!statement.prepared()) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !,  " + connection->errorMessage() + ", " +
-                   kInsertSql);
-        return 0;
-    }
-    // Always text, never NULL: the columns are NOT NULL and a NULL would lose the whole row.
-    statement.bindText(1, std::string_view(site.name));
-    statement.bindText(2, std::string_view(site.address));
-    statement.bindText(3, std::string_view(site.login));
-    statement.bindText(4, std::string_view(site.mdp));
-    statement.bindInt(5, site.typeSite);
+    SqlStatement& statement = query->statement();
+    bindSiteFields(statement, site);
     statement.bindInt(6, site.emailPropose ? 1 : 0);
     if (statement.step() != SqlStatement::Step::Done) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() + " , " +
-                   kInsertSql);
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage() +
+                   " , " + kInsertSql);
         return 0;
     }
-    return static_cast<std::int32_t>(connection->lastInsertRowId());
+    return static_cast<std::int32_t>(query->connection().lastInsertRowId());
 }
 
 void siteRequest::updateSite(const SiteModel& site) {
     Log::registerSecret(site.mdp);
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("UPDATE site Set name = ?, address = ?, login = ?, mdp = ?, type = ?, "
+                         "selected = ?, email = ? WHERE idSite = ?");
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection,
-                           "UPDATE site Set name = ?, address = ?, login = ?, mdp = ?, type = ?, "
-                           "selected = ?, email = ? WHERE idSite = ?");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return;
-    }
-    statement.bindText(1, std::string_view(site.name));
-    statement.bindText(2, std::string_view(site.address));
-    statement.bindText(3, std::string_view(site.login));
-    statement.bindText(4, std::string_view(site.mdp));
-    statement.bindInt(5, site.typeSite);
+    SqlStatement& statement = query->statement();
+    bindSiteFields(statement, site);
     statement.bindInt(6, site.selected ? 1 : 0);
     statement.bindInt(7, site.emailPropose ? 1 : 0);
     statement.bindInt(8, site.idSite);
     if (statement.step() != SqlStatement::Step::Done) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
     }
 }
 
 void siteRequest::unselectSite() {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("UPDATE site Set selected = 0 WHERE selected = 1");
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, "UPDATE site Set selected = 0 WHERE selected = 1");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return;
-    }
-    if (statement.step() != SqlStatement::Step::Done) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+    if (query->statement().step() != SqlStatement::Step::Done) {
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
     }
 }
 
 std::vector<SiteModel> siteRequest::select(const char* sql, std::optional<std::int64_t> parameter,
                                            bool firstOnly, Missing missing) {
     std::vector<SiteModel> sites;
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(sql);
+    if (!query) {
         return sites;
     }
-    SqlStatement statement(*connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return sites;
-    }
+    SqlStatement& statement = query->statement();
     if (parameter) {
         statement.bindInt(1, *parameter);
     }
@@ -116,7 +99,7 @@ std::vector<SiteModel> siteRequest::select(const char* sql, std::optional<std::i
         }
     }
     if (sites.empty() && missing == Missing::Logged) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
+        Log::write(std::string(kPrepareFailureLog) + query->connection().errorMessage());
     }
     return sites;
 }
@@ -146,22 +129,17 @@ std::vector<SiteModel> siteRequest::selectSites() {
 }
 
 bool siteRequest::deleteSiteWithId(std::int32_t idSite) {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("delete from site where idSite = ?");
+    if (!query) {
         return false;
     }
-    SqlStatement statement(*connection, "delete from site where idSite = ?");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return false;
-    }
-    statement.bindInt(1, idSite);
+    query->statement().bindInt(1, idSite);
     // A statement that removed nothing did not delete a site: callers tell the user so.
-    if (statement.step() == SqlStatement::Step::Done && connection->changes() > 0) {
+    if (query->statement().step() == SqlStatement::Step::Done && query->connection().changes() > 0) {
         Log::write("Le site a été supprimé de la BDD !");
         return true;
     }
-    Log::write("Le site n'a pas été supprimé de la BDD  : " + connection->errorMessage());
+    Log::write("Le site n'a pas été supprimé de la BDD  : " + query->connection().errorMessage());
     return false;
 }
 

@@ -14,54 +14,40 @@ std::int64_t userRequest::insertUser() {
     if (checkIfUserExistWithName(login_name)) {
         return 0;
     }
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("insert INTO user(login_name,role,email,displayName,login_id) values(?,?,?,?,?)");
+    if (!query) {
         return 0;
     }
-    SqlStatement statement(*connection,
-                           "insert INTO user(login_name,role,email,displayName,login_id) values(?,?,?,?,?)");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return 0;
-    }
+    SqlStatement& statement = query->statement();
     statement.bindText(1, std::string_view(login_name));
     statement.bindText(2, std::string_view(role));
     statement.bindText(3, std::string_view(email));
     statement.bindText(4, std::string_view(displayName));
     statement.bindText(5, std::string_view(login_id));
     if (statement.step() != SqlStatement::Step::Done) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage());
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
         return 0;
     }
-    return connection->lastInsertRowId();
+    return query->connection().lastInsertRowId();
 }
 
 bool userRequest::checkIfUserExistWithName(const std::string& login) {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select * from user where login_name=?");
+    if (!query) {
         return false;
     }
-    SqlStatement statement(*connection, "select * from user where login_name=?");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return false;
-    }
-    statement.bindText(1, std::string_view(login));
-    return statement.step() == SqlStatement::Step::Row;
+    query->statement().bindText(1, std::string_view(login));
+    return query->statement().step() == SqlStatement::Step::Row;
 }
 
 void userRequest::selectRole(const char* sql) {
     tabNameUser.clear();
     tabIdUser.clear();
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(sql);
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, sql);
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return;
-    }
+    SqlStatement& statement = query->statement();
     while (statement.step() == SqlStatement::Step::Row) {
         tabIdUser.push_back(statement.columnInt(0));
         tabNameUser.push_back(statement.columnText(1));
@@ -79,15 +65,11 @@ void userRequest::selectAllSecretaire() {
 
 std::string userRequest::selectLongIdForSecretaireId(const std::string& login) {
     std::string longId;
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select login_id from user where login_name =?");
+    if (!query) {
         return longId;
     }
-    SqlStatement statement(*connection, "select login_id from user where login_name =?");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return longId;
-    }
+    SqlStatement& statement = query->statement();
     statement.bindText(1, std::string_view(login));
     while (statement.step() == SqlStatement::Step::Row) {
         longId = statement.columnText(0);
@@ -96,16 +78,8 @@ std::string userRequest::selectLongIdForSecretaireId(const std::string& login) {
 }
 
 void userRequest::deleteAlluser() {
-    auto connection = openDatabase();
-    if (!connection) {
-        return;
-    }
-    SqlStatement statement(*connection, "delete from user");
-    if (statement.prepared() && statement.step() == SqlStatement::Step::Done) {
-        Log::write("Les enregistrements de la table [user] ont été supprimés !");
-    } else {
-        Log::write("Les enregistrements de la table [user] n'ont pas été supprimés ! " +
-                   connection->errorMessage());
+    if (auto error = deleteAllRows("user")) {
+        Log::write("Les enregistrements de la table [user] n'ont pas été supprimés ! " + *error);
     }
 }
 

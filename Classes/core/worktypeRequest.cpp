@@ -15,37 +15,29 @@ constexpr const char* kInsertSql =
 } // namespace
 
 void worktypeRequest::insertWorktype() {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare(kInsertSql, "Problème lors de la requête : \"INSERT INTO\" !,  ",
+                         ", " + std::string(kInsertSql));
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, kInsertSql);
-    if (!statement.prepared()) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !,  " + connection->errorMessage() + ", " +
-                   kInsertSql);
-        return;
-    }
+    SqlStatement& statement = query->statement();
     statement.bindText(1, std::string_view(name));
     statement.bindText(2, std::string_view(type));
     statement.bindText(3, std::string_view(secretaire));
     statement.bindInt(4, tracage ? 1 : 0);
     statement.bindInt(5, duree);
     if (statement.step() != SqlStatement::Step::Done) {
-        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() + " , " +
-                   kInsertSql);
+        Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage() +
+                   " , " + kInsertSql);
     }
 }
 
 void worktypeRequest::selectAllworktype() {
-    auto connection = openDatabase();
-    if (!connection) {
+    auto query = prepare("select * from worktype");
+    if (!query) {
         return;
     }
-    SqlStatement statement(*connection, "select * from worktype");
-    if (!statement.prepared()) {
-        Log::write("Erreur lors de la création du Statement !, " + connection->errorMessage());
-        return;
-    }
+    SqlStatement& statement = query->statement();
     tabWorktype = Json::object();
     while (statement.step() == SqlStatement::Step::Row) {
         std::string worktypeName = statement.columnText(1);
@@ -74,16 +66,8 @@ std::vector<std::string> worktypeRequest::getWorktypeNames() const {
 }
 
 void worktypeRequest::deleteAllworktype() {
-    auto connection = openDatabase();
-    if (!connection) {
-        return;
-    }
-    SqlStatement statement(*connection, "delete from worktype");
-    if (statement.prepared() && statement.step() == SqlStatement::Step::Done) {
-        Log::write("Les enregistrements de la table [worktype] ont été supprimés !");
-    } else {
-        Log::write("Les enregistrements de la table [worktype] n'ont pas été supprimés " +
-                   connection->errorMessage() + "!");
+    if (auto error = deleteAllRows("worktype")) {
+        Log::write("Les enregistrements de la table [worktype] n'ont pas été supprimés " + *error + "!");
     }
 }
 
@@ -111,15 +95,11 @@ void worktypeRequest::saveDictionaryOfWortypes(const Json& entries) {
 void worktypeRequest::organizeWorktypeInNewDataBase() {
     Json packed = Json::array();
     {
-        auto connection = openDatabase();
-        if (!connection) {
+        auto query = prepare("select * from worktype", "ERREUR ORGANIZE ", " !");
+        if (!query) {
             return;
         }
-        SqlStatement statement(*connection, "select * from worktype");
-        if (!statement.prepared()) {
-            Log::write("ERREUR ORGANIZE " + connection->errorMessage() + " !");
-            return;
-        }
+        SqlStatement& statement = query->statement();
         while (statement.step() == SqlStatement::Step::Row) {
             packed.push_back(Json{{"Worktype", statement.columnText(1)}});
         }

@@ -3,10 +3,10 @@
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/log/Log.h"
+#include "support/LogCapture.h"
 #include "support/TestProfile.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
@@ -17,28 +17,21 @@ class ConfigurationManagerTest : public ::testing::Test {
 protected:
     test::TestProfile profile;
 
-    // Writes a legacy settings file, as XML or binary property list.
-    void writeLegacyFile(const Json& fields, bool validate, bool showSettings, bool binary) {
-        plist_t root = plist_new_dict();
-        plist_t list = plist_new_array();
-        for (const auto& field : fields) {
-            plist_t entry = plist_new_dict();
-            for (const auto& [key, value] : field.items()) {
-                plist_dict_set_item(entry, key.c_str(), plist_new_string(value.get<std::string>().c_str()));
-            }
-            plist_array_append_item(list, entry);
-        }
-        plist_dict_set_item(root, "Fields", list);
-        plist_dict_set_item(root, "ValidateBeforeSend", plist_new_bool(validate ? 1 : 0));
-        plist_dict_set_item(root, "ShowSettingsForRecord", plist_new_bool(showSettings ? 1 : 0));
+    // Writes a legacy settings file, as XML or binary property list. Only the first field for
+    // each label counts, whatever the case of its name.
+    void writeLegacyFile(bool binary) {
+        const std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>Fields</key><array>
+<dict><key>Export</key><string>IdentValue</string><key>Title</key><string>Numéro</string></dict>
+<dict><key>Export</key><string>JOBTITLE</string><key>Title</key><string>Intitulé</string></dict>
+<dict><key>Export</key><string>identvalue</string><key>Title</key><string>ignoré</string></dict>
+</array><key>ValidateBeforeSend</key><true/><key>ShowSettingsForRecord</key><false/></dict></plist>)";
+        plist_t root = nullptr;
         char* data = nullptr;
         uint32_t length = 0;
-        if (binary) {
-            plist_to_bin(root, &data, &length);
-        } else {
-            plist_to_xml(root, &data, &length);
-        }
-        profile.writeDocument("Configurations.plist", std::string(data, length));
+        plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &root);
+        plist_to_bin(root, &data, &length);
+        profile.writeDocument("Configurations.plist", binary ? std::string(data, length) : xml);
         std::free(data);
         plist_free(root);
     }
@@ -96,11 +89,6 @@ TEST_F(ConfigurationManagerTest, TextWrittenByTheServerReadsAsItsNaturalValue) {
     // "true" and "false" become booleans; any other value stays text.
     EXPECT_EQ(*UserDefaultManager::getObjectForKey("CompresseFile"), Json(true));
     EXPECT_EQ(*UserDefaultManager::getObjectForKey("LinkDictationToSite"), Json("1"));
-
-    // And it survives a restart.
-    profile.reopenPreferences();
-    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 30);
-    EXPECT_TRUE(ConfigurationManager::shouldLinkDictationToSite());
 }
 
 TEST_F(ConfigurationManagerTest, DeliveryTypeIsStoredAsItsNumber) {
@@ -126,11 +114,16 @@ TEST_F(ConfigurationManagerTest, FieldLabelsComeFromEntriesWithAnEvenNumberOfMem
     EXPECT_FALSE(UserDefaultManager::getObjectForKey("Autre").has_value());
 }
 
-TEST_F(ConfigurationManagerTest, StartUpGivesTheLabelsTheirDefaultsOnlyWhenMissing) {
+TEST_F(ConfigurationManagerTest, StartUpWritesTheConnectionKeysAndOnlyMissingLabels) {
     OrvanehAppDelegate application;
     application.startCore(false);
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
+    EXPECT_EQ(UserDefaultManager::getIntForKey("connectionType"), -1);
+    EXPECT_FALSE(UserDefaultManager::getBoolForKey("connectionSucceedLastTime"));
+    auto date = UserDefaultManager::getDateForKey("connectionLastDate");
+    ASSERT_TRUE(date.has_value());
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(date->time_since_epoch()).count(), 1000);
 
     UserDefaultManager::setObject("Référence", "JobTitlPref");
     UserDefaultManager::setObject("", "IdentPref");
@@ -139,23 +132,10 @@ TEST_F(ConfigurationManagerTest, StartUpGivesTheLabelsTheirDefaultsOnlyWhenMissi
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
 }
 
-TEST_F(ConfigurationManagerTest, StartUpWritesTheConnectionKeys) {
-    OrvanehAppDelegate application;
-    application.startCore(false);
-    EXPECT_EQ(UserDefaultManager::getIntForKey("connectionType"), -1);
-    EXPECT_FALSE(UserDefaultManager::getBoolForKey("connectionSucceedLastTime"));
-    auto date = UserDefaultManager::getDateForKey("connectionLastDate");
-    ASSERT_TRUE(date.has_value());
-    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(date->time_since_epoch()).count(), 1000);
-}
-
 TEST_F(ConfigurationManagerTest, LegacyFileIsMigratedOnceInBothFormats) {
     for (bool binary : {false, true}) {
         SCOPED_TRACE(binary ? "binaire" : "XML");
-        writeLegacyFile(Json::array({{{"Export", "IdentValue"}, {"Title", "Numéro"}},
-                                     {{"Export", "JOBTITLE"}, {"Title", "Intitulé"}},
-                                     {{"Export", "identvalue"}, {"Title", "ignoré"}}}),
-                        true, false, binary);
+        writeLegacyFile(binary);
         ConfigurationManager::checkAndCreateDefaultXmlFields();
         EXPECT_EQ(ConfigurationManager::getIdentValue(), "Numéro");
         EXPECT_EQ(ConfigurationManager::getJobTitle(), "Intitulé");
@@ -193,14 +173,12 @@ TEST_F(ConfigurationManagerTest, LegacyMigrationToleratesMissingOrOddMembers) {
 }
 
 TEST_F(ConfigurationManagerTest, SecretValuesNeverReachTheLog) {
-    std::vector<std::string> lines;
-    Log::setObserver([&](const std::string& line) { lines.push_back(line); });
+    test::LogCapture log;
     UserDefaultManager::setObject("s3cr3t-Mot", "mdp");
     UserDefaultManager::setObject("ordinaire", "login");
     Log::write("réponse du serveur : s3cr3t-Mot");
-    Log::setObserver({});
-    ASSERT_FALSE(lines.empty());
-    for (const auto& line : lines) {
+    ASSERT_FALSE(log.lines().empty());
+    for (const auto& line : log.lines()) {
         EXPECT_EQ(line.find("s3cr3t-Mot"), std::string::npos) << line;
     }
     EXPECT_EQ(*UserDefaultManager::getStringForKey("mdp"), "s3cr3t-Mot");

@@ -7,27 +7,31 @@
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/time/DateFormatter.h"
+#include "support/LogCapture.h"
 #include "support/TestDatabase.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <sqlite3.h>
 #include <thread>
+#include <tuple>
 
 namespace orvaneh {
 namespace {
 
+using test::execute;
+using test::Rows;
+using test::rows;
+
 constexpr double kDay = 86400.0;
 
 // Every field differs from its neighbours and from the defaults, so a value bound or read at
-// the wrong position shows.
+// the wrong position shows; the quotes must survive every write and read.
 DicteeModel sample() {
     DicteeModel record;
-    record.titre = "Compte rendu";
+    record.titre = "L'étude d'O'Brien";
     record.dureeDictee = 75;
     record.dureeInstruction = 20;
     record.auteur = "jdupont";
@@ -36,7 +40,7 @@ DicteeModel sample() {
     record.worktype = "Courrier";
     record.priorite = "Haute";
     record.type = "Dictée numérique";
-    record.identValue = "DOS-42";
+    record.identValue = "x'); DROP TABLE dictee; --";
     record.idSite = 3;
     record.masterJobId = "8F14E45F";
     record.brouillon = false;
@@ -44,45 +48,19 @@ DicteeModel sample() {
     return record;
 }
 
-const char* const kAllColumns =
-    "select titre,date_heure,duree_dictee,duree_Instruction,auteur,contexte,secretaire,"
-    "worktype,propriete,typeDictee,indentValue,idSite,masterJobId,service,brouillon,"
-    "envoiEnCours,envoi,stateCorrection,tsTransfert from dictee where id = ";
+// stateCorrection is left NULL by the writes.
+Rows allColumns(std::int64_t id) {
+    return rows("select titre,date_heure,duree_dictee,duree_Instruction,auteur,contexte,secretaire,worktype,"
+                "propriete,typeDictee,indentValue,idSite,masterJobId,service,brouillon,envoiEnCours,envoi,"
+                "typeof(stateCorrection),tsTransfert from dictee where id = " +
+                std::to_string(id));
+}
 
 class DicteeRequestTest : public ::testing::Test {
 protected:
     test::TestProfile profile;
     std::filesystem::path database = test::createDatabase(profile);
-    std::vector<std::string> logLines;
-
-    void SetUp() override {
-        Log::setObserver([this](const std::string& line) { logLines.push_back(line); });
-    }
-    void TearDown() override { Log::setObserver({}); }
-
-    void execute(const std::string& sql) {
-        auto connection = SqlConnection::open(database);
-        ASSERT_TRUE(Request::executeSqlStatement(*connection, sql)) << sql;
-    }
-
-    // The first row of a query: text as text, every number as a real, NULL as null.
-    Json row(const std::string& sql) {
-        auto connection = SqlConnection::open(database);
-        sqlite3_stmt* statement = nullptr;
-        Json values = Json::array();
-        sqlite3_prepare_v2(connection->handle(), sql.c_str(), -1, &statement, nullptr);
-        if (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-                int type = sqlite3_column_type(statement, column);
-                values.push_back(type == SQLITE_NULL   ? Json(nullptr)
-                                 : type == SQLITE_TEXT ? Json(reinterpret_cast<const char*>(
-                                                             sqlite3_column_text(statement, column)))
-                                                       : Json(sqlite3_column_double(statement, column)));
-            }
-        }
-        sqlite3_finalize(statement);
-        return values;
-    }
+    test::LogCapture log;
 
     static std::int64_t insert(const DicteeModel& record = sample()) {
         return DicteeRequest().insertDictee(record);
@@ -98,10 +76,6 @@ protected:
         }
         return ids;
     }
-    bool logged(const std::string& text) const {
-        return std::any_of(logLines.begin(), logLines.end(),
-                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    }
     static std::string formatted(double seconds, std::string_view pattern) {
         return DateFormatter::format(
             pattern, WallTime(std::chrono::duration_cast<WallTime::duration>(Seconds(seconds))));
@@ -110,18 +84,17 @@ protected:
 
 TEST_F(DicteeRequestTest, InsertBindsEveryColumnAtItsPlaceAndSelectReadsItBack) {
     profile.clock().advance(Seconds(0.25));
-    double now = Tools::unixTsInSeconds();
     ASSERT_EQ(insert(), 1);
-    EXPECT_EQ(row(std::string(kAllColumns) + "1"),
-              (Json{"Compte rendu", now, 75.0, 20.0, "jdupont", "Cardiologie", "mmartin", "Courrier", "Haute",
-                    "Dictée numérique", "DOS-42", 3.0, "8F14E45F", 7.0, 0.0, 0.0, 0.0, nullptr, 0.0}));
+    EXPECT_EQ(allColumns(1),
+              (Rows{{"L'étude d'O'Brien", "1768467600.25", "75", "20", "jdupont", "Cardiologie", "mmartin",
+                     "Courrier", "Haute", "Dictée numérique", "x'); DROP TABLE dictee; --", "3", "8F14E45F",
+                     "7", "0", "0", "0", "null", "0"}}));
 
     DicteeModel expected = sample();
     expected.idDictee = 1;
-    expected.date = formatted(now, "dd-MM_HH-mm");
-    expected.statut = 0; // stateCorrection is NULL for new rows
+    expected.date = formatted(Tools::unixTsInSeconds(), "dd-MM_HH-mm");
+    expected.statut = 0;
     EXPECT_EQ(DicteeRequest().selectDictee(1).toJson(), expected.toJson());
-    EXPECT_TRUE(logged("selectDictee Id : 1"));
 }
 
 TEST_F(DicteeRequestTest, SavingAgainRewritesFieldsMovesTheDateAndMakesAnAttemptEligible) {
@@ -141,10 +114,10 @@ TEST_F(DicteeRequestTest, SavingAgainRewritesFieldsMovesTheDateAndMakesAnAttempt
     changed.idSite = 5;
     changed.serviceID = 4;
     ASSERT_EQ(DicteeRequest().updateDictee(changed), id);
-    EXPECT_EQ(row(kAllColumns + std::to_string(id)),
-              (Json{"Compte rendu2", Tools::unixTsInSeconds(), 9.0, 8.0, "jdupont2", "Cardiologie2",
-                    "mmartin2", "Courrier2", "Haute2", "Dictée numérique2", "DOS-422", 5.0, "8F14E45F2", 4.0,
-                    0.0, 0.0, 0.0, nullptr, 0.0}));
+    EXPECT_EQ(allColumns(id),
+              (Rows{{"L'étude d'O'Brien2", "1768467610.5", "9", "8", "jdupont2", "Cardiologie2", "mmartin2",
+                     "Courrier2", "Haute2", "Dictée numérique2", "x'); DROP TABLE dictee; --2", "5",
+                     "8F14E45F2", "4", "0", "0", "0", "null", "0"}}));
     EXPECT_EQ(nextId(), id);
 
     changed.brouillon = true;
@@ -155,29 +128,11 @@ TEST_F(DicteeRequestTest, SavingAgainRewritesFieldsMovesTheDateAndMakesAnAttempt
     EXPECT_EQ(DicteeRequest().updateDictee(changed), 0);
 }
 
-TEST_F(DicteeRequestTest, QuotesRoundTripThroughEveryWrite) {
-    DicteeModel record = sample();
-    record.titre = "L'étude d'O'Brien";
-    record.identValue = "x'); DROP TABLE dictee; --";
-    record.idDictee = insert(record);
-    ASSERT_NE(record.idDictee, 0);
-    record.contexte = "Cabinet l'Olivier";
-    ASSERT_EQ(DicteeRequest().updateDictee(record), record.idDictee);
-    auto list = DicteeRequest().getListDictee(DicteeRequest::kAll);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].titre, "L'étude d'O'Brien");
-    EXPECT_EQ(list[0].identValue, "x'); DROP TABLE dictee; --");
-    EXPECT_EQ(list[0].contexte, "Cabinet l'Olivier");
-}
-
 TEST_F(DicteeRequestTest, EmptyUnknownAndNullRows) {
     // A row numbered 0 exists: the answer for 0 cannot come from the table.
     execute("insert into dictee(id, titre, date_heure) values (0, 'zéro', 1)");
     EXPECT_EQ(DicteeRequest().selectDictee(0).toJson(), DicteeModel().toJson());
-    DicteeModel unknown = DicteeRequest().selectDictee(42);
-    EXPECT_EQ(unknown.idDictee, 0);
-    EXPECT_EQ(unknown.date, "");
-    EXPECT_TRUE(logged("selectDictee Id : 42"));
+    EXPECT_EQ(DicteeRequest().selectDictee(42).toJson(), DicteeModel().toJson());
 
     execute("insert into dictee(id, date_heure) values (5, 0)");
     DicteeModel nulls = DicteeRequest().selectDictee(5);
@@ -193,10 +148,8 @@ TEST_F(DicteeRequestTest, LastIdPredictsTheNextInsertAndDeleteSaysWhetherARowWen
     EXPECT_EQ(insert(), 42);
 
     EXPECT_TRUE(DicteeRequest().deleteDicteeWithId(42));
-    EXPECT_TRUE(logged("La dictée a été supprimée de la BDD !"));
     EXPECT_EQ(DicteeRequest().getLastId(), 41);
     EXPECT_FALSE(DicteeRequest().deleteDicteeWithId(42));
-    EXPECT_TRUE(logged("La dictée n'a pas été supprimée de la BDD  : "));
 }
 
 TEST_F(DicteeRequestTest, DraftsWaitForeverAndFailedAttemptsMoreThanTwoMinutes) {
@@ -211,8 +164,8 @@ TEST_F(DicteeRequestTest, DraftsWaitForeverAndFailedAttemptsMoreThanTwoMinutes) 
     profile.clock().advance(Seconds(0.75));
     double claimed = Tools::unixTsInSeconds();
     DicteeRequest().updateDicteeTsTransfert(id);
-    EXPECT_EQ(row("select tsTransfert, typeof(tsTransfert) from dictee where id = " + std::to_string(id)),
-              (Json{std::floor(claimed), "integer"}));
+    EXPECT_EQ(rows("select tsTransfert, typeof(tsTransfert) from dictee where id = " + std::to_string(id)),
+              (Rows{{std::to_string(static_cast<std::int64_t>(claimed)), "integer"}}));
 
     profile.clock().advance(Seconds(119));
     EXPECT_EQ(nextId(), 0);
@@ -231,8 +184,8 @@ TEST_F(DicteeRequestTest, QueueTakesOldestAmongEqualTransferFlagsAndSkipsSent) {
     EXPECT_EQ(nextId(), third);
     DicteeRequest().updateDicteeEnvoi(third);
     DicteeRequest().updateDicteeEnvoi(first);
-    EXPECT_EQ(row("select envoi, envoiEnCours from dictee where id = " + std::to_string(first)),
-              (Json{1.0, 0.0}));
+    EXPECT_EQ(rows("select envoi, envoiEnCours from dictee where id = " + std::to_string(first)),
+              (Rows{{"1", "0"}}));
     EXPECT_EQ(nextId(), 0);
 }
 
@@ -271,7 +224,6 @@ TEST_F(DicteeRequestTest, ListFiltersOrderDatesAndAutomaticTitles) {
     profile.clock().advance(Seconds(60));
     DicteeModel draft = sample();
     draft.brouillon = true;
-    draft.identValue = "BROUILLON-1";
     std::int64_t drafted = insert(draft);
     std::int64_t waiting = insert(); // same date as the draft: higher id first
 
@@ -280,8 +232,7 @@ TEST_F(DicteeRequestTest, ListFiltersOrderDatesAndAutomaticTitles) {
     auto sentList = DicteeRequest().getListDictee(DicteeRequest::kSent);
     ASSERT_EQ(sentList.size(), 1u);
     EXPECT_EQ(sentList[0].date, formatted(Tools::unixTsInSeconds() - 60, "dd/MM/yy HH:mm"));
-    EXPECT_EQ(sentList[0].titreAuto, "jdupont-Courrier-mmartin-DOS-42");
-    EXPECT_TRUE(logged("Ident de la dictée : BROUILLON-1"));
+    EXPECT_EQ(sentList[0].titreAuto, "jdupont-Courrier-mmartin-x'); DROP TABLE dictee; --");
     EXPECT_TRUE(listIds(7).empty());
 }
 
@@ -294,7 +245,7 @@ TEST_F(DicteeRequestTest, CleansingListTakesSentDictationsOlderThanTheSetting) {
 
     UserDefaultManager::setInt(0, "OptionMaxDate");
     EXPECT_TRUE(listIds(DicteeRequest::kToCleanse).empty());
-    EXPECT_FALSE(logged("Ident de la dictée")); // no query ran
+    EXPECT_FALSE(log.contains("Ident de la dictée")); // no query ran
     UserDefaultManager::setInt(120, "OptionMaxDate");
     EXPECT_EQ(listIds(DicteeRequest::kToCleanse), std::vector<std::int64_t>{oldSent});
     UserDefaultManager::setInt(122, "OptionMaxDate");
@@ -381,12 +332,12 @@ protected:
 };
 
 TEST_F(DicteeModelTest, DerivedJobValuesWithUnknownPriorityHighButOne) {
-    EXPECT_EQ(with("Basse").getPrioriteNameXML() + with("Moyenne").getPrioriteNameXML() +
-                  with("Haute").getPrioriteNameXML() + with("Urgente").getPrioriteNameXML(),
-              "LowNormalHighHigh");
-    EXPECT_EQ((std::vector<int>{with("Basse").getPrioriteNum(), with("Moyenne").getPrioriteNum(),
-                                with("Haute").getPrioriteNum(), with("Urgente").getPrioriteNum()}),
-              (std::vector<int>{0, 1, 2, 1}));
+    const std::tuple<const char*, const char*, int> priorities[] = {
+        {"Basse", "Low", 0}, {"Moyenne", "Normal", 1}, {"Haute", "High", 2}, {"Urgente", "High", 1}};
+    for (const auto& [label, name, number] : priorities) {
+        EXPECT_EQ(with(label).getPrioriteNameXML(), name) << label;
+        EXPECT_EQ(with(label).getPrioriteNum(), number) << label;
+    }
     EXPECT_EQ(with("", "Reconnaissance vocale").getTypeDicteeXML(), "BatchModeRecognition");
     EXPECT_EQ(with("", "Dictée numérique").getTypeDicteeXML(), "DigitalDictation");
     EXPECT_EQ(with("", "Code42").getTypeDicteeXML(), "Code42");

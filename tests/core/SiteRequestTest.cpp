@@ -1,38 +1,23 @@
 #include "Classes/core/siteRequest.h"
 
-#include "Classes/core/SqlConnection.h"
-#include "Classes/core/SqlStatement.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/log/Log.h"
 #include "support/TestDatabase.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace orvaneh {
 namespace {
+
+using test::execute;
+using test::Rows;
+using test::rows;
 
 class SiteRequestTest : public ::testing::Test {
 protected:
     test::TestProfile profile;
     std::filesystem::path database = test::createDatabase(profile);
-    std::vector<std::string> logLines;
-
-    void SetUp() override {
-        Log::setObserver([this](const std::string& line) { logLines.push_back(line); });
-    }
-    void TearDown() override { Log::setObserver({}); }
-
-    void execute(const std::string& sql) {
-        auto connection = SqlConnection::open(database);
-        ASSERT_TRUE(connection);
-        ASSERT_TRUE(Request::executeSqlStatement(*connection, sql)) << sql;
-    }
-
-    bool logged(const std::string& text) const {
-        return std::any_of(logLines.begin(), logLines.end(),
-                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    }
 
     static SiteModel site(const std::string& name, std::int32_t type) {
         SiteModel record;
@@ -62,15 +47,10 @@ TEST_F(SiteRequestTest, ANewSiteIsStoredWholeButIsNotTheDefaultUntilChosen) {
     expectEmpty(sites.selectDefaultSite());
 
     SiteModel read = sites.selectSiteWithId(id);
-    EXPECT_EQ(read.idSite, id);
-    EXPECT_EQ(read.name, "L'étude d'Anne");
-    EXPECT_EQ(read.address, "ftp.example.fr");
-    EXPECT_EQ(read.login, "jean");
-    EXPECT_EQ(read.mdp, "motdepasse-L'étude d'Anne");
-    EXPECT_EQ(read.typeSite, 2);
+    EXPECT_EQ(std::tie(read.idSite, read.name, read.address, read.login, read.mdp, read.typeSite),
+              std::tie(id, written.name, written.address, written.login, written.mdp, written.typeSite));
     EXPECT_FALSE(read.selected);
     EXPECT_TRUE(read.emailPropose);
-    EXPECT_TRUE(logged("selectSiteWithId Id : " + std::to_string(id)));
     // Read or written, the password never reaches the log.
     EXPECT_EQ(Log::mask("envoi avec motdepasse-L'étude d'Anne").find("motdepasse"), std::string::npos);
 
@@ -87,10 +67,9 @@ TEST_F(SiteRequestTest, ReadsTakeTheFirstMatchingRowOrAnswerAnEmptyRecord) {
     siteRequest sites;
     expectEmpty(sites.selectSiteWithId(0));
     expectEmpty(sites.selectSiteWithId(42));
-    EXPECT_TRUE(logged("selectSiteWithId Id : 0"));
-    EXPECT_TRUE(logged("Erreur lors de la création du Statement !, "));
 
     std::int32_t first = sites.addSite(site("A", 1));
+    expectEmpty(sites.selectSiteVelmoraIfExist()); // no transcription site yet
     sites.addSite(site("B", 6));
     sites.addSite(site("C", 6));
     EXPECT_EQ(sites.selectSiteVelmoraIfExist().name, "B");
@@ -102,26 +81,14 @@ TEST_F(SiteRequestTest, ReadsTakeTheFirstMatchingRowOrAnswerAnEmptyRecord) {
     EXPECT_EQ(sites.selectSites().size(), 3u);
 }
 
-TEST_F(SiteRequestTest, NoTranscriptionSiteAnswersAnEmptyRecord) {
-    siteRequest sites;
-    sites.addSite(site("A", 1));
-    expectEmpty(sites.selectSiteVelmoraIfExist());
-}
-
 TEST_F(SiteRequestTest, DeletingReportsWhetherASiteWentAndLeavesItsDictations) {
     siteRequest sites;
     std::int32_t id = sites.addSite(site("A", 1));
     execute("INSERT INTO dictee (titre, idSite) values ('liée', " + std::to_string(id) + ")");
     EXPECT_TRUE(sites.deleteSiteWithId(id));
-    EXPECT_TRUE(logged("Le site a été supprimé de la BDD !"));
     EXPECT_FALSE(sites.deleteSiteWithId(id));
-    EXPECT_TRUE(logged("Le site n'a pas été supprimé de la BDD  : "));
     EXPECT_TRUE(sites.selectSites().empty());
-
-    auto connection = SqlConnection::open(database);
-    SqlStatement count(*connection, "select count(*) from dictee where idSite = " + std::to_string(id));
-    ASSERT_EQ(count.step(), SqlStatement::Step::Row);
-    EXPECT_EQ(count.columnInt(0), 1);
+    EXPECT_EQ(rows("select titre, idSite from dictee"), (Rows{{"liée", std::to_string(id)}}));
 }
 
 TEST_F(SiteRequestTest, DestinationIsTheDefaultUnlessTheDictationIsLinkedToItsOwnSite) {

@@ -19,11 +19,6 @@ TEST(StringExtensionTest, TrimsAsciiAndUnicodeWhiteSpace) {
               "a\xC2");
 }
 
-TEST(StringExtensionTest, EmptyIfNull) {
-    EXPECT_EQ(StringExtension::stringEmptyIfNull(std::nullopt), "");
-    EXPECT_EQ(StringExtension::stringEmptyIfNull(std::string("x")), "x");
-}
-
 TEST(StringExtensionTest, ReplaceSpecialCharacters) {
     EXPECT_EQ(StringExtension::replaceSpecialCharacters("Réunion/Été"), "Reunion-Éte");
     EXPECT_EQ(StringExtension::replaceSpecialCharacters("Être à Noël, ça î ï â ä è ê"),
@@ -44,12 +39,6 @@ TEST(StringExtensionTest, ReplaceCharactersInValidXml) {
               "<Dossier>1</Dossier>");
     EXPECT_EQ(StringExtension::replaceCharactersInValidXML("\\u003cVide/u003e"), "<Vide/>");
     EXPECT_EQ(StringExtension::replaceCharactersInValidXML("\\u003C u003e"), "\\u003C u003e");
-}
-
-TEST(StringExtensionTest, Base64ForData) {
-    EXPECT_EQ(StringExtension::base64forData("abc"), "YWJj");
-    EXPECT_EQ(StringExtension::base64forData("a"), "YQ==");
-    EXPECT_EQ(StringExtension::base64forData(""), "");
 }
 
 } // namespace

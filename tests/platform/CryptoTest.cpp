@@ -39,7 +39,7 @@ TEST(Base64Test, EncodesRfc4648Vectors) {
     EXPECT_EQ(Base64::encode(std::string(200, 'x')).find('\n'), std::string::npos);
 }
 
-TEST(Base64Test, RoundTripsEveryByteValue) {
+TEST(Base64Test, RoundTripsEveryByteAndDecodesOnlyValidText) {
     std::string all;
     for (int i = 0; i < 256; ++i) {
         all.push_back(static_cast<char>(i));
@@ -48,14 +48,8 @@ TEST(Base64Test, RoundTripsEveryByteValue) {
         std::string slice = all.substr(all.size() - length);
         EXPECT_EQ(Base64::decode(Base64::encode(slice)), slice) << length;
     }
-}
-
-TEST(Base64Test, DecodeIgnoresWhiteSpace) {
     EXPECT_EQ(Base64::decode(" Zm9v\nYmFy\r\n"), "foobar");
     EXPECT_EQ(Base64::decode("Zg=\t="), "f");
-}
-
-TEST(Base64Test, DecodeRejectsInvalidInput) {
     for (const char* text : {"Zg", "Zg=", "Z===", "====", "Zm9v!", "Zm=v", "Zg==Zg==", "-_8=", "Zm9v\x80"}) {
         EXPECT_FALSE(Base64::decode(text).has_value()) << text;
     }

@@ -1,10 +1,8 @@
 #include "Platform/time/DateFormatter.h"
 
-#include <cstdlib>
-#include <ctime>
+#include "platform/ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
-#include <optional>
-#include <string>
 
 namespace orvaneh {
 namespace {
@@ -18,27 +16,7 @@ const WallTime summer = sys_days{2026y / 8 / 15} + 7h + 30min;
 
 class DateFormatterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) {
-            savedZone_ = tz;
-        }
-        useZone("Europe/Paris");
-    }
-    void TearDown() override {
-        if (savedZone_) {
-            setenv("TZ", savedZone_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    static void useZone(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-
-private:
-    std::optional<std::string> savedZone_;
+    test::ScopedTimeZone zone{"Europe/Paris"};
 };
 
 TEST_F(DateFormatterTest, PatternsUsedBySystem) {
@@ -79,7 +57,7 @@ TEST_F(DateFormatterTest, TwelveHourClockFractionsAndOffsets) {
     EXPECT_EQ(DateFormatter::format("Z", winter), "+0100");
     EXPECT_EQ(DateFormatter::format("Z", summer), "+0200");
     EXPECT_EQ(DateFormatter::format("Z", winter, DateFormatter::Zone::Utc), "+0000");
-    useZone("America/New_York");
+    test::ScopedTimeZone newYork("America/New_York");
     EXPECT_EQ(DateFormatter::format("HH:mm Z", winter), "09:05 -0500");
 }
 

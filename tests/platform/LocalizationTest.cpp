@@ -1,7 +1,7 @@
 #include "Platform/localisation/Localization.h"
 
-#include "Platform/log/Log.h"
 #include "platform/ScopedEnvironment.h"
+#include "support/LogCapture.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -36,8 +36,7 @@ TEST_F(LocalizationTest, TheTableOverridesTheFrenchDefault) {
 
 TEST_F(LocalizationTest, ABadTableIsLoggedAndLeavesNoTexts) {
     auto good = table("good.json", R"({"SEND":"Envoyer le dossier"})");
-    std::vector<std::string> lines;
-    Log::setObserver([&](const std::string& line) { lines.push_back(line); });
+    test::LogCapture log;
     for (const std::string contents :
          {"{ pas du json", R"(["SEND"])", R"({"SEND":"Envoyer le dossier","N":3})"}) {
         ASSERT_TRUE(Localization::loadTable(good));
@@ -47,9 +46,8 @@ TEST_F(LocalizationTest, ABadTableIsLoggedAndLeavesNoTexts) {
     ASSERT_TRUE(Localization::loadTable(good));
     EXPECT_FALSE(Localization::loadTable(directory.path() / "absent.json"));
     EXPECT_EQ(localized("SEND", "Envoyer"), "Envoyer");
-    Log::setObserver({});
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_NE(lines[0].find("bad.json"), std::string::npos) << lines[0];
+    EXPECT_EQ(log.lines().size(), 4u);
+    EXPECT_TRUE(log.contains("bad.json"));
 }
 
 TEST_F(LocalizationTest, TheDefaultTableComesFromTheResources) {

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -27,26 +29,15 @@ protected:
     MonotonicTime::duration elapsed() const { return clock->now() - start; }
 };
 
-TEST(VirtualClockTest, StartsAtItsDateAndMovesOnlyForward) {
+TEST(VirtualClockTest, MovesOnlyForward) {
     VirtualClock clock;
-    EXPECT_EQ(std::chrono::duration_cast<seconds>(clock.wallNow().time_since_epoch()).count(), 1768467600);
-    EXPECT_TRUE(clock.isVirtual());
-
     auto before = clock.now();
     auto wallBefore = clock.wallNow();
     clock.advance(Seconds(1.5));
-    EXPECT_EQ(clock.now() - before, milliseconds(1500));
-    EXPECT_EQ(clock.wallNow() - wallBefore, milliseconds(1500));
-
     clock.advance(Seconds(-10));
     clock.advanceTo(before);
     EXPECT_EQ(clock.now() - before, milliseconds(1500));
-
-    // A tenth of a second is exact, so a thousand steps land on 100 s.
-    for (int i = 0; i < 1000; ++i) {
-        clock.advance(Seconds(0.1));
-    }
-    EXPECT_EQ(clock.now() - before, milliseconds(101500));
+    EXPECT_EQ(clock.wallNow() - wallBefore, milliseconds(1500));
 }
 
 // --- Timers -------------------------------------------------------------------------------
@@ -203,25 +194,19 @@ TEST_F(RunLoopTest, PostsFromManyThreadsAreNeitherLostNorReordered) {
     }
     ASSERT_TRUE(done);
     EXPECT_EQ(elapsed(), seconds(0));
+    std::vector<int> inOrder(postsPerThread);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
     for (const auto& fromOneThread : received) {
-        ASSERT_EQ(fromOneThread.size(), static_cast<std::size_t>(postsPerThread));
-        for (int i = 0; i < postsPerThread; ++i) {
-            ASSERT_EQ(fromOneThread[i], i);
-        }
+        EXPECT_EQ(fromOneThread, inOrder);
     }
 }
 
 TEST_F(RunLoopTest, RunUntilFiresTimersMadeDueByAnotherThread) {
-    MonotonicTime::duration firedAt{};
-    bool fired = false;
-    loop.scheduleTimer(Seconds(10), false, [&](Timer&) {
-        fired = true;
-        firedAt = elapsed();
-    });
+    std::optional<MonotonicTime::duration> firedAt;
+    loop.scheduleTimer(Seconds(10), false, [&](Timer&) { firedAt = elapsed(); });
     std::thread mover([&] { clock->advance(Seconds(10)); });
-    bool done = loop.runUntil([&] { return fired; }, clock->now() + seconds(60), Seconds(30));
+    EXPECT_TRUE(loop.runUntil([&] { return firedAt.has_value(); }, clock->now() + seconds(60), Seconds(30)));
     mover.join();
-    EXPECT_TRUE(done);
     EXPECT_EQ(firedAt, seconds(10));
 }
 
@@ -260,9 +245,19 @@ TEST(RunLoopRealClockTest, RunUntilWakesForTimersPostsAndDeadline) {
 
 // --- run and stop -------------------------------------------------------------------------
 
-// A real clock: with no timer, run() waits without a timeout, so only stop() can end it.
-TEST(RunLoopRealClockTest, StopFromAnotherThreadEndsRun) {
+TEST(RunLoopRealClockTest, StopEndsRunFromATaskOrAnotherThread) {
     RunLoop loop(std::make_shared<SystemClock>());
+    std::vector<int> ran;
+    loop.post([&] {
+        ran.push_back(1);
+        loop.stop();
+    });
+    loop.post([&] { ran.push_back(2); });
+    loop.run();
+    EXPECT_EQ(ran, (std::vector<int>{1}));
+    EXPECT_EQ(loop.runPending(), 1);
+
+    // With no timer, run() waits without a timeout: only stop() can end it.
     std::atomic<bool> running{false};
     loop.post([&] { running = true; });
     std::thread stopper([&] {
@@ -275,50 +270,29 @@ TEST(RunLoopRealClockTest, StopFromAnotherThreadEndsRun) {
     stopper.join();
 
     // A stop that arrives before run() is not lost.
-    std::thread early([&] { loop.stop(); });
-    early.join();
+    std::thread([&] { loop.stop(); }).join();
     loop.run();
-}
-
-TEST_F(RunLoopTest, StopInsideATaskEndsRunAfterThatTask) {
-    std::vector<int> ran;
-    loop.post([&] {
-        ran.push_back(1);
-        loop.stop();
-    });
-    loop.post([&] { ran.push_back(2); });
-    loop.run();
-    EXPECT_EQ(ran, (std::vector<int>{1}));
-    EXPECT_EQ(loop.runPending(), 1);
 }
 
 // --- main and current loops ---------------------------------------------------------------
 
 TEST(RunLoopThreadsTest, MainIsBoundToItsThreadAndOtherThreadsGetTheirOwn) {
-    auto clock = std::make_shared<VirtualClock>();
-    RunLoop::resetMain(clock);
+    RunLoop::resetMain(std::make_shared<VirtualClock>());
     RunLoop& mainLoop = RunLoop::main();
     EXPECT_EQ(&RunLoop::current(), &mainLoop);
-    EXPECT_EQ(&mainLoop.clock(), clock.get());
-    EXPECT_TRUE(mainLoop.isCurrentThread());
 
     // Only compared: the worker's loop dies with its thread.
     RunLoop* first = nullptr;
-    RunLoop* second = nullptr;
-    bool ownThread = false;
+    bool sameAndOwn = false;
     std::thread worker([&] {
         first = &RunLoop::current();
-        second = &RunLoop::current();
-        ownThread = first->isCurrentThread();
-        // The main loop is reachable from here, and posting to it is safe.
+        sameAndOwn = first == &RunLoop::current() && first->isCurrentThread();
         RunLoop::main().post([] {});
     });
     worker.join();
     EXPECT_NE(first, &mainLoop);
-    EXPECT_EQ(first, second);
-    EXPECT_TRUE(ownThread);
+    EXPECT_TRUE(sameAndOwn);
     EXPECT_EQ(mainLoop.runPending(), 1);
-
     RunLoop::resetMain(std::make_shared<SystemClock>());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,19 @@ public:
 private:
     const char* name_;
     std::optional<std::string> previous_;
+};
+
+// Sets the local time zone for the life of the object.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) : variable_("TZ", zone) { ::tzset(); }
+
+private:
+    // Declared first so that it reloads the zone after the variable is put back.
+    struct Reload {
+        ~Reload() { ::tzset(); }
+    } reload_;
+    ScopedEnvironment variable_;
 };
 
 } // namespace orvaneh::test

@@ -1,10 +1,12 @@
 #include "support/TestDatabase.h"
 
 #include "Classes/core/SqlConnection.h"
+#include "Classes/core/SqlStatement.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/dataBaseRequest.h"
 #include "Platform/files/Resources.h"
 
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace orvaneh::test {
@@ -36,6 +38,34 @@ std::filesystem::path createDatabase(TestProfile&, int version) {
                                                       std::to_string(version) + ")");
     }
     return path;
+}
+
+void execute(const std::string& sql) {
+    auto connection = SqlConnection::open(databasePath());
+    if (!connection) {
+        ADD_FAILURE() << "base de test introuvable pour : " << sql;
+        return;
+    }
+    EXPECT_TRUE(Request::executeSqlStatement(*connection, sql)) << sql;
+}
+
+Rows rows(const std::string& sql) {
+    Rows result;
+    auto connection = SqlConnection::open(databasePath());
+    if (!connection) {
+        ADD_FAILURE() << "base de test introuvable pour : " << sql;
+        return result;
+    }
+    SqlStatement statement(*connection, sql);
+    EXPECT_TRUE(statement.prepared()) << sql << " : " << connection->errorMessage();
+    while (statement.step() == SqlStatement::Step::Row) {
+        std::vector<std::string> row;
+        for (int column = 0; column < statement.columnCount(); ++column) {
+            row.push_back(statement.columnText(column));
+        }
+        result.push_back(std::move(row));
+    }
+    return result;
 }
 
 } // namespace orvaneh::test

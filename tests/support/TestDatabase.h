@@ -3,6 +3,8 @@
 #include "support/TestProfile.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace orvaneh::test {
 
@@ -14,5 +16,12 @@ std::filesystem::path createDatabase(TestProfile& profile, int version = 8);
 
 // The path start-up uses for the database of the current profile.
 std::filesystem::path databasePath();
+
+// Runs one statement on that database; a failure fails the test.
+void execute(const std::string& sql);
+
+// Every row of a query on that database, each column as text (NULL as the empty text).
+using Rows = std::vector<std::vector<std::string>>;
+Rows rows(const std::string& sql);
 
 } // namespace orvaneh::test

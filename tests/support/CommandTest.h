@@ -1,0 +1,33 @@
+#pragma once
+
+#include "App/cli/CliCommand.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace orvaneh::test {
+
+// Runs command-line commands in process on a fresh profile and database, collecting what
+// they print.
+class CommandTest : public ::testing::Test {
+protected:
+    TestProfile profile;
+    std::filesystem::path database = createDatabase(profile);
+    OrvanehAppDelegate application;
+    std::ostringstream out;
+    std::ostringstream err;
+
+    int run(CliCommand& command, const std::vector<std::string>& arguments) {
+        out.str("");
+        err.str("");
+        CliContext context{out, err, application};
+        return command.run(arguments, context);
+    }
+};
+
+} // namespace orvaneh::test
