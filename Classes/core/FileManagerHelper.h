@@ -5,7 +5,8 @@
 
 namespace orvaneh {
 
-// Names and removal of the files kept flat in the documents directory.
+// Names and removal of the files kept flat in the documents directory, and the editing of the
+// recorder's WAV tracks (defined in Classes/audio/FileManagerHelperAudio.cpp).
 class FileManagerHelper {
 public:
     // The documents directory followed directly by `name` (which carries its leading "/").
@@ -18,6 +19,37 @@ public:
     // files of one send job). The recordings, named by identifier, survive. An empty job
     // name removes nothing.
     static void deleteFilesOfJob(const std::string& jobName);
+
+    // WAV tracks. Positions in seconds are turned into bytes with the file's byte rate and
+    // kept on a whole sample frame, within the audio. An edit streams its output into a
+    // hidden file beside `output` and renames it into place, so the output is either whole
+    // or absent. An edit fails (false, logged, output absent, inputs untouched) when an input
+    // cannot be read or is not a WAV file with a usable "fmt " and "data" chunk, when a take's
+    // format differs from its track's, or when the output cannot be written.
+
+    // The byte rate of the WAV file read through the descriptor; 0 for -1 or a file that is
+    // not a usable WAV file. Logs it.
+    static float getNbrBytePerSecFromHandledFile(int descriptor);
+    // The byte rate of the WAV file at `path`, which the recorder halves into the sample rate
+    // of its 16-bit mono takes; 0 when the file cannot be read.
+    static float getSampleRateForDictationAtPath(const std::string& path);
+    // The byte offset, counted from the "data" tag, of a time: 4 at 0 (just past the tag),
+    // otherwise `seconds` × `bytesPerSecond` truncated and moved to the nearest multiple of 4
+    // (remainder 2 goes up). The edits below do not use it: they keep whole sample frames.
+    static std::int32_t getValueToSeekWithTime(float seconds, std::int32_t bytesPerSecond);
+    // Writes `output`: the audio of `base` up to `seconds`, all the audio of `take`, then the
+    // rest of `base`, under `base`'s header. A position past the end appends.
+    static bool insertWaveFile(const std::string& take, const std::string& base, const std::string& output,
+                               double seconds);
+    // Writes `output`: `source` without the audio between the two positions, in either order.
+    // Cutting everything leaves a valid file holding no audio.
+    static bool deleteChunkBetweenPos1(double firstSeconds, double secondSeconds, const std::string& source,
+                                       const std::string& output);
+    // Sets the RIFF size (length − 8) and the data size (the bytes after the data chunk
+    // header) of a WAV file just written through the descriptor, whose "data" tag is at
+    // `dataOffset`. A file ending inside that chunk header is completed with a data size of
+    // 0. False when the file cannot be updated or is too large for 32-bit sizes.
+    static bool updateLengthOfNewFile(int descriptor, std::uint64_t dataOffset);
 };
 
 } // namespace orvaneh

@@ -5,7 +5,6 @@
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 #include <string>
 #include <vector>

@@ -1,0 +1,368 @@
+// The WAV operations of FileManagerHelper: the recorder's insertion of a take and its cut.
+// Edits stream the files (in the kernel when it can, otherwise through one 64 KiB buffer), so
+// an hour-long track costs no more memory than a one-minute one.
+#include "Classes/audio/WaveHeader.h"
+#include "Classes/core/FileManagerHelper.h"
+#include "Platform/files/SystemErrorText.h"
+#include "Platform/log/Log.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace orvaneh {
+
+namespace {
+
+constexpr std::size_t kCopyBuffer = 64 * 1024;
+
+std::string inQuotes(const std::string& path) {
+    return "« " + path + " »";
+}
+
+// Closes the descriptor on every way out.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+    // Closes now, so that a delayed write error is seen. Returns errno or 0.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// An input of an edit, open for the whole edit so that what was read of its header is what
+// gets copied.
+struct OpenWave {
+    Descriptor file;
+    WaveHeader header;
+};
+
+std::optional<OpenWave> openWave(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        Log::write("Impossible d'ouvrir le fichier audio " + inQuotes(path) + " : " + systemErrorText(errno));
+        return std::nullopt;
+    }
+    std::string why;
+    auto header = WaveHeader::read(file.get(), &why);
+    if (!header) {
+        Log::write("Fichier audio refusé " + inQuotes(path) + " : " + why);
+        return std::nullopt;
+    }
+    return OpenWave{std::move(file), *header};
+}
+
+void putLe32(unsigned char* bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+bool writeAt(int descriptor, const unsigned char* bytes, std::size_t count, std::uint64_t offset) {
+    while (count > 0) {
+        auto written = ::pwrite(descriptor, bytes, count, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+// The output of an edit: a hidden file beside the final name, renamed over it once complete
+// and removed otherwise, so a failed edit never leaves a partial track under that name.
+class PendingOutput {
+public:
+    explicit PendingOutput(std::string path) : path_(std::move(path)) {}
+    ~PendingOutput() {
+        if (!temporary_.empty()) {
+            ::unlink(temporary_.c_str());
+        }
+    }
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+
+    int descriptor() const { return file_.get(); }
+
+    bool create() {
+        const std::filesystem::path target(path_);
+        auto directory = target.parent_path();
+        if (directory.empty()) {
+            directory = ".";
+        }
+        std::string name = directory.string();
+        name += "/.";
+        name += target.filename().string();
+        name += ".tmp-XXXXXX";
+        Descriptor file(::mkostemp(name.data(), O_CLOEXEC));
+        if (file.get() < 0) {
+            return fail("création", errno);
+        }
+        temporary_ = name;
+        file_ = std::move(file);
+        return true;
+    }
+
+    // Appends `length` bytes of `from` taken at `offset`.
+    bool append(int from, std::uint64_t offset, std::uint64_t length) {
+        while (length > 0) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1U << 30));
+            const ssize_t copied =
+                inKernel_ ? copyInKernel(from, offset, chunk) : copyThroughBuffer(from, offset, chunk);
+            if (copied < 0 && errno == EINTR) {
+                continue;
+            }
+            if (copied < 0 && inKernel_ &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                 errno == EPERM)) {
+                inKernel_ = false; // another file system or an older kernel: copy by hand
+                continue;
+            }
+            if (copied <= 0) {
+                // 0: the input ends before its header said it would; it changed under the edit.
+                return fail("copie", copied == 0 ? EIO : errno);
+            }
+            offset += static_cast<std::uint64_t>(copied);
+            length -= static_cast<std::uint64_t>(copied);
+            written_ += static_cast<std::uint64_t>(copied);
+        }
+        return true;
+    }
+
+    bool sized(bool ok) { return ok || fail("mise à jour des tailles", errno); }
+
+    // Not flushed to disk, like the copy the recorder makes of it next: a crash loses at most
+    // the edit in progress, never the inputs, which are only read.
+    bool commit() {
+        if (int closeError = file_.close(); closeError != 0) {
+            return fail("fermeture", closeError);
+        }
+        if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+            return fail("remplacement", errno);
+        }
+        temporary_.clear();
+        return true;
+    }
+
+private:
+    ssize_t copyInKernel(int from, std::uint64_t offset, std::size_t count) {
+        auto in = static_cast<off_t>(offset);
+        auto out = static_cast<off_t>(written_);
+        return ::copy_file_range(from, &in, file_.get(), &out, count, 0);
+    }
+
+    ssize_t copyThroughBuffer(int from, std::uint64_t offset, std::size_t count) {
+        buffer_.resize(kCopyBuffer);
+        const auto got =
+            ::pread(from, buffer_.data(), std::min(count, buffer_.size()), static_cast<off_t>(offset));
+        if (got <= 0) {
+            return got;
+        }
+        if (!writeAt(file_.get(), reinterpret_cast<const unsigned char*>(buffer_.data()),
+                     static_cast<std::size_t>(got), written_)) {
+            return -1;
+        }
+        return got;
+    }
+
+    bool fail(const char* what, int errorNumber) {
+        Log::write("Impossible d'écrire le fichier audio " + inQuotes(path_) + " (" + what +
+                   ") : " + systemErrorText(errorNumber));
+        return false;
+    }
+
+    std::string path_;
+    std::string temporary_;
+    Descriptor file_;
+    std::uint64_t written_ = 0;
+    bool inKernel_ = true;
+    std::vector<char> buffer_;
+};
+
+// A failed edit leaves no output behind, not even one from an earlier edit, which the recorder
+// would otherwise take for the result. An output that is one of the inputs is left alone.
+bool abandon(const std::string& output, std::initializer_list<const std::string*> inputs) {
+    std::error_code error;
+    for (const std::string* input : inputs) {
+        if (std::filesystem::equivalent(output, *input, error)) {
+            return false;
+        }
+    }
+    std::filesystem::remove(output, error);
+    return false;
+}
+
+// The byte position of a time in the audio: the nearest sample frame, no further than the
+// last whole frame. Nearest rather than truncated: the slider's times are binary fractions,
+// and 0.7 s must not land one frame early.
+std::uint64_t framePosition(double seconds, const WaveHeader& wave) {
+    if (!(seconds > 0)) {
+        return 0; // also a position that is not a number
+    }
+    const double frame = std::round(seconds * wave.byteRate / wave.blockAlign);
+    const auto frames = wave.frameCount();
+    const std::uint64_t kept =
+        frame < static_cast<double>(frames) ? static_cast<std::uint64_t>(frame) : frames;
+    return kept * wave.blockAlign;
+}
+
+// A cut bound: as above, but a bound at the end reaches the very end, so that an incomplete
+// last frame goes with the rest.
+std::uint64_t cutPosition(double seconds, const WaveHeader& wave) {
+    const auto position = framePosition(seconds, wave);
+    return position == wave.frameCount() * wave.blockAlign ? wave.audioSize : position;
+}
+
+} // namespace
+
+float FileManagerHelper::getNbrBytePerSecFromHandledFile(int descriptor) {
+    if (descriptor < 0) {
+        return 0;
+    }
+    const auto header = WaveHeader::read(descriptor);
+    const std::uint32_t byteRate = header ? header->byteRate : 0;
+    Log::write("NbrBytePerSec : " + std::to_string(byteRate));
+    return static_cast<float>(byteRate);
+}
+
+float FileManagerHelper::getSampleRateForDictationAtPath(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return std::trunc(getNbrBytePerSecFromHandledFile(file.get()));
+}
+
+std::int32_t FileManagerHelper::getValueToSeekWithTime(float seconds, std::int32_t bytesPerSecond) {
+    if (seconds == 0.0F || std::isnan(seconds)) {
+        return 4;
+    }
+    // Single precision as the recorder computes it; saturated so that the conversion and the
+    // rounding up below stay within 32 bits.
+    constexpr float highest = 2147483520.0F; // the largest float below 2^31 − 3, a multiple of 4
+    const float product = std::clamp(static_cast<float>(bytesPerSecond) * seconds, -highest, highest);
+    const auto value = static_cast<std::int32_t>(product);
+    switch (value % 4) {
+    case 1:
+        return value - 1;
+    case 2:
+        return value + 2;
+    case 3:
+        return value + 1;
+    default:
+        return value;
+    }
+}
+
+bool FileManagerHelper::updateLengthOfNewFile(int descriptor, std::uint64_t dataOffset) {
+    struct stat status {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+        return false;
+    }
+    auto length = static_cast<std::uint64_t>(status.st_size);
+    if (length < dataOffset) {
+        return false; // the chunks before the audio are not all there
+    }
+    std::array<unsigned char, 8> dataHeader{'d', 'a', 't', 'a', 0, 0, 0, 0};
+    if (length < dataOffset + dataHeader.size()) {
+        // No audio made it: the chunk header is completed and declares none.
+        if (!writeAt(descriptor, dataHeader.data(), dataHeader.size(), dataOffset)) {
+            return false;
+        }
+        length = dataOffset + dataHeader.size();
+    }
+    if (length - 8 > std::numeric_limits<std::uint32_t>::max()) {
+        errno = EFBIG;
+        return false;
+    }
+    std::array<unsigned char, 4> size{};
+    putLe32(size.data(), static_cast<std::uint32_t>(length - 8));
+    if (!writeAt(descriptor, size.data(), size.size(), 4)) {
+        return false;
+    }
+    putLe32(size.data(), static_cast<std::uint32_t>(length - dataOffset - dataHeader.size()));
+    return writeAt(descriptor, size.data(), size.size(), dataOffset + 4);
+}
+
+bool FileManagerHelper::insertWaveFile(const std::string& take, const std::string& base,
+                                       const std::string& output, double seconds) {
+    auto track = openWave(base);
+    auto added = track ? openWave(take) : std::nullopt;
+    if (!added) {
+        return abandon(output, {&take, &base});
+    }
+    const WaveHeader& into = track->header;
+    const WaveHeader& from = added->header;
+    // Spliced bytes of another layout or rate would play as noise or at the wrong speed.
+    if (!from.sameFormatAs(into)) {
+        Log::write("Format audio de " + inQuotes(take) + " différent de celui de " + inQuotes(base) +
+                   " : insertion refusée");
+        return abandon(output, {&take, &base});
+    }
+
+    const std::uint64_t at = framePosition(seconds, into);
+    PendingOutput out(output);
+    // The track's header up to its data size field, which the repair rewrites.
+    const bool ok = out.create() && out.append(track->file.get(), 0, into.audioOffset()) &&
+                    out.append(track->file.get(), into.audioOffset(), at) &&
+                    out.append(added->file.get(), from.audioOffset(), from.audioSize) &&
+                    out.append(track->file.get(), into.audioOffset() + at, into.audioSize - at) &&
+                    out.sized(updateLengthOfNewFile(out.descriptor(), into.dataOffset)) && out.commit();
+    return ok || abandon(output, {&take, &base});
+}
+
+bool FileManagerHelper::deleteChunkBetweenPos1(double firstSeconds, double secondSeconds,
+                                               const std::string& source, const std::string& output) {
+    auto track = openWave(source);
+    if (!track) {
+        return abandon(output, {&source});
+    }
+    const WaveHeader& wave = track->header;
+    const std::uint64_t first = cutPosition(firstSeconds, wave);
+    const std::uint64_t second = cutPosition(secondSeconds, wave);
+    const std::uint64_t from = std::min(first, second);
+    const std::uint64_t to = std::max(first, second);
+
+    PendingOutput out(output);
+    const bool ok = out.create() && out.append(track->file.get(), 0, wave.audioOffset() + from) &&
+                    out.append(track->file.get(), wave.audioOffset() + to, wave.audioSize - to) &&
+                    out.sized(updateLengthOfNewFile(out.descriptor(), wave.dataOffset)) && out.commit();
+    return ok || abandon(output, {&source});
+}
+
+} // namespace orvaneh
