@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ORVANEH_BENCH_BUILD_DIR:-$root/build-bench}"
+"$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEH_BUILD_BENCHMARKS=ON \
       -DORVANEH_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target WaveEditBenchmark >/dev/null

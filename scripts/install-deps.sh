@@ -7,7 +7,8 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libssl-dev libplist-dev libsqlite3-dev
-  libspeex-dev libogg-dev speex sox
+  libspeex-dev libogg-dev speex sox time
+  libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip
   python3
 )
 

@@ -4,6 +4,7 @@
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/Tools.h"
+#include "Classes/packaging/XMLForThirdParty.h"
 
 #include <charconv>
 #include <iomanip>
@@ -91,6 +92,7 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "                              les dictations (par défaut celles qui restent à envoyer)",
         "dictation show ID [--json]    une dictée avec tous ses champs",
         "dictation delete ID           supprime une dictée, ses enregistrements et ses photos",
+        "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",
     };
 }
 
@@ -98,7 +100,8 @@ int DictationCommand::run(const std::vector<std::string>& arguments, CliContext&
     return dispatch(*this, arguments, context,
                     {{"list", &DictationCommand::list},
                      {"show", &DictationCommand::show},
-                     {"delete", &DictationCommand::remove}});
+                     {"delete", &DictationCommand::remove},
+                     {"xml", &DictationCommand::xml}});
 }
 
 int DictationCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
@@ -186,6 +189,22 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
         return kFailure;
     }
     context.out << "Dictée " << *id << " supprimée, avec ses enregistrements et ses photos." << std::endl;
+    return kSuccess;
+}
+
+int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(arguments, {}, {}, context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
+    if (!id) {
+        return kUsageError;
+    }
+    DicteeModel record = DicteeRequest().selectDictee(*id);
+    if (record.idDictee == 0) {
+        return unknownDictation(context, *id);
+    }
+    XMLForThirdParty descriptor;
+    descriptor.setDictee(record);
+    context.out << descriptor.SerializeObject() << std::flush;
     return kSuccess;
 }
 

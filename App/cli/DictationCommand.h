@@ -8,7 +8,7 @@
 namespace orvaneh {
 
 // dictation list [--outbox|--sent|--all] [--json] | dictation show ID [--json] |
-// dictation delete ID
+// dictation delete ID | dictation xml ID
 class DictationCommand final : public CliCommand {
 public:
     std::string name() const override { return "dictation"; }
@@ -22,6 +22,8 @@ private:
     int list(const std::vector<std::string>& arguments, CliContext& context);
     int show(const std::vector<std::string>& arguments, CliContext& context);
     int remove(const std::vector<std::string>& arguments, CliContext& context);
+    // Prints the batch-import descriptor that would be sent with the dictation.
+    int xml(const std::vector<std::string>& arguments, CliContext& context);
 };
 
 } // namespace orvaneh

@@ -3,11 +3,16 @@
 #include "App/cli/CliArguments.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/contextRequest.h"
+#include "Classes/core/dataBaseRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
+#include "Classes/packaging/Entity.h"
+#include "Classes/workflow/XMLCatalogueParser.h"
 #include "Platform/json/Json.h"
 
+#include <fstream>
+#include <iterator>
 #include <ostream>
 
 namespace orvaneh {
@@ -134,11 +139,13 @@ void printDirectory(std::ostream& out, const Json& directory) {
 std::vector<std::string> WorkflowCommand::helpLines() const {
     return {
         "workflow show [--json]        auteurs, secrétaires, contextes, worktypes, services et paramètres",
+        "workflow import-file FICHIER  remplace l'annuaire par celui d'un catalogue XML",
     };
 }
 
 int WorkflowCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    return dispatch(*this, arguments, context, {{"show", &WorkflowCommand::show}});
+    return dispatch(*this, arguments, context,
+                    {{"show", &WorkflowCommand::show}, {"import-file", &WorkflowCommand::importFile}});
 }
 
 int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext& context) {
@@ -153,6 +160,38 @@ int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext&
         printDirectory(context.out, directory);
         context.out.flush();
     }
+    return kSuccess;
+}
+
+int WorkflowCommand::importFile(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(arguments, {}, {}, context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    if (parsed->positional().size() != 1) {
+        return usageError(context, "indiquez un seul fichier de catalogue");
+    }
+    const std::string& path = parsed->positional().front();
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes;
+    if (file.is_open()) {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    if (!file.is_open() || file.bad()) {
+        context.err << "Erreur : impossible de lire le fichier « " << path << " »" << std::endl;
+        return kFailure;
+    }
+    // Parsed before the directory is emptied, so that a malformed catalogue loses nothing;
+    // then stored as a download is (Entity::DeserializeObjectWithString).
+    XMLCatalogueParser parser;
+    if (!parser.parse(bytes)) {
+        context.err << "Erreur : le catalogue n'est pas un document XML valide (" << parser.errorDescription()
+                    << ")" << std::endl;
+        return kFailure;
+    }
+    dataBaseRequest().removeWorkflow();
+    Entity::SaveEntityInDataBase(parser.getDataFromDictionary());
+    context.out << "Fin de l'importation" << std::endl;
     return kSuccess;
 }
 

@@ -5,6 +5,7 @@
 namespace orvaneh {
 
 // workflow show [--json]: the workflow directory as imported from the office server.
+// workflow import-file PATH: imports a catalogue file as a download from the server would.
 class WorkflowCommand final : public CliCommand {
 public:
     std::string name() const override { return "workflow"; }
@@ -13,6 +14,7 @@ public:
 
 private:
     int show(const std::vector<std::string>& arguments, CliContext& context);
+    int importFile(const std::vector<std::string>& arguments, CliContext& context);
 };
 
 } // namespace orvaneh

@@ -4,7 +4,9 @@
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Platform/json/Json.h"
 #include "support/CommandTest.h"
+#include "support/ProcessRunner.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -87,6 +89,26 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
     EXPECT_TRUE(std::filesystem::exists(recording));
 }
 
+TEST_F(DictationCommandTest, XmlPrintsTheDescriptorThatWouldBeSent) {
+    std::int64_t id = store("Lettre à <Noël> & co", false);
+    ASSERT_EQ(run({"xml", std::to_string(id)}), 0) << err.str();
+    std::string document = out.str();
+    EXPECT_THAT(document, ::testing::StartsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                                "<Lumetra_5.0_ThirdPartyBatchModeImport "));
+    EXPECT_THAT(document, HasSubstr("<JobTitle>Lettre a &lt;No&#xEB;l&gt; &amp; co</JobTitle>"));
+    EXPECT_THAT(document, HasSubstr("<InstrLengthInSec>5</InstrLengthInSec>"));
+
+    test::TemporaryDirectory directory;
+    auto file = directory.path() / "job.XML";
+    std::ofstream(file, std::ios::binary) << document;
+    auto lint = test::ProcessRunner::run({"/usr/bin/xmllint", "--noout", file.string()});
+    EXPECT_EQ(lint.status, 0) << lint.err;
+
+    EXPECT_EQ(run({"xml", "99"}), 1);
+    EXPECT_THAT(err.str(), HasSubstr("aucune dictée"));
+    EXPECT_EQ(out.str(), "");
+}
+
 TEST_F(DictationCommandTest, BadUsageIsStatusTwo) {
     // Unknown actions and options are refused by the code shared with the other commands.
     const std::vector<std::vector<std::string>> wrong{
@@ -99,6 +121,8 @@ TEST_F(DictationCommandTest, BadUsageIsStatusTwo) {
         {"delete", "1", "--json"},
         {"list", "--sent", "--all"},
         {"list", "en-trop"},
+        {"xml"},
+        {"xml", "1", "2"},
     };
     for (const auto& arguments : wrong) {
         auto shown = ::testing::PrintToString(arguments);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Platform/json/Json.h"
+
+#include <string_view>
+
+namespace orvaneh {
+
+// Base of the job-descriptor family. It also carries the entry point of the catalogue import:
+// a downloaded catalogue is parsed and its four lists handed to the stores.
+class Entity {
+public:
+    virtual ~Entity() = default;
+
+    // Parses catalogue XML bytes; on success stores the result (SaveEntityInDataBase), on a
+    // parse failure logs the parser's error and stores nothing. True when it was stored.
+    static bool DeserializeObjectWithString(std::string_view bytes);
+    // Hands "Users", "Worktypes", "Configuration" and "Services" to the stores, in that order.
+    static void SaveEntityInDataBase(const Json& dictionary);
+};
+
+} // namespace orvaneh
