@@ -1,6 +1,5 @@
 #include "audio/WaveTestFiles.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -15,88 +14,74 @@ void putLe(std::string& out, std::uint32_t value, int bytes) {
     }
 }
 
-std::uint32_t le32At(const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
-    }
-    return value;
-}
-
 std::string chunk(const std::string& tag, const std::string& body) {
     std::string out = tag;
     putLe(out, static_cast<std::uint32_t>(body.size()), 4);
-    out += body;
-    if (body.size() % 2 != 0) {
-        out.push_back('\0');
+    return out + body + std::string(body.size() % 2, '\0');
+}
+
+std::string chunks(const Chunks& list) {
+    std::string out;
+    for (const auto& [tag, body] : list) {
+        out += chunk(tag, body);
     }
     return out;
 }
 
 } // namespace
 
-std::size_t dataOffsetOf(const WaveLayout& layout) {
-    std::size_t offset = 12 + 8 + 16;
-    for (const auto& [tag, body] : layout.extraChunks) {
-        offset += chunk(tag, body).size();
-    }
-    return offset;
+std::size_t Wave::dataOffset() const {
+    return 12 + chunks(beforeFmt).size() + chunk("fmt ", std::string(16, ' ') + fmtExtra).size() +
+           chunks(beforeData).size();
 }
 
-std::string waveBytes(const std::vector<std::int16_t>& samples, const WaveLayout& layout) {
-    const auto blockAlign = static_cast<std::uint16_t>(2 * layout.channels);
+std::string Wave::bytes() const {
+    const auto align = static_cast<std::uint32_t>(channels * bits / 8);
     std::string fmt;
     putLe(fmt, 1, 2); // linear PCM
-    putLe(fmt, layout.channels, 2);
-    putLe(fmt, layout.sampleRate, 4);
-    putLe(fmt, layout.sampleRate * blockAlign, 4);
-    putLe(fmt, blockAlign, 2);
-    putLe(fmt, 16, 2);
+    putLe(fmt, channels, 2);
+    putLe(fmt, rate, 4);
+    putLe(fmt, byteRate != 0 ? byteRate : rate * align, 4);
+    putLe(fmt, align, 2);
+    putLe(fmt, bits, 2);
     std::string audio;
-    for (auto sample : samples) {
-        putLe(audio, static_cast<std::uint16_t>(sample), 2);
+    for (const auto sample : samples) {
+        putLe(audio,
+              bits == 8 ? static_cast<std::uint32_t>((sample >> 8) + 128)
+                        : static_cast<std::uint16_t>(sample),
+              bits / 8);
     }
-    std::string body = "WAVE" + chunk("fmt ", fmt);
-    for (const auto& [tag, contents] : layout.extraChunks) {
-        body += chunk(tag, contents);
-    }
-    body += chunk("data", audio);
-    for (const auto& [tag, contents] : layout.trailingChunks) {
-        body += chunk(tag, contents);
+    std::string body = "WAVE" + chunks(beforeFmt) + chunk("fmt ", fmt + fmtExtra) + chunks(beforeData);
+    if (withData) {
+        std::string data = chunk("data", audio);
+        setLe32(data, 4, dataSize.value_or(static_cast<std::uint32_t>(audio.size())));
+        body += data;
     }
     std::string file = "RIFF";
-    putLe(file, static_cast<std::uint32_t>(body.size()), 4);
-    return file + body;
+    putLe(file, static_cast<std::uint32_t>(body.size() + chunks(afterData).size()), 4);
+    return file + body + chunks(afterData);
 }
 
-std::pair<std::string, std::string> listChunkMentioningData() {
-    std::string comment = "dictation data recorded on the phone";
-    comment.push_back('\0');
-    std::string body = "INFOICMT";
-    putLe(body, static_cast<std::uint32_t>(comment.size()), 4);
-    return {"LIST", body + comment};
-}
-
-std::vector<std::int16_t> ramp(int first, std::size_t count, int step) {
-    std::vector<std::int16_t> samples(count);
-    int value = first;
-    for (auto& sample : samples) {
-        sample = static_cast<std::int16_t>(value);
-        value += step;
+Samples ramp(int first, std::size_t count, int step) {
+    Samples samples(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<std::int16_t>(first + step * static_cast<int>(i));
     }
     return samples;
 }
 
-std::vector<std::int16_t> spliced(std::vector<std::int16_t> samples, std::size_t at,
-                                  const std::vector<std::int16_t>& inserted) {
-    samples.insert(samples.begin() + static_cast<std::ptrdiff_t>(at), inserted.begin(), inserted.end());
-    return samples;
+std::uint32_t le32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= std::uint32_t{static_cast<unsigned char>(bytes.at(at + i))} << (8 * i);
+    }
+    return value;
 }
 
-std::vector<std::int16_t> without(std::vector<std::int16_t> samples, std::size_t from, std::size_t to) {
-    samples.erase(samples.begin() + static_cast<std::ptrdiff_t>(from),
-                  samples.begin() + static_cast<std::ptrdiff_t>(to));
-    return samples;
+void setLe32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    std::string field;
+    putLe(field, value, 4);
+    bytes.replace(at, 4, field);
 }
 
 std::string readBytes(const std::filesystem::path& path) {
@@ -110,37 +95,23 @@ std::string readBytes(const std::filesystem::path& path) {
 void writeBytes(const std::filesystem::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
 }
 
-WaveContents readWave(const std::filesystem::path& path, std::size_t dataOffset) {
-    const std::string bytes = readBytes(path);
-    WaveContents contents;
-    contents.length = bytes.size();
-    if (bytes.size() < dataOffset + 8) {
-        throw std::runtime_error(path.string() + " is shorter than its header");
-    }
-    contents.beforeData = bytes.substr(0, dataOffset);
-    contents.dataTag = bytes.substr(dataOffset, 4);
-    contents.riffSize = le32At(bytes, 4);
-    contents.dataSize = le32At(bytes, dataOffset + 4);
-    for (std::size_t at = dataOffset + 8; at + 1 < bytes.size(); at += 2) {
-        const auto value = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
-        contents.samples.push_back(static_cast<std::int16_t>(value));
-    }
-    return contents;
-}
-
-std::vector<std::string> namesIn(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
+std::map<std::string, std::string> filesIn(const std::filesystem::path& directory) {
+    std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
+        files[entry.path().filename().string()] = entry.is_regular_file() ? readBytes(entry.path()) : "";
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    return files;
+}
+
+Samples samplesFrom(std::string_view bytes, std::size_t offset) {
+    Samples samples;
+    for (std::size_t at = offset; at + 1 < bytes.size(); at += 2) {
+        samples.push_back(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                                    static_cast<unsigned char>(bytes[at + 1]) << 8));
+    }
+    return samples;
 }
 
 } // namespace orvaneh::test
