@@ -4,12 +4,16 @@
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
+#include "Classes/packaging/XMLVelmora.h"
 #include "Platform/files/AtomicFile.h"
-#include "packaging/DescriptorTestSupport.h"
-#include "support/LogCapture.h"
+#include "Platform/runloop/Clock.h"
+#include "Platform/time/DateFormatter.h"
+#include "support/ProcessRunner.h"
 #include "support/TestDatabase.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,6 +22,21 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Optional;
+using ::testing::StartsWith;
+
+// What xmllint says of the document; with an XPath expression, its value (in `out`).
+test::ProcessResult xmllint(const std::string& document, const std::string& xpath = "") {
+    test::TemporaryDirectory directory;
+    auto file = (directory.path() / "job.XML").string();
+    std::ofstream(file, std::ios::binary) << document;
+    auto result = test::ProcessRunner::run(
+        xpath.empty() ? std::vector<std::string>{"/usr/bin/xmllint", "--noout", file}
+                      : std::vector<std::string>{"/usr/bin/xmllint", "--xpath", xpath, file});
+    if (!xpath.empty() && !result.out.empty() && result.out.back() == '\n') {
+        result.out.pop_back();
+    }
+    return result;
+}
 
 constexpr const char* kJob = "6F1C2B9A-3D4E-4F50-8A1B-2C3D4E5F6A7B";
 
@@ -25,7 +44,6 @@ class XMLForThirdPartyTest : public ::testing::Test {
 protected:
     test::TestProfile profile;
     std::filesystem::path database = test::createDatabase(profile);
-    test::LogCapture log;
 
     static DicteeModel reference() {
         DicteeModel record;
@@ -46,14 +64,6 @@ protected:
         XMLForThirdParty descriptor;
         descriptor.setDictee(record);
         return descriptor;
-    }
-
-    static void addTypist(const std::string& login, const std::string& id) {
-        userRequest user;
-        user.login_name = login;
-        user.login_id = id;
-        user.role = userRequest::kTypistRole;
-        ASSERT_NE(user.insertUser(), 0);
     }
 };
 
@@ -87,52 +97,44 @@ TEST_F(XMLForThirdPartyTest, HostileValuesStayWellFormedAndReadBackAsTheirText) 
     record.secretaire = "<Site>forged</Site>";
     std::string document = filled(record).SerializeObject();
 
-    auto lint = test::xmllint(document);
+    auto lint = xmllint(document);
     ASSERT_EQ(lint.status, 0) << lint.err << document;
-    for (char byte : document) {
-        EXPECT_LT(static_cast<unsigned char>(byte), 0x80) << document;
-    }
-    EXPECT_EQ(test::xmllint(document, "string(//AuthorShortName)").out, record.auteur);
-    EXPECT_EQ(test::xmllint(document, "string(//TypistShortName)").out, record.secretaire);
-    EXPECT_EQ(test::xmllint(document, "count(//Site)").out, "0");
+    EXPECT_TRUE(std::all_of(document.begin(), document.end(), [](char byte) { return byte > 0; }))
+        << document;
     // Broken bytes become U+FFFD, which the folding of titles and identifiers turns into "e";
     // control characters are dropped, the tab is kept.
-    EXPECT_EQ(test::xmllint(document, "string(//JobTitle)").out, "bade(bytetab\tend");
-    EXPECT_EQ(test::xmllint(document, "string(//IdentValue)").out, "ete");
+    for (const auto& [xpath, text] : {std::pair<std::string, std::string>{"//AuthorShortName", record.auteur},
+                                      {"//TypistShortName", record.secretaire},
+                                      {"//JobTitle", "bade(bytetab\tend"},
+                                      {"//IdentValue", "ete"},
+                                      {"//Site", ""}}) {
+        EXPECT_EQ(xmllint(document, "string(" + xpath + ")").out, text) << xpath;
+    }
     EXPECT_THAT(document,
                 HasSubstr("<WorkTypeShortName>&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;|&#x1F399;"
                           "</WorkTypeShortName>"));
 }
 
-TEST_F(XMLForThirdPartyTest, TitleAndIdentifierAreFoldedWithTheirDefault) {
+TEST_F(XMLForThirdPartyTest, TitleAndIdentifierAreFoldedAndEmptyFieldsLeftOut) {
     DicteeModel record = reference();
     record.titre = "Réunion d'équipe/été";
-    record.identValue = "   ";
-    XMLForThirdParty descriptor = filled(record);
-    EXPECT_THAT(descriptor.value("JobTitle"), Optional(std::string("Reunion d'equipe-ete")));
-    EXPECT_THAT(descriptor.value("IdentValue"), Optional(std::string("Dictee iPhone")));
-
-    descriptor.setIdentValue(" \n\u00A0");
-    EXPECT_THAT(descriptor.value("IdentValue"), Optional(std::string("Dictee iPhone")));
-    descriptor.setIdentValue("Hôpital Ê\\é");
-    EXPECT_THAT(descriptor.value("IdentValue"), Optional(std::string("Hôpital e-e")));
-
-    // Fields the record leaves empty are not written at all.
-    record.titre.clear();
     record.auteur.clear();
     record.type.clear();
-    descriptor = filled(record);
-    EXPECT_EQ(descriptor.value("JobTitle"), std::nullopt);
+    XMLForThirdParty descriptor = filled(record);
+    EXPECT_THAT(descriptor.value("JobTitle"), Optional(std::string("Reunion d'equipe-ete")));
     EXPECT_EQ(descriptor.value("AuthorShortName"), std::nullopt);
     EXPECT_EQ(descriptor.value("RecognitionType"), std::nullopt);
+    for (const auto& [ident, sent] : {std::pair<std::string, std::string>{"   ", "Dictee iPhone"},
+                                      {" \n\u00A0", "Dictee iPhone"},
+                                      {"Hôpital Ê\\é", "Hôpital e-e"}}) {
+        descriptor.setIdentValue(ident);
+        EXPECT_THAT(descriptor.value("IdentValue"), Optional(sent)) << ident;
+    }
 }
 
 TEST_F(XMLForThirdPartyTest, InstructionAndExportFormatNameTheJobsAudioFiles) {
     DicteeModel record = reference();
-    XMLForThirdParty silent = filled(record);
-    EXPECT_EQ(silent.value("InstructionFileName"), std::nullopt);
-    EXPECT_EQ(silent.value("InstrLengthInSec"), std::nullopt);
-
+    EXPECT_EQ(filled(record).value("InstructionFileName"), std::nullopt);
     record.dureeInstruction = 1;
     UserDefaultManager::setObject("spx", "ExportFileFormat");
     XMLForThirdParty spoken = filled(record);
@@ -143,35 +145,40 @@ TEST_F(XMLForThirdPartyTest, InstructionAndExportFormatNameTheJobsAudioFiles) {
 }
 
 TEST_F(XMLForThirdPartyTest, LongTypistNamesAreSentAsTheUsersIdWhenKnown) {
-    addTypist("typiste-quinze1", "ID-15");     // 15 characters
-    addTypist("typiste-quatorz", "");          // 15 characters, no id
-    addTypist("typiste-quator", "ID-14");      // 14 characters
-    addTypist("éééééééééééééé", "ID-ACCENTS"); // 14 characters, 28 bytes
-
-    auto typist = [&](const std::string& name) {
+    // 15 characters, 15 without an id, 14, and 14 characters in 28 bytes.
+    for (const auto& [login, id] : {std::pair{"typiste-quinze1", "ID-15"},
+                                    {"typiste-quatorz", ""},
+                                    {"typiste-quator", "ID-14"},
+                                    {"éééééééééééééé", "ID-ACCENTS"}}) {
+        userRequest user;
+        user.login_name = login;
+        user.login_id = id;
+        user.role = userRequest::kTypistRole;
+        ASSERT_NE(user.insertUser(), 0);
+    }
+    using Sent = std::pair<std::optional<std::string>, std::optional<std::string>>;
+    const std::pair<std::string, Sent> cases[] = {{"marie", {"marie", {}}},
+                                                  {"typiste-quinze1", {{}, "ID-15"}},
+                                                  {"typiste-quatorz", {"typiste-quatorz", {}}},
+                                                  {"inconnu-de-la-base", {"inconnu-de-la-base", {}}},
+                                                  {"typiste-quator", {"typiste-quator", {}}},
+                                                  {"éééééééééééééé", {"éééééééééééééé", {}}},
+                                                  {"", {}}};
+    for (const auto& [name, sent] : cases) {
+        SCOPED_TRACE(name);
         DicteeModel record = reference();
         record.secretaire = name;
         XMLForThirdParty descriptor = filled(record);
-        return std::pair{descriptor.value("TypistShortName"), descriptor.value("TypistUserId")};
-    };
-    EXPECT_EQ(typist("marie"), std::pair(std::optional<std::string>("marie"), std::optional<std::string>()));
-    EXPECT_EQ(typist("typiste-quinze1"),
-              std::pair(std::optional<std::string>(), std::optional<std::string>("ID-15")));
-    EXPECT_EQ(typist("typiste-quatorz").first, "typiste-quatorz");
-    EXPECT_EQ(typist("inconnu-de-la-base").first, "inconnu-de-la-base");
-    EXPECT_EQ(typist("typiste-quator").first, "typiste-quator");
-    EXPECT_EQ(typist("éééééééééééééé").first, "éééééééééééééé");
-    EXPECT_EQ(typist(""), std::pair(std::optional<std::string>(), std::optional<std::string>()));
+        EXPECT_EQ(Sent(descriptor.value("TypistShortName"), descriptor.value("TypistUserId")), sent);
+    }
 }
 
 TEST_F(XMLForThirdPartyTest, ServicesAreSentOnlyWhenDisplayed) {
     ServiceModel site;
     site.guid = "SITE-1";
-    site.name = "Siège";
     site.isSite = true;
     ServiceModel department;
     department.guid = "DEP-1";
-    department.name = "Cardiologie";
     department.idSite = "SITE-1";
     serviceRequest services;
     services.insertServiceAndUsersWorktypes(site);
@@ -198,11 +205,6 @@ TEST_F(XMLForThirdPartyTest, JobFileIsReplacedWholeAndOnlyInsideTheDocuments) {
     auto path = profile.writeDocument(std::string(kJob) + ".XML", "ancien");
     ASSERT_TRUE(descriptor.writeJobFile());
     EXPECT_EQ(AtomicFile::read(path), descriptor.SerializeObject());
-    for (const auto& entry : std::filesystem::directory_iterator(profile.documents())) {
-        EXPECT_TRUE(entry.path() == path || entry.path().filename().string().find(kJob) == std::string::npos)
-            << "left behind: " << entry.path();
-    }
-
     for (const std::string& name : {std::string(), std::string("../evade"), std::string("a\0b", 3)}) {
         DicteeModel record = reference();
         record.masterJobId = name;
@@ -210,6 +212,37 @@ TEST_F(XMLForThirdPartyTest, JobFileIsReplacedWholeAndOnlyInsideTheDocuments) {
     }
     EXPECT_FALSE(std::filesystem::exists(profile.documents().parent_path() / "evade.XML"));
     EXPECT_FALSE(std::filesystem::exists(profile.documents() / ".XML"));
+}
+
+TEST_F(XMLForThirdPartyTest, VelmoraFieldsAreTheRecordsAsStoredWithTheChosenDateAndModel) {
+    DicteeModel record = reference();
+    record.titre = "Réunion/été";
+    record.dureeInstruction = 9;
+    record.identValue = "   ";
+    PossibleDate date{"S", "O", "D", std::nullopt, false};
+    ModelDocument model{"M1", "lettre.dotx", "Lettre", "Word"};
+    XMLVelmora descriptor;
+    descriptor.setDictee(record, &date, &model);
+    EXPECT_THAT(descriptor.value("Durationdic"), Optional(std::string("42")));
+    EXPECT_EQ(descriptor.value("Durationins"), std::nullopt);
+    EXPECT_THAT(descriptor.value("Jobpriority"), Optional(std::string("High")));
+    EXPECT_THAT(descriptor.value("ExtIdentifier7"), Optional(std::string("D|O|S")));
+    EXPECT_THAT(descriptor.value("ExtIdentifier8"), Optional(std::string("M1|lettre.dotx|Lettre|Word")));
+    // No default text and no folding here.
+    EXPECT_THAT(descriptor.value("IdentNumber"), Optional(std::string("   ")));
+    EXPECT_THAT(descriptor.value("DateCreation"),
+                Optional(DateFormatter::format("dd/MM/yyyy HH:mm:ss", Clock::current()->wallNow())));
+    std::string document = descriptor.SerializeObject();
+    EXPECT_THAT(document, StartsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ExportJobType "
+                                     "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+                                     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n<"));
+    EXPECT_THAT(document, HasSubstr("<Jobtitle>R&#xE9;union/&#xE9;t&#xE9;</Jobtitle>"));
+    EXPECT_EQ(xmllint(document).status, 0) << document;
+
+    // Missing choices keep every part, empty.
+    descriptor.setDictee(record, nullptr, nullptr);
+    EXPECT_THAT(descriptor.value("ExtIdentifier7"), Optional(std::string("||")));
+    EXPECT_THAT(descriptor.value("ExtIdentifier8"), Optional(std::string("|||")));
 }
 
 } // namespace

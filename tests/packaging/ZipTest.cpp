@@ -1,0 +1,203 @@
+#include "Classes/packaging/ZipException.h"
+#include "Classes/packaging/ZipFile.h"
+#include "Classes/packaging/ZipMaker.h"
+#include "support/ProcessRunner.h"
+#include "support/TestProfile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProcessRunner;
+using testing::ElementsAre;
+
+// A noisy, repetitive signal: deflates, but not to nothing, and crosses several copy blocks.
+std::string audioLikeBytes(std::size_t length) {
+    std::string bytes(length, '\0');
+    for (std::size_t index = 0; index < length; ++index) {
+        bytes[index] = static_cast<char>((index % 251) ^ ((index * 2654435761U) >> 28));
+    }
+    return bytes;
+}
+
+std::string contentsOf(const std::filesystem::path& path) {
+    std::ostringstream contents;
+    contents << std::ifstream(path, std::ios::binary).rdbuf();
+    return contents.str();
+}
+
+// Names of the entries of a directory (hidden ones too), sorted.
+std::vector<std::string> entriesOf(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// minizip's ZIP_PARAMERROR/UNZ_PARAMERROR, zlib's Z_STREAM_ERROR and Z_ERRNO (the headers
+// are private to the classes).
+constexpr int kParameterError = -102;
+constexpr int kStreamError = -2;
+constexpr int kSystemError = -1;
+
+class ZipTest : public testing::Test {
+protected:
+    std::string path(const std::string& name) const { return (profile_.documents() / name).string(); }
+
+    void writeArchive(ZipFileMode mode, const std::string& entry, int level = 9) {
+        ZipFile zip(path("a.zip"), mode);
+        ZipWriteStream stream = zip.writeFileInZipWithName(entry, level);
+        stream.writeData(entry);
+        stream.finishedWriting();
+        zip.close();
+    }
+
+    static void expectZipException(const std::function<void()>& action, const std::string& reason,
+                                   int error = 0) {
+        SCOPED_TRACE(reason);
+        try {
+            action();
+            ADD_FAILURE() << "no exception";
+        } catch (const ZipException& exception) {
+            EXPECT_EQ(exception.reason(), reason);
+            EXPECT_EQ(exception.error(), error);
+        }
+    }
+
+    // The three files of a job as the post hands them over: the dictation larger than one copy
+    // block, the instruction empty.
+    std::vector<std::string> writeJob() {
+        return {profile_.writeDocument("JOB42.wav", audioLikeBytes(300'000)).string(),
+                profile_.writeDocument("JOB42-i.wav", "").string(),
+                profile_.writeDocument("JOB42.XML", "<?xml version=\"1.0\"?>\n<Job>é</Job>\n").string()};
+    }
+
+    test::TestProfile profile_;
+};
+
+TEST_F(ZipTest, OpeningAndModeErrorsAreReportedAndTouchNothing) {
+    std::ofstream(path("text.zip")) << "only text\n";
+    const struct {
+        std::string file;
+        ZipFileMode mode;
+    } unopenable[] = {{path("missing/a.zip"), ZipFileMode::Create},
+                      {path("none.zip"), ZipFileMode::Append},
+                      {path("none.zip"), ZipFileMode::Unzip},
+                      {path("text.zip"), ZipFileMode::Unzip},
+                      {path("text.zip"), ZipFileMode::Append}};
+    for (const auto& [file, mode] : unopenable) {
+        expectZipException([&] { ZipFile zip(file, mode); }, "Can't open '" + file + "'");
+    }
+    expectZipException([&] { ZipFile zip(path("a.zip"), static_cast<ZipFileMode>(3)); }, "Unknown mode 3");
+    EXPECT_THAT(entriesOf(profile_.documents()), ElementsAre("text.zip"));
+    EXPECT_EQ(contentsOf(path("text.zip")), "only text\n");
+
+    writeArchive(ZipFileMode::Create, "a.txt");
+    ZipFile reading(path("a.zip"), ZipFileMode::Unzip);
+    expectZipException([&] { reading.writeFileInZipWithName("b.txt", 9); },
+                       "Operation not permitted with Unzip mode");
+    ZipFile writing(path("b.zip"), ZipFileMode::Create);
+    expectZipException([&] { writing.readCurrentFileInZip(); }, "Operation not permitted without Unzip mode");
+}
+
+TEST_F(ZipTest, EntryErrorsNameTheEntryAndCarryMinizipsCode) {
+    ZipFile zip(path("a.zip"), ZipFileMode::Create);
+    expectZipException([&] { zip.writeFileInZipWithName("bad.txt", 10); },
+                       "Error in opening 'bad.txt' in zipfile", kStreamError);
+    ZipWriteStream first = zip.writeFileInZipWithName("first.txt", 9);
+    ZipWriteStream second = zip.writeFileInZipWithName("second.txt", 9);
+    // The first entry ended when the second opened: its stream must not write into the second.
+    expectZipException([&] { first.writeData("late"); }, "Error in writing 'first.txt' in the zipfile",
+                       kParameterError);
+    second.writeData("second");
+    zip.close();
+    expectZipException([&] { zip.writeFileInZipWithName("third.txt", 9); },
+                       "Error in opening 'third.txt' in zipfile", kParameterError);
+    EXPECT_EQ(ProcessRunner::run({"/usr/bin/unzip", "-t", path("a.zip")}).status, 0);
+}
+
+TEST_F(ZipTest, ClosingFailsWhenTheArchiveCannotTakeItsName) {
+    // Closing fails when the archive cannot take its final name (here a directory).
+    fs::create_directory(path("taken.zip"));
+    expectZipException(
+        [&] {
+            ZipFile zip(path("taken.zip"), ZipFileMode::Create);
+            zip.writeFileInZipWithName("a.txt", 9).writeData("a");
+            zip.close();
+        },
+        "Error in closing '" + path("taken.zip") + "'", kSystemError);
+    EXPECT_THAT(entriesOf(profile_.documents()), ElementsAre("taken.zip"));
+}
+
+TEST_F(ZipTest, AppendAddsAndEntriesReadBack) {
+    writeArchive(ZipFileMode::Create, "one.txt");
+    writeArchive(ZipFileMode::Append, "two.txt", 0);
+
+    ZipFile zip(path("a.zip"), ZipFileMode::Unzip);
+    const auto infos = zip.listFileInZipInfos();
+    ASSERT_EQ(infos.size(), 2U);
+    EXPECT_EQ(infos[0].name + "," + std::to_string(infos[0].level), "one.txt,9");
+    EXPECT_EQ(infos[1].name + "," + std::to_string(infos[1].level), "two.txt,0");
+    EXPECT_FALSE(zip.locateFileInZip("absent.txt"));
+    ASSERT_TRUE(zip.locateFileInZip("two.txt"));
+    ZipReadStream read = zip.readCurrentFileInZip();
+    EXPECT_EQ(read.readDataOfLength(100), "two.txt");
+    read.finishedReading();
+    zip.close();
+    expectZipException([&] { read.readDataOfLength(1); }, "Error in reading 'two.txt' in the zipfile",
+                       kParameterError);
+}
+
+TEST_F(ZipTest, ReplacesAnEarlierArchiveWithTheJobInOrderWithOneDateUnpackingIdentically) {
+    profile_.writeDocument("old.txt", "from an earlier attempt");
+    ZipMaker::createZipFiles({path("old.txt")}, "JOB42");
+    fs::remove(path("old.txt"));
+
+    const auto inputs = writeJob();
+    const std::string archive = ZipMaker::createZipFiles(inputs, "JOB42");
+    EXPECT_EQ(archive, (profile_.documents() / "JOB42.zip").string());
+    EXPECT_THAT(entriesOf(profile_.documents()),
+                ElementsAre("JOB42-i.wav", "JOB42.XML", "JOB42.wav", "JOB42.zip"));
+
+    ZipFile zip(archive, ZipFileMode::Unzip);
+    std::vector<std::string> names;
+    for (const auto& info : zip.listFileInZipInfos()) {
+        names.push_back(info.name);
+        EXPECT_EQ(info.level, 9) << info.name;
+        EXPECT_EQ(info.date, profile_.clock().wallNow()) << info.name; // an even second: exact in a zip date
+    }
+    EXPECT_THAT(names, ElementsAre("JOB42.wav", "JOB42-i.wav", "JOB42.XML"));
+    for (const auto& input : inputs) {
+        const std::string entry = fs::path(input).filename().string();
+        const auto restored = ProcessRunner::run({"/usr/bin/unzip", "-p", archive, entry});
+        EXPECT_EQ(restored.status, 0) << restored.err;
+        EXPECT_TRUE(restored.out == contentsOf(input)) << entry << " differs";
+    }
+}
+
+TEST_F(ZipTest, MissingInputFailsAndLeavesNoArchiveAtAll) {
+    auto inputs = writeJob();
+    ZipMaker::createZipFiles(inputs, "JOB42");
+    inputs.insert(inputs.begin() + 1, (profile_.documents() / "absent.jpg").string());
+    try {
+        ZipMaker::createZipFiles(inputs, "JOB42");
+        FAIL() << "no exception";
+    } catch (const ZipException& exception) {
+        EXPECT_STREQ(exception.what(), "Error in opening 'absent.jpg' in zipfile");
+        EXPECT_NE(exception.error(), 0);
+    }
+    // Neither a half archive nor the earlier one may be posted.
+    EXPECT_THAT(entriesOf(profile_.documents()), ElementsAre("JOB42-i.wav", "JOB42.XML", "JOB42.wav"));
+}
+
+} // namespace
+} // namespace orvaneh
