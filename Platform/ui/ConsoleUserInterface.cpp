@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <iostream>
 #include <string>
 
@@ -24,6 +25,20 @@ void ConsoleUserInterface::showAlert(const std::string& title, const std::string
     }
 }
 
+void ConsoleUserInterface::queueAnswer(int button) {
+    std::lock_guard lock(mutex_);
+    queuedAnswers_.push_back(button);
+}
+
+std::optional<int> ConsoleUserInterface::takeQueuedAnswer() {
+    if (queuedAnswers_.empty()) {
+        return std::nullopt;
+    }
+    int button = queuedAnswers_.front();
+    queuedAnswers_.pop_front();
+    return button;
+}
+
 void ConsoleUserInterface::askConfirmation(const std::string& title, const std::string& message,
                                            const std::string& cancelTitle, const std::string& otherTitle, int,
                                            Answer answer) {
@@ -34,7 +49,10 @@ void ConsoleUserInterface::askConfirmation(const std::string& title, const std::
             messages_ << title << std::endl;
         }
         messages_ << message << std::endl;
-        if (interactive_) {
+        if (auto queued = takeQueuedAnswer()) {
+            button = *queued;
+            messages_ << "(réponse « " << (button == 1 ? otherTitle : cancelTitle) << " »)" << std::endl;
+        } else if (interactive_) {
             messages_ << "[" << otherTitle << " : o / " << cancelTitle << " : n] " << std::flush;
             std::string reply;
             if (std::getline(std::cin, reply) && !reply.empty() && (reply[0] == 'o' || reply[0] == 'O')) {
@@ -48,6 +66,55 @@ void ConsoleUserInterface::askConfirmation(const std::string& title, const std::
         answer(button);
     }
 }
+
+void ConsoleUserInterface::presentChoices(const std::string& title, const std::string& message,
+                                          const std::vector<Choice>& choices, int, Answer answer) {
+    int index = -1;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            if (choices[i].style == Choice::Style::Cancel) {
+                index = static_cast<int>(i);
+            }
+        }
+        if (!title.empty()) {
+            messages_ << title << std::endl;
+        }
+        if (!message.empty()) {
+            messages_ << message << std::endl;
+        }
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            messages_ << "  " << (i + 1) << ". " << choices[i].title << std::endl;
+        }
+        if (auto queued = takeQueuedAnswer()) {
+            index = *queued;
+        } else if (interactive_) {
+            messages_ << "Choix : " << std::flush;
+            std::string reply;
+            if (std::getline(std::cin, reply)) {
+                try {
+                    int number = std::stoi(reply);
+                    if (number >= 1 && number <= static_cast<int>(choices.size())) {
+                        index = number - 1;
+                    }
+                } catch (const std::exception&) {
+                    // Not a number: the cancel action stands.
+                }
+            }
+        }
+        if (index >= 0 && index < static_cast<int>(choices.size())) {
+            messages_ << "(réponse « " << choices[static_cast<std::size_t>(index)].title << " »)"
+                      << std::endl;
+        }
+    }
+    if (answer && index >= 0) {
+        answer(index);
+    }
+}
+
+void ConsoleUserInterface::popToRoot() {}
+
+void ConsoleUserInterface::showScreen(const std::string&, const std::string&) {}
 
 void ConsoleUserInterface::showWait(bool) {
     std::lock_guard lock(mutex_);

@@ -2,8 +2,10 @@
 
 #include "Platform/ui/UserInterface.h"
 
+#include <deque>
 #include <iosfwd>
 #include <mutex>
+#include <optional>
 
 namespace orvaneh {
 
@@ -19,16 +21,28 @@ public:
     void showAlert(const std::string& title, const std::string& message) override;
     void askConfirmation(const std::string& title, const std::string& message, const std::string& cancelTitle,
                          const std::string& otherTitle, int tag, Answer answer) override;
+    // Printed as a numbered list; answered from the terminal, else with the cancel-style action.
+    void presentChoices(const std::string& title, const std::string& message,
+                        const std::vector<Choice>& choices, int tag, Answer answer) override;
+    void popToRoot() override;
+    void showScreen(const std::string& screen, const std::string& argument) override;
     void showWait(bool withProgressBar) override;
     void setWaitProgress(double progress) override;
     void closeWait() override;
     void setNetworkActivityIndicatorVisible(bool visible) override;
+
+    // The answer the command line gives to the next question or choice menu, in place of the
+    // terminal's (a button, or an action's index); the answer is printed.
+    void queueAnswer(int button) override;
 
 private:
     std::ostream& messages_;
     bool interactive_;
     std::mutex mutex_;
     int lastPercent_ = -1;
+    std::deque<int> queuedAnswers_;
+
+    std::optional<int> takeQueuedAnswer();
 };
 
 } // namespace orvaneh

@@ -33,13 +33,25 @@ void HeadlessUserInterface::showAlert(const std::string& title, const std::strin
 void HeadlessUserInterface::askConfirmation(const std::string& title, const std::string& message,
                                             const std::string& cancelTitle, const std::string& otherTitle,
                                             int tag, Answer answer) {
+    auto call = makeCall("confirmation", title, message);
+    call.tag = tag;
+    call.cancelTitle = cancelTitle;
+    call.otherTitle = otherTitle;
+    ask(std::move(call), std::move(answer));
+}
+
+void HeadlessUserInterface::presentChoices(const std::string& title, const std::string& message,
+                                           const std::vector<Choice>& choices, int tag, Answer answer) {
+    auto call = makeCall("choices", title, message);
+    call.tag = tag;
+    call.choices = choices;
+    ask(std::move(call), std::move(answer));
+}
+
+void HeadlessUserInterface::ask(Call call, Answer answer) {
     std::optional<int> button;
     {
         std::lock_guard lock(mutex_);
-        auto call = makeCall("confirmation", title, message);
-        call.tag = tag;
-        call.cancelTitle = cancelTitle;
-        call.otherTitle = otherTitle;
         calls_.push_back(std::move(call));
         if (!queuedAnswers_.empty()) {
             button = queuedAnswers_.front();
@@ -52,6 +64,14 @@ void HeadlessUserInterface::askConfirmation(const std::string& title, const std:
     if (button && answer) {
         answer(*button);
     }
+}
+
+void HeadlessUserInterface::popToRoot() {
+    record(makeCall("popToRoot"));
+}
+
+void HeadlessUserInterface::showScreen(const std::string& screen, const std::string& argument) {
+    record(makeCall("screen", screen, argument));
 }
 
 void HeadlessUserInterface::showWait(bool withProgressBar) {

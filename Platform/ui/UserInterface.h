@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvaneh {
 
@@ -28,6 +29,25 @@ public:
     virtual void askConfirmation(const std::string& title, const std::string& message,
                                  const std::string& cancelTitle, const std::string& otherTitle, int tag,
                                  Answer answer) = 0;
+    // One action of a choice menu (an action sheet, or an alert with several buttons).
+    struct Choice {
+        enum class Style { Normal, Destructive, Cancel };
+        std::string title;
+        Style style = Style::Normal;
+    };
+    // A choice menu; `answer` is called once, on the main run loop, with the index of the
+    // action in `choices` (a cancel-style action is answered like any other).
+    virtual void presentChoices(const std::string& title, const std::string& message,
+                                const std::vector<Choice>& choices, int tag, Answer answer) = 0;
+    // Navigation: back to the root screen (the dictation list), and a side screen shown by name
+    // with its argument (the desktop application maps names to views; the others record it).
+    virtual void popToRoot() = 0;
+    virtual void showScreen(const std::string& screen, const std::string& argument) = 0;
+
+    // The answer the next question or choice menu gets without asking anyone (scripts and
+    // tests): a button, or an action's index. Answers queue up in order.
+    virtual void queueAnswer(int button) = 0;
+
     // The wait box, with a progress bar or not; progress from 0 to 1.
     virtual void showWait(bool withProgressBar) = 0;
     virtual void setWaitProgress(double progress) = 0;
