@@ -38,7 +38,8 @@ TemporaryDirectory::~TemporaryDirectory() {
 
 TestProfile::TestProfile()
     : home_(makeUniqueDirectory("orvaneh-profile-")), profile_(Profile::inHome(home_)),
-      ui_(std::make_shared<HeadlessUserInterface>()), clock_(std::make_shared<VirtualClock>()) {
+      ui_(std::make_shared<HeadlessUserInterface>()), clock_(std::make_shared<VirtualClock>()),
+      media_(std::make_shared<SimulatedMediaBackend>()) {
     profile_.createDirectories();
     Profile::install(profile_);
     Log::setEchoToStderr(false);
@@ -48,10 +49,12 @@ TestProfile::TestProfile()
     preferences_ = std::make_shared<PreferenceStore>(profile_.preferencesFile());
     PreferenceStore::install(preferences_);
     UserInterface::install(ui_);
+    MediaBackend::install(media_);
     Localization::loadDefaultTable();
 }
 
 TestProfile::~TestProfile() {
+    MediaBackend::install(std::make_shared<SimulatedMediaBackend>());
     UserInterface::install(std::make_shared<HeadlessUserInterface>());
     PreferenceStore::install(std::make_shared<PreferenceStore>());
     auto systemClock = std::make_shared<SystemClock>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/profile/Profile.h"
 #include "Platform/runloop/VirtualClock.h"
@@ -13,9 +14,9 @@ namespace orvaneh::test {
 
 // A whole throw-away profile for one test: a fresh directory under the system's temporary
 // directory holding Documents/ and config/, installed as the current profile, with a new
-// preference store on its file, a headless user interface, a virtual clock and a new main
-// run loop on that clock. Everything is removed and the process-wide services are put back
-// to neutral ones when the object dies.
+// preference store on its file, a headless user interface, a fresh simulated media back-end,
+// a virtual clock and a new main run loop on that clock. Everything is removed and the
+// process-wide services are put back to neutral ones when the object dies.
 class TestProfile {
 public:
     TestProfile();
@@ -29,6 +30,7 @@ public:
     PreferenceStore& preferences() { return *preferences_; }
     HeadlessUserInterface& ui() { return *ui_; }
     VirtualClock& clock() { return *clock_; }
+    SimulatedMediaBackend& media() { return *media_; }
 
     // Drops the preference store and opens a new one on the same file (a restart).
     PreferenceStore& reopenPreferences();
@@ -41,6 +43,7 @@ private:
     std::shared_ptr<PreferenceStore> preferences_;
     std::shared_ptr<HeadlessUserInterface> ui_;
     std::shared_ptr<VirtualClock> clock_;
+    std::shared_ptr<SimulatedMediaBackend> media_;
 };
 
 // A fresh empty directory under the system's temporary directory, removed with the object.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Platform/media/AudioRecorder.h"
+#include "Platform/media/SimulatedMediaBackend.h"
+#include "Platform/media/SimulatedMetering.h"
+#include "Platform/runloop/Clock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+struct SimulatedMediaState;
+
+// A recorder that hears the back-end's simulated input and keeps time by the main run loop's
+// clock; see SimulatedMediaBackend. Destroying it during a take ends the take as stop() does.
+class SimulatedAudioRecorder final : public AudioRecorder {
+public:
+    // Size of the "FLLR" chunk's contents: it puts the samples 4096 bytes into the file.
+    static constexpr std::size_t fillerBytes = 4044;
+
+    // `settings` must name linear PCM with a positive rate and channel count (the back-end
+    // checks).
+    SimulatedAudioRecorder(std::string path, AudioRecorderSettings settings,
+                           std::shared_ptr<SimulatedMediaState> state);
+    ~SimulatedAudioRecorder() override;
+
+    const std::string& path() const override { return path_; }
+    const AudioRecorderSettings& settings() const override { return settings_; }
+    bool prepareToRecord() override;
+    bool record() override;
+    void stop() override;
+    bool isRecording() const override { return recording_; }
+    double currentTime() const override;
+
+    void setMeteringEnabled(bool enabled) override;
+    void updateMeters() override;
+    float averagePowerForChannel(int channel) const override;
+
+private:
+    std::size_t framesAt(double seconds) const;
+    // The input's sample at this frame of the take.
+    std::int16_t heard(std::size_t frame) const;
+
+    std::string path_;
+    AudioRecorderSettings settings_;
+    int sampleRate_;
+    std::shared_ptr<SimulatedMediaState> state_;
+
+    SimulatedAudioInput input_;
+    std::vector<std::int16_t> inputSamples_; // a file input's first channel
+    bool recording_ = false;
+    MonotonicTime start_{};
+    double takeLength_ = 0;
+
+    bool metering_ = false;
+    float averagePower_ = SimulatedMetering::silence;
+};
+
+} // namespace orvaneh
