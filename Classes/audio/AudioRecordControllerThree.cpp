@@ -1,0 +1,1188 @@
+#include "Classes/audio/AudioRecordControllerThree.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DicteeRequest.h"
+#include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/Tools.h"
+#include "Classes/core/siteRequest.h"
+#include "Classes/screens/Notification.h"
+#include "Classes/screens/Pictures.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/media/MediaBackend.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace orvaneh {
+
+namespace fs = std::filesystem;
+
+float AudioRecordControllerThree::recordStartPosition_ = 0;
+float AudioRecordControllerThree::otherTrackPosition_ = 0;
+bool AudioRecordControllerThree::firstTrackSwitch_ = true;
+float AudioRecordControllerThree::seekStep_ = 1.0F;
+bool AudioRecordControllerThree::blinkOn_ = false;
+
+namespace {
+
+bool fileExists(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && fs::is_regular_file(path, error);
+}
+
+bool sameContent(const std::string& first, const std::string& second) {
+    std::error_code error;
+    const auto size = fs::file_size(first, error);
+    if (error || size != fs::file_size(second, error) || error) {
+        return false;
+    }
+    std::ifstream a(first, std::ios::binary);
+    std::ifstream b(second, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+}
+
+// Copies without ever replacing an existing destination.
+void copyIfAbsent(const std::string& source, const std::string& destination) {
+    if (!fileExists(source) || fileExists(destination)) {
+        return;
+    }
+    std::error_code error;
+    fs::copy_file(source, destination, error);
+    if (error) {
+        Log::write("Copie impossible de « " + source + " » vers « " + destination +
+                   " » : " + error.message());
+    }
+}
+
+// Moves an audio file out of the recorder's way under a dated name of the documents
+// directory. The new name (without directory), or nothing when the move failed.
+std::optional<std::string> setAudioAside(const std::string& path, const std::string& prefix) {
+    const std::string stem = prefix + "-" + Tools::getDateStrForFormat("yyyyMMdd-HHmmss");
+    std::string name = stem + ".wav";
+    for (int n = 2; fileExists(FileManagerHelper::getPathForFileName("/" + name)); ++n) {
+        name = stem + "-" + std::to_string(n) + ".wav";
+    }
+    std::error_code error;
+    fs::rename(path, FileManagerHelper::getPathForFileName("/" + name), error);
+    if (error) {
+        Log::write("Impossible de mettre de côté « " + path + " » : " + error.message());
+        return std::nullopt;
+    }
+    Log::write("Enregistrement mis de côté : « " + path + " » devient « " + name + " »");
+    return name;
+}
+
+std::string secondsText(double seconds) {
+    return Tools::timeIntervalToString(seconds);
+}
+
+} // namespace
+
+AudioRecordControllerThree::AudioRecordControllerThree(OrvanehAppDelegate& application)
+    : AudioController(application) {}
+
+AudioRecordControllerThree::~AudioRecordControllerThree() {
+    for (auto* timer : {&timerRecord_, &rewTimer_, &ffwTimer_, &animationTimer_}) {
+        if (*timer) {
+            (*timer)->invalidate();
+        }
+    }
+    levelMeter_.stop();
+    levelMeter_.setRecorder(nullptr);
+    levelMeter_.setPlayer(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lifecycle
+
+void AudioRecordControllerThree::viewDidLoad() {
+    view_.bandAlpha = 0;
+    curseurImV1_ = PinCursor();
+    curseurImV2_ = PinCursor();
+    view_.sliderThumbColor = Colors::RecorderProgressBarThumbColor;
+    view_.sliderTrackColor = Colors::RecorderProgressBarTrackColor;
+
+    recordStartPosition_ = 0;
+    otherTrackPosition_ = 0;
+    firstTrackSwitch_ = true;
+    isDictee_ = true;
+    setEtatLecteur(kPlayer);
+
+    baseDicteeFilePath_ = FileManagerHelper::getPathForFileName("/dictee.wav");
+    baseInstFilePath_ = FileManagerHelper::getPathForFileName("/instruction.wav");
+    tempDicteeFilePath_ = FileManagerHelper::getPathForFileName("/dicteeTemp.wav");
+    tempInstFilePath_ = FileManagerHelper::getPathForFileName("/instTemp.wav");
+    tempFilePath_ = FileManagerHelper::getPathForFileName("/dictee2.wav");
+    outputFilePath_ = FileManagerHelper::getPathForFileName("/temp3.wav");
+    view_.backButtonHidden = true;
+
+    initDictee();
+
+    view_.durationText = secondsText(std::trunc(dureeDictee_));
+    setBoutonPriorityColor();
+    initPlayer();
+
+    setSliderValue(dureeRecord_);
+    setPlayerPosition(dureeRecord_);
+
+    audioSessionDefaultToSpeaker();
+    view_.scannerButtonVisible = ConfigurationManager::shouldDisplayScanner();
+    becomeActiveObservation_ = NotificationCenter::defaultCenter().addObserver(
+        "ApplicationBecomeActive", [this](const PostedNotification&) { startRecordAnimation(); });
+    changed();
+}
+
+void AudioRecordControllerThree::initDictee() {
+    hasNoRecord_ = application().record();
+    DicteeRequest request;
+    if (!hasNoRecord_) {
+        idDictee_ = application().idDictee();
+        finalDicteeFilePath_ =
+            FileManagerHelper::getPathForFileName("/" + std::to_string(idDictee_) + ".wav");
+        finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(idDictee_) + ".wav");
+        setAsideWorkingFilesOfAnotherDictation();
+    }
+    if (fileExists(tempFilePath_)) {
+        // A take the screen never got to insert (it was closed during the take).
+        if (auto name = setAudioAside(tempFilePath_, "prise")) {
+            Notification::pushNotification(
+                localized(
+                    "AUDIO_RECORD_CONTROLLER_PRISE_CONSERVEE",
+                    "Une prise non insérée lors d'une séance précédente est conservée dans le fichier ") +
+                *name);
+        }
+    }
+
+    if (ConfigurationManager::shouldDisplayParameterResumeBeforeRecord() && fileExists(baseDicteeFilePath_)) {
+        idDictee_ = hasNoRecord_ ? request.getLastId() + 1 : application().idDictee();
+        const DicteeModel record = request.selectDictee(idDictee_);
+        dureeDictee_ = static_cast<double>(record.dureeDictee);
+        dureeInstruction_ = static_cast<double>(record.dureeInstruction);
+        nivPriorite_ = paramWorkflow_.getParamPriorityNum();
+        strPriorite_ = paramWorkflow_.priority;
+    } else if (hasNoRecord_) {
+        idDictee_ = request.getLastId() + 1;
+        nivPriorite_ = paramWorkflow_.getParamPriorityNum();
+        strPriorite_ = paramWorkflow_.priority;
+        dureeDictee_ = 0;
+        dureeInstruction_ = 0;
+    } else {
+        copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_);
+        copyIfAbsent(finalDicteeFilePath_, tempDicteeFilePath_);
+        copyIfAbsent(finalInstFilePath_, baseInstFilePath_);
+        copyIfAbsent(finalInstFilePath_, tempInstFilePath_);
+        const DicteeModel record = request.selectDictee(idDictee_);
+        if (!record.titre.empty()) {
+            Log::write("Enregs trouvés : " + record.titre);
+        }
+        nivPriorite_ = record.getPrioriteNum();
+        dureeDictee_ = static_cast<double>(record.dureeDictee);
+        dureeInstruction_ = static_cast<double>(record.dureeInstruction);
+    }
+
+    makeRecorders();
+    levelMeter_.setPlayer(nullptr);
+}
+
+// Working files left by an earlier visit are this dictation's only when the opening copies
+// taken then still match its stored files; otherwise saving would put another dictation's
+// audio over this one's, so they are set aside instead.
+void AudioRecordControllerThree::setAsideWorkingFilesOfAnotherDictation() {
+    struct Track {
+        const std::string& working;
+        const std::string& opening;
+        const std::string& stored;
+        const char* prefix;
+    };
+    const Track tracks[] = {{baseDicteeFilePath_, tempDicteeFilePath_, finalDicteeFilePath_, "piste-dictee"},
+                            {baseInstFilePath_, tempInstFilePath_, finalInstFilePath_, "piste-instruction"}};
+    bool anyWorking = false;
+    bool belongs = true;
+    for (const Track& track : tracks) {
+        anyWorking = anyWorking || fileExists(track.working);
+        const bool matches =
+            fileExists(track.opening) ? sameContent(track.opening, track.stored) : !fileExists(track.stored);
+        belongs = belongs && matches;
+    }
+    if (!anyWorking || belongs) {
+        return;
+    }
+    std::string names;
+    for (const Track& track : tracks) {
+        if (fileExists(track.working)) {
+            if (auto name = setAudioAside(track.working, track.prefix)) {
+                names += (names.empty() ? "" : ", ") + *name;
+            }
+        }
+        Tools::deleteFileAtPath(track.opening);
+    }
+    Notification::pushNotification(localized("AUDIO_RECORD_CONTROLLER_PISTES_CONSERVEES",
+                                             "Les enregistrements non enregistrés d'une autre dictée sont "
+                                             "conservés dans : ") +
+                                   names);
+}
+
+AudioRecorderSettings AudioRecordControllerThree::settingsForTrack(bool dictation) const {
+    // The rate of the audio already there, so that the take can be spliced into it: the
+    // track's, else the dictation's, else the setting.
+    float byteRate = FileManagerHelper::getSampleRateForDictationAtPath(dictation ? baseDicteeFilePath_
+                                                                                  : baseInstFilePath_);
+    if (byteRate <= 0) {
+        byteRate = FileManagerHelper::getSampleRateForDictationAtPath(baseDicteeFilePath_);
+    }
+    AudioRecorderSettings settings;
+    settings.formatId = "lpcm";
+    settings.sampleRate = byteRate > 0 ? static_cast<double>(byteRate) / 2.0
+                                       : static_cast<double>(ConfigurationManager::getAudioSampleRate());
+    settings.numberOfChannels = 1;
+    settings.encoderAudioQuality = 0;
+    settings.encoderBitRate = 8;
+    return settings;
+}
+
+void AudioRecordControllerThree::makeRecorders() {
+    recordSetting_ = settingsForTrack(true);
+    releaseRecorder(recorderDict_);
+    releaseRecorder(recorderInstr_);
+    MediaBackend& media = MediaBackend::shared();
+    recorderDict_ = media.makeRecorder(baseDicteeFilePath_, recordSetting_);
+    recorderInstr_ = media.makeRecorder(baseInstFilePath_, recordSetting_);
+}
+
+void AudioRecordControllerThree::releaseRecorder(std::unique_ptr<AudioRecorder>& recorder) {
+    if (recorder && levelMeter_.recorder() == recorder.get()) {
+        levelMeter_.setRecorder(nullptr);
+    }
+    recorder.reset();
+}
+
+void AudioRecordControllerThree::releasePlayer() {
+    if (player_ && levelMeter_.player() == player_.get()) {
+        levelMeter_.setPlayer(nullptr);
+    }
+    player_.reset();
+}
+
+void AudioRecordControllerThree::viewWillAppear() {
+    pushToTalkAndPlay_ = ConfigurationManager::shouldPushToRecordAndPlay();
+    refreshTitle();
+    Log::write("first field " + paramWorkflow_.firstField);
+    view_.toolBarColor = Colors::NavigationBarDefaultBackground;
+    changed();
+}
+
+void AudioRecordControllerThree::refreshTitle() {
+    if (paramWorkflow_.firstField.empty()) {
+        paramWorkflow_.firstField = localized("DICTATION", "Dictée") + " " + std::to_string(idDictee_);
+        view_.titleText = paramWorkflow_.firstField;
+    } else {
+        view_.titleText = paramWorkflow_.secondField + " / " + paramWorkflow_.firstField;
+    }
+    view_.worktypeText = paramWorkflow_.worktype;
+}
+
+void AudioRecordControllerThree::viewWillDisappear() {
+    if (player_) {
+        player_->stop();
+    }
+    if (!isRecording()) {
+        levelMeter_.stop();
+        stopDisplayTimer();
+    }
+    changed();
+}
+
+bool AudioRecordControllerThree::viewShouldBackToParentView() {
+    showRecordChoiceMenuWithTitle(std::nullopt);
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport state
+
+void AudioRecordControllerThree::setEtatLecteur(int etat) {
+    etatLecteur_ = etat;
+    const bool armed = etat == kStandBy || etat == kRecording;
+    view_.recordImage = isDictee_ ? (armed ? "record_btn_dic_on" : "record_btn_dic_off")
+                                  : (armed ? "record_btn_ins_on" : "record_btn_ins_off");
+    view_.playPauseImage = etat == kRecording ? "play_pause_btn_p" : "play_pause_btn_b";
+    refreshEnabledControls();
+    setProgressBarContainerAppearance();
+    changed();
+}
+
+void AudioRecordControllerThree::refreshEnabledControls() {
+    const bool enabled = etatLecteur_ != kRecording;
+    view_.sliderEnabled = enabled;
+    view_.cutEnabled = enabled;
+    view_.pinButtonEnabled = enabled && currentTrackDuration() > 0;
+}
+
+void AudioRecordControllerThree::setProgressBarContainerAppearance() {
+    view_.containerColor =
+        isDictee_ ? Colors::RecorderProgressBarBackgroundColor : kInstructionContainerColor;
+    if (etatLecteur_ == kRecording) {
+        view_.containerBorderWidth = 2.0;
+        view_.containerBorderColor = Colors::Red;
+    } else {
+        view_.containerBorderWidth = 0;
+        view_.containerBorderColor = Colors::Clear;
+    }
+}
+
+bool AudioRecordControllerThree::isRecording() const {
+    return (recorderDict_ && recorderDict_->isRecording()) ||
+           (recorderInstr_ && recorderInstr_->isRecording());
+}
+
+bool AudioRecordControllerThree::isPlaying() const {
+    return player_ && player_->isPlaying();
+}
+
+void AudioRecordControllerThree::recordAction() {
+    switch (etatLecteur_) {
+    case kPlayer:
+        if (player_) {
+            player_->pause();
+        }
+        levelMeter_.stop();
+        stopDisplayTimer();
+        setEtatLecteur(kStandBy);
+        break;
+    case kStandBy:
+        setEtatLecteur(kPlayer);
+        break;
+    case kRecording:
+        stopRecordDictee();
+        setEtatLecteur(kPlayer);
+        break;
+    default:
+        break;
+    }
+}
+
+void AudioRecordControllerThree::pushRecordActionStart() {
+    if (!pushToTalkAndPlay_ || etatLecteur_ == kRecording) {
+        return;
+    }
+    setEtatLecteur(kStandBy);
+    performPlayerAction();
+}
+
+void AudioRecordControllerThree::playerAction() {
+    if (pushToTalkAndPlay_ && !isPlaying() && etatLecteur_ != kRecording) {
+        return;
+    }
+    performPlayerAction();
+}
+
+void AudioRecordControllerThree::pushPlayerActionStart() {
+    if (pushToTalkAndPlay_ && !isPlaying() && etatLecteur_ != kRecording) {
+        performPlayerAction();
+    }
+}
+
+void AudioRecordControllerThree::performPlayerAction() {
+    switch (etatLecteur_) {
+    case kStandBy:
+        stopPlayDictee();
+        setEtatLecteur(kRecording);
+        recordDictee();
+        break;
+    case kRecording:
+        stopRecordDictee();
+        setEtatLecteur(kStandBy);
+        break;
+    case kPlayer:
+        if (isPlaying()) {
+            recordStartPosition_ = static_cast<float>(player_->currentTime());
+            player_->pause();
+            levelMeter_.stop();
+            stopDisplayTimer();
+            view_.playPauseImage = "play_pause_btn_b";
+        } else if (dureeRecord_ > 0) {
+            playDictee();
+            view_.playPauseImage = "play_pause_btn_p";
+        }
+        changed();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Player
+
+void AudioRecordControllerThree::initPlayer() {
+    releasePlayer();
+    player_ = MediaBackend::shared().makePlayer(currentWorkingPath());
+    const double duration = player_ ? player_->duration() : 0.0;
+    if (player_) {
+        player_->setVolume(1.0F);
+    }
+    currentTrackDuration() = duration;
+    dureeRecord_ = duration;
+    levelMeter_.setPlayer(player_.get());
+    setSliderRange(0, dureeRecord_);
+    view_.durationText = secondsText(dureeRecord_);
+    Log::write("Temps de la dictée : " + std::to_string(static_cast<long long>(dureeRecord_)));
+    refreshEnabledControls();
+    changed();
+}
+
+void AudioRecordControllerThree::setSliderValue(double value) {
+    view_.sliderValue = std::clamp(static_cast<float>(value), view_.sliderMinimum,
+                                   std::max(view_.sliderMinimum, view_.sliderMaximum));
+}
+
+void AudioRecordControllerThree::setSliderRange(double minimum, double maximum) {
+    view_.sliderMinimum = static_cast<float>(minimum);
+    view_.sliderMaximum = static_cast<float>(maximum);
+    setSliderValue(view_.sliderValue);
+}
+
+void AudioRecordControllerThree::setPlayerPosition(double seconds) {
+    if (player_) {
+        player_->setCurrentTime(seconds);
+    }
+}
+
+void AudioRecordControllerThree::stopDisplayTimer() {
+    if (timerRecord_) {
+        timerRecord_->invalidate();
+        timerRecord_.reset();
+    }
+}
+
+void AudioRecordControllerThree::playDictee() {
+    if (!player_) {
+        return;
+    }
+    player_->setCurrentTime(static_cast<double>(view_.sliderValue));
+    // Playing from the end starts again from the start.
+    if (player_->currentTime() == 0 || view_.sliderValue >= static_cast<float>(dureeRecord_)) {
+        setSliderValue(0);
+        player_->setCurrentTime(0);
+    }
+    audioSessionDefaultToSpeaker();
+    levelMeter_.start();
+    player_->play();
+    player_->setDelegate([this](bool successfully) { audioPlayerDidFinishPlaying(successfully); });
+    stopDisplayTimer();
+    timerRecord_ = RunLoop::main().scheduleTimer(Seconds(kDisplayInterval), true,
+                                                 [this](Timer&) { updateCurrentTime(); });
+}
+
+void AudioRecordControllerThree::stopPlayDictee() {
+    if (!player_) {
+        return;
+    }
+    player_->stop();
+    levelMeter_.stop();
+    player_->setCurrentTime(0);
+    if (!isRecording()) {
+        stopDisplayTimer();
+    }
+}
+
+void AudioRecordControllerThree::audioPlayerDidFinishPlaying(bool /*successfully*/) {
+    setEtatLecteur(kPlayer);
+    levelMeter_.stop();
+    if (player_) {
+        player_->pause();
+    }
+    stopDisplayTimer();
+    view_.playPauseImage = "play_pause_btn_b";
+    changed();
+}
+
+void AudioRecordControllerThree::updateCurrentTime() {
+    AudioRecorder* recording = nullptr;
+    if (recorderDict_ && recorderDict_->isRecording()) {
+        recording = recorderDict_.get();
+    } else if (recorderInstr_ && recorderInstr_->isRecording()) {
+        recording = recorderInstr_.get();
+    }
+    if (recording) {
+        const double elapsed = recording->currentTime();
+        dureeRecord_ = currentTrackDuration() + elapsed;
+        setSliderRange(view_.sliderMinimum, dureeRecord_);
+        setSliderValue(elapsed + static_cast<double>(recordStartPosition_));
+        view_.positionText = secondsText(elapsed);
+        view_.durationText = secondsText(dureeRecord_);
+    } else if (isPlaying()) {
+        setSliderValue(player_->currentTime());
+        view_.positionText = secondsText(static_cast<double>(view_.sliderValue));
+        if (dureeRecord_ - static_cast<double>(view_.sliderValue) < kEndOfPlaybackMargin) {
+            player_->pause();
+            levelMeter_.stop();
+            stopDisplayTimer();
+            setSliderValue(dureeRecord_);
+            view_.playPauseImage = "play_pause_btn_b";
+        }
+    } else {
+        return;
+    }
+    changed();
+}
+
+void AudioRecordControllerThree::audioSessionDefaultToSpeaker() {
+    std::string error;
+    if (!MediaBackend::shared().audioSession().overrideOutputAudioPortToSpeaker(error)) {
+        Log::write("error doing outputaudioportoverride - " + error);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Takes
+
+void AudioRecordControllerThree::recordDictee() {
+    view_.navigationLeftButtonEnabled = false;
+    createNewDicteeIfNeeded();
+
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(view_.sliderValue));
+    Log::write(text);
+    recordStartPosition_ = view_.sliderValue;
+
+    AudioSession& session = MediaBackend::shared().audioSession();
+    session.setCategory(AudioSession::Category::PlayAndRecord);
+    session.setActive(true);
+
+    AudioRecorder* recorder = currentRecorder().get();
+    if (!recorder || !recorder->prepareToRecord() || !recorder->record()) {
+        Log::write("L'enregistrement n'a pas pu démarrer");
+        session.setActive(false);
+        view_.navigationLeftButtonEnabled = true;
+        setEtatLecteur(kStandBy);
+        Notification::pushNotification(localized("AUDIO_RECORD_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE",
+                                                 "L'enregistrement n'a pas pu démarrer."));
+        return;
+    }
+    levelMeter_.setRecorder(recorder);
+    levelMeter_.start();
+
+    startRecordAnimation();
+    stopDisplayTimer();
+    timerRecord_ = RunLoop::main().scheduleTimer(Seconds(kDisplayInterval), true,
+                                                 [this](Timer&) { updateCurrentTime(); });
+    changed();
+}
+
+void AudioRecordControllerThree::createNewDicteeIfNeeded() {
+    const AudioRecorderSettings settings = settingsForTrack(isDictee_);
+    auto& recorder = currentRecorder();
+    if (dureeRecord_ > 0) {
+        AudioSession& session = MediaBackend::shared().audioSession();
+        session.setCategory(AudioSession::Category::PlayAndRecord);
+        session.setActive(true);
+        releaseRecorder(recorder);
+        recorder = MediaBackend::shared().makeRecorder(tempFilePath_, settings);
+        return;
+    }
+    // An empty track takes the take straight into its working file, which the recorder
+    // replaces: a file there that no player could read is kept aside first.
+    if (!player_ && fileExists(currentWorkingPath())) {
+        if (auto name =
+                setAudioAside(currentWorkingPath(), isDictee_ ? "piste-dictee" : "piste-instruction")) {
+            Notification::pushNotification(localized("AUDIO_RECORD_CONTROLLER_PISTE_ILLISIBLE",
+                                                     "La piste était illisible ; elle est conservée dans le "
+                                                     "fichier ") +
+                                           *name);
+        }
+    }
+    if (!recorder || recorder->settings().sampleRate != settings.sampleRate) {
+        releaseRecorder(recorder);
+        recorder = MediaBackend::shared().makeRecorder(currentWorkingPath(), settings);
+    }
+}
+
+void AudioRecordControllerThree::stopRecordDictee() {
+    view_.navigationLeftButtonEnabled = true;
+    AudioRecorder* recorder = currentRecorder().get();
+    if (recorder && recorder->isRecording()) {
+        updateCurrentTime();
+        const double elapsed = recorder->currentTime();
+        view_.positionText =
+            secondsText(isDictee_ ? elapsed : elapsed + static_cast<double>(recordStartPosition_));
+        recorder->stop();
+    }
+    MediaBackend::shared().audioSession().setActive(false);
+    stopDisplayTimer();
+    levelMeter_.stop();
+    mergeDicteeIfNeeded();
+    initPlayer();
+    // The new player starts where the cursor stands, so that seeks start from there too.
+    setPlayerPosition(static_cast<double>(view_.sliderValue));
+}
+
+void AudioRecordControllerThree::endTakeIfRunning() {
+    if (isRecording() || etatLecteur_ == kRecording) {
+        stopRecordDictee();
+        setEtatLecteur(kPlayer);
+    }
+}
+
+void AudioRecordControllerThree::mergeDicteeIfNeeded() {
+    if (fileExists(tempFilePath_) && insertInWaveFile()) {
+        Tools::deleteFileAtPath(tempFilePath_);
+    }
+}
+
+bool AudioRecordControllerThree::replaceWorkingFile(const std::string& output, const std::string& working) {
+    // One rename: the track is never without a file, whatever happens in between.
+    std::error_code error;
+    fs::rename(output, working, error);
+    if (error) {
+        Log::write("Impossible de remplacer « " + working + " » : " + error.message());
+        Tools::deleteFileAtPath(output);
+        return false;
+    }
+    return true;
+}
+
+bool AudioRecordControllerThree::insertInWaveFile() {
+    const std::string& working = currentWorkingPath();
+    bool inserted = FileManagerHelper::insertWaveFile(tempFilePath_, working, outputFilePath_,
+                                                      static_cast<double>(recordStartPosition_));
+    inserted = inserted && replaceWorkingFile(outputFilePath_, working);
+    if (inserted) {
+        return true;
+    }
+    std::string message = localized("AUDIO_RECORD_CONTROLLER_INSERTION_IMPOSSIBLE",
+                                    "La prise n'a pas pu être insérée dans la piste, qui reste inchangée.");
+    if (auto name = setAudioAside(tempFilePath_, "prise")) {
+        message += " " +
+                   localized("AUDIO_RECORD_CONTROLLER_PRISE_CONSERVEE_DANS",
+                             "La prise est conservée dans le fichier ") +
+                   *name;
+    }
+    Notification::pushNotification(message);
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slider, seeks and track switch
+
+void AudioRecordControllerThree::progressSliderMoved(float value) {
+    if (etatLecteur_ == kRecording) {
+        return;
+    }
+    if (etatLecteur_ != kPlayer) {
+        setEtatLecteur(kPlayer);
+    }
+    // The player follows in every state, so that the position text tells the truth.
+    setPlayerPosition(static_cast<double>(value));
+    recordStartPosition_ = value;
+    view_.positionText = secondsText(player_ ? player_->currentTime() : static_cast<double>(value));
+    setSliderValue(static_cast<double>(value));
+    updateCurrentTime();
+    changed();
+}
+
+void AudioRecordControllerThree::startSeek(std::shared_ptr<Timer>& timer, double direction,
+                                           const char* image) {
+    if (etatLecteur_ != kStandBy && etatLecteur_ != kPlayer) {
+        return;
+    }
+    seekStep_ = 1.0F;
+    if (!isPlaying()) {
+        setPlayerPosition(static_cast<double>(view_.sliderValue));
+    }
+    (direction < 0 ? view_.rewindImage : view_.forwardImage) = image;
+    if (timer) {
+        timer->invalidate();
+    }
+    timer = RunLoop::main().scheduleTimer(Seconds(kSeekInterval), true,
+                                          [this, direction](Timer&) { seekTick(direction); });
+    if (etatLecteur_ == kStandBy) {
+        setEtatLecteur(kPlayer);
+    }
+    changed();
+}
+
+void AudioRecordControllerThree::seekTick(double direction) {
+    if (!player_) {
+        return;
+    }
+    // Kept within the track: a position before the start or past the end means nothing.
+    const double target = player_->currentTime() + direction * static_cast<double>(seekStep_);
+    player_->setCurrentTime(std::clamp(target, 0.0, std::max(0.0, dureeRecord_)));
+    seekStep_ *= 1.1F;
+    updateCurrentTimeForPlayer();
+}
+
+void AudioRecordControllerThree::updateCurrentTimeForPlayer() {
+    view_.positionText = secondsText(player_->currentTime());
+    setSliderValue(player_->currentTime());
+    changed();
+}
+
+void AudioRecordControllerThree::rewindTouchDown() {
+    startSeek(rewTimer_, -1.0, "btn_retour_b");
+}
+
+void AudioRecordControllerThree::rewindTouchUp() {
+    if (rewTimer_) {
+        rewTimer_->invalidate();
+        rewTimer_.reset();
+    }
+}
+
+void AudioRecordControllerThree::fastForwardTouchDown() {
+    startSeek(ffwTimer_, 1.0, "btn_avance_b");
+}
+
+void AudioRecordControllerThree::fastForwardTouchUp() {
+    if (ffwTimer_) {
+        ffwTimer_->invalidate();
+        ffwTimer_.reset();
+    }
+}
+
+void AudioRecordControllerThree::changeDicteeOrInstruction() {
+    if (etatLecteur_ != kStandBy && etatLecteur_ != kPlayer) {
+        return;
+    }
+    dureeRecord_ = 0;
+    view_.positionText = secondsText(static_cast<double>(otherTrackPosition_));
+    const float leftPosition = view_.sliderValue;
+
+    stopPlayDictee();
+    // Markers belong to the track they were placed on.
+    removeCursor();
+    isDictee_ = !isDictee_;
+    setEtatLecteur(etatLecteur_);
+    view_.trackImage = isDictee_ ? "btn_insdic_dic_on" : "btn_insdic_ins_on";
+    setProgressBarContainerAppearance();
+
+    initPlayer();
+
+    const double position = firstTrackSwitch_ ? dureeInstruction_ : static_cast<double>(otherTrackPosition_);
+    firstTrackSwitch_ = false;
+    setPlayerPosition(position);
+    setSliderValue(position);
+    otherTrackPosition_ = leftPosition;
+    changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Markers and cut
+
+double AudioRecordControllerThree::pixel(double value) const {
+    const Rect& slider = view_.sliderFrame;
+    const double minimum = static_cast<double>(view_.sliderMinimum);
+    const double maximum =
+        std::max(static_cast<double>(view_.sliderMaximum), isDictee_ ? dureeDictee_ : dureeInstruction_);
+    if (maximum - minimum <= 0) {
+        return slider.x;
+    }
+    return slider.x + slider.width * (value - minimum) / (maximum - minimum);
+}
+
+void AudioRecordControllerThree::placeOrRemovePin() {
+    if (currentTrackDuration() <= 0 || etatLecteur_ == kRecording) {
+        return;
+    }
+    if (!curseurImV1_.controlState() && !curseurImV2_.controlSelected()) {
+        placeMarker(curseurImV1_, curseurImV2_);
+    } else if (!curseurImV2_.controlState() && !curseurImV1_.controlSelected()) {
+        placeMarker(curseurImV2_, curseurImV1_);
+    } else if (curseurImV1_.controlSelected()) {
+        removeMarker(curseurImV1_);
+    } else if (curseurImV2_.controlSelected()) {
+        removeMarker(curseurImV2_);
+    } else {
+        removeCursor();
+    }
+    refreshPinButtonImage();
+    changed();
+}
+
+void AudioRecordControllerThree::placeMarker(PinCursor& marker, const PinCursor& other) {
+    const Rect& slider = view_.sliderFrame;
+    const double h = std::trunc((slider.height - PinCursor::kSize) * 0.5);
+    marker.setValue(view_.sliderValue);
+    marker.setState(true);
+    marker.setControlSelected(false);
+    marker.setFrame({pixel(static_cast<double>(marker.value())) - 10, slider.y + h - 1, PinCursor::kSize,
+                     PinCursor::kSize});
+    // An unplaced marker stands for the end of the track, as in the cut.
+    const float end = other.controlState() ? other.value() : view_.sliderMaximum;
+    setBarToCutToFirstPos(static_cast<double>(marker.value()), static_cast<double>(end));
+}
+
+void AudioRecordControllerThree::removeMarker(PinCursor& marker) {
+    marker.setState(false);
+    bandFromRemainingMarker();
+}
+
+void AudioRecordControllerThree::bandFromRemainingMarker() {
+    const PinCursor* remaining = curseurImV1_.controlState()   ? &curseurImV1_
+                                 : curseurImV2_.controlState() ? &curseurImV2_
+                                                               : nullptr;
+    if (remaining) {
+        setBarToCutToFirstPos(static_cast<double>(remaining->value()),
+                              static_cast<double>(view_.sliderMaximum));
+    } else {
+        view_.bandAlpha = 0;
+    }
+}
+
+void AudioRecordControllerThree::removeCursor() {
+    curseurImV1_.setState(false);
+    curseurImV2_.setState(false);
+    view_.pinButtonImage = "markerAdd";
+    view_.bandAlpha = 0;
+    changed();
+}
+
+void AudioRecordControllerThree::setBarToCutToFirstPos(double first, double second) {
+    const Rect& slider = view_.sliderFrame;
+    const double x1 = std::trunc(pixel(first));
+    const double x2 = std::trunc(pixel(second));
+    view_.bandFrame = {std::min(x1, x2),
+                       slider.y + 7 + std::trunc((slider.height - PinCursor::kSize) * 0.5) - 1,
+                       std::abs(x2 - x1), 9};
+    view_.bandAlpha = 0.7;
+}
+
+void AudioRecordControllerThree::refreshPinButtonImage() {
+    const bool onePinFree = !curseurImV1_.controlState() || !curseurImV2_.controlState();
+    view_.pinButtonImage = onePinFree ? "markerAdd" : "markerDelete";
+}
+
+void AudioRecordControllerThree::touchPin(int which) {
+    PinCursor& touched = which == 2 ? curseurImV2_ : curseurImV1_;
+    PinCursor& other = which == 2 ? curseurImV1_ : curseurImV2_;
+    touched.select();
+    if (touched.controlSelected() && other.controlSelected()) {
+        other.setControlSelected(false);
+    }
+    view_.pinButtonImage = touched.controlSelected() ? "markerDelete" : "markerAdd";
+    changed();
+}
+
+void AudioRecordControllerThree::setSliderFrame(const Rect& frame) {
+    view_.sliderFrame = frame;
+    // The markers and the band are laid out over the slider.
+    const double h = std::trunc((frame.height - PinCursor::kSize) * 0.5);
+    for (PinCursor* marker : {&curseurImV1_, &curseurImV2_}) {
+        marker->setFrame({pixel(static_cast<double>(marker->value())) - 10, frame.y + h - 1, PinCursor::kSize,
+                          PinCursor::kSize});
+    }
+    if (curseurImV1_.controlState() && curseurImV2_.controlState()) {
+        setBarToCutToFirstPos(static_cast<double>(curseurImV1_.value()),
+                              static_cast<double>(curseurImV2_.value()));
+    } else if (view_.bandAlpha > 0) {
+        bandFromRemainingMarker();
+    }
+    changed();
+}
+
+void AudioRecordControllerThree::cutChunkDictation() {
+    if (isPlaying() || isRecording() || (!curseurImV1_.controlState() && !curseurImV2_.controlState())) {
+        return;
+    }
+    Tools::displayAlertViewWithConfirm(
+        localized("AUDIO_RECORD_CONTROLLER_DELETE_CHUNK_CONFIRM", "Voulez-supprimer cette partie ?"), "",
+        kCutConfirmTag, [answer = guarded([this](int button) {
+                             if (button == 1) {
+                                 cutBetweenMarkers();
+                             }
+                         })](int /*tag*/, int button) { answer(button); });
+}
+
+void AudioRecordControllerThree::cutBetweenMarkers() {
+    // The screen may have changed while the question was up.
+    if (isPlaying() || isRecording() || (!curseurImV1_.controlState() && !curseurImV2_.controlState())) {
+        return;
+    }
+    const float end = view_.sliderMaximum;
+    const double first = static_cast<double>(curseurImV1_.controlState() ? curseurImV1_.value() : end);
+    const double second = static_cast<double>(curseurImV2_.controlState() ? curseurImV2_.value() : end);
+    const std::string& working = currentWorkingPath();
+    if (!FileManagerHelper::deleteChunkBetweenPos1(first, second, working, outputFilePath_) ||
+        !replaceWorkingFile(outputFilePath_, working)) {
+        Notification::pushNotification(
+            localized("AUDIO_RECORD_CONTROLLER_COUPE_IMPOSSIBLE",
+                      "La coupe n'a pas pu être faite ; la piste reste inchangée."));
+        return;
+    }
+    removeCursorAndSetLabelAfterCut();
+}
+
+void AudioRecordControllerThree::removeCursorAndSetLabelAfterCut() {
+    initPlayer();
+    removeCursor();
+    view_.positionText = secondsText(static_cast<double>(view_.sliderValue));
+    changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Priority, indicator and side screens
+
+void AudioRecordControllerThree::setBoutonPriorityColor() {
+    switch (nivPriorite_) {
+    case 0:
+        strPriorite_ = localized("PRIORITY_LOW", "Basse");
+        view_.priorityImage = "priorite_basse";
+        break;
+    case 2:
+        strPriorite_ = localized("PRIORITY_HIGH", "Haute");
+        view_.priorityImage = "priorite_haute";
+        view_.tabStripColor = kHighPriorityColor;
+        break;
+    default:
+        strPriorite_ = localized("PRIORITY_NORMAL", "Moyenne");
+        view_.priorityImage = "priorite_moyenne";
+        view_.tabStripColor = Colors::NavigationBarDefaultBackground;
+        break;
+    }
+    changed();
+}
+
+void AudioRecordControllerThree::displayPriorite() {
+    nivPriorite_ = nivPriorite_ == 1 ? 2 : 1;
+    setBoutonPriorityColor();
+    paramWorkflow_.priority = strPriorite_;
+    changed();
+}
+
+void AudioRecordControllerThree::startRecordAnimation() {
+    if (etatLecteur_ != kRecording && !blinkOn_) {
+        return;
+    }
+    view_.tabStripColor = Colors::Red;
+    view_.titleAlpha = blinkOn_ ? 1.0 : 0.0;
+    // A new animation interrupts the one running, which then does not complete.
+    if (animationTimer_) {
+        animationTimer_->invalidate();
+    }
+    animationTimer_ = RunLoop::main().scheduleTimer(Seconds(kBlinkDuration), false,
+                                                    [this](Timer&) { animationDidComplete(); });
+    changed();
+}
+
+void AudioRecordControllerThree::animationDidComplete() {
+    animationTimer_.reset();
+    if (etatLecteur_ != kRecording && blinkOn_) {
+        setBoutonPriorityColor();
+        return;
+    }
+    blinkOn_ = !blinkOn_;
+    startRecordAnimation();
+}
+
+void AudioRecordControllerThree::displayPictures() {
+    UserInterface::shared().showScreen("PicturesViewController", std::to_string(idDictee_));
+}
+
+void AudioRecordControllerThree::displayParameter() {
+    UserInterface::shared().showScreen("ParamWorkflowDictee", paramWorkflow_.firstField);
+}
+
+void AudioRecordControllerThree::displayScanner() {
+    UserInterface::shared().showScreen("QRCodeReader", std::to_string(idDictee_));
+}
+
+void AudioRecordControllerThree::applyParameterEditorAnswer(bool cancelled,
+                                                            const ParamWorkflow& paramWorkflow) {
+    if (cancelled) {
+        return;
+    }
+    paramWorkflow_ = paramWorkflow;
+    refreshTitle();
+    changed();
+}
+
+void AudioRecordControllerThree::applyScannerResult(const std::string& text) {
+    paramWorkflow_.secondField = text;
+    refreshTitle();
+    changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving and discarding
+
+std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft) {
+    stopPlayDictee();
+    endTakeIfRunning();
+
+    {
+        auto instruction = MediaBackend::shared().makePlayer(baseInstFilePath_);
+        dureeInstruction_ = instruction ? instruction->duration() : 0.0;
+    }
+    paramWorkflow_.priority = strPriorite_;
+    const std::int32_t idSite =
+        ConfigurationManager::shouldLinkDictationToSite() ? siteRequest().selectDefaultSite().idSite : -1;
+
+    DicteeRequest request;
+    const std::string firstFieldBefore = paramWorkflow_.firstField;
+    DicteeModel record;
+    std::int64_t identifier = 0;
+    if (hasNoRecord_) {
+        record.idSite = idSite;
+        paramWorkflow_.setToDicteeModel(record);
+        record.dureeDictee = static_cast<std::int64_t>(dureeDictee_);
+        record.dureeInstruction = static_cast<std::int64_t>(dureeInstruction_);
+        record.envoi = 0;
+        record.masterJobId = Tools::generateUUID();
+        record.brouillon = draft;
+        record.tsTransfert = static_cast<std::int64_t>(Tools::unixTsInSeconds());
+        identifier = request.insertDictee(record);
+        record.idDictee = identifier;
+    } else {
+        record = request.selectDictee(idDictee_);
+        record.idSite = idSite;
+        record.dureeDictee = static_cast<std::int64_t>(dureeDictee_);
+        record.dureeInstruction = static_cast<std::int64_t>(dureeInstruction_);
+        paramWorkflow_.setToDicteeModel(record);
+        record.brouillon = draft;
+        if (record.envoi == 1) {
+            // A sent dictation stays as it was sent; the edit becomes a dictation of its own.
+            paramWorkflow_.firstField = paramWorkflow_.firstField + "-1";
+            record.titre = paramWorkflow_.firstField;
+            record.masterJobId = Tools::generateUUID();
+            record.envoi = 0;
+            identifier = request.insertDictee(record);
+            record.idDictee = identifier;
+        } else {
+            if (record.masterJobId.empty()) {
+                record.masterJobId = Tools::generateUUID();
+            }
+            record.envoi = 0;
+            record.titre = paramWorkflow_.firstField;
+            identifier = request.updateDictee(record);
+        }
+    }
+
+    if (identifier < 1) {
+        // Nothing is stored under identifier 0: the working files stay for a new attempt.
+        paramWorkflow_.firstField = firstFieldBefore;
+        Log::write("La dictée n'a pas pu être enregistrée ; les fichiers de travail sont conservés");
+        notifySaveFailed();
+        changed();
+        return std::nullopt;
+    }
+
+    finalDicteeFilePath_ = FileManagerHelper::getPathForFileName("/" + std::to_string(identifier) + ".wav");
+    finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(identifier) + ".wav");
+    Log::write("id de la dictée : " + std::to_string(identifier));
+    Log::write("Le chemin du fichier : " + finalDicteeFilePath_);
+    // From now on the screen stands for the stored dictation: a further save updates it.
+    hasNoRecord_ = false;
+    idDictee_ = identifier;
+    if (!saveDicteeFile()) {
+        notifySaveFailed();
+        changed();
+        return std::nullopt;
+    }
+    deleteFileTempFile();
+    changed();
+    return record;
+}
+
+bool AudioRecordControllerThree::saveDicteeFile() {
+    struct Track {
+        const std::string& working;
+        const std::string& stored;
+        const char* missing;
+    };
+    bool saved = true;
+    for (const Track& track :
+         {Track{baseDicteeFilePath_, finalDicteeFilePath_, "Le fichier \"Dictée\" n'existe pas !"},
+          Track{baseInstFilePath_, finalInstFilePath_, "Le fichier \"Instruction\" n'existe pas !"}}) {
+        if (!fileExists(track.working)) {
+            Log::write(track.missing);
+            continue;
+        }
+        // A rename replaces the stored file in one step.
+        std::error_code error;
+        fs::rename(track.working, track.stored, error);
+        if (error) {
+            Log::write("Impossible d'enregistrer « " + track.working + " » sous « " + track.stored +
+                       " » : " + error.message());
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+void AudioRecordControllerThree::deleteFileTempFile() {
+    for (const std::string* path : {&baseDicteeFilePath_, &baseInstFilePath_, &tempDicteeFilePath_,
+                                    &tempInstFilePath_, &tempFilePath_}) {
+        if (fileExists(*path)) {
+            Tools::deleteFileAtPath(*path);
+        }
+    }
+}
+
+void AudioRecordControllerThree::cancelDictation() {
+    if (isRecording()) {
+        currentRecorder()->stop();
+        MediaBackend::shared().audioSession().setActive(false);
+    }
+    stopPlayDictee();
+    stopDisplayTimer();
+    deleteFileTempFile();
+    if (idDictee_ >= 1) {
+        Pictures::deletePicturesForDictation(idDictee_);
+        // A new dictation has no record yet: the row under its future identifier is not its own.
+        DicteeRequest request;
+        if (!hasNoRecord_ && request.selectDictee(idDictee_).envoi != 1) {
+            request.deleteDicteeWithId(idDictee_);
+        }
+    }
+    UserInterface::shared().popToRoot();
+}
+
+bool AudioRecordControllerThree::recordChoiceMenuShouldDisplaySendDictation() {
+    return dureeDictee_ > 0 || dureeInstruction_ > 0 || dureeRecord_ > 0;
+}
+
+void AudioRecordControllerThree::displayResumeAlertViewForDictee(
+    const std::optional<DicteeModel>& /*record*/) {
+    auto saved = saveDictation(true);
+    if (!saved) {
+        return;
+    }
+    AudioController::displayResumeAlertViewForDictee(saved);
+}
+
+void AudioRecordControllerThree::dictationStaysOpenAfterSave(const DicteeModel& record) {
+    if (record.idDictee < 1) {
+        return;
+    }
+    hasNoRecord_ = false;
+    idDictee_ = record.idDictee;
+    openStoredTracks();
+}
+
+void AudioRecordControllerThree::openStoredTracks() {
+    finalDicteeFilePath_ = FileManagerHelper::getPathForFileName("/" + std::to_string(idDictee_) + ".wav");
+    finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(idDictee_) + ".wav");
+    copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_);
+    copyIfAbsent(finalDicteeFilePath_, tempDicteeFilePath_);
+    copyIfAbsent(finalInstFilePath_, baseInstFilePath_);
+    copyIfAbsent(finalInstFilePath_, tempInstFilePath_);
+    makeRecorders();
+    const float position = view_.sliderValue;
+    initPlayer();
+    setSliderValue(static_cast<double>(position));
+    setPlayerPosition(static_cast<double>(view_.sliderValue));
+    changed();
+}
+
+} // namespace orvaneh
