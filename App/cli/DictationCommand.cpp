@@ -1,14 +1,25 @@
 #include "App/cli/DictationCommand.h"
 
 #include "App/cli/CliArguments.h"
+#include "App/cli/DictationRecorder.h"
+#include "Classes/audio/AudioController.h"
+#include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/Tools.h"
+#include "Classes/core/userRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
+#include "Classes/screens/Notification.h"
+#include "Classes/workflow/ParamWorkflow.h"
+#include "Platform/localisation/Localization.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <iomanip>
+#include <map>
 #include <ostream>
+#include <set>
 
 namespace orvaneh {
 
@@ -66,6 +77,105 @@ int unknownDictation(CliContext& context, std::int64_t id) {
     return CliCommand::kFailure;
 }
 
+const std::set<std::string> kFieldOptions = {"title",    "ident", "author",   "context", "typist",
+                                             "worktype", "type",  "priority", "service"};
+
+std::set<std::string> withFieldOptions(std::set<std::string> options) {
+    options.insert(kFieldOptions.begin(), kFieldOptions.end());
+    return options;
+}
+
+// "--cut FROM TO" takes two values; the parser knows options of one, so they travel as one.
+std::vector<std::string> joinCutValues(const std::vector<std::string>& arguments) {
+    std::vector<std::string> joined;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == "--cut" && index + 2 < arguments.size()) {
+            joined.push_back("--cut=" + arguments[index + 1] + " " + arguments[index + 2]);
+            index += 2;
+        } else {
+            joined.push_back(arguments[index]);
+        }
+    }
+    return joined;
+}
+
+std::optional<double> parseSeconds(const std::string& text) {
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Applies the field options to the parameters; the usage error's text when one is wrong.
+std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWorkflow& parameters) {
+    auto set = [&](const char* option, std::string& field) {
+        if (auto value = parsed.option(option)) {
+            field = *value;
+        }
+    };
+    set("title", parameters.firstField);
+    set("ident", parameters.secondField);
+    set("author", parameters.auteur);
+    set("context", parameters.contexte);
+    set("typist", parameters.secretaire);
+    set("worktype", parameters.worktype);
+    if (auto type = parsed.option("type")) {
+        parameters.typeDictee = ParamWorkflow::labelForTypeCode(*type);
+    }
+    if (auto priority = parsed.option("priority")) {
+        static const std::map<std::string, int> numbers = {{"basse", 0}, {"moyenne", 1}, {"haute", 2}};
+        auto number = numbers.find(*priority);
+        if (number == numbers.end()) {
+            return "priorité inconnue : " + *priority + " (basse, moyenne ou haute)";
+        }
+        parameters.priority = ParamWorkflow::priorityLabel(number->second);
+    }
+    if (auto service = parsed.option("service")) {
+        auto id = parseIdentifier(*service);
+        if (!id || *id > INT32_MAX) {
+            return "identifiant de service invalide : " + *service;
+        }
+        parameters.serviceID = static_cast<std::int32_t>(*id);
+    }
+    return std::nullopt;
+}
+
+// With "ShowSettingsForRecord" on, the parameter screen comes before the recorder: the
+// options given are its answer ("Valider").
+void answerParameterScreen(ParamWorkflow& parameters) {
+    if (ConfigurationManager::shouldDisplayParameterResumeBeforeRecord()) {
+        parameters.isChanged = true;
+        Notification::pushNotification(
+            localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
+    }
+}
+
+bool microphoneAllowed() {
+    bool granted = false;
+    AudioController::checkRecordPermission([&granted](bool answer) { granted = answer; });
+    if (!granted) {
+        Notification::pushNotification(localized(
+            "JOBLIST_MIC_FORBIDDEN",
+            "L'accès au micro est interdit. Vérifiez les paramètres de l'application, menu \"Paramètres\""));
+    }
+    return granted;
+}
+
+int closeRecorder(DictationRecorder& recorder, const CliArguments& parsed, CliContext& context) {
+    const bool send = parsed.flag("send");
+    auto id = send ? recorder.send() : recorder.interrupt();
+    if (!id) {
+        context.err << "Erreur : la dictée n'a pas été enregistrée." << std::endl;
+        return CliCommand::kFailure;
+    }
+    context.err << "Dictée " << *id << (send ? " enregistrée pour l'envoi." : " enregistrée comme brouillon.")
+                << std::endl;
+    context.out << *id << std::endl;
+    return CliCommand::kSuccess;
+}
+
 } // namespace
 
 std::optional<std::int64_t> DictationCommand::identifierArgument(const CliArguments& parsed,
@@ -93,6 +203,13 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "dictation show ID [--json]    une dictée avec tous ses champs",
         "dictation delete ID           supprime une dictée, ses enregistrements et ses photos",
         "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",
+        "dictation new --audio WAV [--instruction WAV] [--title T] [--ident V] [--author A]",
+        "              [--context C] [--typist S] [--worktype W] [--type TYPE]",
+        "              [--priority basse|moyenne|haute] [--service ID] [--draft | --send]",
+        "                              enregistre une nouvelle dictée (une prise par fichier)",
+        "dictation edit ID [--track dictation|instruction] [--at SECONDES --take WAV]",
+        "              [--cut DE A] [mêmes options de champs] [--draft | --send]",
+        "                              ajoute une prise au curseur ou coupe un passage",
     };
 }
 
@@ -101,7 +218,9 @@ int DictationCommand::run(const std::vector<std::string>& arguments, CliContext&
                     {{"list", &DictationCommand::list},
                      {"show", &DictationCommand::show},
                      {"delete", &DictationCommand::remove},
-                     {"xml", &DictationCommand::xml}});
+                     {"xml", &DictationCommand::xml},
+                     {"new", &DictationCommand::create},
+                     {"edit", &DictationCommand::edit}});
 }
 
 int DictationCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
@@ -206,6 +325,154 @@ int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext&
     descriptor.setDictee(record);
     context.out << descriptor.SerializeObject() << std::flush;
     return kSuccess;
+}
+
+int DictationCommand::create(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed =
+        parseOptions(arguments, {"draft", "send"}, withFieldOptions({"audio", "instruction"}), context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    if (parsed->flag("draft") && parsed->flag("send")) {
+        return usageError(context, "--draft et --send s'excluent");
+    }
+    auto audio = parsed->option("audio");
+    if (!audio) {
+        return usageError(context, "il manque --audio FICHIER.wav");
+    }
+    ParamWorkflow parameters;
+    parameters.getParamWorkflow();
+    if (auto problem = applyFieldOptions(*parsed, parameters)) {
+        return usageError(context, *problem);
+    }
+    // As the list's new-dictation button: nothing can be dictated before the workflow exists.
+    userRequest authors;
+    authors.selectAllAuteur();
+    if (authors.nbEnreg == 0) {
+        Notification::pushNotification(
+            localized("ERROR_ALERT_SHOULD_IMPORT_WORKFLOW_PARAMETERS_FIRST",
+                      "Vous devez importer les paramètres du workflow Tarnix pour créer une dictée !"));
+        return kFailure;
+    }
+    const double rate = DictationRecorder::expectedSampleRate(std::nullopt);
+    for (const auto* option : {"audio", "instruction"}) {
+        if (auto path = parsed->option(option)) {
+            if (auto problem = DictationRecorder::checkTakeFile(*path, rate)) {
+                context.err << "Erreur : " << *problem << std::endl;
+                return kFailure;
+            }
+        }
+    }
+    if (!microphoneAllowed()) {
+        return kFailure;
+    }
+    answerParameterScreen(parameters);
+
+    DictationRecorder recorder(context.application, context.err);
+    recorder.open(std::nullopt, parameters);
+    if (!recorder.recordTake(*audio)) {
+        return kFailure;
+    }
+    if (auto instruction = parsed->option("instruction")) {
+        recorder.selectTrack(DictationRecorder::Track::Instruction);
+        if (!recorder.recordTake(*instruction)) {
+            return kFailure;
+        }
+    }
+    return closeRecorder(recorder, *parsed, context);
+}
+
+int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(joinCutValues(arguments), {"draft", "send"},
+                                 withFieldOptions({"track", "at", "take", "cut"}), context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
+    if (!id) {
+        return kUsageError;
+    }
+    if (parsed->flag("draft") && parsed->flag("send")) {
+        return usageError(context, "--draft et --send s'excluent");
+    }
+    auto track = parsed->option("track").value_or("dictation");
+    if (track != "dictation" && track != "instruction") {
+        return usageError(context, "piste inconnue : " + track + " (dictation ou instruction)");
+    }
+    std::optional<double> at;
+    if (auto text = parsed->option("at")) {
+        at = parseSeconds(*text);
+        if (!at) {
+            return usageError(context, "position invalide : " + *text);
+        }
+    }
+    std::optional<std::pair<double, double>> cut;
+    if (auto text = parsed->option("cut")) {
+        auto blank = text->find(' ');
+        auto from = blank == std::string::npos ? std::nullopt : parseSeconds(text->substr(0, blank));
+        auto to = blank == std::string::npos ? std::nullopt : parseSeconds(text->substr(blank + 1));
+        if (!from || !to || *from == *to) {
+            return usageError(context, "--cut attend deux positions différentes en secondes");
+        }
+        cut = std::pair{*from, *to};
+    }
+    auto take = parsed->option("take");
+    if (take && cut) {
+        return usageError(context, "--take et --cut s'excluent : une modification à la fois");
+    }
+    if (at && !take) {
+        return usageError(context, "--at s'emploie avec --take");
+    }
+
+    DicteeModel record = DicteeRequest().selectDictee(*id);
+    if (record.idDictee == 0) {
+        return unknownDictation(context, *id);
+    }
+    ParamWorkflow parameters;
+    parameters.getParamWorkflowDictee(*id);
+    if (auto problem = applyFieldOptions(*parsed, parameters)) {
+        return usageError(context, *problem);
+    }
+    if (take) {
+        if (auto problem =
+                DictationRecorder::checkTakeFile(*take, DictationRecorder::expectedSampleRate(*id))) {
+            context.err << "Erreur : " << *problem << std::endl;
+            return kFailure;
+        }
+    }
+    if (!microphoneAllowed()) {
+        return kFailure;
+    }
+    // A sent dictation always opens straight in the recorder.
+    if (record.envoi == 0) {
+        answerParameterScreen(parameters);
+    }
+
+    DictationRecorder recorder(context.application, context.err);
+    recorder.open(*id, parameters);
+    recorder.selectTrack(track == "instruction" ? DictationRecorder::Track::Instruction
+                                                : DictationRecorder::Track::Dictation);
+    if (take) {
+        if (at) {
+            if (*at > recorder.currentTrackDuration()) {
+                return usageError(context, "la position dépasse la fin de la piste (" +
+                                               Tools::timeIntervalToString(recorder.currentTrackDuration()) +
+                                               ")");
+            }
+            recorder.moveCursor(*at);
+        }
+        if (!recorder.recordTake(*take)) {
+            return kFailure;
+        }
+    }
+    if (cut) {
+        const double length = recorder.currentTrackDuration();
+        if (cut->first > length || cut->second > length) {
+            return usageError(context, "la coupure dépasse la fin de la piste (" +
+                                           Tools::timeIntervalToString(length) + ")");
+        }
+        if (!recorder.cut(cut->first, cut->second)) {
+            return kFailure;
+        }
+    }
+    return closeRecorder(recorder, *parsed, context);
 }
 
 } // namespace orvaneh

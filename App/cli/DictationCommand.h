@@ -8,7 +8,8 @@
 namespace orvaneh {
 
 // dictation list [--outbox|--sent|--all] [--json] | dictation show ID [--json] |
-// dictation delete ID | dictation xml ID
+// dictation delete ID | dictation xml ID | dictation new --audio WAV [...] |
+// dictation edit ID [...]
 class DictationCommand final : public CliCommand {
 public:
     std::string name() const override { return "dictation"; }
@@ -24,6 +25,9 @@ private:
     int remove(const std::vector<std::string>& arguments, CliContext& context);
     // Prints the batch-import descriptor that would be sent with the dictation.
     int xml(const std::vector<std::string>& arguments, CliContext& context);
+    // Records a new dictation from WAV files, or edits one, through the recording screen.
+    int create(const std::vector<std::string>& arguments, CliContext& context);
+    int edit(const std::vector<std::string>& arguments, CliContext& context);
 };
 
 } // namespace orvaneh

@@ -1,0 +1,178 @@
+#include "App/cli/DictationRecorder.h"
+
+#include "Classes/audio/WaveHeader.h"
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Platform/media/MediaBackend.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+
+namespace orvaneh {
+
+namespace {
+
+// Half a sample at 8 kHz: two durations closer than this hold the same number of samples.
+constexpr double kSampleTolerance = 1.0 / 16000.0;
+
+std::string rateText(double rate) {
+    std::ostringstream text;
+    text << static_cast<long long>(std::llround(rate));
+    return text.str();
+}
+
+double fileDuration(const std::string& path) {
+    auto header = WaveHeader::readFile(path);
+    if (!header || header->sampleRate == 0) {
+        return 0;
+    }
+    return static_cast<double>(header->frameCount()) / header->sampleRate;
+}
+
+} // namespace
+
+DictationRecorder::DictationRecorder(OrvanehAppDelegate& application, std::ostream& err)
+    : application_(application), err_(err),
+      clock_(std::make_shared<VirtualClock>(Clock::current()->wallNow())),
+      media_(std::make_shared<SimulatedMediaBackend>()) {
+    // Virtual time from now on: the takes last as long as their files without any waiting,
+    // and the dates written into the records stay those of the real day.
+    Clock::install(clock_);
+    RunLoop::resetMain(clock_);
+    MediaBackend::install(media_);
+    recordFinished_ = NotificationCenter::defaultCenter().addObserver(
+        "RecordFinished", [this](const auto&) { finished_ = true; });
+}
+
+DictationRecorder::~DictationRecorder() {
+    if (controller_) {
+        controller_->viewWillDisappear();
+    }
+}
+
+double DictationRecorder::expectedSampleRate(std::optional<std::int64_t> idDictee) {
+    if (idDictee) {
+        float byteRate = FileManagerHelper::getSampleRateForDictationAtPath(
+            FileManagerHelper::getPathForFileName("/" + std::to_string(*idDictee) + ".wav"));
+        if (byteRate > 0) {
+            return byteRate / 2.0;
+        }
+    }
+    return ConfigurationManager::getAudioSampleRate();
+}
+
+std::optional<std::string> DictationRecorder::checkTakeFile(const std::string& path, double sampleRate) {
+    const std::string expected = "WAV PCM 16 bits mono à " + rateText(sampleRate) + " Hz";
+    std::string why;
+    auto header = WaveHeader::readFile(path, &why);
+    if (!header) {
+        return "le fichier « " + path + " » n'est pas utilisable (" + why +
+               ") ; format attendu : " + expected + ".";
+    }
+    if (header->formatTag != 1 || header->bitsPerSample != 16 || header->channels != 1 ||
+        std::fabs(header->sampleRate - sampleRate) > 0.5) {
+        return "le fichier « " + path + " » est au format " + std::to_string(header->bitsPerSample) +
+               " bits, " + std::to_string(header->channels) + " canal(aux), " +
+               std::to_string(header->sampleRate) + " Hz" + (header->formatTag != 1 ? " (pas du PCM)" : "") +
+               " ; format attendu : " + expected + ".";
+    }
+    return std::nullopt;
+}
+
+void DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
+    application_.setRecord(!idDictee.has_value());
+    if (idDictee) {
+        application_.setIdDictee(*idDictee);
+    }
+    controller_ = std::make_unique<AudioRecordControllerThree>(application_);
+    controller_->setParamWorkflow(parameters);
+    controller_->viewDidLoad();
+    controller_->viewWillAppear();
+}
+
+void DictationRecorder::selectTrack(Track track) {
+    if ((track == Track::Instruction) == controller_->isDictee()) {
+        controller_->changeDicteeOrInstruction();
+    }
+}
+
+void DictationRecorder::moveCursor(double seconds) {
+    controller_->progressSliderMoved(static_cast<float>(seconds));
+}
+
+double DictationRecorder::currentTrackDuration() const {
+    return controller_->dureeRecord();
+}
+
+bool DictationRecorder::recordTake(const std::string& path) {
+    const double before = fileDuration(controller_->isDictee() ? controller_->baseDicteeFilePath()
+                                                               : controller_->baseInstFilePath());
+    const double length = fileDuration(path);
+    media_->setInput(SimulatedAudioInput::file(path));
+    // Record button (stand-by), play button (the take starts), the take's length, play button
+    // (the take ends and is inserted), record button (back to the player).
+    controller_->recordAction();
+    controller_->performPlayerAction();
+    RunLoop::main().runFor(Seconds(length));
+    controller_->performPlayerAction();
+    controller_->recordAction();
+    media_->setInput(SimulatedAudioInput::silence());
+
+    const double after = fileDuration(controller_->isDictee() ? controller_->baseDicteeFilePath()
+                                                              : controller_->baseInstFilePath());
+    if (std::fabs(after - (before + length)) > kSampleTolerance) {
+        err_ << "Erreur : la prise n'a pas été ajoutée à la piste, qui reste telle qu'elle était."
+             << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool DictationRecorder::cut(double from, double to) {
+    const double before = controller_->dureeRecord();
+    controller_->progressSliderMoved(static_cast<float>(from));
+    controller_->placeOrRemovePin();
+    controller_->progressSliderMoved(static_cast<float>(to));
+    controller_->placeOrRemovePin();
+    // The confirmation "Voulez-supprimer cette partie ?" answered "Oui".
+    UserInterface::shared().queueAnswer(1);
+    controller_->cutChunkDictation();
+    if (controller_->dureeRecord() >= before - kSampleTolerance) {
+        err_ << "Erreur : la coupure n'a pas été faite ; la piste reste telle qu'elle était." << std::endl;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::int64_t> DictationRecorder::send() {
+    return close(true);
+}
+
+std::optional<std::int64_t> DictationRecorder::interrupt() {
+    return close(false);
+}
+
+std::optional<std::int64_t> DictationRecorder::close(bool send) {
+    finished_ = false;
+    if (send) {
+        // The summary, when the settings ask for it, is confirmed with "Envoyer".
+        if (ConfigurationManager::shouldDisplayParameterResumeBeforeSend()) {
+            UserInterface::shared().queueAnswer(1);
+        }
+        controller_->sendDictation();
+    } else {
+        controller_->interruptDictation();
+    }
+    RunLoop::main().runPending();
+    if (!finished_ || controller_->idDictee() < 1) {
+        return std::nullopt;
+    }
+    return controller_->idDictee();
+}
+
+} // namespace orvaneh

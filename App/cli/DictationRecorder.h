@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/workflow/ParamWorkflow.h"
+#include "Platform/media/SimulatedMediaBackend.h"
+#include "Platform/notifications/NotificationCenter.h"
+#include "Platform/runloop/VirtualClock.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orvaneh {
+
+class OrvanehAppDelegate;
+
+// Drives the recording screen's controller as a user would, for the command line: the
+// microphone is the simulated one, fed with WAV files, and time is virtual, so a take of an
+// hour costs no more than the file copies. One object per command; main thread only.
+class DictationRecorder {
+public:
+    enum class Track { Dictation, Instruction };
+
+    DictationRecorder(OrvanehAppDelegate& application, std::ostream& err);
+    ~DictationRecorder();
+    DictationRecorder(const DictationRecorder&) = delete;
+    DictationRecorder& operator=(const DictationRecorder&) = delete;
+
+    // The sample rate the takes of a dictation must have: that of its stored recording, or
+    // the "AudioSampleRate" setting for a new one (or one without recording).
+    static double expectedSampleRate(std::optional<std::int64_t> idDictee);
+    // Nothing when the file is a 16-bit PCM mono WAV file at `sampleRate`; otherwise a
+    // French explanation naming the expected format.
+    static std::optional<std::string> checkTakeFile(const std::string& path, double sampleRate);
+
+    // Opens the screen as the dictation list does: on a new dictation (idDictee empty) or an
+    // existing one, with the given parameters.
+    void open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters);
+    void selectTrack(Track track);
+    // Moves the cursor of the current track.
+    void moveCursor(double seconds);
+    // Records the file as one take at the cursor. False (and told on `err`) when the track
+    // did not grow by the take's length: the controller kept the track as it was.
+    bool recordTake(const std::string& path);
+    // Places the two markers and confirms the cut. False when the track did not shrink.
+    bool cut(double from, double to);
+    // Duration of the current track in seconds.
+    double currentTrackDuration() const;
+
+    // The closing menu's Send (with the summary confirmed when it is shown) or Interrupt.
+    // The identifier of the stored dictation, or nothing when nothing was stored.
+    std::optional<std::int64_t> send();
+    std::optional<std::int64_t> interrupt();
+
+private:
+    OrvanehAppDelegate& application_;
+    std::ostream& err_;
+    std::shared_ptr<VirtualClock> clock_;
+    std::shared_ptr<SimulatedMediaBackend> media_;
+    std::unique_ptr<AudioRecordControllerThree> controller_;
+    bool finished_ = false;
+    Observation recordFinished_;
+
+    std::optional<std::int64_t> close(bool send);
+};
+
+} // namespace orvaneh
