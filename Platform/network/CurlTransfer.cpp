@@ -1,0 +1,125 @@
+#include "Platform/network/CurlTransfer.h"
+
+#include "Platform/runloop/RunLoop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace orvaneh {
+
+namespace {
+
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+long wholeSeconds(Seconds interval) {
+    return std::max(1L, std::lround(interval.count()));
+}
+
+} // namespace
+
+CurlTransfer::CurlTransfer(RunLoop& loop) : loop_(&loop), easy_((initialiseCurlOnce(), curl_easy_init())) {}
+
+CurlTransfer::~CurlTransfer() {
+    curl_easy_cleanup(easy_);
+}
+
+void CurlTransfer::setLimits(Seconds total, Seconds stall) {
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    if (total > Seconds::zero()) {
+        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(std::lround(total.count() * 1000)));
+    }
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::lround(stall.count() * 1000)));
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, wholeSeconds(stall));
+}
+
+bool CurlTransfer::start(std::shared_ptr<void> keepAlive, std::function<void()> body) {
+    try {
+        std::thread([keepAlive = std::move(keepAlive), body = std::move(body)] { body(); }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+CURLcode CurlTransfer::perform() {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) {
+            curl_multi_cleanup(multi);
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        multi_ = multi;
+    }
+    curl_multi_add_handle(multi, easy_);
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                if (message->msg == CURLMSG_DONE) {
+                    result = message->data.result;
+                }
+            }
+            break;
+        }
+        if (isCancelled()) {
+            break;
+        }
+        // Woken at once by cancel(); the time-out only bounds the wait between checks.
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    std::lock_guard lock(mutex_);
+    curl_multi_remove_handle(multi, easy_);
+    curl_multi_cleanup(multi);
+    multi_ = nullptr;
+    return cancelled_ ? CURLE_ABORTED_BY_CALLBACK : result;
+}
+
+long CurlTransfer::replyCode() const {
+    long code = 0;
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+void CurlTransfer::post(std::function<void()> task) {
+    std::lock_guard lock(mutex_);
+    if (!cancelled_) {
+        loop_->post(std::move(task));
+    }
+}
+
+void CurlTransfer::locked(const std::function<void()>& change) {
+    std::lock_guard lock(mutex_);
+    change();
+}
+
+void CurlTransfer::cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (multi_ != nullptr) {
+        curl_multi_wakeup(multi_);
+    }
+}
+
+bool CurlTransfer::isCancelled() const {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
+} // namespace orvaneh

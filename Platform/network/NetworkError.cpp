@@ -1,0 +1,132 @@
+#include "Platform/network/NetworkError.h"
+
+#include "Platform/files/SystemErrorText.h"
+#include "Platform/localisation/Localization.h"
+
+#include <curl/curl.h>
+#include <utility>
+
+namespace orvaneh {
+
+namespace {
+
+std::string withReply(std::string text, long replyCode) {
+    if (replyCode > 0) {
+        text += " (err. " + std::to_string(replyCode) + ")";
+    }
+    return text + ".";
+}
+
+} // namespace
+
+NetworkError::NetworkError(NetworkFailure kind, long replyCode, std::string text)
+    : kind_(kind), replyCode_(replyCode), text_(std::move(text)) {}
+
+NetworkError NetworkError::fromCurl(int curlCode, long replyCode) {
+    using enum NetworkFailure;
+    // The FTP reply says more than the curl code: 530 comes as a login failure or an access
+    // refusal, 550 as a missing file, a refused directory change or a failed upload.
+    if (replyCode == 530) {
+        return {Authentication, replyCode,
+                withReply(localized("NETWORK_LOGIN_REFUSED", "Les identifiants sont refusés par le serveur"),
+                          replyCode)};
+    }
+    if (replyCode == 550) {
+        return {
+            MissingFile, replyCode,
+            withReply(localized("NETWORK_MISSING_FILE", "Fichier ou répertoire introuvable sur le serveur"),
+                      replyCode)};
+    }
+    switch (static_cast<CURLcode>(curlCode)) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return {CannotConnect, replyCode, localized("NETWORK_UNKNOWN_HOST", "Le serveur est introuvable.")};
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_FTP_ACCEPT_FAILED:
+        return {CannotConnect, replyCode,
+                localized("NETWORK_CANNOT_CONNECT", "Impossible de se connecter au serveur.")};
+    case CURLE_SSL_CONNECT_ERROR:
+        return {CannotConnect, replyCode,
+                localized("NETWORK_SECURE_CONNECTION_FAILED",
+                          "La connexion sécurisée avec le serveur a échoué.")};
+    case CURLE_OPERATION_TIMEDOUT:
+        return {TimedOut, replyCode,
+                localized("NETWORK_TIMED_OUT", "Le serveur ne répond plus : délai d'attente dépassé.")};
+    case CURLE_LOGIN_DENIED:
+        return {Authentication, replyCode,
+                withReply(localized("NETWORK_LOGIN_REFUSED", "Les identifiants sont refusés par le serveur"),
+                          replyCode)};
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+        return {
+            MissingFile, replyCode,
+            withReply(localized("NETWORK_MISSING_FILE", "Fichier ou répertoire introuvable sur le serveur"),
+                      replyCode)};
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return {Certificate, replyCode,
+                localized("NETWORK_UNTRUSTED_CERTIFICATE",
+                          "Le certificat du serveur n'est pas reconnu : la connexion est refusée.")};
+    case CURLE_SSL_CACERT_BADFILE:
+        return {Certificate, replyCode,
+                localized("NETWORK_BAD_TRUSTED_CERTIFICATES",
+                          "Le fichier des certificats de confiance est illisible.")};
+    case CURLE_ABORTED_BY_CALLBACK:
+        return cancelled();
+    case CURLE_READ_ERROR:
+        return {LocalRead, replyCode,
+                localized("NETWORK_LOCAL_READ", "Impossible de lire le fichier à envoyer.")};
+    case CURLE_WRITE_ERROR:
+        return {LocalWrite, replyCode,
+                localized("NETWORK_LOCAL_WRITE", "Impossible d'enregistrer les données reçues.")};
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+        return {Other, replyCode,
+                localized("NETWORK_CONNECTION_LOST", "La connexion avec le serveur a été interrompue.")};
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return {Other, replyCode, localized("NETWORK_BAD_URL", "Adresse du serveur invalide.")};
+    case CURLE_REMOTE_ACCESS_DENIED:
+        return {Other, replyCode,
+                withReply(localized("NETWORK_ACCESS_DENIED", "Accès refusé par le serveur"), replyCode)};
+    case CURLE_UPLOAD_FAILED:
+        return {Other, replyCode,
+                withReply(localized("NETWORK_UPLOAD_REFUSED", "Le serveur a refusé le fichier"), replyCode)};
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_QUOTE_ERROR:
+        return {Other, replyCode,
+                withReply(localized("NETWORK_UNEXPECTED_REPLY", "Réponse inattendue du serveur"), replyCode)};
+    default:
+        return {Other, replyCode,
+                localized("NETWORK_ERROR", "Une erreur réseau est survenue") + " (code " +
+                    std::to_string(curlCode) + (replyCode > 0 ? ", err. " + std::to_string(replyCode) : "") +
+                    ")."};
+    }
+}
+
+NetworkError NetworkError::cancelled() {
+    return {NetworkFailure::Cancelled, 0, localized("NETWORK_CANCELLED", "Requête annulée")};
+}
+
+NetworkError NetworkError::notStarted() {
+    return {
+        NetworkFailure::Other, 0,
+        localized("NETWORK_NOT_STARTED", "Impossible de démarrer la connexion : ressources insuffisantes.")};
+}
+
+NetworkError NetworkError::localRead(const std::filesystem::path& file, int errorNumber) {
+    return {NetworkFailure::LocalRead, 0,
+            localized("NETWORK_CANNOT_READ_FILE", "Impossible de lire le fichier") + " " + file.string() +
+                " : " + systemErrorText(errorNumber)};
+}
+
+NetworkError NetworkError::localWrite(const std::filesystem::path& file, int errorNumber) {
+    return {NetworkFailure::LocalWrite, 0,
+            localized("NETWORK_CANNOT_WRITE_FILE", "Impossible d'écrire le fichier") + " " + file.string() +
+                " : " + systemErrorText(errorNumber)};
+}
+
+} // namespace orvaneh

@@ -1,0 +1,263 @@
+#include "Platform/network/FtpConnection.h"
+
+#include "Platform/network/FtpListingParser.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/runloop/SystemClock.h"
+#include "network/PeerProcess.h"
+#include "support/TestProfile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PeerProcess;
+using test::TemporaryDirectory;
+
+// Credentials that would break a URL carrying them.
+const std::string kLogin = "jean@cabinet:dictée";
+const std::string kPassword = "p@ss:w/rd";
+
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+void writeFile(const fs::path& file, const std::string& contents) {
+    std::ofstream(file, std::ios::binary) << contents;
+}
+
+std::string patternBytes(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 7919) >> 5);
+    }
+    return bytes;
+}
+
+// A port where nothing listens.
+int closedPort() {
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+struct Block {
+    std::size_t bytes;
+    std::uint64_t total;
+    std::uint64_t fileSize;
+    bool operator==(const Block&) const = default;
+};
+
+// Everything an operation delivered, in order.
+struct Recorded {
+    std::vector<std::string> events;
+    std::optional<std::uint64_t> willStart;
+    std::vector<Block> blocks;
+    std::string data;
+    std::optional<std::optional<NetworkError>> completion;
+    bool offLoopThread = false;
+};
+
+class FtpConnectionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root = std::make_unique<TemporaryDirectory>();
+        fs::create_directories(root->path() / "import");
+        fs::create_directories(root->path() / "config" / "Cabinet Été");
+        fs::create_directories(root->path() / "config" / "Autre cabinet");
+        writeFile(root->path() / "config" / "Catalogue.xml",
+                  "<Catalogue>" + patternBytes(70000) + "</Catalogue>");
+        peer = std::make_unique<PeerProcess>(
+            "ftp_peer.py", std::vector<std::string>{"--root", root->path().string(), "--user", kLogin,
+                                                    "--password", kPassword});
+    }
+    static void TearDownTestSuite() {
+        peer.reset();
+        root.reset();
+    }
+    void SetUp() override { ASSERT_NE(peer->port(), 0) << "le serveur FTP de test n'a pas démarré"; }
+
+    static std::string url(const std::string& path, int port = peer->port()) {
+        return "ftp://127.0.0.1:" + std::to_string(port) + path;
+    }
+
+    FtpConnection::Callbacks recorder(Recorded& recorded) {
+        auto onLoop = [this, &recorded] { recorded.offLoopThread |= !loop.isCurrentThread(); };
+        return {
+            [&recorded, onLoop](std::uint64_t size) {
+                onLoop();
+                recorded.events.push_back("willStart");
+                recorded.willStart = size;
+            },
+            [&recorded, onLoop](std::size_t bytes, std::uint64_t total, std::uint64_t size) {
+                onLoop();
+                recorded.events.push_back("block");
+                recorded.blocks.push_back({bytes, total, size});
+            },
+            [&recorded, onLoop](const std::string& bytes) {
+                onLoop();
+                recorded.data += bytes;
+            },
+            [&recorded, onLoop](const std::optional<NetworkError>& failure) {
+                onLoop();
+                recorded.events.push_back("completion");
+                recorded.completion = failure;
+            },
+        };
+    }
+
+    void waitFor(const Recorded& recorded) {
+        ASSERT_TRUE(loop.runUntil([&] { return recorded.completion.has_value(); }, Seconds(30)));
+    }
+
+    static inline std::unique_ptr<TemporaryDirectory> root;
+    static inline std::unique_ptr<PeerProcess> peer;
+    RunLoop loop{std::make_shared<SystemClock>()};
+    FtpConnection ftp{loop, kLogin, kPassword};
+    TemporaryDirectory local;
+};
+
+TEST_F(FtpConnectionTest, UploadArrivesIdenticalWithProgressPerBlock) {
+    const std::string contents = patternBytes(300 * 1024 + 1234);
+    writeFile(local.path() / "source.wav", contents);
+    Recorded recorded;
+    ftp.upload(url("/import"), "Dictée 42 du 15 été.wav", local.path() / "source.wav", recorder(recorded));
+    EXPECT_TRUE(ftp.isRunning());
+    waitFor(recorded);
+
+    ASSERT_EQ(*recorded.completion, std::nullopt) << recorded.completion->value().text();
+    EXPECT_FALSE(ftp.isRunning());
+    EXPECT_FALSE(recorded.offLoopThread);
+    EXPECT_EQ(contentsOf(root->path() / "import" / "Dictée 42 du 15 été.wav"), contents);
+    EXPECT_EQ(recorded.willStart, contents.size());
+    std::vector<Block> expected;
+    for (std::uint64_t total = 0; total < contents.size();) {
+        auto block = std::min<std::uint64_t>(FtpConnection::kBlockSize, contents.size() - total);
+        total += block;
+        expected.push_back({static_cast<std::size_t>(block), total, contents.size()});
+    }
+    EXPECT_EQ(recorded.blocks, expected);
+    EXPECT_EQ(recorded.events.front(), "willStart");
+    EXPECT_EQ(recorded.events.back(), "completion");
+}
+
+TEST_F(FtpConnectionTest, DownloadReplacesTheFileOnlyWhenItArrivedWhole) {
+    const auto destination = local.path() / "Catalogue.xml";
+    writeFile(destination, "ancien");
+
+    Recorded missing;
+    ftp.download(url("/config/Absent.xml"), destination, recorder(missing));
+    waitFor(missing);
+    ASSERT_TRUE(missing.completion->has_value());
+    EXPECT_EQ(contentsOf(destination), "ancien");
+
+    Recorded fetched;
+    ftp.download(url("/config/Catalogue.xml"), destination, recorder(fetched));
+    waitFor(fetched);
+    ASSERT_EQ(*fetched.completion, std::nullopt) << fetched.completion->value().text();
+    EXPECT_EQ(contentsOf(destination), contentsOf(root->path() / "config" / "Catalogue.xml"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(local.path()), fs::directory_iterator()), 1)
+        << "no temporary file left behind";
+}
+
+TEST_F(FtpConnectionTest, ListingDeliversTheRawLinesOfTheDirectory) {
+    Recorded recorded;
+    ftp.list(url("/config"), recorder(recorded));
+    waitFor(recorded);
+    ASSERT_EQ(*recorded.completion, std::nullopt) << recorded.completion->value().text();
+
+    std::vector<std::string> directories;
+    std::vector<std::string> files;
+    std::string_view pending = recorded.data;
+    std::optional<FtpListingEntry> entry;
+    for (std::ptrdiff_t consumed; (consumed = FtpListingParser::parse(pending, entry)) > 0;) {
+        pending.remove_prefix(static_cast<std::size_t>(consumed));
+        if (entry) {
+            (entry->type == FtpListingEntry::kDirectory ? directories : files).push_back(entry->name);
+        }
+    }
+    EXPECT_EQ(pending, "");
+    std::sort(directories.begin(), directories.end());
+    EXPECT_EQ(directories, (std::vector<std::string>{"Autre cabinet", "Cabinet Été"}));
+    EXPECT_EQ(files, std::vector<std::string>{"Catalogue.xml"});
+}
+
+TEST_F(FtpConnectionTest, FailuresCarryTheirKindAndReplyCode) {
+    struct Case {
+        std::string what;
+        std::function<void(FtpConnection&, FtpConnection::Callbacks)> start;
+        std::string password;
+        NetworkFailure kind;
+        long replyCode;
+    };
+    const fs::path source = local.path() / "source.wav";
+    writeFile(source, "RIFF");
+    const std::vector<Case> cases = {
+        {"mot de passe erroné", [](auto& c, auto callbacks) { c.list(url("/import"), callbacks); }, "faux",
+         NetworkFailure::Authentication, 530},
+        {"fichier absent",
+         [&](auto& c, auto callbacks) {
+             c.download(url("/config/Absent.xml"), local.path() / "a", callbacks);
+         },
+         kPassword, NetworkFailure::MissingFile, 550},
+        {"répertoire absent",
+         [&](auto& c, auto callbacks) { c.upload(url("/absent"), "a.wav", source, callbacks); }, kPassword,
+         NetworkFailure::MissingFile, 550},
+        {"fichier local absent",
+         [&](auto& c, auto callbacks) {
+             c.upload(url("/import"), "a.wav", local.path() / "absent.wav", callbacks);
+         },
+         kPassword, NetworkFailure::LocalRead, 0},
+        {"aucun serveur", [](auto& c, auto callbacks) { c.list(url("/", closedPort()), callbacks); },
+         kPassword, NetworkFailure::CannotConnect, 0},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        FtpConnection connection(loop, kLogin, test.password);
+        Recorded recorded;
+        test.start(connection, recorder(recorded));
+        waitFor(recorded);
+        ASSERT_TRUE(recorded.completion->has_value());
+        const NetworkError& error = **recorded.completion;
+        EXPECT_EQ(error.kind(), test.kind) << error.text();
+        EXPECT_EQ(error.replyCode(), test.replyCode) << error.text();
+        EXPECT_FALSE(error.text().empty());
+    }
+}
+
+TEST_F(FtpConnectionTest, NothingIsDeliveredOnceTheConnectionIsDropped) {
+    writeFile(local.path() / "long.wav", patternBytes(8 * 1024 * 1024));
+    auto connection = std::make_unique<FtpConnection>(loop, kLogin, kPassword);
+    Recorded recorded;
+    auto callbacks = recorder(recorded);
+    auto recordBlock = callbacks.bytesWritten;
+    callbacks.bytesWritten = [&, recordBlock](std::size_t bytes, std::uint64_t total, std::uint64_t size) {
+        recordBlock(bytes, total, size);
+        connection.reset(); // from inside its own callback
+    };
+    connection->upload(url("/import"), "long.wav", local.path() / "long.wav", callbacks);
+    ASSERT_TRUE(loop.runUntil([&] { return !recorded.blocks.empty(); }, Seconds(30)));
+    loop.runFor(Seconds(1));
+    EXPECT_EQ(recorded.blocks.size(), 1u);
+    EXPECT_FALSE(recorded.completion.has_value());
+}
+
+} // namespace
+} // namespace orvaneh
