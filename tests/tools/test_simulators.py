@@ -1,0 +1,215 @@
+"""Smoke test of the office simulators in tools/: each is started as the integration tests
+start it and driven through the standard library's clients."""
+
+import base64
+import ftplib
+import http.client
+import io
+import json
+import re
+import ssl
+import subprocess
+import sys
+import tempfile
+import unittest
+import urllib.error
+import urllib.request
+import zipfile
+from pathlib import Path
+
+TOOLS = Path(__file__).resolve().parents[2] / "tools"
+FTP_SERVER = TOOLS / "office-ftp-server.py"
+HTTPS_SERVER = TOOLS / "office-https-server.py"
+LOGIN, PASSWORD = "dic@office:7", "p@ss:w0rd"
+CREDENTIALS = ("--login", LOGIN, "--password", PASSWORD)
+BOUNDARY = "--FrontiereBoundary"
+
+
+def unwrap(raw):
+    """The client's reading of an answer: a JSON string literal around a JSON object."""
+    text = raw.decode("utf-8").replace('\\"', '"').replace("\\\\", "\\").replace("/\\", "/")
+    return json.loads(text[1:-1])
+
+
+def multipart(files):
+    """Body as the client builds it: parts named by device paths, no Content-Type per part."""
+    body = b""
+    for path, content in files.items():
+        body += ('--%s\r\nContent-Disposition: form-data; name="%s" ; filename="%s"\r\n\r\n'
+                 % (BOUNDARY, path, path)).encode() + content + b"\r\n"
+    return body + ("--%s--\r\n" % BOUNDARY).encode()
+
+
+class SimulatorTestCase(unittest.TestCase):
+    def setUp(self):
+        directory = tempfile.TemporaryDirectory()
+        self.addCleanup(directory.cleanup)
+        self.tmp = Path(directory.name)
+
+    def start(self, script, *arguments):
+        """Starts a simulator and returns what it printed, up to its PORT line."""
+        log = open(self.tmp / ("%s.log" % script.stem), "a")
+        self.addCleanup(log.close)
+        process = subprocess.Popen([sys.executable, str(script), *map(str, arguments)],
+                                   stdout=subprocess.PIPE, stderr=log, stdin=subprocess.DEVNULL, text=True)
+
+        def stop():
+            process.terminate()
+            process.wait(timeout=10)
+            process.stdout.close()
+
+        self.addCleanup(stop)
+        printed = {}
+        for line in process.stdout:
+            key, _, value = line.strip().partition(" ")
+            printed[key] = value
+            if key == "PORT":
+                return printed
+        self.fail("%s ended before printing its port: %s" % (script.name, Path(log.name).read_text()))
+
+
+class FtpSimulatorTest(SimulatorTestCase):
+    def connect(self, printed, timeout=10):
+        ftp = ftplib.FTP(timeout=timeout)
+        ftp.connect("127.0.0.1", int(printed["PORT"]))
+        self.addCleanup(ftp.close)
+        ftp.login(LOGIN, PASSWORD)
+        return ftp
+
+    def test_upload_lands_in_import_and_config_lists_in_both_styles(self):
+        root = self.tmp / "root"
+        unix = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, "--seed-demo")
+        dos = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, "--dos-listing")
+        self.assertEqual(unix["ROOT"], str(root))
+
+        ftp = self.connect(unix)
+        ftp.storbinary("STOR import/JOB-1.XML", io.BytesIO(b"<job/>"))
+        self.assertEqual((root / "import" / "JOB-1.XML").read_bytes(), b"<job/>")
+
+        styles = {
+            unix["PORT"]: r"^(?P<kind>[d-])[rwx-]{9}\s+\d+\s+\S+\s+\S+\s+\d+ \w{3} [ \d]\d +[\d:]+ "
+                          r"(?P<name>.+)$",
+            dos["PORT"]: r"^\d\d-\d\d-\d\d  \d\d:\d\d[AP]M\s+(?P<kind><DIR>|\d+) +(?P<name>.+)$",
+        }
+        for printed in (unix, dos):
+            with self.subTest(port=printed["PORT"]):
+                lines = []
+                self.connect(printed).retrlines("LIST config", lines.append)
+                entries = [re.match(styles[printed["PORT"]], line) for line in lines]
+                self.assertTrue(all(entries), lines)
+                directories = sorted(e["name"] for e in entries if e["kind"] in ("d", "<DIR>"))
+                self.assertEqual(directories, ["Cabinet Juridique", "Service Cardiologie"])
+                files = [e["name"] for e in entries if e["kind"] not in ("d", "<DIR>")]
+                self.assertEqual(files, ["Catalogue.xml"])
+
+        refused = ftplib.FTP(timeout=10)
+        self.addCleanup(refused.close)
+        refused.connect("127.0.0.1", int(unix["PORT"]))
+        with self.assertRaisesRegex(ftplib.error_perm, "^530"):
+            refused.login(LOGIN, "wrong")
+
+    def test_cut_and_stalled_uploads_keep_what_was_read(self):
+        for switch in ("--cut-after", "--stall-after"):
+            with self.subTest(switch):
+                root = self.tmp / switch
+                printed = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, switch, 1000)
+                ftp = self.connect(printed, timeout=1)
+                # Far more than the socket buffers hold, so a stalled transfer blocks the sender.
+                with self.assertRaises(ftplib.all_errors):
+                    ftp.storbinary("STOR import/JOB-2.wav", io.BytesIO(bytes(16 << 20)))
+                self.assertEqual((root / "import" / "JOB-2.wav").stat().st_size, 1000)
+
+
+class HttpsSimulatorTest(SimulatorTestCase):
+    def setUp(self):
+        super().setUp()
+        self.store, self.catalogues = self.tmp / "store", self.tmp / "config"
+        printed = self.start(HTTPS_SERVER, "--store", self.store, "--catalogue-root", self.catalogues,
+                             *CREDENTIALS, "--cert-dir", self.tmp / "tls")
+        self.base = "https://127.0.0.1:%s" % printed["PORT"]
+        self.context = ssl.create_default_context(cafile=printed["CA"])
+
+    def request(self, path, body=None, password=PASSWORD, headers=None):
+        token = base64.b64encode(("%s:%s" % (LOGIN, password)).encode()).decode()
+        request = urllib.request.Request(self.base + path, data=body,
+                                         headers={"Authorization": "Basic " + token, **(headers or {})})
+        try:
+            with urllib.request.urlopen(request, context=self.context, timeout=10) as response:
+                return response.status, response.read()
+        except urllib.error.HTTPError as error:
+            return error.code, error.read()
+
+    def post_job(self, files):
+        return self.request("/Orvane.WebServices/Import/PostFile", multipart(files),
+                            headers={"Content-Type": "multipart/form-data; boundary=" + BOUNDARY})
+
+    def control(self, **settings):
+        request = urllib.request.Request(self.base + "/__control", data=json.dumps(settings).encode())
+        with urllib.request.urlopen(request, context=self.context, timeout=10) as response:
+            return json.load(response)
+
+    def test_posted_job_is_stored_unzipped_and_answered_fini(self):
+        archive = io.BytesIO()
+        with zipfile.ZipFile(archive, "w") as zipped:
+            zipped.writestr("JOB1.wav", b"RIFF....WAVE")
+            zipped.writestr("JOB1.XML", "<job/>")
+        documents = "/var/mobile/Documents/"
+        status, raw = self.post_job({documents + "JOB1.zip": archive.getvalue(),
+                                     documents + "JOB1-1.jpg": b"\xff\xd8"})
+
+        self.assertEqual(status, 200)
+        self.assertEqual(unwrap(raw), {"methodeStr": "PostFile", "resultStr": "Fini", "reasonStr": ""})
+        job = self.store / "jobs" / "1"
+        self.assertEqual(sorted(p.name for p in job.iterdir()),
+                         ["JOB1-1.jpg", "JOB1.XML", "JOB1.wav", "JOB1.zip", "request.json"])
+        self.assertEqual((job / "JOB1.wav").read_bytes(), b"RIFF....WAVE")
+        recorded = json.loads((job / "request.json").read_text())
+        self.assertEqual(recorded["headers"]["Authorization"],
+                         "Basic " + base64.b64encode(("%s:%s" % (LOGIN, PASSWORD)).encode()).decode())
+        self.assertEqual([p["name"] for p in recorded["parts"]],
+                         [documents + "JOB1.zip", documents + "JOB1-1.jpg"])
+
+    def test_directories_and_catalogues_unwrap_to_the_stored_text(self):
+        # Quotes, backslashes and a slash before an escaped character all survive the client's unwrapping.
+        tricky = '<Catalogue><Field>a/\n"b"\\c/\\d é</Field></Catalogue>\n'
+        (self.catalogues / "Service Cardio").mkdir(parents=True)
+        (self.catalogues / "Service Cardio" / "Catalogue.xml").write_text(tricky, encoding="utf-8")
+        (self.catalogues / "Sans catalogue").mkdir()
+
+        catalogue = "/Orvane.WebServices/Export/GetCatalogue?directoryName="
+        cases = [
+            ("/getlist.php", "GetDirectory", ["Sans catalogue", "Service Cardio"]),
+            (catalogue + "Service%20Cardio", "GetCatalogue", tricky),
+            ("/getconfigxml.php?name=Service%20Cardio", "GetCatalogue", tricky),
+            (catalogue + "Sans%20catalogue", "GetCatalogue", ""),
+        ]
+        for path, method, result in cases:
+            with self.subTest(path):
+                status, raw = self.request(path)
+                self.assertEqual(status, 200)
+                self.assertEqual(unwrap(raw), {"methodeStr": method, "resultStr": result, "reasonStr": ""})
+
+    def test_faults_set_through_the_control_route(self):
+        directory = "/Orvane.WebServices/Export/GetDirectory"
+        self.assertEqual(self.request(directory, password="wrong")[0], 401)
+
+        self.control(fault="401", failFirst=1)
+        self.assertEqual([self.request(directory)[0] for _ in range(2)], [401, 200])
+
+        self.control(fault="erreur", reason="Disque plein")
+        self.assertEqual(self.request(directory)[0], 200)
+        self.assertEqual(unwrap(self.post_job({"/d/JOB3.XML": b"<job/>"})[1])["reasonStr"], "Disque plein")
+
+        self.control(fault="not-json")
+        with self.assertRaises(ValueError):
+            unwrap(self.request(directory)[1])
+
+        self.control(fault="cut")
+        with self.assertRaises((OSError, http.client.HTTPException)):
+            self.request(directory)
+        self.assertFalse((self.store / "jobs" / "1").exists())
+        self.assertEqual(self.control(fault="none")["fault"], "none")
+
+
+if __name__ == "__main__":
+    unittest.main()
