@@ -107,10 +107,8 @@ void RunLoop::post(Task task) {
     if (!task) {
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-    }
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
     wake_.notify_all();
 }
 
@@ -343,10 +341,10 @@ void RunLoop::run() {
 }
 
 void RunLoop::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopRequested_ = true;
-    }
+    // Notified under the lock: the loop's thread may destroy the loop as soon as it sees the
+    // request, and the condition variable must not be touched after that.
+    std::lock_guard lock(mutex_);
+    stopRequested_ = true;
     wake_.notify_all();
 }
 
