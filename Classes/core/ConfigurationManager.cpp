@@ -99,6 +99,8 @@ const std::vector<ConfigurationManager::Setting>& ConfigurationManager::settings
         {kTypeOfDelivery, Kind::Integer, [] { return Json(getSendType()); }},
         {kAudioSampleRate, Kind::Real, [] { return realAsJson(getAudioSampleRate()); }},
         {kExportFileFormat, Kind::Text, [] { return Json(getExportFileFormat()); }},
+        {"TrustedCertificatesFile", Kind::Text, [] { return Json(getTrustedCertificatesFile()); }},
+        {"NetworkStallTimeout", Kind::Real, [] { return realAsJson(getNetworkStallTimeout()); }},
     };
     return table;
 }
@@ -187,6 +189,16 @@ float ConfigurationManager::getAudioSampleRate() {
 std::string ConfigurationManager::getExportFileFormat() {
     auto format = UserDefaultManager::getStringForKey(kExportFileFormat).value_or("");
     return format.empty() ? "wav" : format;
+}
+
+std::string ConfigurationManager::getTrustedCertificatesFile() {
+    return PreferenceStore::standard().stringForKey("TrustedCertificatesFile").value_or("");
+}
+
+double ConfigurationManager::getNetworkStallTimeout() {
+    // Read quietly: it is asked before every transfer.
+    double seconds = PreferenceStore::standard().doubleForKey("NetworkStallTimeout");
+    return seconds > 0 ? seconds : 60.0;
 }
 
 void ConfigurationManager::checkAndCreateDefaultXmlFields() {

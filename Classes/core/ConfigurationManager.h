@@ -50,6 +50,12 @@ public:
     static float getAudioSampleRate();
     // "wav" when absent or empty.
     static std::string getExportFileFormat();
+    // A PEM file of certificate authorities trusted besides the system's (an office with its
+    // own CA); "" when none.
+    static std::string getTrustedCertificatesFile();
+    // Seconds without progress after which a transfer fails ("NetworkStallTimeout"); 60 when
+    // absent or not positive. Tests shorten it.
+    static double getNetworkStallTimeout();
 
     // At start-up: migrates "Configurations.plist" of the documents directory once (the file
     // is removed afterwards), then gives the title and identifier labels their defaults.

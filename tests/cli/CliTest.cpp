@@ -34,6 +34,7 @@ TEST_F(CliTest, SettingsListShowsEveryKeyWithItsDefault) {
     EXPECT_EQ(Json::parse(result.out), Json::parse(R"({
         "AudioSampleRate": 16000, "BlockRecipient": false, "CompresseFile": false, "ExportFileFormat": "wav",
         "IdentPref": "Identifiant", "JobTitlPref": "Titre", "LinkDictationToSite": false, "OptionMaxDate": 120,
+        "NetworkStallTimeout": 60, "TrustedCertificatesFile": "",
         "OptionUseBarCodeReader": true, "PushToRecordAndPlay": false, "SendToVelmora": false,
         "ServicesDisplay": false, "ShowSettingsForRecord": false, "TypeOfDelivery": 0,
         "ValidateBeforeSend": false, "versionWS": 0})"));

@@ -54,7 +54,7 @@ TEST_F(ConfigurationManagerTest, EmptyStoreReadsEveryDefault) {
             EXPECT_EQ(setting.read(), Json(false)) << setting.key;
         }
     }
-    EXPECT_EQ(ConfigurationManager::settings().size(), 16u);
+    EXPECT_EQ(ConfigurationManager::settings().size(), 18u);
 }
 
 TEST_F(ConfigurationManagerTest, StoredEmptyOrZeroFallsBackWhereTheDefaultSaysSo) {
