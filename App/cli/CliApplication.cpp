@@ -1,6 +1,7 @@
 #include "App/cli/CliApplication.h"
 
 #include "App/cli/DictationCommand.h"
+#include "App/cli/SendCommand.h"
 #include "App/cli/SettingsCommand.h"
 #include "App/cli/SiteCommand.h"
 #include "App/cli/StartCommand.h"
@@ -23,6 +24,7 @@ CliApplication::CliApplication() {
     commands_.push_back(std::make_unique<DictationCommand>());
     commands_.push_back(std::make_unique<SiteCommand>());
     commands_.push_back(std::make_unique<WorkflowCommand>());
+    commands_.push_back(std::make_unique<SendCommand>());
 }
 
 CliApplication::~CliApplication() = default;

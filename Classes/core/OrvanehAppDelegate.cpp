@@ -41,10 +41,6 @@ OrvanehAppDelegate::~OrvanehAppDelegate() {
     if (uploadTimer_) {
         uploadTimer_->invalidate();
     }
-    std::lock_guard lock(threadsMutex_);
-    for (auto& sender : senderThreads_) {
-        sender.thread.join();
-    }
 }
 
 void OrvanehAppDelegate::startCore(bool startSender) {
@@ -163,24 +159,7 @@ void OrvanehAppDelegate::sendDictees() {
 }
 
 void OrvanehAppDelegate::doSendDictees() {
-    if (!uploader_.claimRun()) {
-        return;
-    }
-    std::lock_guard lock(threadsMutex_);
-    // Join the threads of finished runs so they do not pile up over a long session.
-    std::erase_if(senderThreads_, [](SenderThread& sender) {
-        if (!sender.finished->load()) {
-            return false;
-        }
-        sender.thread.join();
-        return true;
-    });
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    senderThreads_.push_back({std::thread([this, finished] {
-                                  uploader_.run();
-                                  finished->store(true);
-                              }),
-                              finished});
+    uploader_.startRun();
 }
 
 bool OrvanehAppDelegate::siteExists() {

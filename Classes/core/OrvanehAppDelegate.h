@@ -4,13 +4,9 @@
 #include "Classes/transport/Uploader.h"
 #include "Platform/runloop/Timer.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace orvaneh {
 
@@ -44,7 +40,7 @@ public:
     // Prompts the sender about a second from now, and makes sure the 60-second wake-up
     // exists.
     void sendDictees();
-    // Timer target: starts a run of the sender on a background thread unless one is running.
+    // Timer target: starts a run on the sender's thread unless one is running.
     void doSendDictees();
     // True when at least one site is configured.
     bool siteExists();
@@ -75,12 +71,6 @@ private:
     dataBaseRequest bddRq_;
     Uploader uploader_;
     std::shared_ptr<Timer> uploadTimer_;
-    std::mutex threadsMutex_;
-    struct SenderThread {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
-    std::vector<SenderThread> senderThreads_;
     bool record_ = false;
     std::int64_t idDictee_ = 0;
     int badgeNumber_ = 0;

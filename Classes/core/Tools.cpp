@@ -159,6 +159,10 @@ std::optional<Json> Tools::parseJSON(std::string_view text) {
     }
 }
 
+NetworkResult Tools::NetworkIsAvailable(const std::string& host) {
+    return NetworkManager::isNetworkAvailable(host);
+}
+
 void Tools::displayAlertViewWithMessage(const std::string& message, const std::string& /*title*/) {
     Notification::pushNotification(message);
 }

@@ -1,20 +1,210 @@
 #include "Classes/transport/Uploader.h"
 
+#include "Classes/core/DicteeRequest.h"
+#include "Classes/core/Tools.h"
+#include "Classes/core/siteRequest.h"
+#include "Classes/screens/Notification.h"
+#include "Classes/transport/FTPSend.h"
+#include "Classes/transport/WSPost.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/runloop/SystemClock.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <future>
+
 namespace orvaneh {
 
 std::atomic<std::int64_t> Uploader::uploadedDicteeId_{0};
+
+Uploader::Uploader() {
+    std::promise<void> ready;
+    auto made = ready.get_future();
+    // Its own clock: the sender's loop only waits for posts, never for timers.
+    worker_ = std::thread([this, ready = std::move(ready)]() mutable {
+        workerLoop_ = std::make_unique<RunLoop>(std::make_shared<SystemClock>());
+        RunLoop& loop = *workerLoop_;
+        ready.set_value();
+        loop.run();
+    });
+    made.wait();
+    auto& center = NotificationCenter::defaultCenter();
+    observations_.push_back(
+        center.addObserver("EnvoiProgress", [this](const PostedNotification&) { ++etapeUpload_; }));
+    observations_.push_back(
+        center.addObserver("EnvoiClose", [this](const PostedNotification&) { infoUploadClose(); }));
+}
+
+Uploader::~Uploader() {
+    observations_.clear();
+    alive_.reset();
+    workerLoop_->stop();
+    worker_.join();
+    workerLoop_.reset();
+    std::lock_guard lock(transportMutex_);
+    transport_.reset();
+}
 
 bool Uploader::claimRun() {
     bool expected = false;
     return running_.compare_exchange_strong(expected, true);
 }
 
+bool Uploader::startRun() {
+    if (!claimRun()) {
+        return false;
+    }
+    workerLoop_->post([this] { run(); });
+    return true;
+}
+
 void Uploader::run() {
     running_.store(true);
     ++runCount_;
-    // No transport exists yet: a run finds nothing it can send.
+    auto next = DicteeRequest().getNextDicteeToSend();
+    if (!next) {
+        uploadedDicteeId_.store(0);
+        running_.store(false);
+        return;
+    }
+    uploadedDicteeId_.store(next->idDictee);
+    Log::write("Tentative d'envoi de la dictée " + std::to_string(next->idDictee));
+    NotificationCenter::defaultCenter().post("EnvoiOpen");
+    DicteeRequest().updateDicteeTsTransfert(next->idDictee);
+    sendDictee(*next);
+}
+
+void Uploader::sendDictee(const DicteeModel& dictee) {
+    const SiteModel site = siteRequest::destinationForDictation(dictee.idSite);
+    const NetworkResult network = Tools::NetworkIsAvailable(site.address);
+    if (!network.networkIsAvailable) {
+        Notification::pushNotification(network.message);
+        endAttemptWithoutTransport();
+        return;
+    }
+    if (dictee.envoi != 0) {
+        UserInterface::shared().showAlert(
+            "", localized("kMssDicteeAlreadySend", "Cette dictée a déjà été envoyée !"));
+        endAttemptWithoutTransport();
+        return;
+    }
+    if (dictee.worktype.empty() || dictee.auteur.empty() || dictee.titre.empty()) {
+        Notification::pushNotification(dictee.titre + " : " +
+                                       localized("kMssMissingParamDictee",
+                                                 "Les paramètres Auteur, Travail type et Nom de dictée sont "
+                                                 "obligatoires pour l'envoi d'une dictée"));
+        DicteeModel draft = dictee;
+        draft.brouillon = true;
+        DicteeRequest().updateDictee(draft);
+        endAttemptWithoutTransport();
+        return;
+    }
+    switch (site.typeSite) {
+    case 1:
+        envoiDicteeByFTP(dictee);
+        break;
+    case 2:
+    case 7:
+        envoiDicteeByWS(dictee);
+        break;
+    case 3:
+    case 4:
+        Log::write("Le site de la dictée " + std::to_string(dictee.idDictee) + " est de type " +
+                   std::to_string(site.typeSite) + " : elle n'est pas transmise");
+        endAttemptWithoutTransport();
+        break;
+    default:
+        Notification::pushNotification(
+            localized("NON_EXISTANT_SITE",
+                      "Le site configuré pour cette dictée n'existe plus. Veuillez soit : \n°Désactiver "
+                      "l'option 'Lier les dictées au site' \n°Sauvegarder cette dictée avec un autre "
+                      "site par défaut."));
+        endAttemptWithoutTransport();
+        break;
+    }
+}
+
+void Uploader::envoiDicteeByFTP(const DicteeModel& dictee) {
+    const auto id = static_cast<std::int32_t>(dictee.idDictee);
+    auto ftp = std::make_shared<FTPSend>(id);
+    setTransport(ftp);
+    if (ftp->isDicteeReadyToUploadWithId(id) && ftp->getDictee()) {
+        UserInterface::shared().setNetworkActivityIndicatorVisible(true);
+        ftp->sendDictee();
+    } else {
+        ftp->endAttempt();
+    }
+    releaseOnMainLoop(std::move(ftp));
+}
+
+void Uploader::envoiDicteeByWS(const DicteeModel& dictee) {
+    auto post = std::make_shared<WSPost>(static_cast<std::int32_t>(dictee.idDictee), this);
+    setTransport(post);
+    if (post->getDictee()) {
+        NotificationCenter::defaultCenter().post("EnvoiOpen");
+        UserInterface::shared().setNetworkActivityIndicatorVisible(true);
+        post->postDictations();
+    } else {
+        post->endAttempt();
+    }
+    releaseOnMainLoop(std::move(post));
+}
+
+void Uploader::requestDidFinish(const WSResult& result) {
+    if (result.isEmpty()) {
+        Notification::pushNotification(
+            localized("UPLOADER_WS_ERROR", "Une erreur est survenue lors de l'utilisation du WS"));
+    }
+}
+
+void Uploader::errorRequest(const WSResult& result) {
+    std::string text = result.getResultText();
+    Notification::pushNotification(
+        !text.empty()
+            ? text
+            : localized("UPLOADER_WS_ERROR", "Une erreur est survenue lors de l'utilisation du WS"));
     uploadedDicteeId_.store(0);
-    running_.store(false);
+}
+
+void Uploader::infoUploadClose() {
+    UserInterface::shared().setNetworkActivityIndicatorVisible(false);
+    uploadedDicteeId_.store(0);
+    etapeUpload_.store(0);
+    setTransport(nullptr);
+    if (!running_.load()) {
+        return; // an attempt no run started: nothing to chain
+    }
+    if (workerLoop_->isCurrentThread()) {
+        workerLoop_->post([this] { run(); });
+        return;
+    }
+    // Through the main loop, so that every observer has seen this "EnvoiClose" before the next
+    // attempt opens.
+    RunLoop::main().post([this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.lock()) {
+            workerLoop_->post([this] { run(); });
+        }
+    });
+}
+
+void Uploader::endAttemptWithoutTransport() {
+    NotificationCenter::defaultCenter().post("EnvoiClose");
+}
+
+void Uploader::setTransport(std::shared_ptr<CommunicationObject> transport) {
+    std::shared_ptr<CommunicationObject> previous;
+    {
+        std::lock_guard lock(transportMutex_);
+        previous = std::exchange(transport_, std::move(transport));
+    }
+    releaseOnMainLoop(std::move(previous));
+}
+
+void Uploader::releaseOnMainLoop(std::shared_ptr<CommunicationObject> transport) {
+    if (transport) {
+        RunLoop::main().post([transport = std::move(transport)]() mutable { transport.reset(); });
+    }
 }
 
 } // namespace orvaneh

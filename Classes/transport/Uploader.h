@@ -1,35 +1,85 @@
 #pragma once
 
+#include "Classes/core/DicteeModel.h"
+#include "Classes/transport/WSResult.h"
+#include "Platform/notifications/NotificationCenter.h"
+
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace orvaneh {
 
-// The single background sender. One run takes pending dictations one at a time and hands
-// each to its transport. The application object starts runs from its timers; a run starts
-// only while none is in progress, which claimRun() decides atomically on the main thread
-// before the background thread exists.
-class Uploader {
+class CommunicationObject;
+class RunLoop;
+
+// The single background sender. A run picks the next eligible dictation, stamps the attempt
+// and hands it to the transport of its site; every attempt ends with exactly one
+// "EnvoiClose", on which the next run is chained. Runs (and so job preparation: copies,
+// Speex compression, zipping) execute on the sender's own thread, never on the main run loop;
+// the transports' network callbacks run on the main run loop.
+//
+// `running` is set atomically before a run starts (claimRun) and cleared only when no
+// dictation is left; a chained run keeps it set. Construct and destroy it on the main thread:
+// the destructor waits for a run in progress on the sender's thread.
+class Uploader : public WSResultDelegate {
 public:
-    // True while a run is in progress.
+    Uploader();
+    ~Uploader() override;
+    Uploader(const Uploader&) = delete;
+    Uploader& operator=(const Uploader&) = delete;
+
     bool running() const { return running_.load(); }
     void setRunning(bool running) { running_.store(running); }
     // Marks a run as started; false when one already is.
     bool claimRun();
+    // Claims a run and starts it on the sender's thread; false when one is running.
+    bool startRun();
 
-    // One run of the queue, on a background thread. Clears `running` when nothing is left.
+    // One run of the queue, on the sender's thread.
     void run();
+    // Checks and transport choice for one dictation.
+    void sendDictee(const DicteeModel& dictee);
+    void envoiDicteeByFTP(const DicteeModel& dictee);
+    void envoiDicteeByWS(const DicteeModel& dictee);
+
+    // Web-service outcomes.
+    void requestDidFinish(const WSResult& result) override;
+    void errorRequest(const WSResult& result) override;
 
     // Row id of the dictation being sent, 0 when none.
     static std::int64_t uploadedDicteeId() { return uploadedDicteeId_.load(); }
-
     // Number of runs performed (diagnostics and tests).
     int runCount() const { return runCount_.load(); }
+    // "EnvoiProgress" seen during the current attempt.
+    unsigned etapeUpload() const { return etapeUpload_.load(); }
 
 private:
     std::atomic<bool> running_{false};
     std::atomic<int> runCount_{0};
+    std::atomic<unsigned> etapeUpload_{0};
     static std::atomic<std::int64_t> uploadedDicteeId_;
+    std::shared_ptr<CommunicationObject> transport_; // the current attempt's
+    std::mutex transportMutex_;
+    std::thread worker_;
+    // Runs on worker_ (made there, so it belongs to it); destroyed only after the join, since
+    // stop() may still be signalling it when its thread leaves run().
+    std::unique_ptr<RunLoop> workerLoop_;
+    // Expires with the object, for the tasks that hop through the main run loop.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::vector<Observation> observations_;
+
+    // On "EnvoiClose", on the thread that posted it: hides the activity indicator, forgets the
+    // attempt and chains the next run (running stays set).
+    void infoUploadClose();
+    // Ends an attempt refused before a transport exists: one "EnvoiClose".
+    void endAttemptWithoutTransport();
+    void setTransport(std::shared_ptr<CommunicationObject> transport);
+    // Lets the main run loop drop the last reference, so that no transport dies on another thread.
+    static void releaseOnMainLoop(std::shared_ptr<CommunicationObject> transport);
 };
 
 } // namespace orvaneh

@@ -3,7 +3,7 @@
 #include "Platform/network/FtpListingParser.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/runloop/SystemClock.h"
-#include "network/PeerProcess.h"
+#include "support/PeerProcess.h"
 #include "support/TestProfile.h"
 
 #include <algorithm>
@@ -85,8 +85,9 @@ protected:
         writeFile(root->path() / "config" / "Catalogue.xml",
                   "<Catalogue>" + patternBytes(70000) + "</Catalogue>");
         peer = std::make_unique<PeerProcess>(
-            "ftp_peer.py", std::vector<std::string>{"--root", root->path().string(), "--user", kLogin,
-                                                    "--password", kPassword});
+            std::string(ORVANEH_SOURCE_DIR) + "/tests/network/peers/ftp_peer.py",
+            std::vector<std::string>{"--root", root->path().string(), "--user", kLogin, "--password",
+                                     kPassword});
     }
     static void TearDownTestSuite() {
         peer.reset();

@@ -5,7 +5,7 @@
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/runloop/SystemClock.h"
-#include "network/PeerProcess.h"
+#include "support/PeerProcess.h"
 #include "support/TestProfile.h"
 
 #include <future>
@@ -72,9 +72,11 @@ protected:
         certificates = std::make_unique<TemporaryDirectory>();
         const std::string directory = certificates->path().string();
         trusted = std::make_unique<PeerProcess>(
-            "https_peer.py", std::vector<std::string>{"--dir", directory, "--identity", "trusted"});
+            std::string(ORVANEH_SOURCE_DIR) + "/tests/network/peers/https_peer.py",
+            std::vector<std::string>{"--dir", directory, "--identity", "trusted"});
         selfSigned = std::make_unique<PeerProcess>(
-            "https_peer.py", std::vector<std::string>{"--dir", directory, "--identity", "self-signed"});
+            std::string(ORVANEH_SOURCE_DIR) + "/tests/network/peers/https_peer.py",
+            std::vector<std::string>{"--dir", directory, "--identity", "self-signed"});
     }
     static void TearDownTestSuite() {
         trusted.reset();

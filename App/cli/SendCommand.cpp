@@ -1,0 +1,97 @@
+#include "App/cli/SendCommand.h"
+
+#include "Classes/core/DicteeRequest.h"
+#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/transport/Uploader.h"
+#include "Platform/notifications/NotificationCenter.h"
+#include "Platform/runloop/RunLoop.h"
+
+#include <algorithm>
+#include <mutex>
+#include <ostream>
+
+namespace orvaneh {
+
+namespace {
+
+std::string describe(const DicteeModel& record) {
+    return "dictée " + std::to_string(record.idDictee) + " « " + record.titre + " »";
+}
+
+// What the pass did, fed by the sender's notifications from its thread and the main one.
+struct Pass {
+    std::mutex mutex;
+    std::int64_t current = 0;
+    std::vector<std::int64_t> attempted;
+};
+
+} // namespace
+
+std::vector<std::string> SendCommand::helpLines() const {
+    return {"send                          envoie maintenant les dictées en attente (un passage de la file)"};
+}
+
+int SendCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
+    if (!arguments.empty()) {
+        return usageError(context, "send ne prend pas d'argument");
+    }
+    Uploader& uploader = context.application.uploader();
+    Pass pass;
+    auto& center = NotificationCenter::defaultCenter();
+    // The transport announces its upload again: one line per attempt.
+    Observation opened = center.addObserver("EnvoiOpen", [&](const PostedNotification&) {
+        const std::int64_t id = Uploader::uploadedDicteeId();
+        std::lock_guard lock(pass.mutex);
+        if (id == 0 || id == pass.current) {
+            return;
+        }
+        pass.current = id;
+        if (std::find(pass.attempted.begin(), pass.attempted.end(), id) == pass.attempted.end()) {
+            pass.attempted.push_back(id);
+        }
+        context.err << "Envoi de la " << describe(DicteeRequest().selectDictee(id)) << "…" << std::endl;
+    });
+    Observation closed = center.addObserver("EnvoiClose", [&](const PostedNotification&) {
+        std::lock_guard lock(pass.mutex);
+        if (pass.current == 0) {
+            return;
+        }
+        const DicteeModel record = DicteeRequest().selectDictee(pass.current);
+        context.err << (record.envoi != 0 ? "Envoyée : " : "Reste en attente : ") << describe(record)
+                    << std::endl;
+        pass.current = 0;
+    });
+
+    if (!uploader.startRun()) {
+        context.err << "Erreur : un envoi est déjà en cours." << std::endl;
+        return kFailure;
+    }
+    // The sender ends its pass on its own thread: look again every tenth of a second.
+    while (uploader.running()) {
+        RunLoop::main().runUntil([&] { return !uploader.running(); }, Seconds(0.1));
+    }
+    RunLoop::main().runPending();
+    opened.reset();
+    closed.reset();
+
+    std::vector<DicteeModel> sent;
+    std::vector<DicteeModel> pending;
+    for (std::int64_t id : pass.attempted) {
+        DicteeModel record = DicteeRequest().selectDictee(id);
+        (record.envoi != 0 ? sent : pending).push_back(record);
+    }
+    if (pass.attempted.empty()) {
+        context.out << "Aucune dictée à envoyer.\n";
+    }
+    for (const auto& record : sent) {
+        context.out << "Envoyée : " << describe(record) << "\n";
+    }
+    for (const auto& record : pending) {
+        context.out << "En attente : " << describe(record)
+                    << " (nouvel essai dans deux minutes au plus tôt)\n";
+    }
+    context.out.flush();
+    return pending.empty() ? kSuccess : kFailure;
+}
+
+} // namespace orvaneh

@@ -1,0 +1,185 @@
+#include "Classes/transport/CommunicationObject.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DicteeRequest.h"
+#include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/Tools.h"
+#include "Classes/core/siteRequest.h"
+#include "Classes/packaging/XMLToSend.h"
+#include "Classes/screens/Pictures.h"
+#include "Platform/files/AtomicFile.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <filesystem>
+#include <utility>
+
+namespace orvaneh {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool exists(const std::string& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// Copies through a temporary name, so the destination is never a partial copy.
+bool copyWhole(const std::string& source, const std::string& destination) {
+    const std::string partial = destination + ".partiel";
+    std::error_code error;
+    fs::copy_file(source, partial, fs::copy_options::overwrite_existing, error);
+    if (!error) {
+        fs::rename(partial, destination, error);
+    }
+    if (error) {
+        Log::write("Impossible de copier " + source + " vers " + destination + " : " + error.message());
+        fs::remove(partial, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CommunicationObject::CommunicationObject(std::int32_t idDictee) : idDictee_(idDictee) {
+    if (idDictee_ >= 1) {
+        dicteeM_ = getDicteeWithID();
+    }
+    stopObservation_ = NotificationCenter::defaultCenter().addObserver(
+        "EnvoiClose", [this](const PostedNotification&) { stop(); });
+}
+
+CommunicationObject::~CommunicationObject() = default;
+
+std::optional<DicteeModel> CommunicationObject::getDicteeWithID() {
+    DicteeModel record = DicteeRequest().selectDictee(idDictee_);
+    if (record.titre.empty()) {
+        UserInterface::shared().showAlert(
+            "",
+            localized("GET_DICTATION_ERROR", "Une erreur est survenue lors de la récupération de la dictée"));
+        return std::nullopt;
+    }
+    return record;
+}
+
+SiteModel CommunicationObject::getServerToAsk() const {
+    return siteRequest::destinationForDictation(dicteeM_ ? dicteeM_->idSite : -1);
+}
+
+SiteModel CommunicationObject::getServerVelmoraToAsk() const {
+    return siteRequest().selectSiteVelmoraIfExist();
+}
+
+std::string CommunicationObject::resolveUrlVsSiteType(const SiteModel& site, const std::string& path) {
+    if (site.typeSite != 7 && site.typeSite != 8) {
+        return path;
+    }
+    static const std::pair<const char*, const char*> kPhpPaths[] = {
+        {"/Orvane.WebServices/Import/PostFile", "/upload.php"},
+        {"/Orvane.WebServices/Export/GetDirectory", "/getlist.php"},
+        {"/Orvane.WebServices/Export/GetCatalogue?directoryName=", "/getconfigxml.php?name="},
+    };
+    for (const auto& [standard, php] : kPhpPaths) {
+        if (path == standard) {
+            return php;
+        }
+    }
+    return path;
+}
+
+std::string CommunicationObject::generateXML(XMLToSend& descriptor) {
+    if (!dicteeM_) {
+        return {};
+    }
+    descriptor.setDictee(*dicteeM_);
+    nameFILE_ = descriptor.fileName();
+    return descriptor.SerializeObject();
+}
+
+bool CommunicationObject::prepareFilesToUpload() {
+    filesToUpload_.clear();
+    if (nameFILE_.empty()) {
+        Log::write("La dictée " + std::to_string(idDictee_) + " n'a pas de nom de travail : rien à préparer");
+        return false;
+    }
+    const std::string format = ConfigurationManager::getExportFileFormat();
+    bool complete = true;
+    for (const std::string prefix : {"", "I"}) {
+        if (stop_.load()) {
+            break;
+        }
+        const std::string source =
+            FileManagerHelper::getPathForFileName("/" + prefix + std::to_string(idDictee_) + ".wav");
+        if (!exists(source)) {
+            continue;
+        }
+        const std::string destination = FileManagerHelper::getPathForFileName(
+            "/" + nameFILE_ + (prefix.empty() ? "" : "-i") + "." + format);
+        bool made = false;
+        if (format == "spx") {
+            if (!speexEncoder_) {
+                speexEncoder_ = std::make_unique<SpeexEncoder>();
+            }
+            encoding_.store(true);
+            made = !stop_.load() && speexEncoder_->encode(source, destination, 16);
+            encoding_.store(false);
+        } else {
+            made = copyWhole(source, destination);
+        }
+        if (made && exists(destination)) {
+            filesToUpload_.push_back(destination);
+        } else {
+            Log::write("Le fichier " + source + " n'a pas pu être préparé pour l'envoi");
+            complete = false;
+        }
+    }
+    addPictures();
+    return complete && !stop_.load();
+}
+
+void CommunicationObject::addPictures() {
+    const std::string directory = Tools::documentsDirectory();
+    int number = 0;
+    for (const auto& name : Pictures::picturesForDictation(idDictee_)) {
+        const std::string copy =
+            directory + "/" + nameFILE_ + "-pictures-" + std::to_string(++number) + ".jpg";
+        if (copyWhole(directory + "/" + name, copy) && exists(copy)) {
+            filesToUpload_.push_back(copy);
+        }
+    }
+}
+
+bool CommunicationObject::addDescriptor(const std::string& bytes) {
+    const std::string path = FileManagerHelper::getPathForFileName("/" + nameFILE_ + ".XML");
+    std::string error;
+    if (nameFILE_.empty() ||
+        !AtomicFile::write(path, bytes, fs::perms::owner_read | fs::perms::owner_write, &error)) {
+        Log::write("Le descriptif de la dictée " + std::to_string(idDictee_) +
+                   " n'a pas pu être écrit : " + error);
+        return false;
+    }
+    filesToUpload_.push_back(path);
+    return true;
+}
+
+void CommunicationObject::removeTempFile() {
+    FileManagerHelper::deleteFilesOfJob(nameFILE_);
+}
+
+void CommunicationObject::stop() {
+    stop_.store(true);
+    if (encoding_.load()) {
+        speexEncoder_->stop();
+    }
+}
+
+void CommunicationObject::endAttempt() {
+    if (!ended_.exchange(true)) {
+        NotificationCenter::defaultCenter().post("EnvoiClose");
+    }
+}
+
+} // namespace orvaneh

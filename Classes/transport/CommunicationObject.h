@@ -1,0 +1,91 @@
+#pragma once
+
+#include "Classes/audio/SpeexEncoder.h"
+#include "Classes/core/DicteeModel.h"
+#include "Classes/core/SiteModel.h"
+#include "Platform/notifications/NotificationCenter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+class XMLToSend;
+
+// Base of every transport: loads the dictation of one send attempt, chooses the server,
+// prepares the job's files and ends the attempt. Created for one attempt (or one fetch) and
+// released after it; transports are held by shared_ptr and released on the main run loop,
+// where their network callbacks run.
+//
+// Threads: construction and file preparation run on the sender's thread; the network
+// callbacks of the subclasses on the main run loop. `stop` may be set from any thread.
+class CommunicationObject {
+public:
+    // Loads the record (getDicteeWithID) when `idDictee` ≥ 1; an id of 0 makes a transport that
+    // serves no dictation (a fetch).
+    explicit CommunicationObject(std::int32_t idDictee = 0);
+    virtual ~CommunicationObject();
+    CommunicationObject(const CommunicationObject&) = delete;
+    CommunicationObject& operator=(const CommunicationObject&) = delete;
+
+    std::int32_t idDictee() const { return idDictee_; }
+    // The loaded record; empty when it could not be loaded.
+    const std::optional<DicteeModel>& getDictee() const { return dicteeM_; }
+    const std::string& nameFILE() const { return nameFILE_; }
+    const std::vector<std::string>& filesToUpload() const { return filesToUpload_; }
+    bool stopped() const { return stop_.load(); }
+
+    // selectDictee; a record with an empty title counts as not found: alert
+    // "Une erreur est survenue lors de la récupération de la dictée" and nothing.
+    std::optional<DicteeModel> getDicteeWithID();
+    // The site to send to: with "LinkDictationToSite" on and a dictation site ≥ 1, that site if
+    // it exists (else an empty SiteModel); otherwise the default site.
+    SiteModel getServerToAsk() const;
+    SiteModel getServerVelmoraToAsk() const;
+    // On a site of type 7 or 8, the three standard service paths become their PHP variants.
+    static std::string resolveUrlVsSiteType(const SiteModel& site, const std::string& path);
+    // Fills the descriptor with the record, sets nameFILE from it and returns its bytes.
+    std::string generateXML(XMLToSend& descriptor);
+
+    // Copies (or compresses to Speex with the "spx" export format) the dictation then the
+    // instruction into "<nameFILE>[-i].<format>", then the pictures; fills filesToUpload in
+    // sending order. A compression that fails or is stopped adds nothing for that track
+    // (never a partial file). Returns false when the attempt was stopped or a track that
+    // exists could not be prepared (the attempt must then fail, not send an incomplete job).
+    bool prepareFilesToUpload();
+    void addPictures();
+    // Writes the descriptor bytes to "/<nameFILE>.XML" and appends it to filesToUpload;
+    // false when it cannot be written.
+    bool addDescriptor(const std::string& bytes);
+    // Removes every entry of the documents directory whose name contains nameFILE.
+    void removeTempFile();
+    // Set on "EnvoiClose": stops the file preparation and the running compression.
+    void stop();
+
+    // Ends the attempt: posts "EnvoiClose" the first time only, whatever path calls it.
+    void endAttempt();
+    bool attemptEnded() const { return ended_.load(); }
+
+protected:
+    std::int32_t idDictee_ = 0;
+    std::optional<DicteeModel> dicteeM_;
+    std::string nameFILE_;
+    std::vector<std::string> filesToUpload_;
+
+private:
+    // Created on the sender's thread before `encoding_` is first set, never replaced: stop()
+    // reads it only while `encoding_` is set.
+    std::unique_ptr<SpeexEncoder> speexEncoder_;
+    // Set while this object's compression runs, so that the end of another attempt never
+    // stops it (the encoder's stop request is process-wide).
+    std::atomic<bool> encoding_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
+    Observation stopObservation_;
+};
+
+} // namespace orvaneh

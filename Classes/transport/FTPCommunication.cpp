@@ -1,0 +1,1 @@
+#include "Classes/transport/FTPCommunication.h"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Classes/transport/FTPCommunication.h"
+#include "Classes/transport/S7FTPRequest.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+// The FTP upload of one dictation's job into the "import" directory of its site: the audio,
+// the pictures, then the descriptor, one file after the other; the dictation is marked sent
+// once the server has stored them all. Every outcome ends the attempt once ("EnvoiClose").
+//
+// Create it with make_shared on the sender's thread, which runs sendDictee (the preparation);
+// the requests then run on the main run loop, where the object must be released.
+class FTPSend : public FTPCommunication, public std::enable_shared_from_this<FTPSend> {
+public:
+    // The server parameters, remembered for the whole process: a site without an address
+    // sends with those of the previous attempt.
+    struct Parameters {
+        std::string serverURL;
+        std::string login;
+        std::string password;
+    };
+
+    explicit FTPSend(std::int32_t idDictee);
+    ~FTPSend() override;
+
+    static Parameters rememberedParameters();
+    static void forgetParameters();
+    // "ftp://<address>/import", or "<address>/import" when the address has its "ftp://".
+    static std::string serverURLForAddress(const std::string& address);
+
+    // Takes the site's parameters (or keeps the remembered ones); true when the URL, the login
+    // and the password are all known.
+    bool getParamFTP();
+    // getParamFTP, with the alert "L'accès au ftp n'a pas été configuré !" when it fails.
+    bool isDicteeReadyToUploadWithId(std::int32_t idDictee);
+
+    // On the sender's thread: prepares the job, then hands the uploads to the main run loop.
+    void sendDictee();
+
+    // The next file, or the success of the job when none is left.
+    void uploadStart();
+    void uploadFinished(S7FTPRequest& request);
+    void uploadFailed(S7FTPRequest& request);
+    void uploadWillStart(S7FTPRequest& request);
+    void uploadBytesWritten(S7FTPRequest& request);
+    void infoUploadOpen();
+    void infoUploadClose();
+
+    const std::vector<std::string>& filesToRemove() const { return filesToRemove_; }
+    std::uint64_t ftpSizeFile() const { return ftpSizeFile_; }
+    std::uint64_t ftpBytesUploaded() const { return ftpBytesUploaded_; }
+    bool envoiFTP() const { return envoiFTP_; }
+
+private:
+    std::shared_ptr<S7FTPRequest> ftpRequest_;
+    std::vector<std::string> filesToRemove_;
+    std::uint64_t ftpSizeFile_ = 0;
+    std::uint64_t ftpBytesUploaded_ = 0;
+    bool envoiFTP_ = false;
+
+    void startNextRequest();
+    // Ends an attempt whose job could not be prepared.
+    void abandon(const std::string& banner);
+};
+
+} // namespace orvaneh
