@@ -1,0 +1,278 @@
+#include "Classes/transport/WSCommunication.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Platform/crypto/Base64.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/preferences/PreferenceStore.h"
+#include "Platform/runloop/RunLoop.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace orvaneh {
+
+namespace {
+
+constexpr double kDefaultStallSeconds = 60.0;
+
+// Length of the UTF-8 sequence starting at `i`, 0 when it is not a valid one (overlong
+// forms, surrogates and code points above U+10FFFF included).
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(i + k) & 0x3Fu);
+    }
+    bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t found; (found = text.find(from, start)) != std::string::npos;
+         start = found + from.size()) {
+        result.append(text, start, found - start).append(to);
+    }
+    result.append(text, start);
+    text = std::move(result);
+}
+
+std::optional<std::string> readWhole(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (file.bad()) {
+        return std::nullopt;
+    }
+    return std::move(bytes).str();
+}
+
+} // namespace
+
+std::shared_ptr<WSCommunication> WSCommunication::create(Delegate delegate) {
+    return std::make_shared<WSCommunication>(std::move(delegate));
+}
+
+WSCommunication::WSCommunication(Delegate delegate) : delegate_(std::move(delegate)) {}
+
+WSCommunication::~WSCommunication() {
+    cancel();
+}
+
+HttpConnection::Request WSCommunication::buildHttpRequestWithAuthenticate(const std::string& login,
+                                                                          const std::string& password,
+                                                                          const std::string& method) const {
+    HttpConnection::Request request;
+    request.method = method;
+    request.url = request_.url;
+    request.body = request_.body;
+    request.headers = {{"Authorization", getAuthenticateValue(login, password)},
+                       {"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}};
+    request.timeout = Seconds::zero();
+    request.stallLimit = std::min(request_.timeout, Seconds(ConfigurationManager::getNetworkStallTimeout()));
+    return request;
+}
+
+std::string WSCommunication::getAuthenticateValue(const std::string& login, const std::string& password) {
+    return "Basic " + Base64::encode(login + ":" + password);
+}
+
+std::optional<std::string> WSCommunication::addAttachments(const Attachments& attachments) {
+    const std::string separator = std::string("--") + kBoundary + "\r\n";
+    std::string body;
+    for (const auto& [name, value] : attachments) {
+        body += separator;
+        if (name == value) {
+            auto bytes = readWhole(name);
+            if (!bytes) {
+                Log::write("Envoi WS : fichier illisible " + name);
+                return std::nullopt;
+            }
+            body +=
+                "Content-Disposition: form-data; name=\"" + name + "\" ; filename=\"" + name + "\"\r\n\r\n";
+            body += *bytes;
+        } else {
+            body += "Content-Disposition: form-data; name=\"" + name + "\"\r\n\r\n";
+            body += value;
+        }
+        body += "\r\n";
+    }
+    body += std::string("--") + kBoundary + "--\r\n";
+    return body;
+}
+
+void WSCommunication::postRequestAsyncWithAuthenticate(const std::string& login,
+                                                       const std::string& password) {
+    start(buildHttpRequestWithAuthenticate(login, password, "POST"), RunLoop::main());
+}
+
+void WSCommunication::httpRequestAsyncWithAuthenticate(const std::string& login,
+                                                       const std::string& password) {
+    start(buildHttpRequestWithAuthenticate(login, password, "GET"), RunLoop::current());
+}
+
+void WSCommunication::start(HttpConnection::Request request, RunLoop& loop) {
+    urlConnect_.reset();
+    request_.resetResponse();
+    const std::uint64_t generation = ++generation_;
+    inFlight_ = true;
+    std::weak_ptr<WSCommunication> weak = weak_from_this();
+    auto guarded = [weak, generation](auto member) {
+        return [weak, generation, member](const auto&... arguments) {
+            if (auto self = weak.lock()) {
+                ((*self).*member)(generation, arguments...);
+            }
+        };
+    };
+    HttpConnection::Callbacks callbacks{
+        guarded(&WSCommunication::didReceiveResponse),
+        guarded(&WSCommunication::didReceiveData),
+        guarded(&WSCommunication::didFailWithError),
+        guarded(&WSCommunication::connectionDidFinishLoading),
+    };
+    urlConnect_ = std::make_unique<HttpConnection>(std::move(request), loop, std::move(callbacks));
+}
+
+void WSCommunication::cancel() {
+    urlConnect_.reset();
+    inFlight_ = false;
+    delegate_ = {};
+}
+
+void WSCommunication::failLater(const std::string& text) {
+    urlConnect_.reset();
+    const std::uint64_t generation = ++generation_;
+    inFlight_ = true;
+    RunLoop::current().post([weak = weak_from_this(), generation, text] {
+        if (auto self = weak.lock(); self && self->isCurrent(generation)) {
+            self->finish(true, text);
+        }
+    });
+}
+
+void WSCommunication::didReceiveResponse(std::uint64_t generation, const HttpConnection::Response& response) {
+    if (!isCurrent(generation)) {
+        return;
+    }
+    if (response.status == 401 || response.status == 403) {
+        finish(true, localized("WS_ACCESS_DENIED",
+                               "L'accès aux Web Services est refusé. Veuillez vérifier vos identifiants."));
+    } else if (response.status == 404) {
+        finish(true, localized("kMss404Error", "Erreur 404"));
+    } else if (response.status >= 500) {
+        finish(true, localized("WS_SERVER_ERROR", "Erreur interne du serveur."));
+    } else {
+        request_.contentLenght = response.expectedContentLength;
+    }
+}
+
+void WSCommunication::didReceiveData(std::uint64_t generation, const std::string& bytes) {
+    if (isCurrent(generation)) {
+        request_.data += bytes;
+    }
+}
+
+void WSCommunication::didFailWithError(std::uint64_t generation, const NetworkError& error) {
+    if (isCurrent(generation)) {
+        finish(true, error.text());
+    }
+}
+
+void WSCommunication::connectionDidFinishLoading(std::uint64_t generation) {
+    // A declared length of 0 hands over the empty text: the transports read it as an answer
+    // that is not JSON, so the exchange still ends with an outcome.
+    if (isCurrent(generation)) {
+        finish(false, getJSONstring(request_.data));
+    }
+}
+
+void WSCommunication::finish(bool failed, const std::string& text) {
+    if (failed) {
+        Log::write("Web service " + request_.url + " : " + text);
+    }
+    urlConnect_.reset();
+    inFlight_ = false;
+    Delegate delegate = std::exchange(delegate_, {});
+    auto& handler = failed ? delegate.erreurRequest : delegate.getDataRequest;
+    if (handler) {
+        handler(text);
+    }
+}
+
+std::string WSCommunication::getJSONstring(std::string_view bytes) {
+    if (!isValidUtf8(bytes)) {
+        return latin1ToUtf8(bytes);
+    }
+    std::string text(bytes);
+    if (text.empty()) {
+        return text;
+    }
+    replaceAll(text, "\\\"", "\"");
+    replaceAll(text, "\\\\", "\\");
+    replaceAll(text, "/\\", "/");
+    // Characters, not bytes: the last one may be a multi-byte sequence.
+    std::size_t first = utf8SequenceLength(text, 0);
+    std::size_t last = text.size();
+    do {
+        --last;
+    } while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80);
+    return last < first ? std::string() : text.substr(first, last - first);
+}
+
+} // namespace orvaneh
