@@ -3,13 +3,13 @@
 #include "App/cli/CliArguments.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/contextRequest.h"
-#include "Classes/core/dataBaseRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
 #include "Classes/packaging/Entity.h"
-#include "Classes/workflow/XMLCatalogueParser.h"
+#include "Gestion Site/SiteListViewController.h"
 #include "Platform/json/Json.h"
+#include "Platform/runloop/RunLoop.h"
 
 #include <fstream>
 #include <iterator>
@@ -20,6 +20,8 @@ namespace orvaneh {
 namespace {
 
 constexpr const char* kMaskedPassword = "****";
+// Every transfer ends on its own (stall limit); this only bounds a choice nobody answers.
+constexpr Seconds kImportTimeLimit = Seconds(24 * 3600);
 
 // Everything the directory holds, read once; both outputs are printed from it.
 Json readDirectory() {
@@ -140,12 +142,16 @@ std::vector<std::string> WorkflowCommand::helpLines() const {
     return {
         "workflow show [--json]        auteurs, secrétaires, contextes, worktypes, services et paramètres",
         "workflow import-file FICHIER  remplace l'annuaire par celui d'un catalogue XML",
+        "workflow import [--dir NOM]   importe le catalogue du site par défaut depuis son serveur ;",
+        "                              --dir choisit le dossier de configuration (\"\" : « config »)",
     };
 }
 
 int WorkflowCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
     return dispatch(*this, arguments, context,
-                    {{"show", &WorkflowCommand::show}, {"import-file", &WorkflowCommand::importFile}});
+                    {{"show", &WorkflowCommand::show},
+                     {"import-file", &WorkflowCommand::importFile},
+                     {"import", &WorkflowCommand::importFromServer}});
 }
 
 int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext& context) {
@@ -181,18 +187,47 @@ int WorkflowCommand::importFile(const std::vector<std::string>& arguments, CliCo
         context.err << "Erreur : impossible de lire le fichier « " << path << " »" << std::endl;
         return kFailure;
     }
-    // Parsed before the directory is emptied, so that a malformed catalogue loses nothing;
-    // then stored as a download is (Entity::DeserializeObjectWithString).
-    XMLCatalogueParser parser;
-    if (!parser.parse(bytes)) {
-        context.err << "Erreur : le catalogue n'est pas un document XML valide (" << parser.errorDescription()
-                    << ")" << std::endl;
+    std::string error;
+    if (!Entity::importCatalogue(bytes, &error)) {
+        context.err << "Erreur : le catalogue n'est pas un document XML valide (" << error << ")"
+                    << std::endl;
         return kFailure;
     }
-    dataBaseRequest().removeWorkflow();
-    Entity::SaveEntityInDataBase(parser.getDataFromDictionary());
     context.out << "Fin de l'importation" << std::endl;
     return kSuccess;
+}
+
+int WorkflowCommand::importFromServer(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseOptions(arguments, {}, {"dir"}, context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    SiteListViewController sites;
+    sites.setPresetDirectory(parsed->option("dir"));
+    sites.importSelectedSites();
+    using State = SiteListViewController::ImportState;
+    RunLoop::main().runUntil([&sites] { return sites.importState() != State::Running; }, kImportTimeLimit);
+    switch (sites.importState()) {
+    case State::Succeeded:
+        context.out << sites.importMessage() << std::endl;
+        return kSuccess;
+    case State::Cancelled:
+        // The choice went unanswered (no terminal): the names, for the next --dir.
+        for (const auto& directory : sites.offeredDirectories()) {
+            context.out << directory << "\n";
+        }
+        context.out.flush();
+        context.err << "Erreur : importation annulée ; choisissez le dossier de configuration avec --dir NOM "
+                       "(--dir \"\" pour le dossier « config » lui-même)"
+                    << std::endl;
+        return kFailure;
+    case State::Failed:
+        context.err << "Erreur : " << sites.importMessage() << std::endl;
+        return kFailure;
+    default:
+        context.err << "Erreur : l'importation n'a pas abouti" << std::endl;
+        return kFailure;
+    }
 }
 
 } // namespace orvaneh

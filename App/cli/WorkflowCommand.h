@@ -6,6 +6,7 @@ namespace orvaneh {
 
 // workflow show [--json]: the workflow directory as imported from the office server.
 // workflow import-file PATH: imports a catalogue file as a download from the server would.
+// workflow import [--dir NAME]: imports the default site's catalogue from its server.
 class WorkflowCommand final : public CliCommand {
 public:
     std::string name() const override { return "workflow"; }
@@ -15,6 +16,7 @@ public:
 private:
     int show(const std::vector<std::string>& arguments, CliContext& context);
     int importFile(const std::vector<std::string>& arguments, CliContext& context);
+    int importFromServer(const std::vector<std::string>& arguments, CliContext& context);
 };
 
 } // namespace orvaneh

@@ -1,6 +1,7 @@
 #include "Classes/packaging/Entity.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/dataBaseRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
@@ -15,6 +16,20 @@ bool Entity::DeserializeObjectWithString(std::string_view bytes) {
         Log::write("Erreur lors de la lecture du catalogue : " + parser.errorDescription());
         return false;
     }
+    SaveEntityInDataBase(parser.getDataFromDictionary());
+    return true;
+}
+
+bool Entity::importCatalogue(std::string_view bytes, std::string* error) {
+    XMLCatalogueParser parser;
+    if (!parser.parse(bytes)) {
+        Log::write("Erreur lors de la lecture du catalogue : " + parser.errorDescription());
+        if (error != nullptr) {
+            *error = parser.errorDescription();
+        }
+        return false;
+    }
+    dataBaseRequest().removeWorkflow();
     SaveEntityInDataBase(parser.getDataFromDictionary());
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "Platform/json/Json.h"
 
+#include <string>
 #include <string_view>
 
 namespace orvaneh {
@@ -15,6 +16,11 @@ public:
     // Parses catalogue XML bytes; on success stores the result (SaveEntityInDataBase), on a
     // parse failure logs the parser's error and stores nothing. True when it was stored.
     static bool DeserializeObjectWithString(std::string_view bytes);
+    // Replaces the workflow directory with a downloaded catalogue: parses first, and only when
+    // the bytes parse empties the directory (removeWorkflow) and stores the new one, so a
+    // catalogue that does not parse loses nothing. False on a parse failure, with the parser's
+    // description in `error` when given.
+    static bool importCatalogue(std::string_view bytes, std::string* error = nullptr);
     // Hands "Users", "Worktypes", "Configuration" and "Services" to the stores, in that order.
     static void SaveEntityInDataBase(const Json& dictionary);
 };

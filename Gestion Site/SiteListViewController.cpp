@@ -1,0 +1,286 @@
+#include "Gestion Site/SiteListViewController.h"
+
+#include "Classes/core/Tools.h"
+#include "Classes/core/siteRequest.h"
+#include "Classes/screens/Notification.h"
+#include "Classes/transport/WSGet.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace orvaneh {
+
+namespace {
+
+constexpr int kDirectoryChoiceTag = 81;
+
+bool isFtpSite(const SiteModel& site) {
+    return site.typeSite == 1 || site.typeSite == 3;
+}
+
+bool isWebServiceSite(const SiteModel& site) {
+    return site.typeSite == 2 || site.typeSite == 4 || site.typeSite == 7 || site.typeSite == 8;
+}
+
+// The site's address lower-cased without spaces, and without "ftp://" (added back by FTPGet).
+std::string ftpHost(const SiteModel& site) {
+    std::string host;
+    for (char c : site.address) {
+        if (c != ' ') {
+            host.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        }
+    }
+    if (host.find("ftp://") != std::string::npos) {
+        host.erase(0, 6);
+    }
+    return host;
+}
+
+// A directory name as one URL path segment or query value: every byte outside the unreserved
+// characters percent-encoded (a space gives "%20").
+std::string encodedDirectory(const std::string& name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+            encoded.push_back(c);
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+} // namespace
+
+SiteListViewController::SiteListViewController() {
+    reloadSites();
+    downLoadFinished_ = NotificationCenter::defaultCenter().addObserver(
+        "DownLoadFinished", [](const PostedNotification&) { UserInterface::shared().closeWait(); });
+}
+
+SiteListViewController::~SiteListViewController() = default;
+
+void SiteListViewController::reloadSites() {
+    listOfSite_ = siteRequest().selectSites();
+}
+
+std::optional<SiteModel> SiteListViewController::getSelectedSite() const {
+    auto found = std::find_if(listOfSite_.begin(), listOfSite_.end(),
+                              [](const SiteModel& site) { return site.selected; });
+    if (found == listOfSite_.end()) {
+        return std::nullopt;
+    }
+    return *found;
+}
+
+void SiteListViewController::importSelectedSites() {
+    displayDirectories();
+}
+
+void SiteListViewController::displayDirectories() {
+    // A new import: whatever the previous one left running is dropped.
+    ++importGeneration_;
+    ftpGet_.reset();
+    wsGet_.reset();
+    retired_.clear();
+    offeredDirectories_.clear();
+    importMessage_.clear();
+
+    auto site = getSelectedSite();
+    if (!site) {
+        const std::string message =
+            localized("SITE_LIST_VIEW_SELECT_THE_SITE_TO_IMPORT",
+                      "Veuillez sélectionner un site pour pouvoir importer votre workflow");
+        Notification::pushNotification(message);
+        importState_ = ImportState::Running;
+        finishImport(ImportState::Failed, message);
+        return;
+    }
+    importSite_ = *site;
+    importState_ = ImportState::Running;
+    // The current workflow stays until a new catalogue has been downloaded and parsed.
+    UserInterface::shared().setNetworkActivityIndicatorVisible(true);
+    UserInterface::shared().showWait(false);
+    getCatalogueForSite(importSite_);
+}
+
+void SiteListViewController::getCatalogueForSite(const SiteModel& site) {
+    if (isFtpSite(site)) {
+        ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
+        ftpGet_->getListDirectories(ftpHost(site) + "/config/");
+    } else if (isWebServiceSite(site)) {
+        wsGet_ = std::make_shared<WSGet>(0, this);
+        wsGet_->getServices();
+    } else {
+        hideWaitAndIndicator();
+        const std::string message = localized("SITE_LIST_VIEW_NO_IMPORT_FOR_TYPE",
+                                              "Ce type de site ne permet pas d'importer un workflow.");
+        Notification::pushNotification(message);
+        finishImport(ImportState::Failed, message);
+    }
+}
+
+void SiteListViewController::listDirectoriesDownloadFinished(const std::vector<std::string>& directories) {
+    offerDirectories(directories);
+}
+
+void SiteListViewController::offerDirectories(const std::vector<std::string>& directories) {
+    offeredDirectories_ = directories;
+    if (presetDirectory_) {
+        const std::string& name = *presetDirectory_;
+        if (name.empty() || std::find(directories.begin(), directories.end(), name) != directories.end()) {
+            directoryChosen(name);
+            return;
+        }
+        hideWaitAndIndicator();
+        std::string message =
+            localized("SITE_LIST_VIEW_UNKNOWN_FOLDER", "Le dossier n'existe pas sur le serveur :");
+        message += " " + name;
+        Notification::pushNotification(message);
+        finishImport(ImportState::Failed, message);
+        return;
+    }
+    if (directories.empty()) {
+        directoryChosen("");
+        return;
+    }
+    std::vector<UserInterface::Choice> choices;
+    for (const auto& name : directories) {
+        choices.push_back({name, UserInterface::Choice::Style::Normal});
+    }
+    choices.push_back({localized("SITE_LIST_VIEW_CANCEL", "Annuler"), UserInterface::Choice::Style::Cancel});
+    UserInterface::shared().presentChoices(
+        localized("ABSTRACT_PARAM_WORKFLOW_AUTEUR", "Auteur"), "", choices, kDirectoryChoiceTag,
+        [this, alive = std::weak_ptr<int>(alive_), generation = importGeneration_, directories](int index) {
+            if (!alive.lock() || generation != importGeneration_ || importState_ != ImportState::Running) {
+                return;
+            }
+            if (index < 0 || static_cast<std::size_t>(index) >= directories.size()) {
+                hideWaitAndIndicator();
+                finishImport(ImportState::Cancelled,
+                             localized("SITE_LIST_VIEW_IMPORT_CANCELLED", "Importation annulée"));
+                return;
+            }
+            directoryChosen(directories[static_cast<std::size_t>(index)]);
+        });
+}
+
+void SiteListViewController::directoryChosen(const std::string& name) {
+    dossier_ = name;
+    importXML();
+}
+
+void SiteListViewController::importXML() {
+    const SiteModel& site = importSite_;
+    if (isFtpSite(site)) {
+        std::string url = ftpHost(site) + "/config";
+        if (!dossier_.empty()) {
+            url += "/" + encodedDirectory(dossier_);
+        }
+        url += "/Catalogue.xml";
+        if (!ftpGet_) {
+            ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
+        }
+        ftpGet_->getCatalogueWithUrl(url);
+    } else if (site.typeSite == 2 || site.typeSite == 4) {
+        retireWsGet();
+        wsGet_ = std::make_shared<WSGet>(0, this);
+        wsGet_->getCatalogueForService(encodedDirectory(dossier_));
+    } else {
+        hideWaitAndIndicator();
+        const std::string message =
+            localized("SITE_LIST_VIEW_NO_CATALOGUE_DOWNLOAD",
+                      "Ce type de site ne fournit pas de catalogue : le workflow n'a pas "
+                      "été modifié.");
+        Notification::pushNotification(message);
+        finishImport(ImportState::Failed, message);
+    }
+}
+
+void SiteListViewController::catalogueImported() {
+    finishImport(ImportState::Succeeded, localized("kMssFinImportation", "Fin de l'importation"));
+}
+
+void SiteListViewController::ftpGetFailed(const std::string& message) {
+    finishImport(ImportState::Failed, message);
+}
+
+void SiteListViewController::requestDidFinish(const WSResult& result) {
+    hideWaitAndIndicator();
+    const std::string method = result.getMethodName();
+    if (method == "GetDirectory") {
+        const Json& names = result.getResult();
+        if (names.is_null()) {
+            const std::string message = localized("SITE_LIST_VIEW_NO_CONFIG_FOLDER",
+                                                  "Le dossier \"config\" n'existe pas sur le serveur.");
+            Tools::displayAlertViewWithMessage(message, "");
+            finishImport(ImportState::Failed, message);
+            return;
+        }
+        std::vector<std::string> directories;
+        if (names.is_array()) {
+            for (const auto& name : names) {
+                if (name.is_string()) {
+                    directories.push_back(name.get<std::string>());
+                }
+            }
+        }
+        offerDirectories(directories);
+    } else if (method == "GetCatalogue") {
+        // WSGet has imported it (or said there was none) before answering here.
+        if (result.getResultText().empty()) {
+            finishImport(ImportState::Failed,
+                         localized("WSGET_NO_CATALOG_ERROR", "Il n'y a pas de catalogue pour ce service"));
+        } else {
+            finishImport(ImportState::Succeeded, localized("kMssFinImportation", "Fin de l'importation"));
+        }
+    }
+}
+
+void SiteListViewController::errorRequest(const WSResult& result) {
+    hideWaitAndIndicator();
+    std::string message = result.getResultText();
+    if (message.empty() && !result.getResult().is_null()) {
+        message = result.getResult().dump();
+    }
+    Tools::displayAlertViewWithMessage(message, "");
+    finishImport(ImportState::Failed, message);
+}
+
+void SiteListViewController::data(const std::string& /*bytes*/) {
+    // WSGet has shown why already.
+    hideWaitAndIndicator();
+    finishImport(ImportState::Failed,
+                 localized("WSGET_REQUEST_ERROR", "Une erreur s'est produite lors de la requête."));
+}
+
+void SiteListViewController::hideWaitAndIndicator() {
+    UserInterface::shared().closeWait();
+    UserInterface::shared().setNetworkActivityIndicatorVisible(false);
+}
+
+void SiteListViewController::retireWsGet() {
+    if (wsGet_) {
+        retired_.push_back(std::move(wsGet_));
+    }
+}
+
+void SiteListViewController::finishImport(ImportState state, const std::string& message) {
+    if (importState_ != ImportState::Running) {
+        return;
+    }
+    importState_ = state;
+    importMessage_ = message;
+    auto observer = importObserver_;
+    if (observer) {
+        observer(state, message);
+    }
+}
+
+} // namespace orvaneh
