@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The end-to-end demonstration: the office's FTP and HTTPS servers are simulated on this machine,
+# a demo profile imports its workflow from the FTP server, records a dictation from a spoken
+# French sample and sends it by FTP, then a second one by web service, and shows where the job
+# files landed and that the outbox is empty. Expects a build in build/ (./run.sh makes it).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cli="$root/build/bin/orvaneh-cli"
+work="${ORVANEH_DEMO_DIR:-$root/build/demo}"
+
+rm -rf "$work"
+mkdir -p "$work"
+home="$work/profil"
+source "$root/scripts/simulators.sh"
+
+login='secretariat@cabinet'
+password='dict:2024'
+echo "== Serveurs du cabinet simulés sur cette machine"
+start_simulator ftp office-ftp-server.py --root "$work/serveur-ftp" --login "$login" \
+  --password "$password" --seed-demo
+start_simulator https office-https-server.py --store "$work/serveur-web" --login "$login" \
+  --password "$password" --catalogue-root "$work/serveur-ftp/config"
+ftp_port=$(simulator_value ftp PORT)
+https_port=$(simulator_value https PORT)
+echo "FTP   : ftp://127.0.0.1:$ftp_port (import/ et config/)"
+echo "HTTPS : https://127.0.0.1:$https_port (services web, certificat $(simulator_value https CA))"
+
+echo
+echo "== Profil de démonstration : $home"
+"$cli" --home "$home" start >/dev/null
+"$cli" --home "$home" settings set TrustedCertificatesFile "$(simulator_value https CA)" >/dev/null
+"$cli" --home "$home" site add --name "Cabinet (FTP)" --type 1 --address "127.0.0.1:$ftp_port" \
+  --login "$login" --password "$password" --default
+"$cli" --home "$home" site list
+
+echo
+echo "== Import du workflow depuis le serveur FTP (dossier « Service Cardiologie »)"
+"$cli" --home "$home" workflow import --dir "Service Cardiologie"
+"$cli" --home "$home" workflow show | head -n 8
+
+echo
+echo "== Dictée enregistrée à partir d'un échantillon parlé (espeak-ng, 16 kHz mono)"
+espeak-ng -v fr -s 150 -w "$work/parole.wav" \
+  "Compte rendu de consultation. Le patient ne présente pas de signe d'insuffisance cardiaque. \
+Échographie de contrôle dans trois mois."
+sox "$work/parole.wav" -r 16000 -c 1 -b 16 "$work/prise.wav"
+first=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author plefebvre \
+  --worktype "Compte rendu" --title "Consultation Martin" --ident "S-2024-118" --send)
+"$cli" --home "$home" dictation list
+
+echo
+echo "== Envoi par FTP"
+"$cli" --home "$home" send
+
+echo
+echo "== Envoi par service web"
+"$cli" --home "$home" site add --name "Cabinet (web)" --type 2 --address "127.0.0.1:$https_port" \
+  --login "$login" --password "$password" --default >/dev/null
+second=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author cmoreau \
+  --worktype "Compte rendu" --title "Consultation Durand" --send)
+"$cli" --home "$home" send
+
+echo
+echo "== Côté cabinet : les fichiers reçus"
+echo "Dossier import/ du serveur FTP (dictée $first) :"
+ls -l "$work/serveur-ftp/import" | tail -n +2
+echo "Travaux reçus par le service web (dictée $second) :"
+(cd "$work/serveur-web/jobs" && find . -type f ! -name request.json | sort)
+
+echo
+echo "== Boîte d'envoi"
+"$cli" --home "$home" dictation list
