@@ -7,11 +7,10 @@
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/siteRequest.h"
 #include "Platform/notifications/NotificationCenter.h"
-#include "support/LogCapture.h"
 #include "support/TestDatabase.h"
 
 #include <future>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 namespace orvaneh {
 namespace {
@@ -61,19 +60,15 @@ protected:
         AudioController::kRecordFinished, [this](const PostedNotification&) { ++finished; });
 
     static void addDefaultSite(int type) {
-        SiteModel site;
-        site.name = "Cabinet";
-        site.typeSite = type;
+        SiteModel site{0, "Cabinet", "", "", "", type, true, false};
         site.idSite = siteRequest().addSite(site);
-        site.selected = true;
-        siteRequest().updateSite(site);
+        siteRequest().updateSite(site); // the default mark is written by an update
     }
     // A stored draft, as the screen's save leaves it.
     static DicteeModel storedDraft() {
         DicteeModel record;
         record.titre = "Courrier";
         record.masterJobId = "JOB-1";
-        record.brouillon = true;
         record.idDictee = DicteeRequest().insertDictee(record);
         return record;
     }
@@ -120,17 +115,15 @@ TEST_F(AudioControllerTest, MenuOffersTheAllowedActionsInOrderAndRunsTheChosenOn
     screen.showRecordChoiceMenuWithTitle(std::string("Courrier"));
 
     const auto menu = profile.ui().calls().front();
-    EXPECT_EQ(menu.kind, "choices");
     EXPECT_EQ(menu.title, "Courrier");
-    EXPECT_EQ(menu.message, "");
-    ASSERT_EQ(menu.choices.size(), 3U);
-    const std::vector<std::pair<std::string, Style>> expected{{"Interrompre la dictée", Style::Normal},
-                                                              {"Abandonner la dictée", Style::Destructive},
-                                                              {"Annuler", Style::Cancel}};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(menu.choices[i].title, expected[i].first);
-        EXPECT_EQ(menu.choices[i].style, expected[i].second);
+    std::vector<std::pair<std::string, Style>> choices;
+    for (const auto& choice : menu.choices) {
+        choices.emplace_back(choice.title, choice.style);
     }
+    EXPECT_EQ(choices,
+              (std::vector<std::pair<std::string, Style>>{{"Interrompre la dictée", Style::Normal},
+                                                          {"Abandonner la dictée", Style::Destructive},
+                                                          {"Annuler", Style::Cancel}}));
     EXPECT_EQ(screen.saves, std::vector<bool>{true}) << "index 0 is Interrupt once Send is left out";
     EXPECT_EQ(count("popToRoot"), 1U);
     EXPECT_EQ(finished, 1);
@@ -139,7 +132,6 @@ TEST_F(AudioControllerTest, MenuOffersTheAllowedActionsInOrderAndRunsTheChosenOn
     screen.offersInterrupt = false;
     profile.ui().queueAnswer(2);
     screen.showRecordChoiceMenuWithTitle(std::nullopt);
-    EXPECT_EQ(profile.ui().calls().back().title, "");
     EXPECT_EQ(profile.ui().calls().back().choices.front().title, "Envoyer la dictée");
     EXPECT_EQ(screen.saves.size(), 1U) << "Cancel does nothing";
     EXPECT_EQ(screen.cancels, 0);
@@ -148,11 +140,15 @@ TEST_F(AudioControllerTest, MenuOffersTheAllowedActionsInOrderAndRunsTheChosenOn
     screen.showRecordChoiceMenuWithTitle(std::nullopt);
     EXPECT_EQ(screen.cancels, 1);
     EXPECT_EQ(finished, 2) << "Abandon posts RecordFinished";
+
+    // An answer that comes after its screen is gone is dropped.
+    std::make_unique<ScriptedScreen>(application)->showRecordChoiceMenuWithTitle(std::nullopt);
+    ASSERT_TRUE(profile.ui().answerPending(2));
+    EXPECT_EQ(finished, 2);
 }
 
-TEST_F(AudioControllerTest, SendSavesSendsAndReturnsUnlessTheSiteCannotSend) {
+TEST_F(AudioControllerTest, SendSavesSendsAndReturnsUnlessTheSiteCannotSendOrTheSaveFails) {
     ScriptedScreen screen(application);
-    screen.saveResult = storedDraft();
     for (int type : {3, 4, 8}) {
         SCOPED_TRACE(type);
         test::execute("delete from site");
@@ -167,18 +163,16 @@ TEST_F(AudioControllerTest, SendSavesSendsAndReturnsUnlessTheSiteCannotSend) {
     test::execute("delete from site");
     addDefaultSite(1);
     screen.sendDictation();
-    EXPECT_EQ(screen.saves, std::vector<bool>{false});
-    EXPECT_EQ(finished, 1);
-    EXPECT_EQ(count("popToRoot"), 1U);
-}
-
-TEST_F(AudioControllerTest, FailedSaveStopsSendAndInterrupt) {
-    ScriptedScreen screen(application);
-    screen.sendDictation();
     screen.interruptDictation();
     EXPECT_EQ(screen.saves, (std::vector<bool>{false, true}));
-    EXPECT_EQ(count("popToRoot"), 0U);
+    EXPECT_EQ(count("popToRoot"), 0U) << "the saves failed";
     EXPECT_EQ(finished, 0);
+
+    screen.saveResult = storedDraft();
+    screen.sendDictation();
+    EXPECT_EQ(screen.saves.back(), false);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(count("popToRoot"), 1U);
 }
 
 TEST_F(AudioControllerTest, SummaryBeforeSendingConfirmsOrKeepsTheDraft) {
@@ -191,18 +185,14 @@ TEST_F(AudioControllerTest, SummaryBeforeSendingConfirmsOrKeepsTheDraft) {
 
     screen.sendDictation();
     const auto summary = profile.ui().calls().back();
-    EXPECT_EQ(summary.kind, "confirmation");
     EXPECT_EQ(summary.title, "Dossier");
     EXPECT_EQ(summary.message,
               "Dossier : Courrier\nClient : \nAuteur : \nType : \nSecrétaire : \nTravail Type : "
               "\nPriorité : ");
-    EXPECT_EQ(summary.cancelTitle, "Annuler");
-    EXPECT_EQ(summary.otherTitle, "Envoyer");
     EXPECT_EQ(screen.saves, std::vector<bool>{true});
 
-    ASSERT_TRUE(profile.ui().answerPending(0));
+    ASSERT_TRUE(profile.ui().answerPending(0)); // "Annuler"
     EXPECT_EQ(screen.stayedOpenWith, std::vector<std::int64_t>{draft.idDictee});
-    EXPECT_TRUE(DicteeRequest().selectDictee(draft.idDictee).brouillon);
     EXPECT_EQ(count("popToRoot"), 0U);
 
     screen.sendDictation();
@@ -215,26 +205,10 @@ TEST_F(AudioControllerTest, SummaryBeforeSendingConfirmsOrKeepsTheDraft) {
     screen.sendDictation();
     DicteeRequest().deleteDicteeWithId(draft.idDictee);
     ASSERT_TRUE(profile.ui().answerPending(1));
-    EXPECT_EQ(
-        profile.ui().messages("banner").back(),
-        "La dictée n'a pas pu être enregistrée. Les enregistrements sont conservés sur l'appareil pour un "
-        "nouvel essai.");
+    EXPECT_THAT(profile.ui().messages("banner").back(), ::testing::HasSubstr("n'a pas pu être enregistrée"));
     EXPECT_EQ(count("popToRoot"), 1U);
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(screen.stayedOpenWith.size(), 2U);
-}
-
-TEST_F(AudioControllerTest, SummaryWithoutRecordOnlyLogsAndLateAnswersAreDropped) {
-    test::LogCapture log;
-    {
-        ScriptedScreen screen(application);
-        screen.displayResumeAlertViewForDictee(std::nullopt);
-        EXPECT_TRUE(log.contains("AudioController->displayResumeAlertViewForDictee should be overridden."));
-        EXPECT_EQ(profile.ui().calls().size(), 0U);
-        screen.showRecordChoiceMenuWithTitle(std::nullopt);
-    }
-    ASSERT_TRUE(profile.ui().answerPending(2)) << "the menu outlived its screen";
-    EXPECT_EQ(finished, 0);
 }
 
 TEST_F(AudioControllerTest, PermissionIsAnsweredAtOnceOrWhenTheUserHasAnswered) {
@@ -243,7 +217,7 @@ TEST_F(AudioControllerTest, PermissionIsAnsweredAtOnceOrWhenTheUserHasAnswered) 
         profile.media().setRecordPermission(permission);
         std::optional<bool> answer;
         AudioController::checkRecordPermission([&](bool value) { answer = value; });
-        EXPECT_EQ(answer, granted);
+        EXPECT_EQ(answer, granted) << "at once";
     }
     profile.media().setRecordPermission(Permission::Undetermined);
     profile.media().setPermissionAnswer(true);

@@ -13,24 +13,15 @@ namespace orvaneh {
 namespace {
 
 // Sources that report chosen powers per channel: the meter's arithmetic is what is tested.
-class FakePlayer final : public AudioPlayer {
+template <class Source> class Fake : public Source {
 public:
     std::vector<float> powers;
     bool metering = false;
     int updates = 0;
 
-    explicit FakePlayer(std::vector<float> channelPowers) : powers(std::move(channelPowers)) {}
-    double duration() const override { return 10; }
+    explicit Fake(std::vector<float> channelPowers) : powers(std::move(channelPowers)) {}
     double currentTime() const override { return 0; }
-    void setCurrentTime(double) override {}
-    bool play() override { return true; }
-    void pause() override {}
     void stop() override {}
-    bool isPlaying() const override { return true; }
-    int numberOfChannels() const override { return static_cast<int>(powers.size()); }
-    void setVolume(float) override {}
-    float volume() const override { return 1; }
-    void setDelegate(FinishCallback) override {}
     void setMeteringEnabled(bool enabled) override { metering = enabled; }
     void updateMeters() override { ++updates; }
     float averagePowerForChannel(int channel) const override {
@@ -38,47 +29,41 @@ public:
     }
 };
 
-class FakeRecorder final : public AudioRecorder {
+class FakePlayer final : public Fake<AudioPlayer> {
 public:
-    std::vector<float> powers;
-    bool metering = false;
-    int updates = 0;
+    using Fake::Fake;
+    double duration() const override { return 10; }
+    void setCurrentTime(double) override {}
+    bool play() override { return true; }
+    void pause() override {}
+    bool isPlaying() const override { return true; }
+    int numberOfChannels() const override { return static_cast<int>(powers.size()); }
+    void setVolume(float) override {}
+    float volume() const override { return 1; }
+    void setDelegate(FinishCallback) override {}
+};
 
-    explicit FakeRecorder(std::vector<float> channelPowers) : powers(std::move(channelPowers)) {}
+class FakeRecorder final : public Fake<AudioRecorder> {
+public:
+    using Fake::Fake;
     const std::string& path() const override { return path_; }
     const AudioRecorderSettings& settings() const override { return settings_; }
     bool prepareToRecord() override { return true; }
     bool record() override { return true; }
-    void stop() override {}
     bool isRecording() const override { return true; }
-    double currentTime() const override { return 0; }
-    void setMeteringEnabled(bool enabled) override { metering = enabled; }
-    void updateMeters() override { ++updates; }
-    float averagePowerForChannel(int channel) const override {
-        return powers.at(static_cast<std::size_t>(channel));
-    }
 
 private:
     std::string path_;
     AudioRecorderSettings settings_{};
 };
 
-// Which lights show their "on" colour.
-std::vector<bool> litPattern(const VuMeterGrid& meter) {
-    std::vector<bool> lit;
-    for (std::size_t i = 0; i < meter.lights().size(); ++i) {
-        const Color on = i < VuMeterGrid::kBlueLightCount ? *meter.blueOn : *meter.redOn;
-        lit.push_back(meter.lights()[i].color == on);
+// The lights as text: 'b' blue on, 'r' red on, '-' off.
+std::string pattern(const VuMeterGrid& meter) {
+    std::string text;
+    for (const auto& light : meter.lights()) {
+        text += light.color == *meter.blueOn ? 'b' : light.color == *meter.redOn ? 'r' : '-';
     }
-    return lit;
-}
-
-std::vector<bool> firstLit(int count) {
-    std::vector<bool> lit(VuMeterGrid::kLightCount, false);
-    for (int i = 0; i < count; ++i) {
-        lit[static_cast<std::size_t>(i)] = true;
-    }
-    return lit;
+    return text;
 }
 
 class VuMeterGridTest : public ::testing::Test {
@@ -102,28 +87,18 @@ TEST_F(VuMeterGridTest, LevelToLitLights) {
     EXPECT_NEAR(VuMeterGrid::dbToPc(-20), 0.3148, 1e-4);
 }
 
-TEST_F(VuMeterGridTest, PaintsBlueThenRedAndStopTurnsAllOff) {
-    meter.switchLights(-6);
-    EXPECT_EQ(litPattern(meter), firstLit(8));
-    EXPECT_EQ(meter.lights()[7].color, VuMeterGrid::kDefaultBlueOn);
-    EXPECT_EQ(meter.lights()[8].color, VuMeterGrid::kDefaultBlueOff);
-
-    meter.switchLights(-3);
-    EXPECT_EQ(litPattern(meter), firstLit(10));
-    EXPECT_EQ(meter.lights()[9].color, VuMeterGrid::kDefaultRedOn);
-
-    meter.stop();
-    EXPECT_EQ(litPattern(meter), firstLit(0));
-    EXPECT_EQ(meter.litCount(), 0);
-}
-
-TEST_F(VuMeterGridTest, LayoutAndDefaultColours) {
+// Lit lights are blue then red; a chosen off colour is also the red lights' one; later layouts
+// only move the lights.
+TEST_F(VuMeterGridTest, PaintingStopAndLayout) {
     EXPECT_EQ(meter.lights()[3].frame, (Rect{60, 10, 10, 40}));
-    EXPECT_EQ(meter.lights()[11].tag, 1011);
-    EXPECT_EQ(*meter.redOff, VuMeterGrid::kDefaultBlueOff);
+    meter.switchLights(-6);
+    EXPECT_EQ(pattern(meter), "bbbbbbbb----");
+    meter.switchLights(-3);
+    EXPECT_EQ(pattern(meter), "bbbbbbbbrr--");
+    meter.stop();
+    EXPECT_EQ(pattern(meter), "------------");
     EXPECT_EQ(meter.lights()[11].color, VuMeterGrid::kDefaultBlueOff);
 
-    // A chosen off colour is also the red lights' one; later layouts only move the lights.
     VuMeterGrid custom;
     custom.blueOff = Color{0.1, 0.2, 0.3, 1};
     custom.layout(46, 6);

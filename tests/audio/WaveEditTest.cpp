@@ -1,13 +1,18 @@
 // Insertion of a take into a track and cut of a passage, checked sample by sample against the
-// expected audio, with the sizes a player relies on.
+// expected audio, with the sizes a player relies on; the chunks of a WAV file and the small
+// readings the recorder uses.
+#include "Classes/audio/WaveHeader.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Platform/log/Log.h"
 #include "audio/WaveTestFiles.h"
 #include "support/LogCapture.h"
 #include "support/TestProfile.h"
 
+#include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <unistd.h>
 
 namespace orvaneh {
 namespace {
@@ -42,6 +47,10 @@ protected:
     test::Wave added{.samples = ramp(-1, 4000, -1)};
 
     std::string path(const std::string& name) const { return (directory.path() / name).string(); }
+    std::optional<WaveHeader> headerOf(const std::string& bytes) {
+        test::writeBytes(base, bytes);
+        return WaveHeader::readFile(base);
+    }
 
     // Refusals are logged; keep them off the test's output.
     void SetUp() override {
@@ -162,6 +171,76 @@ TEST_F(WaveEditTest, DamagedFilesAreRefusedAsTrackOrTake) {
             }
         }
     }
+}
+
+TEST_F(WaveEditTest, TagsAreSearchedForOnlyWhenTheChunkListIsBroken) {
+    // A "JUNK" size running past the end breaks the walk. In the search, the "LIST" text's
+    // "data" is followed by letters (a huge size) and is passed over for the real chunk.
+    const test::Wave wave{.samples = test::ramp(0, 10),
+                          .beforeData = {{"JUNK", "xxxx"}, test::listMentioningData}};
+    auto bytes = wave.bytes();
+    test::setLe32(bytes, 40, 0x7FFFFFF0);
+    const auto header = headerOf(bytes);
+    ASSERT_TRUE(header);
+    EXPECT_TRUE(header->foundBySearch);
+    EXPECT_EQ(header->dataOffset, wave.dataOffset());
+    EXPECT_EQ(header->audioSize, 20U);
+
+    // A whole chunk list without a "data" chunk: a comment's plausible-looking "data" is not
+    // taken for one.
+    const test::Wave noData{.beforeData = {{"LIST", std::string("data\0\0\0\0", 8)}}, .withData = false};
+    EXPECT_FALSE(headerOf(noData.bytes()));
+}
+
+TEST(WaveSeekTest, TimeToOffsetRoundsToMultiplesOfFour) {
+    struct Case {
+        float seconds;
+        std::int32_t byteRate, offset;
+    };
+    for (const Case& c : {
+             Case{0.0F, 32000, 4},     // just past the "data" tag
+             Case{1.5F, 32000, 48000}, //
+             Case{0.00009F, 32000, 4}, // 2 goes up
+             Case{0.0001F, 32000, 4},  // 3.2 truncates to 3, which goes up
+             Case{5.0F, 1, 4},         // 1 goes down
+             Case{1.0e9F, 32000, 2147483520},
+             Case{std::nanf(""), 32000, 4},
+         }) {
+        EXPECT_EQ(FileManagerHelper::getValueToSeekWithTime(c.seconds, c.byteRate), c.offset)
+            << c.seconds << " s at " << c.byteRate;
+    }
+}
+
+TEST_F(WaveEditTest, ByteRateOfTheDictationFileOrZeroWithoutOne) {
+    test::writeBytes(base, test::Wave{.samples = test::ramp(0, 10), .rate = 8000}.bytes());
+    EXPECT_EQ(FileManagerHelper::getSampleRateForDictationAtPath(base), 16000.0F);
+    // The recorder then falls back to its setting.
+    test::writeBytes(base, "not a wave file at all, only text");
+    EXPECT_EQ(FileManagerHelper::getSampleRateForDictationAtPath(base), 0.0F);
+}
+
+TEST_F(WaveEditTest, SizeRepairFollowsTheFileLength) {
+    const test::Wave wave{.samples = test::ramp(0, 50), .beforeData = {test::listMentioningData}};
+    const auto dataOffset = wave.dataOffset();
+    auto repair = [&](const std::string& bytes) {
+        test::writeBytes(base, bytes);
+        const int descriptor = ::open(base.c_str(), O_RDWR | O_CLOEXEC);
+        const bool ok = FileManagerHelper::updateLengthOfNewFile(descriptor, dataOffset);
+        ::close(descriptor);
+        return ok;
+    };
+    const auto bytes = wave.bytes();
+    auto wrongSizes = bytes;
+    test::setLe32(wrongSizes, 4, 7);
+    test::setLe32(wrongSizes, dataOffset + 4, 9);
+    ASSERT_TRUE(repair(wrongSizes));
+    EXPECT_EQ(test::readBytes(base), bytes);
+
+    // Ending inside the data chunk header: completed, with no audio.
+    ASSERT_TRUE(repair(bytes.substr(0, dataOffset + 3)));
+    EXPECT_EQ(test::readBytes(base), (test::Wave{.beforeData = wave.beforeData}.bytes()));
+
+    EXPECT_FALSE(repair(bytes.substr(0, dataOffset - 1)));
 }
 
 } // namespace

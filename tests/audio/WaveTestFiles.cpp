@@ -1,6 +1,8 @@
 #include "audio/WaveTestFiles.h"
 
+#include <algorithm>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
 
@@ -70,6 +72,26 @@ Samples ramp(int first, std::size_t count, int step) {
     return samples;
 }
 
+Samples signal(int sign, double seconds, std::size_t offset) {
+    Samples samples(static_cast<std::size_t>(seconds * kRate));
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(sign * static_cast<int>(1 + (i + offset) % 30000));
+    }
+    return samples;
+}
+
+Samples part(const Samples& samples, double from, double to) {
+    const auto begin = std::min(samples.size(), static_cast<std::size_t>(from * kRate));
+    const auto end = std::min(samples.size(), static_cast<std::size_t>(to * kRate));
+    return Samples(samples.begin() + static_cast<std::ptrdiff_t>(begin),
+                   samples.begin() + static_cast<std::ptrdiff_t>(end));
+}
+
+Samples operator+(Samples first, const Samples& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 std::uint32_t le32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i) {
@@ -112,6 +134,19 @@ Samples samplesFrom(std::string_view bytes, std::size_t offset) {
                                                     static_cast<unsigned char>(bytes[at + 1]) << 8));
     }
     return samples;
+}
+
+Samples audioOf(const std::filesystem::path& path) {
+    const std::string bytes = readBytes(path);
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        const std::uint32_t size = le32(bytes, at + 4);
+        if (bytes.compare(at, 4, "data") == 0) {
+            return samplesFrom(bytes.substr(0, at + 8 + size), at + 8);
+        }
+        at += 8 + size + (size & 1U);
+    }
+    ADD_FAILURE() << path << " has no audio";
+    return {};
 }
 
 } // namespace orvaneh::test

@@ -40,6 +40,14 @@ inline const std::pair<std::string, std::string> listMentioningData{
 // `count` samples first, first + step, ...
 Samples ramp(int first, std::size_t count, int step = 1);
 
+// Tracks at 16 kHz: base tracks hold positive samples (sign 1), takes negative ones, each unlike
+// its neighbours, so that a misplaced sample shows.
+constexpr std::size_t kRate = 16000;
+Samples signal(int sign, double seconds, std::size_t offset = 0);
+// The samples from `from` to `to` seconds.
+Samples part(const Samples& samples, double from, double to);
+Samples operator+(Samples first, const Samples& second);
+
 std::uint32_t le32(std::string_view bytes, std::size_t at);
 void setLe32(std::string& bytes, std::size_t at, std::uint32_t value);
 
@@ -51,5 +59,7 @@ std::map<std::string, std::string> filesIn(const std::filesystem::path& director
 
 // The 16-bit samples from `offset` to the end, read independently of the code under test.
 Samples samplesFrom(std::string_view bytes, std::size_t offset);
+// The audio of a WAV file, found by walking its chunks; a test failure when there is none.
+Samples audioOf(const std::filesystem::path& path);
 
 } // namespace orvaneh::test

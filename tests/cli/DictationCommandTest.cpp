@@ -2,23 +2,40 @@
 
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/siteRequest.h"
+#include "Classes/core/userRequest.h"
 #include "Platform/json/Json.h"
+#include "audio/WaveTestFiles.h"
 #include "support/CommandTest.h"
 #include "support/ProcessRunner.h"
 
 #include <fstream>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace orvaneh {
 namespace {
 
+using test::operator+;
+using test::part;
+using test::signal;
+using State = DicteeModel::SendingState;
 using ::testing::ContainsRegex;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+// The dictation command in process, with the author "jdupont" in the workflow and inputs
+// built in code.
 class DictationCommandTest : public test::CommandTest {
 protected:
+    test::TemporaryDirectory inputs;
+
+    void SetUp() override {
+        userRequest author;
+        author.login_name = "jdupont";
+        author.role = userRequest::kAuthorRole;
+        ASSERT_GT(author.insertUser(), 0);
+    }
     int run(const std::vector<std::string>& arguments) {
         DictationCommand command;
         return CommandTest::run(command, arguments);
@@ -33,6 +50,15 @@ protected:
         record.dureeInstruction = 5;
         return DicteeRequest().insertDictee(record);
     }
+    std::string input(const std::string& name, const test::Samples& samples, std::uint32_t rate = 16000,
+                      std::uint16_t channels = 1) {
+        const auto path = inputs.path() / name;
+        test::writeBytes(path, test::Wave{.samples = samples, .rate = rate, .channels = channels}.bytes());
+        return path.string();
+    }
+    test::Samples stored(const std::string& name) const { return test::audioOf(profile.documents() / name); }
+    std::int64_t printedId() const { return std::stoll(out.str()); }
+    static State state(std::int64_t id) { return DicteeRequest().selectDictee(id).sendingState(); }
 };
 
 TEST_F(DictationCommandTest, ListChoosesTheFilterAndPrintsStateAndDurations) {
@@ -56,17 +82,31 @@ TEST_F(DictationCommandTest, ListChoosesTheFilterAndPrintsStateAndDurations) {
     EXPECT_EQ(Json::parse(out.str())[0]["idDictee"], sent);
 }
 
-TEST_F(DictationCommandTest, ShowPrintsOneDictationOrFails) {
-    std::int64_t id = store("Compte rendu", false);
-    ASSERT_EQ(run({"show", std::to_string(id), "--json"}), 0) << err.str();
-    EXPECT_EQ(Json::parse(out.str())["titre"], "Compte rendu");
-    ASSERT_EQ(run({"show", std::to_string(id)}), 0);
-    EXPECT_THAT(out.str(), HasSubstr("Titre : Compte rendu\n"));
-    EXPECT_THAT(out.str(), HasSubstr("État : En attente\n"));
+TEST_F(DictationCommandTest, ShowAndXmlPrintOneDictationOrFail) {
+    const std::string id = std::to_string(store("Lettre à <Noël> & co", false));
+    ASSERT_EQ(run({"show", id, "--json"}), 0) << err.str();
+    EXPECT_EQ(Json::parse(out.str())["titre"], "Lettre à <Noël> & co");
+    ASSERT_EQ(run({"show", id}), 0);
+    EXPECT_THAT(out.str(), ContainsRegex("Titre : Lettre à <Noël> & co\n.*État : En attente\n"));
 
-    EXPECT_EQ(run({"show", "99"}), 1);
-    EXPECT_THAT(err.str(), HasSubstr("aucune dictée"));
-    EXPECT_EQ(out.str(), "");
+    // The descriptor that would be sent.
+    ASSERT_EQ(run({"xml", id}), 0) << err.str();
+    const std::string document = out.str();
+    EXPECT_THAT(document, ::testing::StartsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                                "<Lumetra_5.0_ThirdPartyBatchModeImport "));
+    EXPECT_THAT(document, HasSubstr("<JobTitle>Lettre a &lt;No&#xEB;l&gt; &amp; co</JobTitle>"));
+    EXPECT_THAT(document, HasSubstr("<InstrLengthInSec>5</InstrLengthInSec>"));
+    test::TemporaryDirectory directory;
+    std::ofstream(directory.path() / "job.XML", std::ios::binary) << document;
+    const auto lint =
+        test::ProcessRunner::run({"/usr/bin/xmllint", "--noout", (directory.path() / "job.XML").string()});
+    EXPECT_EQ(lint.status, 0) << lint.err;
+
+    for (const char* action : {"show", "xml"}) {
+        EXPECT_EQ(run({action, "99"}), 1);
+        EXPECT_THAT(err.str(), HasSubstr("aucune dictée"));
+        EXPECT_EQ(out.str(), "");
+    }
 }
 
 TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
@@ -89,47 +129,103 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
     EXPECT_TRUE(std::filesystem::exists(recording));
 }
 
-TEST_F(DictationCommandTest, XmlPrintsTheDescriptorThatWouldBeSent) {
-    std::int64_t id = store("Lettre à <Noël> & co", false);
-    ASSERT_EQ(run({"xml", std::to_string(id)}), 0) << err.str();
-    std::string document = out.str();
-    EXPECT_THAT(document, ::testing::StartsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                                "<Lumetra_5.0_ThirdPartyBatchModeImport "));
-    EXPECT_THAT(document, HasSubstr("<JobTitle>Lettre a &lt;No&#xEB;l&gt; &amp; co</JobTitle>"));
-    EXPECT_THAT(document, HasSubstr("<InstrLengthInSec>5</InstrLengthInSec>"));
-
-    test::TemporaryDirectory directory;
-    auto file = directory.path() / "job.XML";
-    std::ofstream(file, std::ios::binary) << document;
-    auto lint = test::ProcessRunner::run({"/usr/bin/xmllint", "--noout", file.string()});
-    EXPECT_EQ(lint.status, 0) << lint.err;
-
-    EXPECT_EQ(run({"xml", "99"}), 1);
-    EXPECT_THAT(err.str(), HasSubstr("aucune dictée"));
-    EXPECT_EQ(out.str(), "");
-}
-
 TEST_F(DictationCommandTest, BadUsageIsStatusTwo) {
     // Unknown actions and options are refused by the code shared with the other commands.
-    const std::vector<std::vector<std::string>> wrong{
-        {"show"},
-        {"show", "douze"},
-        {"show", "-3"},
-        {"show", "12abc"},
-        {"show", "99999999999999999999999"},
-        {"delete", "1", "2"},
-        {"delete", "1", "--json"},
-        {"list", "--sent", "--all"},
-        {"list", "en-trop"},
-        {"xml"},
-        {"xml", "1", "2"},
-    };
-    for (const auto& arguments : wrong) {
-        auto shown = ::testing::PrintToString(arguments);
-        EXPECT_EQ(run(arguments), 2) << shown;
-        EXPECT_THAT(err.str(), HasSubstr("Erreur")) << shown;
-        EXPECT_EQ(out.str(), "") << shown;
+    for (const char* arguments :
+         {"show", "show douze", "show -3", "show 12abc", "show 99999999999999999999999", "delete 1 2",
+          "delete 1 --json", "list --sent --all", "list en-trop", "xml", "xml 1 2"}) {
+        SCOPED_TRACE(arguments);
+        EXPECT_EQ(run(test::words(arguments)), 2);
+        EXPECT_THAT(err.str(), HasSubstr("Erreur"));
+        EXPECT_EQ(out.str(), "");
     }
+}
+
+TEST_F(DictationCommandTest, NewThenEditKeepsEverySampleInPlace) {
+    const auto first = signal(1, 1.5);
+    const auto instruction = signal(-1, 0.25);
+    ASSERT_EQ(run({"new", "--audio", input("take.wav", first), "--instruction", input("i.wav", instruction),
+                   "--author", "jdupont", "--worktype", "Courrier", "--title", "Lettre", "--priority",
+                   "haute", "--send"}),
+              0)
+        << err.str();
+    const std::int64_t id = printedId();
+    const std::string track = std::to_string(id) + ".wav";
+    EXPECT_EQ(stored(track), first);
+    EXPECT_EQ(stored("I" + track), instruction);
+    const DicteeModel record = DicteeRequest().selectDictee(id);
+    EXPECT_EQ(record.sendingState(), State::Waiting);
+    EXPECT_EQ(record.titre, "Lettre");
+    EXPECT_EQ(record.priorite, "Haute");
+    EXPECT_EQ(record.dureeDictee, 1);
+
+    // A take at 0.5 s goes between the first half second and the rest.
+    const auto take = signal(-1, 0.5);
+    ASSERT_EQ(run({"edit", std::to_string(id), "--at", "0.5", "--take", input("take2.wav", take)}), 0)
+        << err.str();
+    EXPECT_EQ(printedId(), id);
+    const auto edited = part(first, 0, 0.5) + take + part(first, 0.5, 1.5);
+    EXPECT_EQ(stored(track), edited);
+    EXPECT_EQ(state(id), State::Draft);
+
+    // Markers given in reverse order cut the passage between them.
+    ASSERT_EQ(run({"edit", std::to_string(id), "--cut", "1.25", "0.25", "--send"}), 0) << err.str();
+    EXPECT_EQ(stored(track), part(edited, 0, 0.25) + part(edited, 1.25, 2));
+    EXPECT_EQ(state(id), State::Waiting);
+}
+
+TEST_F(DictationCommandTest, RefusesTakesOfAnotherFormatOrWithoutWorkflowAndChangesNothing) {
+    ASSERT_EQ(run({"new", "--audio", input("take.wav", signal(1, 1)), "--author", "jdupont"}), 0);
+    const std::int64_t id = printedId();
+    const auto before = test::filesIn(profile.documents());
+    for (const auto& [rate, channels] : {std::pair<std::uint32_t, std::uint16_t>{8000, 1}, {16000, 2}}) {
+        SCOPED_TRACE(channels);
+        const std::string path = input("bad.wav", signal(-1, 0.05), rate, channels);
+        EXPECT_EQ(run({"edit", std::to_string(id), "--take", path}), 1);
+        EXPECT_THAT(err.str(), HasSubstr("format attendu : WAV PCM 16 bits mono à 16000 Hz"));
+        EXPECT_EQ(run({"new", "--audio", path, "--author", "jdupont"}), 1);
+    }
+    test::writeBytes(inputs.path() / "text.wav", "not audio at all");
+    EXPECT_EQ(run({"new", "--audio", (inputs.path() / "text.wav").string()}), 1);
+
+    userRequest().deleteAlluser();
+    EXPECT_EQ(run({"new", "--audio", input("take.wav", signal(1, 0.1))}), 1);
+    EXPECT_THAT(profile.ui().messages("banner"),
+                ElementsAre("Vous devez importer les paramètres du workflow Tarnix pour créer une dictée !"));
+    EXPECT_EQ(test::filesIn(profile.documents()).size(), before.size());
+    EXPECT_EQ(DicteeRequest().getLastId(), id);
+}
+
+TEST_F(DictationCommandTest, SendFollowsTheSiteTypeAndTheSummarySetting) {
+    SiteModel site{0, "Courriel", "office.example", "", "", 3, true, false};
+    site.idSite = siteRequest().addSite(site);
+    siteRequest().updateSite(site); // the default mark is written by an update
+    const std::string take = input("take.wav", signal(1, 1));
+
+    EXPECT_EQ(run({"new", "--audio", take, "--author", "jdupont", "--send"}), 1);
+    EXPECT_THAT(profile.ui().messages("banner"), ElementsAre("L'envoi par mail n'est pas pris en charge"));
+    EXPECT_EQ(DicteeRequest().getLastId(), 0);
+
+    site.typeSite = 1;
+    siteRequest().updateSite(site);
+    profile.preferences().setBool("ValidateBeforeSend", true);
+    ASSERT_EQ(run({"new", "--audio", take, "--author", "jdupont", "--title", "Rapport", "--send"}), 0)
+        << err.str();
+    EXPECT_THAT(profile.ui().messages("confirmation"), ElementsAre(HasSubstr("Auteur : jdupont\n")));
+    EXPECT_EQ(state(printedId()), State::Waiting);
+}
+
+// The whole road through the real program: recorded, then reported as waiting to be sent.
+TEST_F(DictationCommandTest, ProgramRecordsAndShowsTheDictation) {
+    auto cli = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(),
+                         {ORVANEH_CLI_PATH, "--home", profile.home().string(), "dictation"});
+        return test::ProcessRunner::run(arguments);
+    };
+    auto created = cli({"new", "--audio", input("take.wav", signal(1, 1)), "--author", "jdupont",
+                        "--worktype", "Courrier", "--title", "Lettre", "--send"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_THAT(cli({"show", std::to_string(std::stoll(created.out))}).out, HasSubstr("État : En attente"));
 }
 
 } // namespace

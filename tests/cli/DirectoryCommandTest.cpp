@@ -9,13 +9,27 @@
 #include "Platform/json/Json.h"
 #include "support/CommandTest.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 namespace orvaneh {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 // The site and workflow commands run in process on a fresh profile and database.
-class DirectoryCommandTest : public test::CommandTest {};
+class DirectoryCommandTest : public test::CommandTest {
+protected:
+    std::string catalogue(const std::string& author) {
+        return profile
+            .writeDocument(author + ".xml",
+                           "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role><LoginName>" +
+                               author +
+                               "</LoginName><Context>Civil;Pénal</Context></LoginUserInfo></LoginUserInfos>"
+                               "<Worktypes><Worktype>Lettre;L;amartin</Worktype></Worktypes></Catalogue>")
+            .string();
+    }
+};
 
 TEST_F(DirectoryCommandTest, SitesAreAddedEditedChosenAndDeletedWithoutShowingPasswords) {
     SiteCommand site;
@@ -55,20 +69,10 @@ TEST_F(DirectoryCommandTest, SitesAreAddedEditedChosenAndDeletedWithoutShowingPa
 
 TEST_F(DirectoryCommandTest, WrongSiteUsageIsRefusedWithStatusTwoAndChangesNothing) {
     SiteCommand site;
-    const std::vector<std::vector<std::string>> wrong{
-        {},
-        {"add", "--name", "A", "--type", "9"},
-        {"add", "--name", "A", "--type", "0"},
-        {"add", "--name", "A", "--type", "ftp"},
-        {"add", "--name", "A"},
-        {"add", "--type", "1", "--no-email"},
-        {"edit", "abc"},
-        {"delete"},
-        {"list", "--xml"},
-        {"rename"},
-    };
-    for (const auto& arguments : wrong) {
-        EXPECT_EQ(run(site, arguments), 2) << ::testing::PrintToString(arguments);
+    for (const char* arguments :
+         {"", "add --name A --type 9", "add --name A --type 0", "add --name A --type ftp", "add --name A",
+          "add --type 1 --no-email", "edit abc", "delete", "list --xml", "rename"}) {
+        EXPECT_EQ(run(site, test::words(arguments)), 2) << arguments;
         EXPECT_NE(err.str().find("Erreur : "), std::string::npos);
     }
     EXPECT_TRUE(siteRequest().selectSites().empty());
@@ -104,6 +108,27 @@ TEST_F(DirectoryCommandTest, WorkflowShowGathersTheWholeDirectory) {
     EXPECT_NE(out.str().find("jdupont ; contextes : Cardio, Urgences"), std::string::npos);
     EXPECT_EQ(out.str().find("ancien-mdp"), std::string::npos);
     EXPECT_EQ(run(workflow, {"list"}), 2);
+}
+
+// An imported catalogue replaces the directory; an unreadable or malformed file fails and keeps it.
+TEST_F(DirectoryCommandTest, WorkflowImportFileReplacesTheDirectoryOrKeepsIt) {
+    WorkflowCommand workflow;
+    ASSERT_EQ(run(workflow, {"import-file", catalogue("avant")}), 0) << err.str();
+    ASSERT_EQ(run(workflow, {"import-file", catalogue("jdupont")}), 0) << err.str();
+    EXPECT_EQ(out.str(), "Fin de l'importation\n");
+
+    EXPECT_EQ(run(workflow, {"import-file", (profile.documents() / "absent.xml").string()}), 1);
+    EXPECT_THAT(err.str(), HasSubstr("impossible de lire"));
+    const auto broken = profile.writeDocument("broken.xml", "<Catalogue><LoginUserInfo>");
+    EXPECT_EQ(run(workflow, {"import-file", broken.string()}), 1);
+    EXPECT_THAT(err.str(), HasSubstr("n'est pas un document XML valide"));
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_EQ(run(workflow, {"import-file"}), 2);
+
+    ASSERT_EQ(run(workflow, {"show"}), 0);
+    EXPECT_THAT(out.str(), HasSubstr("Auteurs (1) :\n  jdupont ; contextes : Civil, Pénal"));
+    EXPECT_THAT(out.str(), HasSubstr("Lettre ; type : L ; secrétaire : amartin"));
+    EXPECT_THAT(out.str(), Not(HasSubstr("avant")));
 }
 
 } // namespace

@@ -41,22 +41,6 @@ protected:
     }
 };
 
-TEST_F(ConfigurationManagerTest, EmptyStoreReadsEveryDefault) {
-    EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 120);
-    EXPECT_TRUE(ConfigurationManager::shouldDisplayScanner());
-    EXPECT_FLOAT_EQ(ConfigurationManager::getAudioSampleRate(), 16000.0f);
-    EXPECT_EQ(ConfigurationManager::getExportFileFormat(), "wav");
-    EXPECT_EQ(ConfigurationManager::getSendType(), 0);
-    EXPECT_FLOAT_EQ(ConfigurationManager::getNumVersionWS(), 0.0f);
-    for (const auto& setting : ConfigurationManager::settings()) {
-        if (setting.kind == ConfigurationManager::Setting::Kind::Boolean &&
-            setting.key != "OptionUseBarCodeReader") {
-            EXPECT_EQ(setting.read(), Json(false)) << setting.key;
-        }
-    }
-    EXPECT_EQ(ConfigurationManager::settings().size(), 18u);
-}
-
 TEST_F(ConfigurationManagerTest, StoredEmptyOrZeroFallsBackWhereTheDefaultSaysSo) {
     UserDefaultManager::setObject("", "ExportFileFormat");
     UserDefaultManager::setFloat(0.0f, "AudioSampleRate");
@@ -70,61 +54,39 @@ TEST_F(ConfigurationManagerTest, StoredEmptyOrZeroFallsBackWhereTheDefaultSaysSo
     EXPECT_FALSE(ConfigurationManager::shouldDisplayScanner());
 }
 
-TEST_F(ConfigurationManagerTest, TextWrittenByTheServerReadsAsItsNaturalValue) {
-    ConfigurationManager::addObjectsFromArray(Json::array({
-        {{"OptionMaxDate", "30"}},
-        {{"AudioSampleRate", "8000"}},
-        {{"LinkDictationToSite", "1"}},
-        {{"CompresseFile", "true"}},
-        {{"OptionUseBarCodeReader", "false"}},
-        {{"ExportFileFormat", "spx"}},
-    }));
+TEST_F(ConfigurationManagerTest, ServerEntriesReadAsTheirNaturalValue) {
+    // Field labels come from entries with an even number of members.
+    ConfigurationManager::addObjectsFromArray(
+        Json::parse(R"([{"OptionMaxDate": "30"}, {"AudioSampleRate": "8000"},
+        {"LinkDictationToSite": "1"}, {"CompresseFile": "true"}, {"OptionUseBarCodeReader": "false"},
+        {"ExportFileFormat": "spx"}, {"Key": "JobTitle", "Value": "Objet du courrier"},
+        {"Key": "IDENTVALUE", "Value": "N° de dossier"}, {"Key": "Autre", "Value": "ignoré"}, {},
+        "pas un dictionnaire"])"));
     EXPECT_EQ(ConfigurationManager::getCleansingMaxDate(), 30);
     EXPECT_FLOAT_EQ(ConfigurationManager::getAudioSampleRate(), 8000.0f);
     EXPECT_TRUE(ConfigurationManager::shouldLinkDictationToSite());
     EXPECT_TRUE(ConfigurationManager::shouldCompresseFilesToSend());
     EXPECT_FALSE(ConfigurationManager::shouldDisplayScanner());
     EXPECT_EQ(ConfigurationManager::getExportFileFormat(), "spx");
-
     // "true" and "false" become booleans; any other value stays text.
     EXPECT_EQ(*UserDefaultManager::getObjectForKey("CompresseFile"), Json(true));
     EXPECT_EQ(*UserDefaultManager::getObjectForKey("LinkDictationToSite"), Json("1"));
-}
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Objet du courrier");
+    EXPECT_EQ(ConfigurationManager::getIdentValue(), "N° de dossier");
+    EXPECT_FALSE(UserDefaultManager::getObjectForKey("Autre").has_value());
 
-TEST_F(ConfigurationManagerTest, DeliveryTypeIsStoredAsItsNumber) {
-    const std::vector<std::pair<std::string, int>> cases{{"FTP", 1}, {"EMAIL", 5},    {"WEBSERVICES", 2},
-                                                         {"ftp", 4}, {"COURRIER", 4}, {"", 4}};
-    for (const auto& [name, expected] : cases) {
+    // The delivery type is stored as its number.
+    const std::vector<std::pair<std::string, int>> deliveries{{"FTP", 1}, {"EMAIL", 5},    {"WEBSERVICES", 2},
+                                                              {"ftp", 4}, {"COURRIER", 4}, {"", 4}};
+    for (const auto& [name, expected] : deliveries) {
         ConfigurationManager::addObjectsFromArray(Json::array({{{"TypeOfDelivery", name}}}));
         EXPECT_EQ(ConfigurationManager::getSendType(), expected) << name;
         EXPECT_TRUE(UserDefaultManager::getObjectForKey("TypeOfDelivery")->is_number_integer());
     }
 }
 
-TEST_F(ConfigurationManagerTest, FieldLabelsComeFromEntriesWithAnEvenNumberOfMembers) {
-    ConfigurationManager::addObjectsFromArray(Json::array({
-        {{"Key", "JobTitle"}, {"Value", "Objet du courrier"}},
-        {{"Key", "IDENTVALUE"}, {"Value", "N° de dossier"}},
-        {{"Key", "Autre"}, {"Value", "ignoré"}},
-        Json::object(),
-        "pas un dictionnaire",
-    }));
-    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Objet du courrier");
-    EXPECT_EQ(ConfigurationManager::getIdentValue(), "N° de dossier");
-    EXPECT_FALSE(UserDefaultManager::getObjectForKey("Autre").has_value());
-}
-
-TEST_F(ConfigurationManagerTest, StartUpWritesTheConnectionKeysAndOnlyMissingLabels) {
+TEST_F(ConfigurationManagerTest, StartUpWritesOnlyMissingLabels) {
     OrvanehAppDelegate application;
-    application.startCore(false);
-    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
-    EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
-    EXPECT_EQ(UserDefaultManager::getIntForKey("connectionType"), -1);
-    EXPECT_FALSE(UserDefaultManager::getBoolForKey("connectionSucceedLastTime"));
-    auto date = UserDefaultManager::getDateForKey("connectionLastDate");
-    ASSERT_TRUE(date.has_value());
-    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(date->time_since_epoch()).count(), 1000);
-
     UserDefaultManager::setObject("Référence", "JobTitlPref");
     UserDefaultManager::setObject("", "IdentPref");
     application.startCore(false);
@@ -153,23 +115,20 @@ TEST_F(ConfigurationManagerTest, LegacyFileIsMigratedOnceInBothFormats) {
     }
 }
 
-TEST_F(ConfigurationManagerTest, UnreadableLegacyFileIsRemovedAndDefaultsApply) {
+TEST_F(ConfigurationManagerTest, OddOrUnreadableLegacySettingsAreToleratedAndDefaultsApply) {
+    ConfigurationManager::changeFieldsVersion2to3(Json{{"Fields", Json::array({{{"Export", "JobTitle"}}})}});
+    EXPECT_FALSE(UserDefaultManager::getObjectForKey("JobTitlPref").has_value());
+    EXPECT_FALSE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+    ConfigurationManager::changeFieldsVersion2to3(
+        Json{{"Fields", "texte"}, {"ValidateBeforeSend", "YES"}, {"ShowSettingsForRecord", 1}});
+    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
+    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeRecord());
+
     profile.writeDocument("Configurations.plist", "<plist><dict><key>Fields</key>");
     ConfigurationManager::checkAndCreateDefaultXmlFields();
     EXPECT_FALSE(legacyFileExists());
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
-}
-
-TEST_F(ConfigurationManagerTest, LegacyMigrationToleratesMissingOrOddMembers) {
-    ConfigurationManager::changeFieldsVersion2to3(Json{{"Fields", Json::array({{{"Export", "JobTitle"}}})}});
-    EXPECT_FALSE(UserDefaultManager::getObjectForKey("JobTitlPref").has_value());
-    EXPECT_FALSE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
-
-    ConfigurationManager::changeFieldsVersion2to3(
-        Json{{"Fields", "texte"}, {"ValidateBeforeSend", "YES"}, {"ShowSettingsForRecord", 1}});
-    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeSend());
-    EXPECT_TRUE(ConfigurationManager::shouldDisplayParameterResumeBeforeRecord());
 }
 
 TEST_F(ConfigurationManagerTest, SecretValuesNeverReachTheLog) {

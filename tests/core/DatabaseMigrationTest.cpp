@@ -26,11 +26,7 @@ protected:
         return names;
     }
 
-    int startUp() {
-        OrvanehAppDelegate application;
-        application.startCore(false);
-        return application.bddRq().numVersion();
-    }
+    static void startUp() { OrvanehAppDelegate().startCore(false); }
 
     // Waits in real time (virtual time stands still) for the sender's thread.
     static void waitFor(const std::function<bool()>& condition) {
@@ -44,7 +40,7 @@ protected:
 TEST_F(DatabaseMigrationTest, FirstStartCreatesTheCurrentSchemaFromTheTemplate) {
     ASSERT_FALSE(std::filesystem::exists(test::databasePath()));
     startUp();
-    EXPECT_EQ(rows("select numVersion from QuiraDataBase"), (Rows{{"8"}}));
+    EXPECT_EQ(rows("select numVersion from QuiraDataBase"), (Rows{{"8"}})); // one row
     // Every step ran once: the template's 11 columns of dictee and the 9 added to them.
     EXPECT_EQ(columns("dictee").size(), 20u);
     EXPECT_EQ(columns("user").back(), "login_id");
@@ -56,8 +52,7 @@ TEST_F(DatabaseMigrationTest, FirstStartCreatesTheCurrentSchemaFromTheTemplate) 
 TEST_F(DatabaseMigrationTest, VersionTwoWithAnFtpAccountBecomesSiteA) {
     test::createDatabase(profile, 2);
     execute("insert into parametre(ftpHost, ftpLogin, ftpMdp, genInitiales, auteur, contexte, secretaire, "
-            "worktype) "
-            "values ('ftp.cabinet.fr', 'jean', 'secret', '', 'JD', '', '', '')");
+            "worktype) values ('ftp.cabinet.fr', 'jean', 'secret', '', 'JD', '', '', '')");
     execute("insert into dictee(titre, auteur, envoi) values ('Ancienne', 'JD', 0)");
     startUp();
     EXPECT_EQ(version(), "8");
@@ -71,9 +66,8 @@ TEST_F(DatabaseMigrationTest, VersionTwoWithAnFtpAccountBecomesSiteA) {
 
 TEST_F(DatabaseMigrationTest, VersionOneSplitsThePackedWorktypes) {
     test::createDatabase(profile, 1);
-    execute("insert into worktype(worktype) values ('Courrier;Lettre;marie')");
-    execute("insert into worktype(worktype) values (' Rapport ; Note ')");
-    execute("insert into worktype(worktype) values ('Seul')");
+    execute(
+        "insert into worktype(worktype) values ('Courrier;Lettre;marie'), (' Rapport ; Note '), ('Seul')");
     startUp();
     EXPECT_EQ(version(), "8");
     EXPECT_EQ(rows("select name, type, secretary, tracage, duree from worktype order by name"),

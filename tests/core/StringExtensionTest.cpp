@@ -13,10 +13,7 @@ TEST(StringExtensionTest, TrimsAsciiAndUnicodeWhiteSpace) {
     EXPECT_EQ(StringExtension::stringWithoutSpace(""), "");
     // Accented letters at the ends are not mistaken for space; stray bytes are kept.
     EXPECT_EQ(StringExtension::stringWithoutSpace(" été "), "été");
-    EXPECT_EQ(StringExtension::stringWithoutSpace(" \xFF"
-                                                  "a\xC2 "),
-              "\xFF"
-              "a\xC2");
+    EXPECT_EQ(StringExtension::stringWithoutSpace(" \xFF\x61\xC2 "), "\xFF\x61\xC2");
 }
 
 TEST(StringExtensionTest, ReplaceSpecialCharacters) {

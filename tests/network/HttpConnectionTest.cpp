@@ -1,6 +1,7 @@
 #include "Platform/network/HttpConnection.h"
 
 #include "Platform/crypto/Base64.h"
+#include "Platform/files/AtomicFile.h"
 #include "Platform/json/Json.h"
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
@@ -17,10 +18,14 @@ namespace {
 
 using test::PeerProcess;
 using test::TemporaryDirectory;
+using Events = std::vector<std::string>;
+
+// Credentials that would break a URL or a naive split.
+const std::string kAuthorization = "Basic " + Base64::encode("jean@cabinet:dictée:p@ss:w/rd");
 
 // Everything a request delivered, in order.
 struct Recorded {
-    std::vector<std::string> events;
+    Events events;
     std::optional<HttpConnection::Response> response;
     std::string body;
     std::optional<NetworkError> failure;
@@ -30,76 +35,66 @@ struct Recorded {
     }
 };
 
-HttpConnection::Request request(std::string method, std::string url,
-                                std::vector<std::pair<std::string, std::string>> headers = {},
-                                std::string body = {}) {
+HttpConnection::Request request(std::string url, Seconds stallLimit = Seconds(60)) {
     HttpConnection::Request request;
-    request.method = std::move(method);
     request.url = std::move(url);
-    request.headers = std::move(headers);
-    request.body = std::move(body);
+    request.headers = {{"Authorization", kAuthorization}};
+    request.stallLimit = stallLimit;
     return request;
 }
 
 HttpConnection::Callbacks recorder(Recorded& recorded) {
     auto seen = [&recorded](const char* event) {
-        recorded.events.push_back(event);
-        recorded.threads.push_back(std::this_thread::get_id());
+        if (recorded.events.empty() || recorded.events.back() != event) {
+            recorded.events.push_back(event);
+            recorded.threads.push_back(std::this_thread::get_id());
+        }
     };
-    return {
-        [&recorded, seen](const HttpConnection::Response& response) {
-            seen("response");
-            recorded.response = response;
-        },
-        [&recorded, seen](const std::string& bytes) {
-            if (recorded.events.empty() || recorded.events.back() != "data") {
+    return {[&recorded, seen](const HttpConnection::Response& response) {
+                seen("response");
+                recorded.response = response;
+            },
+            [&recorded, seen](const std::string& bytes) {
                 seen("data");
-            }
-            recorded.body += bytes;
-        },
-        [&recorded, seen](const NetworkError& error) {
-            seen("failure");
-            recorded.failure = error;
-        },
-        [seen] { seen("finished"); },
-    };
+                recorded.body += bytes;
+            },
+            [&recorded, seen](const NetworkError& error) {
+                seen("failure");
+                recorded.failure = error;
+            },
+            [seen] { seen("finished"); }};
 }
 
+// Two office simulators, each with a certificate authority of its own: only the first one's is trusted.
 class HttpConnectionTest : public ::testing::Test {
 protected:
-    // One server whose certificate comes from the run's authority, one self-signed.
     static void SetUpTestSuite() {
-        certificates = std::make_unique<TemporaryDirectory>();
-        const std::string directory = certificates->path().string();
-        trusted = std::make_unique<PeerProcess>(
-            std::string(ORVANEH_SOURCE_DIR) + "/tests/network/peers/https_peer.py",
-            std::vector<std::string>{"--dir", directory, "--identity", "trusted"});
-        selfSigned = std::make_unique<PeerProcess>(
-            std::string(ORVANEH_SOURCE_DIR) + "/tests/network/peers/https_peer.py",
-            std::vector<std::string>{"--dir", directory, "--identity", "self-signed"});
+        directory = std::make_unique<TemporaryDirectory>();
+        auto start = [](const std::string& name) {
+            return std::make_unique<PeerProcess>(
+                std::string(ORVANEH_SOURCE_DIR) + "/tools/office-https-server.py",
+                std::vector<std::string>{"--store", (directory->path() / name).string(), "--login",
+                                         "jean@cabinet:dictée", "--password", "p@ss:w/rd", "--quiet"});
+        };
+        office = start("office");
+        stranger = start("stranger");
     }
     static void TearDownTestSuite() {
-        trusted.reset();
-        selfSigned.reset();
-        certificates.reset();
+        office.reset();
+        stranger.reset();
+        directory.reset();
     }
     void SetUp() override {
-        ASSERT_NE(trusted->port(), 0) << "le serveur HTTPS de test n'a pas démarré";
-        ASSERT_NE(selfSigned->port(), 0) << "le serveur HTTPS de test n'a pas démarré";
+        ASSERT_NE(office->port() * stranger->port(), 0) << "le serveur HTTPS de test n'a pas démarré";
         PreferenceStore::install(preferences);
-        trustRunAuthority(true);
+        trustOffice();
+        fault("none");
     }
     void TearDown() override { PreferenceStore::install(std::make_shared<PreferenceStore>()); }
 
-    void trustRunAuthority(bool trust) {
-        if (trust) {
-            preferences->setString("TrustedCertificatesFile", (certificates->path() / "ca.pem").string());
-        } else {
-            preferences->removeObjectForKey("TrustedCertificatesFile");
-        }
-    }
+    void trustOffice() { preferences->setString("TrustedCertificatesFile", office->value("CA")); }
 
-    static std::string url(const std::string& path, const PeerProcess& peer = *trusted) {
+    static std::string url(const std::string& path, const PeerProcess& peer = *office) {
         return "https://localhost:" + std::to_string(peer.port()) + path;
     }
 
@@ -108,77 +103,92 @@ protected:
         ASSERT_TRUE(loop.runUntil([&] { return recorded.ended(); }, Seconds(30)));
     }
 
-    static inline std::unique_ptr<TemporaryDirectory> certificates;
-    static inline std::unique_ptr<PeerProcess> trusted;
-    static inline std::unique_ptr<PeerProcess> selfSigned;
+    // What the office does to the next requests.
+    void fault(const std::string& name) {
+        auto control = request(url("/__control"));
+        control.method = "POST";
+        control.body = Json{{"fault", name}}.dump();
+        Recorded recorded;
+        run(control, recorded);
+        ASSERT_EQ(recorded.events.back(), "finished");
+    }
+
+    static inline std::unique_ptr<TemporaryDirectory> directory;
+    static inline std::unique_ptr<PeerProcess> office;
+    static inline std::unique_ptr<PeerProcess> stranger;
     std::shared_ptr<PreferenceStore> preferences = std::make_shared<PreferenceStore>();
     RunLoop loop{std::make_shared<SystemClock>()};
 };
 
-TEST_F(HttpConnectionTest, PostReachesTheServerWithItsHeadersAndBody) {
-    const std::string authorization = "Basic " + Base64::encode("jean@cabinet:p@ss:w/rd");
-    std::string body = "--FrontiereBoundary\r\n";
-    body += std::string("\0\x01\xff binaire", 11);
+TEST_F(HttpConnectionTest, PostReachesTheServerWithItsHeadersAndBodyAndErrorStatusesAreResponses) {
+    const std::string bytes("\0\x01\xff binaire", 11);
+    auto post = request(url("/Orvane.WebServices/Import/PostFile"));
+    post.method = "POST";
+    post.headers.emplace_back("Content-Type", "multipart/form-data; boundary=FrontiereBoundary");
+    post.body = "--FrontiereBoundary\r\nContent-Disposition: form-data; name=\"f\"; "
+                "filename=\"/d/JOB1.wav\"\r\n\r\n" +
+                bytes + "\r\n--FrontiereBoundary--\r\n";
     Recorded recorded;
-    run(request("POST", url("/echo"),
-                {{"Authorization", authorization}, {"Content-Type", "multipart/form-data"}}, body),
-        recorded);
-
-    ASSERT_EQ(recorded.events, (std::vector<std::string>{"response", "data", "finished"}));
+    run(post, recorded);
+    ASSERT_EQ(recorded.events, (Events{"response", "data", "finished"}));
     EXPECT_EQ(recorded.response->status, 200);
     EXPECT_EQ(recorded.response->mimeType, "application/json");
     EXPECT_EQ(recorded.response->expectedContentLength, static_cast<std::int64_t>(recorded.body.size()));
-    auto echo = Json::parse(recorded.body);
-    EXPECT_EQ(echo["method"], "POST");
-    EXPECT_EQ(echo["headers"]["Authorization"], authorization);
-    EXPECT_EQ(Base64::decode(echo["body"].get<std::string>()), body);
-}
+    const auto job = std::filesystem::path(office->value("STORE")) / "jobs" / "1";
+    EXPECT_EQ(AtomicFile::read(job / "JOB1.wav"), bytes);
+    EXPECT_EQ(Json::parse(AtomicFile::read(job / "request.json").value_or("{}"))["headers"]["Authorization"],
+              kAuthorization);
 
-TEST_F(HttpConnectionTest, ErrorStatusesAreResponsesNotFailures) {
-    for (long status : {401, 404, 503}) {
-        Recorded recorded;
-        run(request("GET", url("/status/" + std::to_string(status))), recorded);
-        ASSERT_EQ(recorded.events, (std::vector<std::string>{"response", "data", "finished"})) << status;
-        EXPECT_EQ(recorded.response->status, status);
-        EXPECT_EQ(recorded.response->mimeType, "text/plain");
+    for (const char* status : {"401", "404", "503"}) {
+        fault(status);
+        Recorded answered;
+        run(request(url("/getlist.php")), answered);
+        ASSERT_EQ(answered.events.back(), "finished") << status;
+        EXPECT_EQ(answered.response->status, std::stol(status));
     }
 }
 
-TEST_F(HttpConnectionTest, RefusesServersWhoseCertificateIsNotTrusted) {
-    struct Case {
-        std::string what;
-        bool trustRunAuthority;
-        const PeerProcess* peer;
+TEST_F(HttpConnectionTest, FailuresCarryTheirKindAndText) {
+    const std::string refused = "Le certificat du serveur n'est pas reconnu : la connexion est refusée.";
+    const struct {
+        std::string what, fault, url;
+        Events events;
+        NetworkFailure kind;
+        std::string text;
+    } cases[] = {
+        {"autorité du serveur absente", "none", "", {"failure"}, NetworkFailure::Certificate, refused},
+        {"certificat d'une autre autorité",
+         "none",
+         url("/getlist.php", *stranger),
+         {"failure"},
+         NetworkFailure::Certificate,
+         refused},
+        {"serveur muet",
+         "stall",
+         url("/getlist.php"),
+         {"failure"},
+         NetworkFailure::TimedOut,
+         "Le serveur ne répond plus : délai d'attente dépassé."},
+        {"connexion coupée",
+         "cut",
+         url("/getlist.php"),
+         {"response", "data", "failure"},
+         NetworkFailure::Other,
+         "La connexion avec le serveur a été interrompue."},
     };
-    for (const auto& test : {Case{"autorité du test absente", false, trusted.get()},
-                             Case{"certificat auto-signé", true, selfSigned.get()}}) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
-        trustRunAuthority(test.trustRunAuthority);
+        fault(test.fault);
+        if (test.url.empty()) {
+            preferences->removeObjectForKey("TrustedCertificatesFile");
+        }
         Recorded recorded;
-        run(request("GET", url("/echo", *test.peer)), recorded);
-        ASSERT_EQ(recorded.events, std::vector<std::string>{"failure"});
-        EXPECT_EQ(recorded.failure->kind(), NetworkFailure::Certificate);
-        EXPECT_EQ(recorded.failure->text(),
-                  "Le certificat du serveur n'est pas reconnu : la connexion est refusée.");
+        run(request(test.url.empty() ? url("/getlist.php") : test.url, Seconds(2)), recorded);
+        trustOffice();
+        ASSERT_EQ(recorded.events, test.events);
+        EXPECT_EQ(recorded.failure->kind(), test.kind);
+        EXPECT_EQ(recorded.failure->text(), test.text);
     }
-}
-
-TEST_F(HttpConnectionTest, FailsAfterTheResponseWhenTheServerStallsOrHangsUp) {
-    auto stall = request("GET", url("/stall"));
-    stall.stallLimit = Seconds(2);
-    Recorded stalled;
-    run(stall, stalled);
-    ASSERT_EQ(stalled.events, (std::vector<std::string>{"response", "failure"}));
-    EXPECT_EQ(stalled.response->expectedContentLength, 100);
-    EXPECT_EQ(stalled.failure->kind(), NetworkFailure::TimedOut);
-    EXPECT_EQ(stalled.failure->text(), "Le serveur ne répond plus : délai d'attente dépassé.");
-
-    Recorded cut;
-    run(request("GET", url("/cut")), cut);
-    ASSERT_EQ(cut.events, (std::vector<std::string>{"response", "data", "failure"}));
-    EXPECT_EQ(cut.body.size(), 100u);
-    EXPECT_EQ(cut.failure->kind(), NetworkFailure::Other);
-    EXPECT_EQ(cut.failure->text(), "La connexion avec le serveur a été interrompue.");
 }
 
 TEST_F(HttpConnectionTest, CallbacksArriveOnTheNamedLoopAndStopAtCancel) {
@@ -203,22 +213,18 @@ TEST_F(HttpConnectionTest, CallbacksArriveOnTheNamedLoopAndStopAtCancel) {
             finished();
             ended.set_value();
         };
-        connection = std::make_unique<HttpConnection>(request("GET", url("/echo")), otherLoop, callbacks);
+        connection = std::make_unique<HttpConnection>(request(url("/getlist.php")), otherLoop, callbacks);
     });
     ASSERT_EQ(ended.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
 
-    // A stalled request cancelled at its response delivers nothing more, not even the
-    // failure that the stall limit would bring a second later.
+    // A request to a silent server, cancelled before the stall limit, delivers nothing, not
+    // even the failure that the limit would bring a second later.
+    fault("stall");
     Recorded cancelled;
     otherLoop.post([&] {
-        auto callbacks = recorder(cancelled);
-        callbacks.response = [&](const HttpConnection::Response&) {
-            cancelled.events.push_back("response");
-            connection->cancel();
-        };
-        auto stall = request("GET", url("/stall"));
-        stall.stallLimit = Seconds(1);
-        connection = std::make_unique<HttpConnection>(stall, otherLoop, callbacks);
+        connection = std::make_unique<HttpConnection>(request(url("/getlist.php"), Seconds(1)), otherLoop,
+                                                      recorder(cancelled));
+        otherLoop.scheduleTimer(Seconds(0.5), false, [&](Timer&) { connection->cancel(); });
     });
     std::this_thread::sleep_for(std::chrono::seconds(3));
     otherLoop.post([&] {
@@ -228,10 +234,10 @@ TEST_F(HttpConnectionTest, CallbacksArriveOnTheNamedLoopAndStopAtCancel) {
     lastPostDone.set_value();
     other.join();
 
-    EXPECT_EQ(recorded.events, (std::vector<std::string>{"response", "data", "finished"}));
+    EXPECT_EQ(recorded.events, (Events{"response", "data", "finished"}));
     EXPECT_NE(otherThread, std::this_thread::get_id());
     EXPECT_EQ(recorded.threads, std::vector<std::thread::id>(3, otherThread));
-    EXPECT_EQ(cancelled.events, std::vector<std::string>{"response"});
+    EXPECT_TRUE(cancelled.events.empty());
 }
 
 } // namespace

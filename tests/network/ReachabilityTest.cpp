@@ -17,11 +17,8 @@ TEST(ReachabilityTest, ClassifiesThePlatformFlags) {
         {R::kReachable | R::kIsWWAN | R::kConnectionRequired, NetworkStatus::MobileData},
         {R::kReachable | R::kIsLocalAddress | R::kIsDirect, NetworkStatus::WiFi},
         {R::kReachable | R::kTransientConnection | R::kConnectionRequired, NetworkStatus::None},
-        {R::kReachable | R::kTransientConnection | R::kConnectionRequired | R::kIsDirect,
-         NetworkStatus::None},
         {R::kReachable | R::kTransientConnection, NetworkStatus::WiFi},
         {R::kReachable | R::kTransientConnection | 0x8, NetworkStatus::WiFi},
-        {R::kReachable | R::kConnectionRequired, NetworkStatus::WiFi},
         {R::kReachable | R::kConnectionRequired | 0x8, NetworkStatus::WiFi},
         {R::kReachable | 0x8, NetworkStatus::None},
     };
@@ -57,15 +54,6 @@ TEST(ReachabilityTest, RecognisesHostsOnThisMachine) {
     for (std::string host : {"", "10.0.0.1", "128.0.0.1", "::", "192.168.1.20", "[2001:db8::1]"}) {
         EXPECT_FALSE(R::isLoopbackHost(host)) << host;
     }
-}
-
-TEST(ReachabilityTest, AnInstalledProviderReplacesTheInterfaces) {
-    auto status = NetworkStatus::MobileData;
-    R::install(std::make_shared<R>([&] { return status; }));
-    EXPECT_EQ(R::shared().currentStatus(), NetworkStatus::MobileData);
-    status = NetworkStatus::None;
-    EXPECT_EQ(R::shared().currentStatus(), NetworkStatus::None);
-    R::install(nullptr);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "Platform/files/AtomicFile.h"
 
 #include "Platform/files/Resources.h"
-#include "platform/ScopedEnvironment.h"
+#include "support/Files.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -12,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::size_t entryCount(const fs::path& directory) {
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
-}
-
 TEST(AtomicFileTest, WritesTheWholeContentsWithThePermissions) {
     test::TemporaryDirectory directory;
     auto path = directory.path() / "job.json";
@@ -25,13 +21,12 @@ TEST(AtomicFileTest, WritesTheWholeContentsWithThePermissions) {
     EXPECT_EQ(AtomicFile::read(path), binary);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask,
               fs::perms::owner_read | fs::perms::owner_write);
-
     // Replacing the file also gives it the new permissions.
     auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
     ASSERT_TRUE(AtomicFile::write(path, "", readable));
     EXPECT_EQ(AtomicFile::read(path), "");
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask, readable);
-    EXPECT_EQ(entryCount(directory.path()), 1u);
+    EXPECT_EQ(test::entryNames(directory.path()), std::vector<std::string>{"job.json"});
 }
 
 TEST(AtomicFileTest, AFailedWriteLeavesNothingBehind) {
@@ -39,17 +34,14 @@ TEST(AtomicFileTest, AFailedWriteLeavesNothingBehind) {
     std::string error;
     EXPECT_FALSE(AtomicFile::write(directory.path() / "absent" / "file", "x", fs::perms::owner_read, &error));
     EXPECT_NE(error.find("Impossible de créer un fichier temporaire"), std::string::npos) << error;
-
     // A directory in the way: it stays as it was and the temporary file goes.
     auto occupied = directory.path() / "occupied";
     fs::create_directory(occupied);
     std::ofstream(occupied / "inside") << "keep";
-    error.clear();
     EXPECT_FALSE(AtomicFile::write(occupied, "x", fs::perms::owner_read, &error));
     EXPECT_NE(error.find("Impossible d'écrire"), std::string::npos) << error;
     EXPECT_EQ(AtomicFile::read(occupied / "inside"), "keep");
-    EXPECT_EQ(entryCount(directory.path()), 1u);
-
+    EXPECT_EQ(test::entryNames(directory.path()), std::vector<std::string>{"occupied"});
     EXPECT_EQ(AtomicFile::read(directory.path() / "absent"), std::nullopt);
     EXPECT_EQ(AtomicFile::read(directory.path()), std::nullopt);
 }

@@ -12,8 +12,6 @@ namespace {
 TEST(DigestTest, KnownVectors) {
     EXPECT_EQ(Digest::toHex(Digest::sha1("abc")), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(Digest::toHex(Digest::sha1("")), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
-    EXPECT_EQ(Digest::toHex(Digest::md5("abc")), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(Digest::toHex(Digest::md5("")), "d41d8cd98f00b204e9800998ecf8427e");
     // Bytes above 0x7F and NUL go through the byte overload unchanged.
     const std::uint8_t bytes[] = {0x00, 0xFF, 0x80};
     EXPECT_EQ(Digest::sha1(std::span<const std::uint8_t>(bytes)),
@@ -21,15 +19,13 @@ TEST(DigestTest, KnownVectors) {
 }
 
 TEST(Base64Test, EncodesRfc4648Vectors) {
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-    };
+    const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                           {"f", "Zg=="},
+                                                           {"fo", "Zm8="},
+                                                           {"foo", "Zm9v"},
+                                                           {"foob", "Zm9vYg=="},
+                                                           {"fooba", "Zm9vYmE="},
+                                                           {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(Base64::encode(plain), encoded);
         EXPECT_EQ(Base64::decode(encoded), plain);
@@ -37,22 +33,6 @@ TEST(Base64Test, EncodesRfc4648Vectors) {
     // The two last letters of the alphabet, and no line break however long the input.
     EXPECT_EQ(Base64::encode(std::string_view("\xFB\xFF", 2)), "+/8=");
     EXPECT_EQ(Base64::encode(std::string(200, 'x')).find('\n'), std::string::npos);
-}
-
-TEST(Base64Test, RoundTripsEveryByteAndDecodesOnlyValidText) {
-    std::string all;
-    for (int i = 0; i < 256; ++i) {
-        all.push_back(static_cast<char>(i));
-    }
-    for (std::size_t length = 0; length <= all.size(); length += 37) {
-        std::string slice = all.substr(all.size() - length);
-        EXPECT_EQ(Base64::decode(Base64::encode(slice)), slice) << length;
-    }
-    EXPECT_EQ(Base64::decode(" Zm9v\nYmFy\r\n"), "foobar");
-    EXPECT_EQ(Base64::decode("Zg=\t="), "f");
-    for (const char* text : {"Zg", "Zg=", "Z===", "====", "Zm9v!", "Zm=v", "Zg==Zg==", "-_8=", "Zm9v\x80"}) {
-        EXPECT_FALSE(Base64::decode(text).has_value()) << text;
-    }
 }
 
 TEST(UuidTest, IsUpperCaseVersion4AndUnique) {

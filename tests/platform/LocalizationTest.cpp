@@ -1,7 +1,7 @@
 #include "Platform/localisation/Localization.h"
 
-#include "platform/ScopedEnvironment.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestProfile.h"
 
 #include <fstream>

@@ -1,5 +1,6 @@
 #include "Platform/preferences/PreferenceStore.h"
 
+#include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/TestProfile.h"
 
@@ -14,15 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> filesIn(const fs::path& directory) {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        files.push_back(entry.path().filename().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(PreferenceStoreReadingTest, TextNumbersAndBooleansReadAsTheirNaturalValue) {
     for (const char* text : {"1", "YES", "true", "T", "  +1", "-1", "0001", "y"}) {
         EXPECT_TRUE(PreferenceStore::boolFromJson(text)) << text;
@@ -30,20 +22,13 @@ TEST(PreferenceStoreReadingTest, TextNumbersAndBooleansReadAsTheirNaturalValue) 
     for (const char* text : {"0", "no", "false", "", "000", "0.5", "abc"}) {
         EXPECT_FALSE(PreferenceStore::boolFromJson(text)) << text;
     }
-    const std::pair<const char*, std::int64_t> integers[] = {{"30", 30},
-                                                             {"30abc", 30},
-                                                             {"abc", 0},
-                                                             {"  -42x", -42},
-                                                             {"1.9", 1},
-                                                             {"- 5", 0},
-                                                             {"99999999999999999999", INT64_MAX},
-                                                             {"-99999999999999999999", INT64_MIN}};
-    for (const auto& [text, expected] : integers) {
-        EXPECT_EQ(PreferenceStore::integerFromJson(text), expected) << text;
+    const std::pair<Json, std::int64_t> integers[] = {{"30abc", 30}, {"abc", 0}, {"  -42x", -42},
+                                                      {"1.9", 1},    {-2.9, -2}, {1e30, INT64_MAX}};
+    EXPECT_EQ(PreferenceStore::integerFromJson("-99999999999999999999"), INT64_MIN);
+    for (const auto& [json, expected] : integers) {
+        EXPECT_EQ(PreferenceStore::integerFromJson(json), expected) << json;
     }
-    EXPECT_EQ(PreferenceStore::doubleFromJson("8000"), 8000.0);
     EXPECT_EQ(PreferenceStore::doubleFromJson(" 1.5kHz"), 1.5);
-    EXPECT_EQ(PreferenceStore::doubleFromJson("abc"), 0.0);
     std::string locale = std::setlocale(LC_NUMERIC, nullptr);
     if (std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr) { // a decimal comma must not matter
         double value = PreferenceStore::doubleFromJson("1.5");
@@ -51,13 +36,9 @@ TEST(PreferenceStoreReadingTest, TextNumbersAndBooleansReadAsTheirNaturalValue) 
         EXPECT_EQ(value, 1.5);
     }
     EXPECT_TRUE(PreferenceStore::boolFromJson(0.25));
-    EXPECT_FALSE(PreferenceStore::boolFromJson(0));
     EXPECT_FALSE(PreferenceStore::boolFromJson(Json::array({1})));
-    EXPECT_EQ(PreferenceStore::integerFromJson(-2.9), -2);
-    EXPECT_EQ(PreferenceStore::integerFromJson(1e30), INT64_MAX);
-    EXPECT_EQ(PreferenceStore::integerFromJson(std::uint64_t{18446744073709551615ULL}), INT64_MAX);
-    EXPECT_EQ(PreferenceStore::doubleFromJson(true), 1.0);
 
+    // Numbers read as text the way the server writes them.
     PreferenceStore store;
     store.setDouble("rate", 16000.0);
     store.setDouble("ratio", 1.5);
@@ -73,13 +54,14 @@ TEST(PreferenceStoreReadingTest, TextNumbersAndBooleansReadAsTheirNaturalValue) 
 TEST(PreferenceStoreTest, TypedValuesSurviveARestart) {
     test::TestProfile profile;
     auto& store = profile.preferences();
-    auto date = VirtualClock::defaultStart() + std::chrono::milliseconds(250);
+    auto date = VirtualClock::defaultStart() + std::chrono::nanoseconds(123456789);
     ASSERT_TRUE(store.setBool("flag", true));
     ASSERT_TRUE(store.setInteger("count", -12));
     ASSERT_TRUE(store.setFloat("gain", 0.1f));
     ASSERT_TRUE(store.setString("name", "Dupré"));
     ASSERT_TRUE(store.setDate("sent", date));
     ASSERT_TRUE(store.setObject("dict", Json{{"a", Json::array({1, "deux"})}}));
+    ASSERT_TRUE(store.setObject("twoMembers", Json{{"$date", 1000.0}, {"x", 1}}));
 
     auto& reopened = profile.reopenPreferences();
     EXPECT_TRUE(reopened.boolForKey("flag"));
@@ -87,40 +69,28 @@ TEST(PreferenceStoreTest, TypedValuesSurviveARestart) {
     EXPECT_EQ(reopened.floatForKey("gain"), 0.1f);
     EXPECT_EQ(reopened.stringForKey("gain"), "0.1");
     EXPECT_EQ(reopened.stringForKey("name"), "Dupré");
-    EXPECT_EQ(reopened.dateForKey("sent"), date);
     EXPECT_EQ(reopened.dictionaryForKey("dict"), (Json{{"a", Json::array({1, "deux"})}}));
+    // Seconds in a double keep well under a microsecond today; only the tagged form is a date.
+    EXPECT_LT(std::chrono::abs(reopened.dateForKey("sent").value() - date), std::chrono::microseconds(1));
+    EXPECT_EQ(reopened.dictionaryForKey("sent"), std::nullopt);
+    EXPECT_EQ(reopened.dateForKey("count"), std::nullopt);
+    EXPECT_EQ(reopened.dateForKey("twoMembers"), std::nullopt);
 
     auto file = profile.profile().preferencesFile();
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::mask,
               fs::perms::owner_read | fs::perms::owner_write);
     // No temporary left beside it.
-    EXPECT_EQ(filesIn(file.parent_path()), (std::vector<std::string>{"orvaneh.log", "preferences.json"}));
-}
-
-TEST(PreferenceStoreTest, OnlyTheTaggedFormReadsAsADate) {
-    PreferenceStore store;
-    auto precise = VirtualClock::defaultStart() + std::chrono::nanoseconds(123456789);
-    store.setDate("sent", precise);
-    EXPECT_EQ(store.dictionaryForKey("sent"), std::nullopt);
-    // Seconds in a double keep well under a microsecond today.
-    EXPECT_LT(std::chrono::abs(store.dateForKey("sent").value() - precise), std::chrono::microseconds(1));
-    store.setDouble("number", 1000.0);
-    store.setObject("twoMembers", Json{{"$date", 1000.0}, {"x", 1}});
-    EXPECT_EQ(store.dateForKey("number"), std::nullopt);
-    EXPECT_EQ(store.dateForKey("twoMembers"), std::nullopt);
+    EXPECT_EQ(test::entryNames(file.parent_path()),
+              (std::vector<std::string>{"orvaneh.log", "preferences.json"}));
 }
 
 TEST(PreferenceStoreTest, DefaultsApplyUntilAValueIsWritten) {
     test::TestProfile profile;
     auto& store = profile.preferences();
     store.registerDefaults(Json{{"delay", 30}, {"server", "ftp.exemple.fr"}});
-    EXPECT_EQ(store.integerForKey("delay"), 30);
     EXPECT_FALSE(store.hasStoredValue("delay"));
-
     store.setInteger("delay", 5);
     EXPECT_EQ(store.integerForKey("delay"), 5);
-    EXPECT_TRUE(store.hasStoredValue("delay"));
-
     // Removing, by either means, brings the default back, and the file forgets the key.
     store.setObject("delay", nullptr);
     EXPECT_EQ(store.integerForKey("delay"), 30);
@@ -145,7 +115,7 @@ TEST_P(CorruptPreferencesTest, FileIsMovedAsideAndTheStoreStartsEmpty) {
     }
     PreferenceStore store(file);
     EXPECT_TRUE(store.storedValues().empty());
-    auto files = filesIn(file.parent_path());
+    auto files = test::entryNames(file.parent_path());
     auto aside = std::find_if(files.begin(), files.end(), [](const std::string& name) {
         return std::regex_match(name, std::regex(R"(preferences\.json\.corrompu-\d{8}-\d{6})"));
     });

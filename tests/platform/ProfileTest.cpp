@@ -1,6 +1,6 @@
 #include "Platform/profile/Profile.h"
 
-#include "platform/ScopedEnvironment.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -43,7 +43,7 @@ TEST(ProfileTest, ResolveTakesTheOptionThenTheEnvironmentThenXdg) {
     EXPECT_EQ(profile.configurationDirectory(), fs::path("/home/jean/.config/orvaneh"));
 }
 
-TEST(ProfileTest, CreateDirectoriesMakesThemOwnerOnly) {
+TEST(ProfileTest, CreateDirectoriesMakesThemOwnerOnlyOrExplainsAFailure) {
     test::TemporaryDirectory root;
     auto outerMode = modeOf(root.path());
     Profile profile(root.path() / "data" / "orvaneh" / "Documents", root.path() / "config" / "orvaneh");
@@ -61,19 +61,14 @@ TEST(ProfileTest, CreateDirectoriesMakesThemOwnerOnly) {
     ::chmod(profile.documentsDirectory().c_str(), 0755);
     ASSERT_TRUE(profile.createDirectories(&error)) << error;
     EXPECT_EQ(modeOf(profile.documentsDirectory()), fs::perms::owner_all);
-}
 
-TEST(ProfileTest, CreateDirectoriesExplainsAFailure) {
-    test::TemporaryDirectory root;
+    // A file in the way is explained.
     std::ofstream(root.path() / "file") << "x";
-    std::string error;
     EXPECT_FALSE(Profile::inHome(root.path() / "file").createDirectories(&error));
     EXPECT_NE(error.find("Impossible de créer le répertoire « " + (root.path() / "file/Documents").string()),
               std::string::npos)
         << error;
-
-    std::ofstream(root.path() / "config") << "x";
-    EXPECT_FALSE(Profile(root.path() / "Documents", root.path() / "config").createDirectories(&error));
+    EXPECT_FALSE(Profile(root.path() / "Documents", root.path() / "file").createDirectories(&error));
     EXPECT_NE(error.find("n'est pas un répertoire"), std::string::npos) << error;
 }
 

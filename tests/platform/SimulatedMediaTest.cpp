@@ -1,5 +1,7 @@
+#include "Platform/files/AtomicFile.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/runloop/RunLoop.h"
+#include "support/Files.h"
 #include "support/TestProfile.h"
 
 #include <cmath>
@@ -18,23 +20,20 @@ namespace fs = std::filesystem;
 
 // --- WAV bytes, written and read here independently of the code under test ------------------
 
-void put16(std::string& out, unsigned value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
+std::string le(unsigned value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
 }
 
-void put32(std::string& out, unsigned value) {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-unsigned get16(const std::string& bytes, std::size_t at) {
-    return static_cast<unsigned char>(bytes[at]) |
-           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
-}
-
-unsigned get32(const std::string& bytes, std::size_t at) {
-    return get16(bytes, at) | get16(bytes, at + 2) << 16;
+unsigned readLe(const std::string& bytes, std::size_t at, int count) {
+    unsigned value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
 }
 
 struct WaveSpec {
@@ -44,28 +43,19 @@ struct WaveSpec {
     unsigned bits = 16;
 };
 
+std::string fmtBody(WaveSpec s) {
+    return le(s.format, 2) + le(s.channels, 2) + le(s.rate, 4) + le(s.rate * s.channels * s.bits / 8, 4) +
+           le(s.channels * s.bits / 8, 2) + le(s.bits, 2);
+}
+
 // An odd-sized "LIST" chunk (with its pad byte) comes first, to be skipped.
 void writeWave(const fs::path& path, WaveSpec spec, const std::vector<std::int16_t>& samples) {
-    std::string body = "WAVE";
-    body += "LIST";
-    put32(body, 3);
-    body += std::string("abc\0", 4);
-    body += "fmt ";
-    put32(body, 16);
-    put16(body, spec.format);
-    put16(body, spec.channels);
-    put32(body, spec.rate);
-    put32(body, spec.rate * spec.channels * spec.bits / 8);
-    put16(body, spec.channels * spec.bits / 8);
-    put16(body, spec.bits);
-    body += "data";
-    put32(body, static_cast<unsigned>(samples.size() * 2));
+    std::string body = std::string("WAVELIST\3\0\0\0abc\0fmt \x10\0\0\0", 24) + fmtBody(spec) + "data" +
+                       le(static_cast<unsigned>(samples.size() * 2), 4);
     for (auto sample : samples) {
-        put16(body, static_cast<std::uint16_t>(sample));
+        body += le(static_cast<std::uint16_t>(sample), 2);
     }
-    std::string file = "RIFF";
-    put32(file, static_cast<unsigned>(body.size()));
-    std::ofstream(path, std::ios::binary) << file << body;
+    std::ofstream(path, std::ios::binary) << "RIFF" << le(static_cast<unsigned>(body.size()), 4) << body;
 }
 
 struct ReadWave {
@@ -75,36 +65,25 @@ struct ReadWave {
 };
 
 ReadWave readWave(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = AtomicFile::read(path).value_or("");
     ReadWave wave;
-    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-    EXPECT_EQ(get32(bytes, 4), bytes.size() - 8);
-    EXPECT_EQ(bytes.substr(8, 4), "WAVE");
+    EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(8, 4), "RIFFWAVE");
+    EXPECT_EQ(readLe(bytes, 4, 4), bytes.size() - 8);
     for (std::size_t at = 12; at + 8 <= bytes.size();) {
         auto id = bytes.substr(at, 4);
-        auto size = get32(bytes, at + 4);
+        auto size = readLe(bytes, at + 4, 4);
         wave.chunks.push_back(id);
         if (id == "fmt ") {
             wave.fmt = bytes.substr(at + 8, size);
         } else if (id == "data") {
             EXPECT_EQ(at + 8 + size, bytes.size());
             for (std::size_t i = 0; i < size / 2; ++i) {
-                wave.samples.push_back(static_cast<std::int16_t>(get16(bytes, at + 8 + 2 * i)));
+                wave.samples.push_back(static_cast<std::int16_t>(readLe(bytes, at + 8 + 2 * i, 2)));
             }
         }
         at += 8 + size + (size & 1);
     }
     return wave;
-}
-
-std::vector<std::int16_t> tone(std::size_t frames, double rate, double amplitude) {
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = 0; i < frames; ++i) {
-        samples.push_back(static_cast<std::int16_t>(std::lround(
-            amplitude * 32767 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(i) / rate))));
-    }
-    return samples;
 }
 
 class SimulatedMediaTest : public ::testing::Test {
@@ -115,10 +94,7 @@ protected:
     void run(double seconds) { RunLoop::main().runFor(Seconds(seconds)); }
 };
 
-// --- Recorder -------------------------------------------------------------------------------
-
 TEST_F(SimulatedMediaTest, ATakeWritesTheInputHeardDuringItsTime) {
-    EXPECT_EQ(&MediaBackend::shared(), &media);
     std::vector<std::int16_t> input;
     for (int i = 0; i < 30000; ++i) {
         input.push_back(static_cast<std::int16_t>(i * 37 % 65536 - 32768));
@@ -142,17 +118,10 @@ TEST_F(SimulatedMediaTest, ATakeWritesTheInputHeardDuringItsTime) {
 
     auto wave = readWave(path);
     EXPECT_EQ(wave.chunks, (std::vector<std::string>{"fmt ", "FLLR", "data"}));
-    ASSERT_EQ(wave.fmt.size(), 16u);
-    EXPECT_EQ(get16(wave.fmt, 0), 1u);      // PCM
-    EXPECT_EQ(get16(wave.fmt, 2), 1u);      // mono
-    EXPECT_EQ(get32(wave.fmt, 4), 16000u);  // rate
-    EXPECT_EQ(get32(wave.fmt, 8), 32000u);  // bytes per second
-    EXPECT_EQ(get16(wave.fmt, 12), 2u);     // block
-    EXPECT_EQ(get16(wave.fmt, 14), 16u);    // bits
-    ASSERT_EQ(wave.samples.size(), 40000u); // the file runs out after 30000: silence follows
-    for (std::size_t i = 0; i < wave.samples.size(); ++i) {
-        ASSERT_EQ(wave.samples[i], i < input.size() ? input[i] : 0) << "frame " << i;
-    }
+    EXPECT_EQ(wave.fmt, fmtBody({})); // 16-bit mono PCM at 16000 Hz
+    auto heard = input;
+    heard.resize(40000, 0); // the file runs out after 30000: silence follows
+    EXPECT_TRUE(wave.samples == heard);
 
     // A new take hears the input from its start again and replaces the file, leaving no
     // temporary file behind.
@@ -162,14 +131,12 @@ TEST_F(SimulatedMediaTest, ATakeWritesTheInputHeardDuringItsTime) {
     wave = readWave(path);
     ASSERT_EQ(wave.samples.size(), 8000u);
     EXPECT_TRUE(std::equal(wave.samples.begin(), wave.samples.end(), input.begin()));
-    EXPECT_EQ(media.writtenFiles(), (std::vector<std::string>{path, path}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(profile.documents()), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::entryNames(profile.documents()), std::vector<std::string>{"take.wav"});
 
     auto nowhere = media.makeRecorder((profile.home() / "absent" / "take.wav").string(), {});
     ASSERT_TRUE(nowhere);
     EXPECT_FALSE(nowhere->prepareToRecord());
     EXPECT_FALSE(nowhere->record());
-    EXPECT_EQ(media.recordersMade(), 2);
 }
 
 TEST_F(SimulatedMediaTest, RecorderMetersTheLastTwentiethOfASecond) {
@@ -198,14 +165,12 @@ TEST_F(SimulatedMediaTest, RecorderMetersTheLastTwentiethOfASecond) {
     }
 }
 
-// --- Player ---------------------------------------------------------------------------------
-
 TEST_F(SimulatedMediaTest, PlayerFollowsTheClockAndFinishesOnceAtTheEnd) {
-    // Two seconds of stereo at 8000 Hz: a tone on the left, silence on the right.
-    auto left = tone(16000, 8000, 0.5);
+    // Two seconds of stereo at 8000 Hz: a half-scale tone on the left, silence on the right.
     std::vector<std::int16_t> samples;
-    for (auto sample : left) {
-        samples.insert(samples.end(), {sample, 0});
+    for (int i = 0; i < 16000; ++i) {
+        double left = 0.5 * 32767 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0);
+        samples.insert(samples.end(), {static_cast<std::int16_t>(std::lround(left)), 0});
     }
     auto path = profile.home() / "stereo.wav";
     writeWave(path, {.channels = 2, .rate = 8000}, samples);
@@ -244,19 +209,12 @@ TEST_F(SimulatedMediaTest, PlayerFollowsTheClockAndFinishesOnceAtTheEnd) {
     EXPECT_FALSE(player->isPlaying());
     EXPECT_DOUBLE_EQ(player->currentTime(), 2.0);
 
-    // From beyond the end, playing ends on the next turn of the loop.
-    player->setCurrentTime(7);
-    EXPECT_DOUBLE_EQ(player->currentTime(), 7.0);
-    player->play();
-    RunLoop::main().runPending();
-    EXPECT_EQ(finished.size(), 2u);
-
     // Destroyed while playing: no callback afterwards.
     player->setCurrentTime(0);
     player->play();
     player.reset();
     run(5);
-    EXPECT_EQ(finished.size(), 2u);
+    EXPECT_EQ(finished.size(), 1u);
 }
 
 TEST_F(SimulatedMediaTest, NoPlayerForAMissingOrNonPcmFile) {
@@ -268,10 +226,7 @@ TEST_F(SimulatedMediaTest, NoPlayerForAMissingOrNonPcmFile) {
                       profile.home() / "float.wav", profile.documents() / "text.wav", profile.documents()}) {
         EXPECT_FALSE(media.makePlayer(path.string())) << path;
     }
-    EXPECT_EQ(media.playersMade(), 0);
 }
-
-// --- Session --------------------------------------------------------------------------------
 
 TEST_F(SimulatedMediaTest, PermissionIsAnsweredOnAnotherThread) {
     auto& session = media.audioSession();
@@ -289,12 +244,6 @@ TEST_F(SimulatedMediaTest, PermissionIsAnsweredOnAnotherThread) {
     EXPECT_FALSE(granted);
     EXPECT_NE(thread, std::this_thread::get_id());
     EXPECT_EQ(session.recordPermission(), AudioSession::RecordPermission::Denied);
-
-    std::string error;
-    EXPECT_TRUE(session.overrideOutputAudioPortToSpeaker(error));
-    media.setSpeakerOverrideError("Haut-parleur indisponible");
-    EXPECT_FALSE(session.overrideOutputAudioPortToSpeaker(error));
-    EXPECT_EQ(error, "Haut-parleur indisponible");
 }
 
 } // namespace

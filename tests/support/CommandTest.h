@@ -5,11 +5,18 @@
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace orvaneh::test {
+
+// Command-line arguments written as one line, split at spaces.
+inline std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
 
 // Runs command-line commands in process on a fresh profile and database, collecting what
 // they print.

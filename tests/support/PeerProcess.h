@@ -7,7 +7,7 @@
 
 namespace orvaneh::test {
 
-// A server the tests talk to (a Python script: tests/network/peers/, tools/), started with the
+// A server the tests talk to (a Python script, such as the simulators in tools/), started with the
 // system's Python and stopped (SIGTERM) with the object. It is ready once it has printed its
 // port: a line "PORT n", or a line holding the number alone. Lines "NAME value" printed before
 // it are kept.

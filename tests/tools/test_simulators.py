@@ -69,18 +69,17 @@ class SimulatorTestCase(unittest.TestCase):
 
 
 class FtpSimulatorTest(SimulatorTestCase):
-    def connect(self, printed, timeout=10):
+    def connect(self, printed, timeout=10, password=PASSWORD):
         ftp = ftplib.FTP(timeout=timeout)
-        ftp.connect("127.0.0.1", int(printed["PORT"]))
         self.addCleanup(ftp.close)
-        ftp.login(LOGIN, PASSWORD)
+        ftp.connect("127.0.0.1", int(printed["PORT"]))
+        ftp.login(LOGIN, password)
         return ftp
 
     def test_upload_lands_in_import_and_config_lists_in_both_styles(self):
         root = self.tmp / "root"
         unix = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, "--seed-demo")
         dos = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, "--dos-listing")
-        self.assertEqual(unix["ROOT"], str(root))
 
         ftp = self.connect(unix)
         ftp.storbinary("STOR import/JOB-1.XML", io.BytesIO(b"<job/>"))
@@ -102,11 +101,8 @@ class FtpSimulatorTest(SimulatorTestCase):
                 files = [e["name"] for e in entries if e["kind"] not in ("d", "<DIR>")]
                 self.assertEqual(files, ["Catalogue.xml"])
 
-        refused = ftplib.FTP(timeout=10)
-        self.addCleanup(refused.close)
-        refused.connect("127.0.0.1", int(unix["PORT"]))
         with self.assertRaisesRegex(ftplib.error_perm, "^530"):
-            refused.login(LOGIN, "wrong")
+            self.connect(unix, password="wrong")
 
     def test_cut_and_stalled_uploads_keep_what_was_read(self):
         for switch in ("--cut-after", "--stall-after"):
@@ -208,7 +204,6 @@ class HttpsSimulatorTest(SimulatorTestCase):
         with self.assertRaises((OSError, http.client.HTTPException)):
             self.request(directory)
         self.assertFalse((self.store / "jobs" / "1").exists())
-        self.assertEqual(self.control(fault="none")["fault"], "none")
 
 
 if __name__ == "__main__":

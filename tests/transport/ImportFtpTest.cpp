@@ -1,22 +1,17 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/transport/FTPGet.h"
-#include "Classes/transport/FtpGetFile.h"
-#include "Platform/network/NetworkError.h"
-#include "transport/ImportFixture.h"
+#include "transport/OfficeFixture.h"
 
-#include <algorithm>
 #include <gmock/gmock.h>
 
 namespace orvaneh {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 using State = SiteListViewController::ImportState;
-using test::kImportLogin;
-using test::kImportPassword;
-
-const std::string kCancelled = "Requête annulée";
+using test::kLogin;
+using test::kPassword;
+using Kind = test::OfficeSimulator::Kind;
 
 // What an FTPGet told its delegate.
 struct RecordingDelegate : FTPGetDelegate {
@@ -33,32 +28,39 @@ struct RecordingDelegate : FTPGetDelegate {
 
 class ImportFtpTest : public test::ImportTest {};
 
-TEST_F(ImportFtpTest, TheChosenDirectoryOfEitherListingStyleFillsTheDatabase) {
-    for (const auto* style : {"", "--dos-listing"}) {
+// The listing is far more than one block of the data connection, so lines are cut between blocks.
+TEST_F(ImportFtpTest, TheChosenDirectoryOfALongListingInEitherStyleFillsTheDatabase) {
+    for (const std::string style : {"", "--dos-listing"}) {
         SCOPED_TRACE(style);
-        test::OfficeSimulator server("office-ftp-server.py",
-                                     *style ? std::vector<std::string>{style} : std::vector<std::string>{});
+        test::OfficeSimulator server(Kind::Ftp, style.empty() ? std::vector<std::string>{}
+                                                              : std::vector<std::string>{style});
+        std::vector<std::string> expected{"Cabinet Juridique", "Service Cardiologie"};
+        for (int index = 0; index < 1500; ++index) {
+            expected.push_back("Dossier " + std::to_string(index) + " élève");
+            std::filesystem::create_directory(server.catalogueRoot() / expected.back());
+        }
         addSite(1, "FTP://" + server.address());
         SiteListViewController sites;
         profile.ui().clear();
 
         sites.importSelectedSites();
         ASSERT_TRUE(runUntil([&] { return profile.ui().pendingQuestions() == 1; }));
-
-        auto choice = lastChoice();
+        const auto choice = profile.ui().calls().back();
         EXPECT_EQ(choice.title, "Auteur");
         std::vector<std::string> titles;
         for (const auto& action : choice.choices) {
             titles.push_back(action.title);
         }
-        ASSERT_EQ(titles.size(), 3u);
-        EXPECT_THAT(std::vector<std::string>(titles.begin(), titles.end() - 1),
-                    UnorderedElementsAre("Service Cardiologie", "Cabinet Juridique"));
-        EXPECT_EQ(titles.back(), "Annuler");
+        ASSERT_EQ(titles.back(), "Annuler");
         EXPECT_EQ(choice.choices.back().style, UserInterface::Choice::Style::Cancel);
-        EXPECT_EQ(authors(), std::vector<std::string>{"avant"}) << "nothing is wiped before the download";
+        titles.pop_back();
+        auto sorted = titles;
+        std::sort(sorted.begin(), sorted.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(sorted, expected);
+        EXPECT_THAT(authors(), ElementsAre("avant")) << "nothing is wiped before the download";
 
-        auto chosen = std::find(titles.begin(), titles.end(), "Service Cardiologie") - titles.begin();
+        const auto chosen = std::find(titles.begin(), titles.end(), "Service Cardiologie") - titles.begin();
         profile.ui().answerPending(static_cast<int>(chosen));
         ASSERT_TRUE(runUntil([&] { return sites.importState() != State::Running; }));
 
@@ -69,39 +71,12 @@ TEST_F(ImportFtpTest, TheChosenDirectoryOfEitherListingStyleFillsTheDatabase) {
         EXPECT_EQ(ConfigurationManager::getJobTitle(), "Patient");
         EXPECT_EQ(profile.ui().messages("banner").back(), "Fin de l'importation");
         EXPECT_FALSE(std::filesystem::exists(profile.documents() / "Catalogue.xml"));
-        test::execute("delete from site");
         seedWorkflow();
     }
 }
 
-TEST_F(ImportFtpTest, ALongListingArrivesInPiecesAndKeepsEveryDirectory) {
-    for (const auto* style : {"", "--dos-listing"}) {
-        SCOPED_TRACE(style);
-        test::OfficeSimulator server("office-ftp-server.py",
-                                     *style ? std::vector<std::string>{style} : std::vector<std::string>{});
-        // Far more than one block of the data connection, so lines are cut between blocks.
-        std::vector<std::string> expected{"Cabinet Juridique", "Service Cardiologie"};
-        for (int index = 0; index < 1500; ++index) {
-            expected.push_back("Dossier " + std::to_string(index) + " élève");
-            std::filesystem::create_directory(server.catalogueRoot() / expected.back());
-        }
-        RecordingDelegate delegate;
-        FTPGet get(kImportLogin, kImportPassword, &delegate);
-
-        get.getListDirectories("ftp://" + server.address() + "/config");
-        ASSERT_TRUE(runUntil([&] { return delegate.ended(); }));
-
-        ASSERT_TRUE(delegate.directories) << delegate.failure.value_or("");
-        auto names = *delegate.directories;
-        std::sort(names.begin(), names.end());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(names, expected);
-        EXPECT_EQ(get.resultFromRequest().size(), expected.size());
-    }
-}
-
 TEST_F(ImportFtpTest, AnEmptyDirectoryNameImportsTheConfigDirectoryItself) {
-    test::OfficeSimulator server("office-ftp-server.py");
+    test::OfficeSimulator server(Kind::Ftp);
     addSite(3, server.address());
     SiteListViewController sites;
     sites.setPresetDirectory("");
@@ -109,114 +84,73 @@ TEST_F(ImportFtpTest, AnEmptyDirectoryNameImportsTheConfigDirectoryItself) {
     ASSERT_EQ(import(sites), State::Succeeded) << sites.importMessage();
     EXPECT_THAT(authors(), ElementsAre("jdupont"));
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
-    EXPECT_TRUE(lastChoice().kind.empty()) << "a preset directory is not asked for";
     EXPECT_EQ(downLoadFinished, 2); // the listing, then the download
 }
 
 TEST_F(ImportFtpTest, FailuresShowTheirTextAndKeepTheWorkflow) {
-    test::OfficeSimulator server("office-ftp-server.py");
+    test::OfficeSimulator server(Kind::Ftp);
     std::filesystem::create_directories(server.catalogueRoot() / "Vide");
     struct Case {
-        std::string name;
         std::string password;
         std::optional<std::string> directory; // preset; none: the choice is cancelled
         State state;
         std::string message;
+        bool selected = true;
     };
     const Case cases[] = {
-        {"wrong password", "faux", "", State::Failed, "Erreur de téléchargement!"},
-        {"missing catalogue", kImportPassword, "Vide", State::Failed,
-         "Impossible d'accéder au fichier \n(err. 550)"},
-        {"unknown directory", kImportPassword, "Absent", State::Failed,
-         "Le dossier n'existe pas sur le serveur : Absent"},
-        {"choice cancelled", kImportPassword, std::nullopt, State::Cancelled, "Importation annulée"},
+        {"faux", "", State::Failed, "Erreur de téléchargement!"},
+        {kPassword, "Vide", State::Failed, "Impossible d'accéder au fichier \n(err. 550)"},
+        {kPassword, "Absent", State::Failed, "Le dossier n'existe pas sur le serveur : Absent"},
+        {kPassword, std::nullopt, State::Cancelled, "Importation annulée"},
+        {kPassword, "", State::Failed, "Veuillez sélectionner un site pour pouvoir importer votre workflow",
+         false},
     };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.name);
-        addSite(1, server.address(), test.password);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        test::execute("delete from site");
+        addSite(1, server.address(), c.password, c.selected);
         SiteListViewController sites;
-        sites.setPresetDirectory(test.directory);
-        if (!test.directory) {
+        sites.setPresetDirectory(c.directory);
+        if (!c.directory) {
             profile.ui().queueAnswer(3); // "Annuler", after the three directories
         }
 
-        EXPECT_EQ(import(sites), test.state);
-        EXPECT_EQ(sites.importMessage(), test.message);
-        if (test.state == State::Failed) {
-            EXPECT_EQ(profile.ui().messages("banner").back(), test.message);
+        EXPECT_EQ(import(sites), c.state);
+        EXPECT_EQ(sites.importMessage(), c.message);
+        if (c.state == State::Failed) {
+            EXPECT_EQ(profile.ui().messages("banner").back(), c.message);
         }
-        EXPECT_EQ(authors(), std::vector<std::string>{"avant"});
-        test::execute("delete from site");
+        EXPECT_THAT(authors(), ElementsAre("avant"));
     }
 }
 
-TEST_F(ImportFtpTest, ACatalogueDownloadRefusedByTheServerShowsTheReplyCodeText) {
-    test::OfficeSimulator server("office-ftp-server.py");
-    struct Case {
-        std::string password;
-        std::string path;
-        std::string message;
+TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
+    test::OfficeSimulator server(Kind::Ftp);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/config/Catalogue.xml", "Les identifiants sont incorrects \n(err. 530)"},
+        {"/config/Absent/Catalogue.xml", "Impossible d'accéder au fichier \n(err. 550)"},
+        {"http://" + server.address() + "/config/Catalogue.xml", "Url invalide"},
     };
-    const Case cases[] = {
-        {"faux", "/config/Catalogue.xml", "Les identifiants sont incorrects \n(err. 530)"},
-        {kImportPassword, "/config/Absent/Catalogue.xml", "Impossible d'accéder au fichier \n(err. 550)"},
-        {kImportPassword, "http://" + server.address() + "/config/Catalogue.xml", "Url invalide"},
-    };
-    for (const auto& test : cases) {
+    for (const auto& [path, message] : cases) {
         RecordingDelegate delegate;
-        FTPGet get(kImportLogin, test.password, &delegate);
-        get.getCatalogueWithUrl(test.path.starts_with("http") ? test.path : server.address() + test.path);
+        FTPGet get(kLogin, message.find("530") != std::string::npos ? "faux" : kPassword, &delegate);
+        get.getCatalogueWithUrl(path.starts_with("http") ? path : server.address() + path);
         ASSERT_TRUE(runUntil([&] { return delegate.ended(); }));
-        EXPECT_EQ(delegate.failure, test.message);
-        EXPECT_EQ(profile.ui().messages("banner").back(), test.message);
-        EXPECT_EQ(authors(), std::vector<std::string>{"avant"});
+        EXPECT_EQ(delegate.failure, message);
+        EXPECT_EQ(profile.ui().messages("banner").back(), message);
+        EXPECT_THAT(authors(), ElementsAre("avant"));
     }
-}
 
-TEST_F(ImportFtpTest, ACancelledFetchReportsIt) {
-    test::OfficeSimulator server("office-ftp-server.py");
     RecordingDelegate delegate;
-    FTPGet get(kImportLogin, kImportPassword, &delegate);
-
+    FTPGet get(kLogin, kPassword, &delegate);
     get.getListDirectories(server.address() + "/config/");
     EXPECT_TRUE(get.isReceiving());
     get.cancelRequest();
     ASSERT_TRUE(runUntil([&] { return delegate.ended(); }));
-
-    EXPECT_EQ(delegate.failure, kCancelled);
+    EXPECT_EQ(delegate.failure, "Requête annulée");
     EXPECT_FALSE(get.isReceiving());
-    EXPECT_EQ(profile.ui().messages("banner").back(), kCancelled);
-    EXPECT_EQ(downLoadFinished, 1);
-}
-
-TEST_F(ImportFtpTest, NoDefaultSiteChangesNothing) {
-    addSite(1, "127.0.0.1:1", kImportPassword, false);
-    SiteListViewController sites;
-
-    EXPECT_EQ(import(sites), State::Failed);
-    EXPECT_EQ(profile.ui().messages("banner"),
-              std::vector<std::string>{"Veuillez sélectionner un site pour pouvoir importer votre workflow"});
-    EXPECT_EQ(authors(), std::vector<std::string>{"avant"});
-    EXPECT_EQ(downLoadFinished, 0);
-}
-
-TEST(FtpGetFileTest, FailureTextsFollowTheReplyCode) {
-    struct Case {
-        NetworkError failure;
-        std::string text;
-    };
-    const Case cases[] = {
-        {{NetworkFailure::MissingFile, 550, ""}, "Impossible d'accéder au fichier \n(err. 550)"},
-        {{NetworkFailure::Authentication, 530, ""}, "Les identifiants sont incorrects \n(err. 530)"},
-        {{NetworkFailure::Other, 421, ""}, "Une erreur est survenue \n (err. 421)"},
-        {{NetworkFailure::LocalWrite, 226, ""}, "Une erreur est survenue lors de l'écriture du fichier"},
-        {{NetworkFailure::TimedOut, 150, ""}, "Une erreur est survenue lors du téléchargement du fichier"},
-        {{NetworkFailure::CannotConnect, 0, "Impossible de se connecter au serveur."},
-         "Impossible de se connecter au serveur."},
-    };
-    for (const auto& [failure, text] : cases) {
-        EXPECT_EQ(FtpGetFile::statusForFailure(failure), text) << failure.replyCode();
-    }
+    EXPECT_EQ(profile.ui().messages("banner").back(), "Requête annulée");
+    EXPECT_EQ(downLoadFinished, 4) << "one per fetch";
 }
 
 } // namespace

@@ -1,19 +1,10 @@
-#include "Classes/core/DicteeRequest.h"
-#include "Classes/core/siteRequest.h"
 #include "Platform/network/Reachability.h"
-#include "Platform/runloop/RunLoop.h"
-#include "audio/WaveTestFiles.h"
-#include "transport/SendFixture.h"
+#include "transport/OfficeFixture.h"
 
-#include <filesystem>
-#include <functional>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace orvaneh {
 namespace {
-
-using ::testing::IsEmpty;
 
 class SendQueueTest : public test::SendTest {
 protected:
@@ -23,125 +14,138 @@ protected:
 // Whatever stops an attempt before anything is sent, the attempt ends with one "EnvoiClose"
 // and the sender is left idle, free for the next dictation.
 TEST_F(SendQueueTest, EveryRefusalEndsItsAttemptOnce) {
-    const std::string loopback = "127.0.0.1:21";
-    const std::string missingParameters =
+    const std::string missing =
         "Les paramètres Auteur, Travail type et Nom de dictée sont obligatoires pour l'envoi d'une dictée";
-    const std::string siteGone =
-        "Le site configuré pour cette dictée n'existe plus. Veuillez soit : \n°Désactiver "
-        "l'option 'Lier les dictées au site' \n°Sauvegarder cette dictée avec un autre "
-        "site par défaut.";
+    const std::string siteGone = "Le site configuré pour cette dictée n'existe plus. Veuillez soit : "
+                                 "\n°Désactiver l'option 'Lier les dictées au site' \n°Sauvegarder cette "
+                                 "dictée avec un autre site par défaut.";
+    const auto wav = [&](const DicteeModel& d) {
+        return profile.documents() / (std::to_string(d.idDictee) + ".wav");
+    };
     struct Case {
-        const char* name;
-        // Sets the scene; returns the dictation.
-        std::function<std::int64_t()> arrange;
-        std::vector<std::string> banners = {};
-        std::vector<std::string> alerts = {};
+        std::string title;
+        std::int32_t type = 1;
+        std::string address = "127.0.0.1:21";
+        std::string password = test::kPassword;
+        std::function<void(DicteeModel&)> alter = [](DicteeModel&) {}; // saved afterwards
+        std::vector<std::string> banners = {}, alerts = {};
         bool draft = false;
         bool direct = false; // handed to sendDictee, as no run would pick it
     };
     const std::vector<Case> cases{
-        {"site de type 3",
-         [&] {
-             addSite(3, loopback);
-             return addDictation("Type 3");
-         }},
-        {"site de type 4",
-         [&] {
-             addSite(4, loopback);
-             return addDictation("Type 4");
-         }},
-        {"site lié supprimé",
-         [&] {
-             const auto gone = addSite(1, loopback);
-             addSite(1, loopback);
-             siteRequest().deleteSiteWithId(gone);
-             profile.preferences().setBool("LinkDictationToSite", true);
-             const auto id = addDictation("Site supprimé");
-             auto linked = record(id);
-             linked.idSite = gone;
-             DicteeRequest().updateDictee(linked);
-             return id;
-         },
-         {siteGone}},
-        {"déjà envoyée",
-         [&] {
-             addSite(1, loopback);
-             const auto id = addDictation("Déjà partie");
-             DicteeRequest().updateDicteeEnvoi(id);
-             return id;
-         },
-         {},
-         {"Cette dictée a déjà été envoyée !"},
-         false,
-         true},
-        {"auteur manquant",
-         [&] {
-             addSite(1, loopback);
-             const auto id = addDictation("Sans auteur");
-             auto incomplete = record(id);
-             incomplete.auteur.clear();
-             DicteeRequest().updateDictee(incomplete);
-             return id;
-         },
-         {"Sans auteur : " + missingParameters},
-         {},
-         true},
-        {"pas de réseau",
-         [&] {
-             Reachability::install(std::make_shared<Reachability>([] { return NetworkStatus::None; }));
-             addSite(1, "192.0.2.10");
-             return addDictation("Hors réseau");
-         },
-         {"Aucun réseau disponible"}},
-        {"mot de passe FTP absent",
-         [&] {
-             addSite(1, loopback, test::kFtpLogin, "");
-             return addDictation("Sans accès");
-         },
-         {},
-         {"L'accès au ftp n'a pas été configuré !"}},
-        {"aucun enregistrement",
-         [&] {
-             addSite(1, loopback);
-             const auto id = addDictation("Muette");
-             std::filesystem::remove(profile.documents() / (std::to_string(id) + ".wav"));
-             return id;
-         },
-         {"Aucun fichier à envoyer pour la dictée « Muette »."}},
-        {"compression refusée",
-         [&] {
-             addSite(1, loopback);
-             profile.preferences().setString("ExportFileFormat", "spx");
-             const auto id = addDictation("Trop rapide");
-             test::Wave tooFast{test::ramp(0, 9600)};
-             tooFast.rate = 96000;
-             test::writeBytes(profile.documents() / (std::to_string(id) + ".wav"), tooFast.bytes());
-             return id;
-         },
-         {"Impossible de préparer les fichiers de la dictée « Trop rapide »."}},
+        {.title = "Type 3", .type = 3},
+        {.title = "Type 4", .type = 4},
+        {.title = "Site supprimé",
+         .alter =
+             [&](DicteeModel& d) {
+                 d.idSite = addSite(1, "127.0.0.1:21", test::kPassword, false);
+                 siteRequest().deleteSiteWithId(d.idSite);
+                 profile.preferences().setBool("LinkDictationToSite", true);
+             },
+         .banners = {siteGone}},
+        {.title = "Déjà partie",
+         .alter = [](DicteeModel& d) { DicteeRequest().updateDicteeEnvoi(d.idDictee); },
+         .alerts = {"Cette dictée a déjà été envoyée !"},
+         .direct = true},
+        {.title = "Sans auteur",
+         .alter = [](DicteeModel& d) { d.auteur.clear(); },
+         .banners = {"Sans auteur : " + missing},
+         .draft = true},
+        {.title = "Hors réseau",
+         .address = "192.0.2.10",
+         .alter =
+             [](DicteeModel&) {
+                 Reachability::install(std::make_shared<Reachability>([] { return NetworkStatus::None; }));
+             },
+         .banners = {"Aucun réseau disponible"}},
+        {.title = "Sans accès", .password = "", .alerts = {"L'accès au ftp n'a pas été configuré !"}},
+        {.title = "Muette",
+         .alter = [&](DicteeModel& d) { std::filesystem::remove(wav(d)); },
+         .banners = {"Aucun fichier à envoyer pour la dictée « Muette »."}},
+        {.title = "Trop rapide",
+         .alter =
+             [&](DicteeModel& d) {
+                 profile.preferences().setString("ExportFileFormat", "spx");
+                 test::writeBytes(wav(d), test::Wave{.samples = test::ramp(0, 9600), .rate = 96000}.bytes());
+             },
+         .banners = {"Impossible de préparer les fichiers de la dictée « Trop rapide »."}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto id = c.arrange();
+        SCOPED_TRACE(c.title);
+        addSite(c.type, c.address, c.password);
+        auto dictee = record(addDictation(c.title));
+        c.alter(dictee);
+        DicteeRequest().updateDictee(dictee);
+        const auto id = dictee.idDictee;
         profile.ui().clear();
-        const auto closes = events.count("EnvoiClose");
+        const auto closes = count("EnvoiClose");
         if (c.direct) {
             uploader.sendDictee(record(id));
             RunLoop::main().runPending();
         } else {
             sendPass();
         }
-        EXPECT_EQ(events.count("EnvoiClose"), closes + 1);
+        EXPECT_EQ(count("EnvoiClose"), closes + 1);
         EXPECT_FALSE(uploader.running());
         EXPECT_EQ(profile.ui().messages("banner"), c.banners);
         EXPECT_EQ(profile.ui().messages("alert"), c.alerts);
         EXPECT_EQ(record(id).brouillon, c.draft);
         EXPECT_EQ(record(id).envoi, c.direct ? 1 : 0);
-        EXPECT_THAT(documentsContaining(record(id).masterJobId), IsEmpty());
+        EXPECT_THAT(documentsContaining(record(id).masterJobId), ::testing::IsEmpty());
         Reachability::install(nullptr);
         profile.preferences().removeObjectForKey("LinkDictationToSite");
         profile.preferences().removeObjectForKey("ExportFileFormat");
     }
+}
+
+const std::string kNone = "Aucun réseau disponible";
+const std::string kSwitching = "Connexion internet interrompue suite au changement récent de la connexion "
+                               "3G-4G/Wifi. Veuillez réessayer.";
+
+// After a change between Wi-Fi and mobile data, the network counts as unavailable until 30
+// seconds have passed since the last good check.
+TEST(SendNetworkCheckTest, ASwitchOfConnectionWaitsThirtySecondsAfterTheLastGoodCheck) {
+    test::TestProfile profile;
+    OrvanehAppDelegate::initInformationConnectionFTP();
+    NetworkStatus status = NetworkStatus::None;
+    Reachability::install(std::make_shared<Reachability>([&] { return status; }));
+    using enum NetworkStatus;
+    struct Step {
+        double after; // seconds since the previous step
+        NetworkStatus status;
+        std::string message; // "" when available
+    };
+    const Step steps[] = {
+        {0, WiFi, ""},                // first check since start-up
+        {10, MobileData, kSwitching}, // t = 10: switched 10 s after a good check
+        {10, MobileData, kSwitching}, // t = 20: the failed check does not count as good
+        {11, MobileData, ""},         // t = 31
+        {5, MobileData, ""},          // t = 36: same connection
+        {1, None, kNone},             // t = 37
+        {1, WiFi, kSwitching},        // t = 38: none counts as a change too
+        {29, WiFi, ""},               // t = 67: 31 s after t = 36
+    };
+    int index = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(index++);
+        profile.clock().advance(Seconds(step.after));
+        status = step.status;
+        const NetworkResult result = Tools::NetworkIsAvailable();
+        EXPECT_EQ(result.networkIsAvailable, step.message.empty());
+        EXPECT_EQ(result.message, step.message);
+    }
+
+    // A site on this machine is reachable whatever the interfaces say, and leaves the memory alone.
+    status = None;
+    for (const char* address : {"ftp://127.0.0.1:2121/import", "ftp://jean:p@ss@127.0.0.1:2121",
+                                "localhost:8443", "[::1]:21", "::1"}) {
+        EXPECT_TRUE(Tools::NetworkIsAvailable(address).networkIsAvailable) << address;
+    }
+    status = WiFi;
+    EXPECT_EQ(Tools::NetworkIsAvailable().message, "") << "not a switch";
+    status = None;
+    EXPECT_FALSE(Tools::NetworkIsAvailable("192.0.2.10:21").networkIsAvailable);
+    Reachability::install(nullptr);
 }
 
 } // namespace
