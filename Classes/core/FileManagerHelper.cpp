@@ -3,10 +3,35 @@
 #include "Classes/core/Tools.h"
 #include "Classes/screens/Pictures.h"
 
+#include <array>
 #include <filesystem>
+#include <regex>
+#include <string_view>
 #include <vector>
 
 namespace orvaneh {
+
+namespace {
+
+// Files that belong to no send job, whatever a job name they happen to contain: the
+// recordings and pictures of every dictation, the recorder's working files and the database.
+// A job name read from an old record may be as short as "1" or "a".
+bool isOwnFile(const std::string& name) {
+    static const std::regex recordingOrPicture(R"(I?[0-9]+\.wav|[0-9]+-[0-9]+\.jpg)");
+    static constexpr std::array<std::string_view, 6> workingFiles{
+        "dictee.wav", "instruction.wav", "dicteeTemp.wav", "instTemp.wav", "dictee2.wav", "temp3.wav"};
+    if (std::regex_match(name, recordingOrPicture) || name.rfind("db_Quira.sql.sqlite", 0) == 0) {
+        return true;
+    }
+    for (auto working : workingFiles) {
+        if (name == working) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 std::string FileManagerHelper::getPathForFileName(const std::string& name) {
     return Tools::documentsDirectory() + name;
@@ -34,8 +59,8 @@ void FileManagerHelper::deleteFilesOfJob(const std::string& jobName) {
     }
     // Collected first: removing entries while reading the directory may skip some.
     for (const auto& entry : entries) {
-        if (entry.path().filename().string().find(jobName) != std::string::npos &&
-            entry.is_regular_file(error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(jobName) != std::string::npos && !isOwnFile(name) && entry.is_regular_file(error)) {
             doomed.push_back(entry.path());
         }
     }

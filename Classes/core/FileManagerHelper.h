@@ -16,7 +16,8 @@ public:
     // its pictures ("N-….jpg"). The files of dictation 12 survive the removal of dictation 1.
     static void deleteFilesOfDictation(std::int64_t dictationId);
     // Removes every entry of the documents directory whose name contains the job name (the
-    // files of one send job). The recordings, named by identifier, survive. An empty job
+    // files of one send job). The recordings and pictures of every dictation, the recorder's
+    // working files and the database always survive, whatever the job name. An empty job
     // name removes nothing.
     static void deleteFilesOfJob(const std::string& jobName);
 

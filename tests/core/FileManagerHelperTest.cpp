@@ -48,6 +48,14 @@ TEST_F(FileManagerHelperTest, DeletingJobFilesSparesRecordings) {
     EXPECT_EQ(test::entryNames(profile.documents()),
               (std::vector<std::string>{"1.XML", "1.wav", "Envoi_03-02_15-05.d", "Envoi_03-02_15-06.xml",
                                         "I1.wav"}));
+    // A job name from an old record as short as "1" or "e" takes its own files only, never a
+    // recording, a picture, a working file or the database.
+    write({"1-1.jpg", "dictee.wav", "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "1-i.wav"});
+    FileManagerHelper::deleteFilesOfJob("1");
+    FileManagerHelper::deleteFilesOfJob("e");
+    EXPECT_EQ(test::entryNames(profile.documents()),
+              (std::vector<std::string>{"1-1.jpg", "1.wav", "Envoi_03-02_15-05.d", "I1.wav",
+                                        "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "dictee.wav"}));
 }
 
 } // namespace
