@@ -17,7 +17,7 @@ import time
 try:
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.filesystems import AbstractedFS
-    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
     from pyftpdlib.servers import FTPServer
 except ImportError:
     # pyftpdlib comes from Debian's python3-pyftpdlib; another interpreter first on PATH
@@ -108,12 +108,18 @@ def main():
     parser.add_argument("--stall-after", type=int, metavar="BYTES", help="stop reading an upload after BYTES")
     parser.add_argument("--cut-after", type=int, metavar="BYTES",
                         help="reset an upload's connection after BYTES")
+    parser.add_argument("--read-limit", type=int, metavar="BYTES",
+                        help="read uploads at no more than BYTES per second")
     parser.add_argument("--dos-listing", action="store_true", help="answer LIST in DOS/IIS style")
     parser.add_argument("--seed-demo", action="store_true", help="write the demo catalogues into config/")
     parser.add_argument("--quiet", action="store_true", help="log only warnings")
     args = parser.parse_args()
     if args.stall_after is not None and args.cut_after is not None:
         parser.error("--stall-after and --cut-after exclude each other")
+    if args.read_limit is not None and (args.stall_after is not None or args.cut_after is not None):
+        parser.error("--read-limit excludes --stall-after and --cut-after")
+    if args.read_limit is not None and args.read_limit <= 0:
+        parser.error("--read-limit must be positive")
 
     logging.basicConfig(stream=sys.stderr, level=logging.WARNING if args.quiet else logging.INFO,
                         format="ftp %(asctime)s %(message)s")
@@ -134,6 +140,11 @@ def main():
 
     Handler.authorizer = authorizer
     Handler.dtp_handler = FaultyDTPHandler
+    if args.read_limit is not None:
+        class SlowDTPHandler(ThrottledDTPHandler):
+            read_limit = args.read_limit
+
+        Handler.dtp_handler = SlowDTPHandler
     Handler.banner = "Office FTP simulator ready."
     Handler.auth_failed_timeout = 0
     if args.dos_listing:

@@ -115,6 +115,13 @@ class FtpSimulatorTest(SimulatorTestCase):
                     ftp.storbinary("STOR import/JOB-2.wav", io.BytesIO(bytes(16 << 20)))
                 self.assertEqual((root / "import" / "JOB-2.wav").stat().st_size, 1000)
 
+    def test_read_limit_slows_an_upload_that_still_completes(self):
+        root = self.tmp / "slow"
+        printed = self.start(FTP_SERVER, "--root", root, *CREDENTIALS, "--read-limit", 200000)
+        payload = bytes(range(256)) * 1000
+        self.connect(printed).storbinary("STOR import/JOB-3.wav", io.BytesIO(payload))
+        self.assertEqual((root / "import" / "JOB-3.wav").read_bytes(), payload)
+
 
 class HttpsSimulatorTest(SimulatorTestCase):
     def setUp(self):
