@@ -4,6 +4,7 @@
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Platform/files/SystemErrorText.h"
+#include "Platform/files/TemporaryFile.h"
 #include "Platform/log/Log.h"
 
 #include <algorithm>
@@ -51,12 +52,6 @@ public:
             ::close(fd_);
         }
         fd_ = -1;
-    }
-    // Closes now, so that a delayed write error is seen. Returns errno or 0.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
     }
 
 private:
@@ -108,38 +103,15 @@ bool writeAt(int descriptor, const unsigned char* bytes, std::size_t count, std:
 }
 
 // The output of an edit: a hidden file beside the final name, renamed over it once complete
-// and removed otherwise, so a failed edit never leaves a partial track under that name.
+// and removed otherwise, so a failed edit never leaves a partial track under that name. It is
+// locked while written, so that a clean-up at start-up leaves a live edit's output alone.
 class PendingOutput {
 public:
     explicit PendingOutput(std::string path) : path_(std::move(path)) {}
-    ~PendingOutput() {
-        if (!temporary_.empty()) {
-            ::unlink(temporary_.c_str());
-        }
-    }
-    PendingOutput(const PendingOutput&) = delete;
-    PendingOutput& operator=(const PendingOutput&) = delete;
 
-    int descriptor() const { return file_.get(); }
+    int descriptor() const { return file_.descriptor(); }
 
-    bool create() {
-        const std::filesystem::path target(path_);
-        auto directory = target.parent_path();
-        if (directory.empty()) {
-            directory = ".";
-        }
-        std::string name = directory.string();
-        name += "/.";
-        name += target.filename().string();
-        name += ".tmp-XXXXXX";
-        Descriptor file(::mkostemp(name.data(), O_CLOEXEC));
-        if (file.get() < 0) {
-            return fail("création", errno);
-        }
-        temporary_ = name;
-        file_ = std::move(file);
-        return true;
-    }
+    bool create() { return file_.create(path_) || fail("création", errno); }
 
     // Appends `length` bytes of `from` taken at `offset`.
     bool append(int from, std::uint64_t offset, std::uint64_t length) {
@@ -172,21 +144,16 @@ public:
     // Not flushed to disk, like the copy the recorder makes of it next: a crash loses at most
     // the edit in progress, never the inputs, which are only read.
     bool commit() {
-        if (int closeError = file_.close(); closeError != 0) {
-            return fail("fermeture", closeError);
-        }
-        if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
-            return fail("remplacement", errno);
-        }
-        temporary_.clear();
-        return true;
+        const char* step = "";
+        const int error = file_.commit(path_, &step);
+        return error == 0 || fail(step, error);
     }
 
 private:
     ssize_t copyInKernel(int from, std::uint64_t offset, std::size_t count) {
         auto in = static_cast<off_t>(offset);
         auto out = static_cast<off_t>(written_);
-        return ::copy_file_range(from, &in, file_.get(), &out, count, 0);
+        return ::copy_file_range(from, &in, file_.descriptor(), &out, count, 0);
     }
 
     ssize_t copyThroughBuffer(int from, std::uint64_t offset, std::size_t count) {
@@ -196,7 +163,7 @@ private:
         if (got <= 0) {
             return got;
         }
-        if (!writeAt(file_.get(), reinterpret_cast<const unsigned char*>(buffer_.data()),
+        if (!writeAt(file_.descriptor(), reinterpret_cast<const unsigned char*>(buffer_.data()),
                      static_cast<std::size_t>(got), written_)) {
             return -1;
         }
@@ -210,8 +177,7 @@ private:
     }
 
     std::string path_;
-    std::string temporary_;
-    Descriptor file_;
+    TemporaryFile file_;
     std::uint64_t written_ = 0;
     bool inKernel_ = true;
     std::vector<char> buffer_;

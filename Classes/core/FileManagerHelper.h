@@ -20,6 +20,9 @@ public:
     // working files and the database always survive, whatever the job name. An empty job
     // name removes nothing.
     static void deleteFilesOfJob(const std::string& jobName);
+    // Removes the hidden temporaries (".<name>.tmp-…") of the documents directory that no live
+    // process is writing: those of an edit, a zip or a file replacement cut short by a crash.
+    static void removeLeftoverTemporaryFiles();
 
     // WAV tracks. Positions in seconds are turned into bytes with the file's byte rate and
     // kept on a whole sample frame, within the audio. An edit streams its output into a

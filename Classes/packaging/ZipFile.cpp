@@ -18,22 +18,6 @@ std::string inQuotes(const std::string& text) {
     return "'" + text + "'";
 }
 
-// A hidden file beside `path` that mkostemp creates empty; empty when it cannot be created.
-std::string createTemporaryBeside(const std::string& path) {
-    const std::filesystem::path target(path);
-    auto directory = target.parent_path();
-    if (directory.empty()) {
-        directory = ".";
-    }
-    std::string name = directory.string() + "/." + target.filename().string() + ".tmp-XXXXXX";
-    const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        return {};
-    }
-    ::close(descriptor);
-    return name;
-}
-
 tm_zip calendarFields(WallTime date) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
     std::tm local{};
@@ -76,20 +60,20 @@ ZipFile::ZipFile(std::string fileName, ZipFileMode mode)
         break;
     case ZipFileMode::Create:
     case ZipFileMode::Append:
-        temporary_ = createTemporaryBeside(fileName_);
-        if (temporary_.empty()) {
+        // Held locked until close(), so that a clean-up by another process leaves it alone.
+        if (!temporary_.create(fileName_)) {
             break;
         }
         if (mode_ == ZipFileMode::Append) {
             // minizip appends in place; a copy keeps the archive whole until close().
             std::error_code error;
             if (!std::filesystem::is_regular_file(fileName_, error) ||
-                !std::filesystem::copy_file(fileName_, temporary_,
+                !std::filesystem::copy_file(fileName_, temporary_.path(),
                                             std::filesystem::copy_options::overwrite_existing, error)) {
                 break;
             }
         }
-        zip_->handle = zipOpen(temporary_.c_str(),
+        zip_->handle = zipOpen(temporary_.path().c_str(),
                                mode_ == ZipFileMode::Create ? APPEND_STATUS_CREATE : APPEND_STATUS_ADDINZIP);
         break;
     default:
@@ -117,10 +101,7 @@ void ZipFile::discard() noexcept {
         zipClose(zip_->handle, nullptr);
         zip_->handle = nullptr;
     }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    temporary_.discard();
 }
 
 void ZipFile::requireWriting() const {
@@ -180,11 +161,10 @@ void ZipFile::close() {
         discard();
         throw ZipException("Error in closing " + inQuotes(fileName_), error);
     }
-    if (::rename(temporary_.c_str(), fileName_.c_str()) != 0) {
+    if (temporary_.commit(fileName_) != 0) {
         discard();
         throw ZipException("Error in closing " + inQuotes(fileName_), ZIP_ERRNO);
     }
-    temporary_.clear();
 }
 
 std::size_t ZipFile::numFilesInZip() {

@@ -4,6 +4,7 @@
 #include "Classes/packaging/ZipHandle.h"
 #include "Classes/packaging/ZipReadStream.h"
 #include "Classes/packaging/ZipWriteStream.h"
+#include "Platform/files/TemporaryFile.h"
 #include "Platform/runloop/Clock.h"
 
 #include <cstdint>
@@ -63,7 +64,7 @@ private:
 
     std::string fileName_;
     ZipFileMode mode_;
-    std::string temporary_; // writing modes, until close()
+    TemporaryFile temporary_; // writing modes, until close()
     std::shared_ptr<ZipHandle> zip_;
 };
 

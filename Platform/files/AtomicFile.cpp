@@ -1,11 +1,11 @@
 #include "Platform/files/AtomicFile.h"
 
 #include "Platform/files/SystemErrorText.h"
+#include "Platform/files/TemporaryFile.h"
 
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,29 +25,10 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
-    // Closes now, so that a failing close (delayed write error) is seen. Returns errno or 0.
-    int close() {
-        int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
 
 private:
     int fd_;
 };
-
-std::string randomSuffix() {
-    static constexpr std::array<char, 36> alphabet{
-        '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h',
-        'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v', 'w', 'x', 'y', 'z'};
-    thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::string suffix(10, '0');
-    for (auto& c : suffix) {
-        c = alphabet[pick(generator)];
-    }
-    return suffix;
-}
 
 bool fail(std::string* error, const std::string& text) {
     if (error != nullptr) {
@@ -74,22 +55,13 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     }
 
     // Created owner-only: the contents are never readable by others, even for a moment.
-    std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
-        temporary = directory / ("." + name + ".tmp-" + randomSuffix());
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
+    TemporaryFile temporary;
+    if (!temporary.create(path)) {
         return fail(error, "Impossible de créer un fichier temporaire dans " + quoted(directory) + " : " +
                                systemErrorText(errno));
     }
-    Descriptor file(fd);
     auto abandon = [&](const std::string& what, int errorNumber) {
-        ::unlink(temporary.c_str());
+        temporary.discard();
         return fail(error, "Impossible d'écrire " + quoted(path) + " (" + what +
                                ") : " + systemErrorText(errorNumber));
     };
@@ -97,7 +69,7 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     const char* data = contents.data();
     std::size_t remaining = contents.size();
     while (remaining > 0) {
-        auto written = ::write(file.get(), data, remaining);
+        auto written = ::write(temporary.descriptor(), data, remaining);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -107,17 +79,16 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
         data += written;
         remaining -= static_cast<std::size_t>(written);
     }
-    if (::fsync(file.get()) != 0) {
+    if (::fsync(temporary.descriptor()) != 0) {
         return abandon("mise sur disque", errno);
     }
-    if (::fchmod(file.get(), static_cast<mode_t>(permissions & std::filesystem::perms::mask)) != 0) {
+    if (::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions & std::filesystem::perms::mask)) !=
+        0) {
         return abandon("droits d'accès", errno);
     }
-    if (int closeError = file.close(); closeError != 0) {
-        return abandon("fermeture", closeError);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        return abandon("remplacement", errno);
+    const char* step = "";
+    if (int commitError = temporary.commit(path, &step); commitError != 0) {
+        return abandon(step, commitError);
     }
 
     // The directory is not synced: after a crash the rename may be lost, but then the previous
