@@ -66,13 +66,24 @@ struct OpenWave {
 };
 
 std::optional<OpenWave> openWave(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without waiting: a tube given as a take is refused by the header check, not waited on.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
         Log::write("Impossible d'ouvrir le fichier audio " + inQuotes(path) + " : " + systemErrorText(errno));
         return std::nullopt;
     }
     std::string why;
     auto header = WaveHeader::read(file.get(), &why);
+    if (header && !header->isUncompressed()) {
+        why = "audio compressé (format " + std::to_string(header->formatTag) +
+              ") : il ne se coupe pas sur des échantillons";
+        header.reset();
+    }
+    // A "fmt " chunk after the audio is copied into a header of our own: it must be whole.
+    if (header && !header->headerIsCopyable() && header->fmtOffset + 8 + header->fmtSize > header->fileSize) {
+        why = "bloc « fmt  » incomplet";
+        header.reset();
+    }
     if (!header) {
         Log::write("Fichier audio refusé " + inQuotes(path) + " : " + why);
         return std::nullopt;
@@ -139,6 +150,14 @@ public:
         return true;
     }
 
+    bool appendBytes(const unsigned char* bytes, std::size_t count) {
+        if (!writeAt(file_.descriptor(), bytes, count, written_)) {
+            return fail("écriture", errno);
+        }
+        written_ += count;
+        return true;
+    }
+
     bool sized(bool ok) { return ok || fail("mise à jour des tailles", errno); }
 
     // Not flushed to disk, like the copy the recorder makes of it next: a crash loses at most
@@ -182,6 +201,29 @@ private:
     bool inKernel_ = true;
     std::vector<char> buffer_;
 };
+
+// Writes the header of an edit's output, up to the data size field, which the repair fills:
+// the track's own bytes when they form a clean header, otherwise RIFF, a "fmt " chunk and a
+// "data" chunk header, so that every reader finds the format before the audio. Integer PCM
+// needs only the 16 common bytes of "fmt " (some readers stumble on an odd-sized one); other
+// formats keep their whole body. `dataOffset` receives where the "data" tag lies in the output.
+bool writeHeader(PendingOutput& out, const OpenWave& track, std::uint64_t& dataOffset) {
+    const WaveHeader& wave = track.header;
+    if (wave.headerIsCopyable()) {
+        dataOffset = wave.dataOffset;
+        return out.append(track.file.get(), 0, wave.audioOffset());
+    }
+    const std::uint32_t body = wave.formatTag == 1 ? 16 : wave.fmtSize;
+    std::array<unsigned char, 20> head{'R', 'I', 'F', 'F', 0,   0,   0,   0,
+                                       'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    putLe32(head.data() + 16, body);
+    const unsigned char pad[1] = {0};
+    const unsigned char data[8] = {'d', 'a', 't', 'a', 0, 0, 0, 0};
+    dataOffset = head.size() + body + (body & 1U);
+    return out.appendBytes(head.data(), head.size()) &&
+           out.append(track.file.get(), wave.fmtOffset + 8, body) &&
+           ((body & 1U) == 0 || out.appendBytes(pad, sizeof pad)) && out.appendBytes(data, sizeof data);
+}
 
 // A failed edit leaves no output behind, not even one from an earlier edit, which the recorder
 // would otherwise take for the result. An output that is one of the inputs is left alone.
@@ -230,7 +272,7 @@ float FileManagerHelper::getNbrBytePerSecFromHandledFile(int descriptor) {
 }
 
 float FileManagerHelper::getSampleRateForDictationAtPath(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     return std::trunc(getNbrBytePerSecFromHandledFile(file.get()));
 }
 
@@ -303,12 +345,14 @@ bool FileManagerHelper::insertWaveFile(const std::string& take, const std::strin
 
     const std::uint64_t at = framePosition(seconds, into);
     PendingOutput out(output);
-    // The track's header up to its data size field, which the repair rewrites.
-    const bool ok = out.create() && out.append(track->file.get(), 0, into.audioOffset()) &&
+    std::uint64_t dataOffset = 0;
+    // A take's incomplete last frame is left out: it would shift every sample after it.
+    const std::uint64_t takeAudio = from.frameCount() * from.blockAlign;
+    const bool ok = out.create() && writeHeader(out, *track, dataOffset) &&
                     out.append(track->file.get(), into.audioOffset(), at) &&
-                    out.append(added->file.get(), from.audioOffset(), from.audioSize) &&
+                    out.append(added->file.get(), from.audioOffset(), takeAudio) &&
                     out.append(track->file.get(), into.audioOffset() + at, into.audioSize - at) &&
-                    out.sized(updateLengthOfNewFile(out.descriptor(), into.dataOffset)) && out.commit();
+                    out.sized(updateLengthOfNewFile(out.descriptor(), dataOffset)) && out.commit();
     return ok || abandon(output, {&take, &base});
 }
 
@@ -325,9 +369,11 @@ bool FileManagerHelper::deleteChunkBetweenPos1(double firstSeconds, double secon
     const std::uint64_t to = std::max(first, second);
 
     PendingOutput out(output);
-    const bool ok = out.create() && out.append(track->file.get(), 0, wave.audioOffset() + from) &&
+    std::uint64_t dataOffset = 0;
+    const bool ok = out.create() && writeHeader(out, *track, dataOffset) &&
+                    out.append(track->file.get(), wave.audioOffset(), from) &&
                     out.append(track->file.get(), wave.audioOffset() + to, wave.audioSize - to) &&
-                    out.sized(updateLengthOfNewFile(out.descriptor(), wave.dataOffset)) && out.commit();
+                    out.sized(updateLengthOfNewFile(out.descriptor(), dataOffset)) && out.commit();
     return ok || abandon(output, {&source});
 }
 

@@ -18,6 +18,9 @@ namespace {
 
 constexpr std::uint64_t kFirstChunk = 12; // after "RIFF", its size and "WAVE"
 constexpr std::size_t kSearchBlock = 64 * 1024;
+constexpr std::uint16_t kPcm = 1;
+constexpr std::uint16_t kFloat = 3;
+constexpr std::uint16_t kExtensible = 0xFFFE;
 
 std::uint16_t le16(const unsigned char* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
@@ -147,13 +150,37 @@ bool WaveHeader::sameFormatAs(const WaveHeader& other) const {
            bitsPerSample == other.bitsPerSample;
 }
 
+bool WaveHeader::isUncompressed() const {
+    return formatTag == kPcm || formatTag == kFloat || formatTag == kExtensible;
+}
+
+// Uncompressed audio has fixed-size frames: one sample of every channel, each a whole number of
+// bytes. A header that says otherwise cannot be cut on frame boundaries, and a reader that
+// trusts one field over another plays noise or silence.
+std::optional<std::string> WaveHeader::uncompressedContradiction() const {
+    if (!isUncompressed()) {
+        return std::nullopt;
+    }
+    const std::uint32_t bytesPerSample = (bitsPerSample + 7U) / 8U;
+    if (bitsPerSample == 0 || blockAlign != channels * bytesPerSample) {
+        return "taille d'une trame de " + std::to_string(blockAlign) + " octets au lieu de " +
+               std::to_string(channels * bytesPerSample) + " (" + std::to_string(channels) +
+               " canal(aux) de " + std::to_string(bitsPerSample) + " bits)";
+    }
+    if (static_cast<std::uint64_t>(sampleRate) * blockAlign != byteRate) {
+        return "débit de " + std::to_string(byteRate) + " octets par seconde au lieu de " +
+               std::to_string(static_cast<std::uint64_t>(sampleRate) * blockAlign);
+    }
+    return std::nullopt;
+}
+
 std::optional<WaveHeader> WaveHeader::read(int descriptor, std::string* why) {
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
         return unreadable(why);
     }
     if (!S_ISREG(status.st_mode)) {
-        return refuse(why, "ce n'est pas un fichier");
+        return refuse(why, "ce n'est pas un fichier ordinaire (dossier, tube ou périphérique)");
     }
     WaveHeader header;
     header.fileSize = static_cast<std::uint64_t>(status.st_size);
@@ -200,6 +227,10 @@ std::optional<WaveHeader> WaveHeader::read(int descriptor, std::string* why) {
     if (le32(fmt.data() + 4) < 16 || header.channels == 0 || header.byteRate == 0 || header.blockAlign == 0) {
         return refuse(why, "bloc « fmt  » inutilisable");
     }
+    header.fmtSize = le32(fmt.data() + 4);
+    if (auto contradiction = header.uncompressedContradiction()) {
+        return refuse(why, "bloc « fmt  » incohérent : " + *contradiction);
+    }
 
     std::array<unsigned char, 8> data{};
     if (!tags.data || *tags.data + data.size() > header.fileSize) {
@@ -214,7 +245,8 @@ std::optional<WaveHeader> WaveHeader::read(int descriptor, std::string* why) {
 }
 
 std::optional<WaveHeader> WaveHeader::readFile(const std::filesystem::path& path, std::string* why) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a tube or a device named as a WAV file is refused, never waited on.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
         return refuse(why, "ouverture impossible : " + systemErrorText(errno));
     }

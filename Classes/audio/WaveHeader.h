@@ -21,6 +21,7 @@ struct WaveHeader {
     std::uint16_t bitsPerSample = 0;
 
     std::uint64_t fmtOffset = 0;  // the "fmt " tag
+    std::uint32_t fmtSize = 0;    // its declared body size
     std::uint64_t dataOffset = 0; // the "data" tag; its size field follows, then the audio
     // Audio bytes present: the declared size, or what the file holds when it is shorter (a
     // recording cut short keeps the audio it has).
@@ -33,10 +34,19 @@ struct WaveHeader {
     std::uint64_t frameCount() const { return audioSize / blockAlign; }
     // Same sample layout and rate: the audio of one can be spliced into the other.
     bool sameFormatAs(const WaveHeader& other) const;
+    // Integer PCM, float or extensible: audio in frames of blockAlign bytes.
+    bool isUncompressed() const;
+    // For uncompressed audio, a French description of fields that contradict each other (frame
+    // size against channels and sample size, byte rate against rate and frame size).
+    std::optional<std::string> uncompressedContradiction() const;
+    // "fmt " comes before "data" and the chunk list was walked: the bytes before the audio form
+    // a header that can be copied as it is.
+    bool headerIsCopyable() const { return !foundBySearch && fmtOffset < dataOffset; }
 
     // Reads the header through `descriptor` without moving its position. Nothing when the
-    // file cannot be read, is not RIFF/WAVE, or has no usable "fmt " or "data" chunk; `why`
-    // (if given) then receives a French explanation.
+    // file is not a regular file, cannot be read, is not RIFF/WAVE, has no usable "fmt " or
+    // "data" chunk, or describes uncompressed audio with contradicting fields; `why` (if given)
+    // then receives a French explanation. readFile never waits on a tube or a device.
     static std::optional<WaveHeader> read(int descriptor, std::string* why = nullptr);
     static std::optional<WaveHeader> readFile(const std::filesystem::path& path, std::string* why = nullptr);
 };

@@ -6,6 +6,7 @@
 #include "Platform/log/Log.h"
 #include "audio/WaveTestFiles.h"
 #include "support/LogCapture.h"
+#include "support/ProcessRunner.h"
 #include "support/TestProfile.h"
 
 #include <cmath>
@@ -143,6 +144,10 @@ TEST_F(WaveEditTest, DamagedFilesAreRefusedAsTrackOrTake) {
         {"not WAVE", std::string(whole).replace(8, 4, "AVI ")},
         {"block align 0", noBlockAlign},
         {"8 kHz", test::Wave{.samples = added.samples, .rate = 8000}.bytes()}, // would play at double speed
+        // Fields that contradict each other: a reader trusting one of them hears noise or silence.
+        {"block align 4 for mono 16 bits", test::Wave{.samples = added.samples, .blockAlign = 4}.bytes()},
+        {"block align 1 for mono 16 bits", test::Wave{.samples = added.samples, .blockAlign = 1}.bytes()},
+        {"byte rate of 8 kHz", test::Wave{.samples = added.samples, .byteRate = 16000}.bytes()},
     };
     // Empty, the RIFF header alone, cut inside the "fmt " body, inside the "LIST" text just after
     // its "data", and inside the data size field.
@@ -171,6 +176,58 @@ TEST_F(WaveEditTest, DamagedFilesAreRefusedAsTrackOrTake) {
             }
         }
     }
+}
+
+// Tracks whose bytes before the audio do not form a header a reader can use as it is: the
+// output gets a header of its own, "fmt " first, and reads back with its exact audio.
+TEST_F(WaveEditTest, EditsOfTracksInAnyChunkOrderReadBack) {
+    auto brokenWalk = test::Wave{.samples = ramp(1, 16000), .beforeData = {{"JUNK", "xxxx"}}}.bytes();
+    test::setLe32(brokenWalk, 40, 0x7FFFFFF0); // the "JUNK" size runs past the end
+    const std::vector<std::pair<std::string, std::string>> tracks{
+        {"data first", test::Wave{.samples = ramp(1, 16000), .dataFirst = true}.bytes()},
+        {"data first, odd fmt, chunks around", test::Wave{.samples = ramp(1, 16000),
+                                                          .fmtExtra = "x",
+                                                          .beforeFmt = {test::listMentioningData},
+                                                          .beforeData = {{"fact", "odd"}},
+                                                          .dataFirst = true}
+                                                   .bytes()},
+        {"walk broken", brokenWalk},
+    };
+    const bool withSox = std::filesystem::exists("/usr/bin/sox");
+    for (const auto& [what, bytes] : tracks) {
+        for (const bool cut : {false, true}) {
+            SCOPED_TRACE(what + (cut ? ", cut" : ", insertion"));
+            test::writeBytes(base, bytes);
+            ASSERT_TRUE(cut ? FileManagerHelper::deleteChunkBetweenPos1(0.25, 0.5, base, output)
+                            : FileManagerHelper::insertWaveFile(take, base, output, 0.5));
+            const auto expected =
+                cut ? without(ramp(1, 16000), 4000, 8000) : spliced(ramp(1, 16000), 8000, added.samples);
+            std::string why;
+            const auto header = WaveHeader::readFile(output, &why);
+            ASSERT_TRUE(header) << why;
+            EXPECT_FALSE(header->foundBySearch);
+            EXPECT_LT(header->fmtOffset, header->dataOffset);
+            EXPECT_TRUE(header->sameFormatAs(*WaveHeader::readFile(take)));
+            EXPECT_EQ(header->audioSize, expected.size() * 2);
+            const auto out = readBytes(output);
+            EXPECT_EQ(test::le32(out, 4), out.size() - 8);
+            EXPECT_EQ(test::audioOf(output), expected);
+            if (withSox) {
+                const auto decoded = test::ProcessRunner::run({"/usr/bin/sox", output, "-t", "raw", "-"});
+                ASSERT_EQ(decoded.status, 0) << decoded.err;
+                EXPECT_EQ(test::samplesFrom(decoded.out, 0), expected);
+            }
+        }
+    }
+}
+
+TEST_F(WaveEditTest, TakeWithAStrayByteAddsOnlyItsWholeFrames) {
+    test::writeBytes(take, added.bytes() + "\x7f");
+    auto bytes = readBytes(take);
+    test::setLe32(bytes, 40, static_cast<std::uint32_t>(added.samples.size() * 2 + 1));
+    test::writeBytes(take, bytes);
+    ASSERT_TRUE(FileManagerHelper::insertWaveFile(take, base, output, 0.5));
+    expectOutput(spliced(track.samples, 8000, added.samples));
 }
 
 TEST_F(WaveEditTest, TagsAreSearchedForOnlyWhenTheChunkListIsBroken) {

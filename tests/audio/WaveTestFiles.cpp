@@ -33,12 +33,15 @@ std::string chunks(const Chunks& list) {
 } // namespace
 
 std::size_t Wave::dataOffset() const {
+    if (dataFirst) {
+        return 12 + chunks(beforeFmt).size();
+    }
     return 12 + chunks(beforeFmt).size() + chunk("fmt ", std::string(16, ' ') + fmtExtra).size() +
            chunks(beforeData).size();
 }
 
 std::string Wave::bytes() const {
-    const auto align = static_cast<std::uint32_t>(channels * bits / 8);
+    const auto align = static_cast<std::uint32_t>(blockAlign != 0 ? blockAlign : channels * bits / 8);
     std::string fmt;
     putLe(fmt, 1, 2); // linear PCM
     putLe(fmt, channels, 2);
@@ -53,12 +56,13 @@ std::string Wave::bytes() const {
                         : static_cast<std::uint16_t>(sample),
               bits / 8);
     }
-    std::string body = "WAVE" + chunks(beforeFmt) + chunk("fmt ", fmt + fmtExtra) + chunks(beforeData);
+    std::string data;
     if (withData) {
-        std::string data = chunk("data", audio);
+        data = chunk("data", audio);
         setLe32(data, 4, dataSize.value_or(static_cast<std::uint32_t>(audio.size())));
-        body += data;
     }
+    const std::string format = chunk("fmt ", fmt + fmtExtra) + chunks(beforeData);
+    std::string body = "WAVE" + chunks(beforeFmt) + (dataFirst ? data + format : format + data);
     std::string file = "RIFF";
     putLe(file, static_cast<std::uint32_t>(body.size() + chunks(afterData).size()), 4);
     return file + body + chunks(afterData);

@@ -24,10 +24,12 @@ struct Wave {
     std::uint16_t channels = 1;
     std::uint16_t bits = 16;
     std::uint32_t byteRate = 0;
-    std::string fmtExtra{}; // after the 16 bytes every "fmt " body has
+    std::uint16_t blockAlign = 0; // 0: the one matching the other fields
+    std::string fmtExtra{};       // after the 16 bytes every "fmt " body has
     Chunks beforeFmt{}, beforeData{}, afterData{};
     std::optional<std::uint32_t> dataSize{}; // the real size when unset
     bool withData = true;
+    bool dataFirst = false; // "data" (after beforeFmt) before "fmt " and beforeData
 
     std::string bytes() const;
     std::size_t dataOffset() const; // of the "data" tag
