@@ -3,6 +3,7 @@
 #include "App/cli/CliArguments.h"
 #include "App/cli/DictationRecorder.h"
 #include "Classes/audio/AudioController.h"
+#include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
@@ -150,6 +151,15 @@ void answerParameterScreen(ParamWorkflow& parameters) {
         Notification::pushNotification(
             localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
     }
+}
+
+// One recording screen per profile: the application or another command may have one open.
+bool recorderAvailable(CliContext& context) {
+    if (auto why = AudioRecordControllerThree::recorderUnavailable()) {
+        context.err << "Erreur : " << *why << std::endl;
+        return false;
+    }
+    return true;
 }
 
 bool microphoneAllowed() {
@@ -302,11 +312,15 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
     if (dictations.selectDictee(*id).idDictee == 0) {
         return unknownDictation(context, *id);
     }
-    FileManagerHelper::deleteFilesOfDictation(*id);
+    // The row first: a dictation that stays listed keeps its recordings and pictures.
     if (!dictations.deleteDicteeWithId(*id)) {
-        context.err << "Erreur : la dictée " << *id << " n'a pas pu être supprimée de la base." << std::endl;
+        context.err
+            << "Erreur : la dictée " << *id
+            << " n'a pas pu être supprimée de la base ; ses enregistrements et ses photos sont conservés."
+            << std::endl;
         return kFailure;
     }
+    FileManagerHelper::deleteFilesOfDictation(*id);
     context.out << "Dictée " << *id << " supprimée, avec ses enregistrements et ses photos." << std::endl;
     return kSuccess;
 }
@@ -363,7 +377,7 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
             }
         }
     }
-    if (!microphoneAllowed()) {
+    if (!recorderAvailable(context) || !microphoneAllowed()) {
         return kFailure;
     }
     answerParameterScreen(parameters);
@@ -437,7 +451,7 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
             return kFailure;
         }
     }
-    if (!microphoneAllowed()) {
+    if (!recorderAvailable(context) || !microphoneAllowed()) {
         return kFailure;
     }
     // A sent dictation always opens straight in the recorder.

@@ -18,8 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace orvaneh {
@@ -39,26 +38,39 @@ bool fileExists(const std::string& path) {
     return !path.empty() && fs::is_regular_file(path, error);
 }
 
-bool sameContent(const std::string& first, const std::string& second) {
-    std::error_code error;
-    const auto size = fs::file_size(first, error);
-    if (error || size != fs::file_size(second, error) || error) {
-        return false;
-    }
-    std::ifstream a(first, std::ios::binary);
-    std::ifstream b(second, std::ios::binary);
-    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
-                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+std::string recorderLockPath() {
+    return FileManagerHelper::getPathForFileName("/enregistreur.verrou");
 }
 
-// Copies without ever replacing an existing destination.
-void copyIfAbsent(const std::string& source, const std::string& destination) {
+std::string storedDictationPath(std::int64_t id) {
+    return FileManagerHelper::getPathForFileName("/" + std::to_string(id) + ".wav");
+}
+
+std::string storedInstructionPath(std::int64_t id) {
+    return FileManagerHelper::getPathForFileName("/I" + std::to_string(id) + ".wav");
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+// Copies without ever replacing an existing destination, through `via` renamed at the end: a
+// copy cut short never stands as the destination.
+void copyIfAbsent(const std::string& source, const std::string& destination, const std::string& via) {
     if (!fileExists(source) || fileExists(destination)) {
         return;
     }
     std::error_code error;
-    fs::copy_file(source, destination, error);
+    fs::copy_file(source, via, fs::copy_options::overwrite_existing, error);
+    if (!error) {
+        fs::rename(via, destination, error);
+    }
     if (error) {
+        Tools::deleteFileAtPath(via);
         Log::write("Copie impossible de « " + source + " » vers « " + destination +
                    " » : " + error.message());
     }
@@ -89,7 +101,7 @@ std::string secondsText(double seconds) {
 } // namespace
 
 AudioRecordControllerThree::AudioRecordControllerThree(OrvanehAppDelegate& application)
-    : AudioController(application) {}
+    : AudioController(application), recorderLock_(recorderLockPath()) {}
 
 AudioRecordControllerThree::~AudioRecordControllerThree() {
     for (auto* timer : {&timerRecord_, &rewTimer_, &ffwTimer_, &animationTimer_}) {
@@ -126,6 +138,11 @@ void AudioRecordControllerThree::viewDidLoad() {
     outputFilePath_ = FileManagerHelper::getPathForFileName("/temp3.wav");
     view_.backButtonHidden = true;
 
+    refused_ = !takeRecorderLock();
+    if (refused_) {
+        changed();
+        return;
+    }
     initDictee();
 
     view_.durationText = secondsText(std::trunc(dureeDictee_));
@@ -142,94 +159,187 @@ void AudioRecordControllerThree::viewDidLoad() {
     changed();
 }
 
+std::optional<std::string> AudioRecordControllerThree::recorderUnavailable() {
+    FileLock probe(recorderLockPath());
+    std::string error;
+    switch (probe.tryLock(&error)) {
+    case FileLock::Result::Acquired:
+        return std::nullopt;
+    case FileLock::Result::HeldElsewhere:
+        return localized("AUDIO_RECORD_CONTROLLER_ENREGISTREUR_OCCUPE",
+                         "Un enregistrement est déjà ouvert sur ce profil (dans l'application ou une autre "
+                         "commande). Terminez-le avant d'en ouvrir un autre.");
+    case FileLock::Result::Failed:
+        break;
+    }
+    return localized("AUDIO_RECORD_CONTROLLER_VERROU_IMPOSSIBLE",
+                     "L'enregistreur n'a pas pu être réservé : ") +
+           error;
+}
+
+bool AudioRecordControllerThree::takeRecorderLock() {
+    // Two screens on one profile would record into the same working files.
+    if (recorderLock_.tryLock() == FileLock::Result::Acquired) {
+        return true;
+    }
+    const std::string why = recorderUnavailable().value_or("");
+    Log::write("Écran d'enregistrement refusé : " + why);
+    Notification::pushNotification(why);
+    UserInterface::shared().popToRoot();
+    return false;
+}
+
 void AudioRecordControllerThree::initDictee() {
     hasNoRecord_ = application().record();
     DicteeRequest request;
-    if (!hasNoRecord_) {
-        idDictee_ = application().idDictee();
-        finalDicteeFilePath_ =
-            FileManagerHelper::getPathForFileName("/" + std::to_string(idDictee_) + ".wav");
-        finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(idDictee_) + ".wav");
-        setAsideWorkingFilesOfAnotherDictation();
+    idDictee_ = hasNoRecord_ ? request.getLastId() + 1 : application().idDictee();
+    const DicteeModel record = hasNoRecord_ ? DicteeModel() : request.selectDictee(idDictee_);
+    finalDicteeFilePath_ = storedDictationPath(idDictee_);
+    finalInstFilePath_ = storedInstructionPath(idDictee_);
+    if (hasNoRecord_) {
+        // The pictures of the side screens are taken under this identifier from now on;
+        // whatever is there already belongs to an older dictation.
+        setAsideFilesOfOlderDictation(idDictee_, true);
     }
-    if (fileExists(tempFilePath_)) {
-        // A take the screen never got to insert (it was closed during the take).
-        if (auto name = setAudioAside(tempFilePath_, "prise")) {
-            Notification::pushNotification(
-                localized(
-                    "AUDIO_RECORD_CONTROLLER_PRISE_CONSERVEE",
-                    "Une prise non insérée lors d'une séance précédente est conservée dans le fichier ") +
-                *name);
-        }
+    const auto found = RecorderJournal::read();
+    recoverOrSetAsideWorkingFiles(record, found);
+    setAsideLeftoverTake(found);
+    // An edit's output left by an interrupted step is never a state of a track, and the
+    // opening copies of earlier versions are only copies of stored tracks.
+    for (const std::string* leftover : {&outputFilePath_, &tempDicteeFilePath_, &tempInstFilePath_}) {
+        Tools::deleteFileAtPath(*leftover);
     }
 
-    if (ConfigurationManager::shouldDisplayParameterResumeBeforeRecord() && fileExists(baseDicteeFilePath_)) {
-        idDictee_ = hasNoRecord_ ? request.getLastId() + 1 : application().idDictee();
-        const DicteeModel record = request.selectDictee(idDictee_);
-        dureeDictee_ = static_cast<double>(record.dureeDictee);
-        dureeInstruction_ = static_cast<double>(record.dureeInstruction);
-        nivPriorite_ = paramWorkflow_.getParamPriorityNum();
-        strPriorite_ = paramWorkflow_.priority;
-    } else if (hasNoRecord_) {
-        idDictee_ = request.getLastId() + 1;
+    if (hasNoRecord_) {
         nivPriorite_ = paramWorkflow_.getParamPriorityNum();
         strPriorite_ = paramWorkflow_.priority;
         dureeDictee_ = 0;
         dureeInstruction_ = 0;
     } else {
-        copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_);
-        copyIfAbsent(finalDicteeFilePath_, tempDicteeFilePath_);
-        copyIfAbsent(finalInstFilePath_, baseInstFilePath_);
-        copyIfAbsent(finalInstFilePath_, tempInstFilePath_);
-        const DicteeModel record = request.selectDictee(idDictee_);
+        const bool resumed = fileExists(baseDicteeFilePath_);
+        copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_, outputFilePath_);
+        copyIfAbsent(finalInstFilePath_, baseInstFilePath_, outputFilePath_);
         if (!record.titre.empty()) {
             Log::write("Enregs trouvés : " + record.titre);
         }
-        nivPriorite_ = record.getPrioriteNum();
+        if (ConfigurationManager::shouldDisplayParameterResumeBeforeRecord() && resumed) {
+            nivPriorite_ = paramWorkflow_.getParamPriorityNum();
+            strPriorite_ = paramWorkflow_.priority;
+        } else {
+            nivPriorite_ = record.getPrioriteNum();
+        }
         dureeDictee_ = static_cast<double>(record.dureeDictee);
         dureeInstruction_ = static_cast<double>(record.dureeInstruction);
     }
+    journal_.idDictee = idDictee_;
+    journal_.stored = !hasNoRecord_;
+    journal_.masterJobId = record.masterJobId;
+    journal_.storedDictation = RecorderJournal::FileStamp::of(finalDicteeFilePath_);
+    journal_.storedInstruction = RecorderJournal::FileStamp::of(finalInstFilePath_);
+    writeJournal(false);
 
     makeRecorders();
     levelMeter_.setPlayer(nullptr);
 }
 
-// Working files left by an earlier visit are this dictation's only when the opening copies
-// taken then still match its stored files; otherwise saving would put another dictation's
-// audio over this one's, so they are set aside instead.
-void AudioRecordControllerThree::setAsideWorkingFilesOfAnotherDictation() {
-    struct Track {
-        const std::string& working;
-        const std::string& opening;
-        const std::string& stored;
-        const char* prefix;
-    };
-    const Track tracks[] = {{baseDicteeFilePath_, tempDicteeFilePath_, finalDicteeFilePath_, "piste-dictee"},
-                            {baseInstFilePath_, tempInstFilePath_, finalInstFilePath_, "piste-instruction"}};
-    bool anyWorking = false;
-    bool belongs = true;
-    for (const Track& track : tracks) {
-        anyWorking = anyWorking || fileExists(track.working);
-        const bool matches =
-            fileExists(track.opening) ? sameContent(track.opening, track.stored) : !fileExists(track.stored);
-        belongs = belongs && matches;
+void AudioRecordControllerThree::setAsideFilesOfOlderDictation(std::int64_t identifier, bool withPictures) {
+    const auto names = FileManagerHelper::setAsideFilesOfIdentifier(
+        identifier, "fichiers d'une dictée précédente sous l'identifiant d'une nouvelle dictée",
+        withPictures);
+    if (!names.empty()) {
+        Notification::pushNotification(
+            localized("AUDIO_RECORD_CONTROLLER_ORPHELINS_CONSERVES",
+                      "Des fichiers d'une ancienne dictée portaient le numéro de la nouvelle ; ils sont "
+                      "conservés à part, sans être envoyés : ") +
+            joined(names));
     }
-    if (!anyWorking || belongs) {
+}
+
+// Working files found at the opening are this dictation's last complete state when the
+// journal says so: taken up (and said when they hold edits). Anything else is set aside.
+void AudioRecordControllerThree::recoverOrSetAsideWorkingFiles(const DicteeModel& record,
+                                                               const std::optional<RecorderJournal>& found) {
+    journal_.steps = 0;
+    if (!fileExists(baseDicteeFilePath_) && !fileExists(baseInstFilePath_)) {
         return;
     }
-    std::string names;
-    for (const Track& track : tracks) {
-        if (fileExists(track.working)) {
-            if (auto name = setAudioAside(track.working, track.prefix)) {
-                names += (names.empty() ? "" : ", ") + *name;
+    using Stamp = RecorderJournal::FileStamp;
+    // Still being edited, or already moved to its stored name by a save cut short.
+    auto matches = [](const Stamp& working, const Stamp& stored, const std::string& workingPath,
+                      const std::string& storedPath) {
+        const Stamp now = Stamp::of(workingPath);
+        const Stamp storedNow = Stamp::of(storedPath);
+        return (now == working && storedNow == stored) || (!now.present && storedNow == working);
+    };
+    const bool thisDictation = found && !hasNoRecord_ && found->stored && found->idDictee == idDictee_ &&
+                               record.idDictee == idDictee_ && found->masterJobId == record.masterJobId;
+    if (thisDictation &&
+        matches(found->dictation, found->storedDictation, baseDicteeFilePath_, finalDicteeFilePath_) &&
+        matches(found->instruction, found->storedInstruction, baseInstFilePath_, finalInstFilePath_)) {
+        journal_.steps = found->steps;
+        if (found->steps > 0) {
+            Log::write("Modification interrompue de la dictée " + std::to_string(idDictee_) + " reprise (" +
+                       std::to_string(found->steps) + " étape(s) terminée(s))");
+            Notification::pushNotification(localized(
+                "AUDIO_RECORD_CONTROLLER_MODIFICATION_REPRISE",
+                "La modification interrompue de cette dictée est reprise telle qu'elle était après sa "
+                "dernière étape terminée."));
+        }
+        return;
+    }
+    setAsideWorkingFiles(
+        thisDictation ? localized("AUDIO_RECORD_CONTROLLER_MODIFICATION_NON_REPRISE",
+                                  "Une modification interrompue de cette dictée n'a pas pu être reprise ; "
+                                  "ses enregistrements sont conservés dans : ")
+                      : localized("AUDIO_RECORD_CONTROLLER_PISTES_CONSERVEES",
+                                  "Les enregistrements non enregistrés d'une autre dictée sont "
+                                  "conservés dans : "));
+}
+
+void AudioRecordControllerThree::setAsideWorkingFiles(const std::string& why) {
+    std::vector<std::string> names;
+    for (const auto& [working, prefix] : {std::pair{&baseDicteeFilePath_, "piste-dictee"},
+                                          std::pair{&baseInstFilePath_, "piste-instruction"}}) {
+        if (fileExists(*working)) {
+            if (auto name = setAudioAside(*working, prefix)) {
+                names.push_back(*name);
             }
         }
-        Tools::deleteFileAtPath(track.opening);
     }
-    Notification::pushNotification(localized("AUDIO_RECORD_CONTROLLER_PISTES_CONSERVEES",
-                                             "Les enregistrements non enregistrés d'une autre dictée sont "
-                                             "conservés dans : ") +
-                                   names);
+    Notification::pushNotification(why + joined(names));
+}
+
+void AudioRecordControllerThree::setAsideLeftoverTake(const std::optional<RecorderJournal>& found) {
+    if (!fileExists(tempFilePath_)) {
+        return;
+    }
+    if (found && found->insertedTake.present &&
+        RecorderJournal::FileStamp::of(tempFilePath_) == found->insertedTake) {
+        // Already spliced into the state the journal names: kept once, not twice.
+        Tools::deleteFileAtPath(tempFilePath_);
+        return;
+    }
+    // A take the screen never got to insert (it was closed during the take).
+    if (auto name = setAudioAside(tempFilePath_, "prise")) {
+        Notification::pushNotification(
+            localized("AUDIO_RECORD_CONTROLLER_PRISE_CONSERVEE",
+                      "Une prise non insérée lors d'une séance précédente est conservée dans le fichier ") +
+            *name);
+    }
+}
+
+void AudioRecordControllerThree::writeJournal(bool edited) {
+    if (refused_) {
+        return;
+    }
+    const auto dictation = RecorderJournal::FileStamp::of(baseDicteeFilePath_);
+    const auto instruction = RecorderJournal::FileStamp::of(baseInstFilePath_);
+    if (edited && (dictation != journal_.dictation || instruction != journal_.instruction)) {
+        ++journal_.steps;
+    }
+    journal_.dictation = dictation;
+    journal_.instruction = instruction;
+    journal_.write();
 }
 
 AudioRecorderSettings AudioRecordControllerThree::settingsForTrack(bool dictation) const {
@@ -426,7 +536,10 @@ void AudioRecordControllerThree::performPlayerAction() {
 
 void AudioRecordControllerThree::initPlayer() {
     releasePlayer();
-    player_ = MediaBackend::shared().makePlayer(currentWorkingPath());
+    // A refused screen does not read the working files of the screen that is open.
+    if (!refused_) {
+        player_ = MediaBackend::shared().makePlayer(currentWorkingPath());
+    }
     const double duration = player_ ? player_->duration() : 0.0;
     if (player_) {
         player_->setVolume(1.0F);
@@ -548,6 +661,10 @@ void AudioRecordControllerThree::audioSessionDefaultToSpeaker() {
 // Takes
 
 void AudioRecordControllerThree::recordDictee() {
+    if (refused_) {
+        setEtatLecteur(kStandBy);
+        return;
+    }
     view_.navigationLeftButtonEnabled = false;
     createNewDicteeIfNeeded();
 
@@ -622,6 +739,7 @@ void AudioRecordControllerThree::stopRecordDictee() {
     stopDisplayTimer();
     levelMeter_.stop();
     mergeDicteeIfNeeded();
+    writeJournal(true);
     initPlayer();
     // The new player starts where the cursor stands, so that seeks start from there too.
     setPlayerPosition(static_cast<double>(view_.sliderValue));
@@ -658,6 +776,9 @@ bool AudioRecordControllerThree::insertInWaveFile() {
                                                       static_cast<double>(recordStartPosition_));
     inserted = inserted && replaceWorkingFile(outputFilePath_, working);
     if (inserted) {
+        // Until the take file is removed, the journal knows it is already in the track.
+        journal_.insertedTake = RecorderJournal::FileStamp::of(tempFilePath_);
+        writeJournal(true);
         return true;
     }
     std::string message = localized("AUDIO_RECORD_CONTROLLER_INSERTION_IMPOSSIBLE",
@@ -906,7 +1027,8 @@ void AudioRecordControllerThree::cutChunkDictation() {
 
 void AudioRecordControllerThree::cutBetweenMarkers() {
     // The screen may have changed while the question was up.
-    if (isPlaying() || isRecording() || (!curseurImV1_.controlState() && !curseurImV2_.controlState())) {
+    if (refused_ || isPlaying() || isRecording() ||
+        (!curseurImV1_.controlState() && !curseurImV2_.controlState())) {
         return;
     }
     const float end = view_.sliderMaximum;
@@ -920,6 +1042,7 @@ void AudioRecordControllerThree::cutBetweenMarkers() {
                       "La coupe n'a pas pu être faite ; la piste reste inchangée."));
         return;
     }
+    writeJournal(true);
     removeCursorAndSetLabelAfterCut();
 }
 
@@ -1017,6 +1140,9 @@ void AudioRecordControllerThree::applyScannerResult(const std::string& text) {
 // Saving and discarding
 
 std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft) {
+    if (refused_) {
+        return std::nullopt;
+    }
     stopPlayDictee();
     endTakeIfRunning();
 
@@ -1032,6 +1158,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
     const std::string firstFieldBefore = paramWorkflow_.firstField;
     DicteeModel record;
     std::int64_t identifier = 0;
+    bool newRow = true;
     if (hasNoRecord_) {
         record.idSite = idSite;
         paramWorkflow_.setToDicteeModel(record);
@@ -1065,6 +1192,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
             record.envoi = 0;
             record.titre = paramWorkflow_.firstField;
             identifier = request.updateDictee(record);
+            newRow = false;
         }
     }
 
@@ -1077,13 +1205,29 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         return std::nullopt;
     }
 
-    finalDicteeFilePath_ = FileManagerHelper::getPathForFileName("/" + std::to_string(identifier) + ".wav");
-    finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(identifier) + ".wav");
+    if (newRow) {
+        // The pictures taken on the side screens of a new dictation are its own when it got
+        // the identifier it expected; anything else under its identifier is an older one's.
+        const bool ownPictures = hasNoRecord_ && identifier == idDictee_;
+        setAsideFilesOfOlderDictation(identifier, !ownPictures);
+        if (hasNoRecord_ && identifier != idDictee_) {
+            Pictures::renumberPictures(idDictee_, identifier);
+        }
+    }
+    finalDicteeFilePath_ = storedDictationPath(identifier);
+    finalInstFilePath_ = storedInstructionPath(identifier);
     Log::write("id de la dictée : " + std::to_string(identifier));
     Log::write("Le chemin du fichier : " + finalDicteeFilePath_);
     // From now on the screen stands for the stored dictation: a further save updates it.
     hasNoRecord_ = false;
     idDictee_ = identifier;
+    // Should the moves below be cut short, the next visit of this dictation takes up its files.
+    journal_.idDictee = identifier;
+    journal_.stored = true;
+    journal_.masterJobId = record.masterJobId;
+    journal_.storedDictation = RecorderJournal::FileStamp::of(finalDicteeFilePath_);
+    journal_.storedInstruction = RecorderJournal::FileStamp::of(finalInstFilePath_);
+    writeJournal(false);
     if (!saveDicteeFile()) {
         notifySaveFailed();
         changed();
@@ -1127,9 +1271,15 @@ void AudioRecordControllerThree::deleteFileTempFile() {
             Tools::deleteFileAtPath(*path);
         }
     }
+    // Last: a journal without working files names nothing.
+    RecorderJournal::remove();
 }
 
 void AudioRecordControllerThree::cancelDictation() {
+    if (refused_) {
+        UserInterface::shared().popToRoot();
+        return;
+    }
     if (isRecording()) {
         currentRecorder()->stop();
         MediaBackend::shared().audioSession().setActive(false);
@@ -1138,11 +1288,29 @@ void AudioRecordControllerThree::cancelDictation() {
     stopDisplayTimer();
     deleteFileTempFile();
     if (idDictee_ >= 1) {
-        Pictures::deletePicturesForDictation(idDictee_);
         // A new dictation has no record yet: the row under its future identifier is not its own.
         DicteeRequest request;
-        if (!hasNoRecord_ && request.selectDictee(idDictee_).envoi != 1) {
-            request.deleteDicteeWithId(idDictee_);
+        const DicteeModel record = hasNoRecord_ ? DicteeModel() : request.selectDictee(idDictee_);
+        if (record.idDictee != idDictee_ || record.envoi == 1) {
+            Pictures::deletePicturesForDictation(idDictee_);
+        } else if (!request.deleteDicteeWithId(idDictee_)) {
+            // The row first: a dictation left in the list keeps its recordings and pictures.
+            Log::write("La dictée " + std::to_string(idDictee_) + " abandonnée n'a pas pu être supprimée");
+            Notification::pushNotification(
+                localized("AUDIO_RECORD_CONTROLLER_SUPPRESSION_IMPOSSIBLE",
+                          "La dictée n'a pas pu être supprimée ; elle reste dans la liste avec ses "
+                          "enregistrements."));
+        } else {
+            Pictures::deletePicturesForDictation(idDictee_);
+            // Its recordings are kept, under names the next dictation of that number will not take.
+            const auto names = FileManagerHelper::setAsideFilesOfIdentifier(
+                idDictee_, "enregistrements d'une dictée abandonnée");
+            if (!names.empty()) {
+                Notification::pushNotification(
+                    localized("AUDIO_RECORD_CONTROLLER_ABANDON_CONSERVE",
+                              "Les enregistrements de la dictée abandonnée sont conservés dans : ") +
+                    joined(names));
+            }
         }
     }
     UserInterface::shared().popToRoot();
@@ -1162,7 +1330,7 @@ void AudioRecordControllerThree::displayResumeAlertViewForDictee(
 }
 
 void AudioRecordControllerThree::dictationStaysOpenAfterSave(const DicteeModel& record) {
-    if (record.idDictee < 1) {
+    if (refused_ || record.idDictee < 1) {
         return;
     }
     hasNoRecord_ = false;
@@ -1171,12 +1339,17 @@ void AudioRecordControllerThree::dictationStaysOpenAfterSave(const DicteeModel& 
 }
 
 void AudioRecordControllerThree::openStoredTracks() {
-    finalDicteeFilePath_ = FileManagerHelper::getPathForFileName("/" + std::to_string(idDictee_) + ".wav");
-    finalInstFilePath_ = FileManagerHelper::getPathForFileName("/I" + std::to_string(idDictee_) + ".wav");
-    copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_);
-    copyIfAbsent(finalDicteeFilePath_, tempDicteeFilePath_);
-    copyIfAbsent(finalInstFilePath_, baseInstFilePath_);
-    copyIfAbsent(finalInstFilePath_, tempInstFilePath_);
+    finalDicteeFilePath_ = storedDictationPath(idDictee_);
+    finalInstFilePath_ = storedInstructionPath(idDictee_);
+    copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_, outputFilePath_);
+    copyIfAbsent(finalInstFilePath_, baseInstFilePath_, outputFilePath_);
+    journal_ = RecorderJournal();
+    journal_.idDictee = idDictee_;
+    journal_.stored = true;
+    journal_.masterJobId = DicteeRequest().selectDictee(idDictee_).masterJobId;
+    journal_.storedDictation = RecorderJournal::FileStamp::of(finalDicteeFilePath_);
+    journal_.storedInstruction = RecorderJournal::FileStamp::of(finalInstFilePath_);
+    writeJournal(false);
     makeRecorders();
     const float position = view_.sliderValue;
     initPlayer();

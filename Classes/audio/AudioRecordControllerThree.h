@@ -2,10 +2,12 @@
 
 #include "Classes/audio/AudioController.h"
 #include "Classes/audio/PinCursor.h"
+#include "Classes/audio/RecorderJournal.h"
 #include "Classes/audio/VuMeterGrid.h"
 #include "Classes/screens/Colors.h"
 #include "Classes/screens/Geometry.h"
 #include "Classes/workflow/ParamWorkflow.h"
+#include "Platform/files/FileLock.h"
 #include "Platform/media/AudioPlayer.h"
 #include "Platform/media/AudioRecorder.h"
 #include "Platform/media/AudioRecorderSettings.h"
@@ -28,13 +30,20 @@ namespace orvaneh {
 // calls setParamWorkflow, viewDidLoad, then viewWillAppear. The view draws view(), the markers
 // and the state accessors, and forwards the controls to the handlers; changed() is signalled
 // after every change. Takes, playback and seeks are driven by timers on RunLoop::main().
-// Main run loop only; one recording screen at a time (the screen-wide values are shared).
+// Main run loop only. One recording screen at a time per profile, whatever the process: the
+// screen holds a lock on "enregistreur.verrou" in the documents directory while it lives, and a
+// second one is refused with a banner, goes back to the list and touches no file.
 //
 // Audio is never given up silently: an insertion or cut that fails leaves the track as it was,
 // a take that cannot be inserted is kept as "prise-<date>.wav" in the documents directory,
-// working files left by another dictation are kept as "piste-…-<date>.wav", and a save that
-// cannot write the record keeps the working files for a new attempt; each case is told to the
-// user by a banner.
+// and a save that cannot write the record keeps the working files for a new attempt. After
+// every complete step (opening, take, cut, record written) the state of the working files is
+// written to a journal (RecorderJournal): reopening the same dictation after a crash takes up
+// that state and says so; working files that do not match it, or belong to another dictation,
+// are kept as "piste-…-<date>.wav". Files found under the identifier a new dictation is stored
+// with ("N.wav", "IN.wav", "N.XML", "N-k.jpg") belong to an older one and are kept as
+// "orphelin-N-<date>…"; so are the recordings of an unsent dictation that is abandoned. Each
+// case is told to the user by a banner.
 class AudioRecordControllerThree : public AudioController {
 public:
     // Transport states (etatLecteur).
@@ -153,6 +162,7 @@ public:
     // Moves the working files to the stored names; false (logged) when a move failed, the
     // working file then stays.
     bool saveDicteeFile();
+    // Removes the working files and the journal.
     void deleteFileTempFile();
 
     // Hooks of AudioController.
@@ -166,6 +176,12 @@ public:
     void displayResumeAlertViewForDictee(const std::optional<DicteeModel>& record) override;
     // Reopens the saved dictation's stored tracks as working copies, keeping the cursor.
     void dictationStaysOpenAfterSave(const DicteeModel& record) override;
+
+    // Why no recording screen can open on this profile now (another one is open, here or in
+    // another process), in French; nothing when one can.
+    static std::optional<std::string> recorderUnavailable();
+    // False when the screen was refused because another one is open: it does nothing.
+    bool isOpen() const { return !refused_; }
 
     // State.
     const View& view() const { return view_; }
@@ -233,10 +249,22 @@ private:
     VuMeterGrid levelMeter_;
     View view_;
     Observation becomeActiveObservation_;
+    FileLock recorderLock_;
+    bool refused_ = false;
+    // What the journal says of the working files; its stamps are refreshed at each write.
+    RecorderJournal journal_;
 
     void initDictee();
     void openStoredTracks();
-    void setAsideWorkingFilesOfAnotherDictation();
+    bool takeRecorderLock();
+    void setAsideFilesOfOlderDictation(std::int64_t identifier, bool withPictures);
+    void recoverOrSetAsideWorkingFiles(const DicteeModel& record,
+                                       const std::optional<RecorderJournal>& found);
+    void setAsideWorkingFiles(const std::string& why);
+    void setAsideLeftoverTake(const std::optional<RecorderJournal>& found);
+    // Records the working files' state as the last complete step; with `edited`, a change of
+    // the files since the last record counts as one edit.
+    void writeJournal(bool edited);
     void refreshTitle();
     std::unique_ptr<AudioRecorder>& currentRecorder() { return isDictee_ ? recorderDict_ : recorderInstr_; }
     const std::string& currentWorkingPath() const {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvaneh {
 
@@ -20,6 +21,13 @@ public:
     // working files and the database always survive, whatever the job name. An empty job
     // name removes nothing.
     static void deleteFilesOfJob(const std::string& jobName);
+    // Renames the files named after dictation `dictationId` ("/N.wav", "/IN.wav", "/N.XML",
+    // "N-k.jpg") to "orphelin-N-<date>.wav", "…-I.wav", "….XML", "…-k.jpg": a dictation about
+    // to be stored under that number must not take them for its own, and they are never sent
+    // nor removed by the job clean-up. Logs each move with `reason`; returns the new names.
+    // With `withPictures` false the pictures stay.
+    static std::vector<std::string>
+    setAsideFilesOfIdentifier(std::int64_t dictationId, const std::string& reason, bool withPictures = true);
     // Removes the hidden temporaries (".<name>.tmp-…") of the documents directory that no live
     // process is writing: those of an edit, a zip or a file replacement cut short by a crash.
     static void removeLeftoverTemporaryFiles();

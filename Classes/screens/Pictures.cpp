@@ -1,6 +1,7 @@
 #include "Classes/screens/Pictures.h"
 
 #include "Classes/core/Tools.h"
+#include "Platform/log/Log.h"
 
 #include <filesystem>
 
@@ -30,6 +31,23 @@ void Pictures::deletePicturesForDictation(std::int64_t dictationId) {
     const std::string directory = Tools::documentsDirectory();
     for (const auto& name : picturesForDictation(dictationId)) {
         Tools::deleteFileAtPath(directory + "/" + name);
+    }
+}
+
+void Pictures::renumberPictures(std::int64_t from, std::int64_t to) {
+    const std::string directory = Tools::documentsDirectory() + "/";
+    const std::size_t prefixLength = std::to_string(from).size();
+    for (const auto& name : picturesForDictation(from)) {
+        const std::string renamed = std::to_string(to) + name.substr(prefixLength);
+        std::error_code error;
+        if (std::filesystem::exists(directory + renamed, error)) {
+            Log::write("Photo « " + name + " » non renommée : « " + renamed + " » existe déjà");
+            continue;
+        }
+        std::filesystem::rename(directory + name, directory + renamed, error);
+        if (error) {
+            Log::write("Photo « " + name + " » non renommée : " + error.message());
+        }
     }
 }
 

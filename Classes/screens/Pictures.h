@@ -14,6 +14,9 @@ public:
     static std::vector<std::string> picturesForDictation(std::int64_t dictationId);
     // Removes every file picturesForDictation returns; failures are ignored.
     static void deletePicturesForDictation(std::int64_t dictationId);
+    // Renames the pictures of dictation `from` to dictation `to` ("from-k.jpg" becomes
+    // "to-k.jpg"), never over an existing file; failures are logged.
+    static void renumberPictures(std::int64_t from, std::int64_t to);
 };
 
 } // namespace orvaneh

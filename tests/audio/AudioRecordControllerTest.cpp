@@ -11,10 +11,12 @@
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
 #include "audio/WaveTestFiles.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/TestDatabase.h"
 
 #include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <memory>
 #include <string>
@@ -415,24 +417,51 @@ TEST_F(AudioRecordControllerTest, EditedSentDictationIsSentAsANewCopy) {
 }
 
 TEST_F(AudioRecordControllerTest, AbandonRemovesTheWorkAndAnUnsentRecordButNoStoredAudio) {
-    for (bool sent : {false, true}) {
-        SCOPED_TRACE(sent);
-        const auto id = storeDictation(sent ? "Envoyée" : "En cours", signal(1, 1));
-        if (sent) {
-            DicteeRequest().updateDicteeEnvoi(id);
-        }
-        const std::string picture = std::to_string(id) + "-1.jpg";
-        profile.writeDocument(picture);
-        open(false, id);
-        take(1);
-        screen->abandonDictation();
-        EXPECT_EQ(DicteeRequest().selectDictee(id).idDictee == id, sent);
-        EXPECT_FALSE(exists(picture));
-        EXPECT_EQ(track(std::to_string(id) + ".wav"), signal(1, 1));
-        EXPECT_FALSE(exists("dictee.wav") || exists("dicteeTemp.wav") || exists("dictee2.wav"));
-    }
-    EXPECT_EQ(count("popToRoot"), 2U);
-    EXPECT_EQ(finished, 2);
+    // Unsent: the row goes, the recordings stay under names the next dictation will not take.
+    const auto abandoned = storeDictation("En cours", signal(1, 1), signal(-1, 1));
+    profile.writeDocument(std::to_string(abandoned) + "-1.jpg");
+    open(false, abandoned);
+    take(1);
+    screen->abandonDictation();
+    EXPECT_EQ(DicteeRequest().selectDictee(abandoned).idDictee, 0);
+    const auto kept = wavFiles("orphelin-" + std::to_string(abandoned) + "-");
+    ASSERT_EQ(kept.size(), 2U);
+    EXPECT_THAT(kept[0], MatchesRegex("orphelin-1-[0-9]{8}-[0-9]{6}-I\\.wav"));
+    EXPECT_EQ(track(kept[0]), signal(-1, 1));
+    EXPECT_EQ(track(kept[1]), signal(1, 1));
+    EXPECT_THAT(lastBanner(), HasSubstr(kept[1]));
+    EXPECT_EQ(wavFiles(), kept) << "no picture, no working file";
+
+    // The next dictation gets the freed number and nothing of the abandoned one.
+    open(true);
+    ASSERT_EQ(screen->idDictee(), abandoned);
+    take(signal(1, 2, 100));
+    screen->interruptDictation();
+    EXPECT_EQ(track("1.wav"), signal(1, 2, 100));
+    EXPECT_FALSE(exists("I1.wav"));
+
+    // Sent: the record and its recording stay, the pictures go.
+    DicteeRequest().updateDicteeEnvoi(abandoned);
+    profile.writeDocument("1-1.jpg");
+    open(false, abandoned);
+    take(1);
+    screen->abandonDictation();
+    EXPECT_EQ(DicteeRequest().selectDictee(abandoned).envoi, 1);
+    EXPECT_FALSE(exists("1-1.jpg"));
+    EXPECT_EQ(track("1.wav"), signal(1, 2, 100));
+    EXPECT_FALSE(exists("dictee.wav") || exists("dictee2.wav") || exists("enregistreur.journal"));
+    EXPECT_EQ(count("popToRoot"), 3U);
+    EXPECT_EQ(finished, 3);
+
+    // A record that cannot be deleted keeps everything.
+    const auto locked = storeDictation("Verrouillée", signal(1, 1));
+    test::execute("create trigger keep before delete on dictee begin select raise(abort, 'non'); end");
+    open(false, locked);
+    screen->abandonDictation();
+    EXPECT_EQ(DicteeRequest().selectDictee(locked).idDictee, locked);
+    EXPECT_EQ(track(std::to_string(locked) + ".wav"), signal(1, 1));
+    EXPECT_EQ(lastBanner(),
+              "La dictée n'a pas pu être supprimée ; elle reste dans la liste avec ses enregistrements.");
 }
 
 TEST_F(AudioRecordControllerTest, BackButtonOffersSendOnlyOnceThereIsAudio) {
@@ -527,40 +556,161 @@ TEST_F(AudioRecordControllerTest, FailedInsertionOrCutLeavesTheTrackAndKeepsTheT
     EXPECT_EQ(track("dictee.wav"), part(base, 0, 1) + added + part(base, 1, 2));
 }
 
-TEST_F(AudioRecordControllerTest, WorkingFilesOfAnotherVisitAreKeptAsideOrResumed) {
+// Working files found at the opening (a crash, a kill, a screen closed without a choice) are
+// taken up only when the journal shows them as the last complete step of this very dictation.
+TEST_F(AudioRecordControllerTest, LeftoverWorkingFilesAreTakenUpOnlyWhenTheyAreTheLastStepOfThisDictation) {
     const auto stored = signal(1, 1);
-    const auto id = storeDictation("B", stored);
-    const auto foreign = signal(1, 2, 7000);
-    const auto lostTake = signal(-1, 1);
-    test::writeBytes(doc("dictee.wav"), test::Wave{.samples = foreign}.bytes());
-    test::writeBytes(doc("dictee2.wav"), test::Wave{.samples = lostTake}.bytes());
-    open(false, id);
-    EXPECT_EQ(track("dictee.wav"), stored);
-    EXPECT_EQ(track(wavStartingWith("piste-dictee-")), foreign);
-    EXPECT_EQ(track(wavStartingWith("prise-")), lostTake);
-    EXPECT_EQ(count("banner"), 2U);
-
-    // The screen is closed without a choice: its own working files come back at the next visit.
     const auto added = signal(-1, 1, 3000);
-    take(added);
-    screen.reset();
-    open(false, id);
-    EXPECT_EQ(track("dictee.wav"), stored + added);
-    EXPECT_EQ(screen->view().sliderValue, 2.0F);
-    EXPECT_EQ(count("banner"), 2U);
-    screen.reset();
-
-    // A working file no player can read is not recorded over.
-    for (const auto& name : wavFiles()) {
-        std::filesystem::remove(doc(name));
+    const auto other = signal(1, 2, 7000);
+    const std::string takenUp = "La modification interrompue de cette dictée est reprise telle qu'elle était "
+                                "après sa dernière étape terminée.";
+    const std::string notTakenUp =
+        "Une modification interrompue de cette dictée n'a pas pu être reprise ; ses "
+        "enregistrements sont conservés dans : piste-dictee-";
+    const std::string another =
+        "Les enregistrements non enregistrés d'une autre dictée sont conservés dans : "
+        "piste-dictee-";
+    struct Case {
+        const char* what;
+        std::function<void()> between;
+        std::string banner;       // none when nothing was left to take up
+        test::Samples shown;      // the track the screen opens on
+        test::Samples setAside{}; // kept as "piste-dictee-…", when not taken up
+    };
+    const std::vector<Case> cases = {
+        {"closed without a choice", [] {}, takenUp, stored + added},
+        {"save cut short after moving the track",
+         [this] { std::filesystem::rename(doc("dictee.wav"), doc("1.wav")); }, "", stored + added},
+        {"track rewritten after its last step",
+         [&] { test::writeBytes(doc("dictee.wav"), test::Wave{.samples = other}.bytes()); }, notTakenUp,
+         stored, other},
+        {"no journal", [this] { std::filesystem::remove(doc("enregistreur.journal")); }, another, stored,
+         stored + added},
+        {"another dictation under the number",
+         [&] {
+             test::execute("delete from dictee");
+             storeDictation("Autre", other);
+         },
+         another, other, stored + added},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::execute("delete from dictee");
+        for (const auto& [name, contents] : test::filesIn(profile.documents())) {
+            if (!name.starts_with("db_Quira")) {
+                std::filesystem::remove(doc(name));
+            }
+        }
+        ASSERT_EQ(storeDictation("B", stored), 1);
+        open(false, 1);
+        take(added);
+        screen.reset();
+        c.between();
+        const auto banners = count("banner");
+        open(false, 1);
+        EXPECT_EQ(track("dictee.wav"), c.shown);
+        EXPECT_EQ(screen->dureeRecord(), static_cast<double>(c.shown.size()) / test::kRate);
+        ASSERT_EQ(count("banner"), banners + (c.banner.empty() ? 0 : 1));
+        if (!c.banner.empty()) {
+            EXPECT_THAT(lastBanner(), ::testing::StartsWith(c.banner));
+        }
+        if (!c.setAside.empty()) {
+            EXPECT_EQ(track(wavStartingWith("piste-dictee-")), c.setAside);
+        }
+        // Saving now stores the state the screen shows, once.
+        screen->interruptDictation();
+        EXPECT_EQ(track("1.wav"), c.shown);
     }
+
+    // A new dictation never takes up working files, however complete: they are another's.
     test::writeBytes(doc("dictee.wav"), "not a wave file");
+    test::writeBytes(doc("dictee2.wav"), test::Wave{.samples = added}.bytes());
     open(true);
     EXPECT_EQ(screen->dureeRecord(), 0);
-    take(1);
     EXPECT_EQ(test::readBytes(doc(wavStartingWith("piste-dictee-"))), "not a wave file");
+    EXPECT_EQ(track(wavStartingWith("prise-")), added);
+    take(1);
     EXPECT_EQ(screen->dureeRecord(), 1);
-    EXPECT_THAT(lastBanner(), HasSubstr("La piste était illisible"));
+}
+
+// Files under the number a new dictation is stored with belong to an older one (its row was
+// deleted, or the database replaced): set aside, never sent with it, never recorded over.
+TEST_F(AudioRecordControllerTest, NewDictationNeverTakesFilesLeftUnderItsNumber) {
+    const auto oldAudio = signal(1, 2, 500);
+    const auto oldInstruction = signal(-1, 1, 500);
+    test::writeBytes(doc("1.wav"), test::Wave{.samples = oldAudio}.bytes());
+    test::writeBytes(doc("I1.wav"), test::Wave{.samples = oldInstruction}.bytes());
+    profile.writeDocument("1.XML", "<ancien/>");
+    profile.writeDocument("1-1.jpg", "ancienne photo");
+    open(true);
+    ASSERT_EQ(screen->idDictee(), 1);
+    const std::string stem = wavStartingWith("orphelin-1-").substr(0, 26);
+    EXPECT_THAT(stem, MatchesRegex("orphelin-1-[0-9]{8}-[0-9]{6}"));
+    for (const auto& [name, contents] : std::vector<std::pair<std::string, std::string>>{
+             {stem + ".XML", "<ancien/>"}, {stem + "-1.jpg", "ancienne photo"}}) {
+        EXPECT_EQ(test::readBytes(doc(name)), contents) << name;
+    }
+    EXPECT_EQ(track(stem + ".wav"), oldAudio);
+    EXPECT_EQ(track(stem + "-I.wav"), oldInstruction);
+    EXPECT_THAT(lastBanner(),
+                HasSubstr("Des fichiers d'une ancienne dictée portaient le numéro de la nouvelle"));
+
+    // A picture taken on the side screen now is this dictation's own.
+    profile.writeDocument("1-1.jpg", "nouvelle photo");
+    take(signal(1, 1));
+    screen->interruptDictation();
+    EXPECT_EQ(track("1.wav"), signal(1, 1));
+    EXPECT_FALSE(exists("I1.wav"));
+    EXPECT_FALSE(exists("1.XML"));
+    EXPECT_EQ(test::readBytes(doc("1-1.jpg")), "nouvelle photo");
+    EXPECT_EQ(track(stem + ".wav"), oldAudio);
+
+    // Stored under another number than expected: that number's files go aside, and the
+    // pictures taken under the expected one follow the dictation.
+    open(true);
+    ASSERT_EQ(screen->idDictee(), 2);
+    profile.writeDocument("2-1.jpg", "photo de la nouvelle");
+    DicteeModel behind;
+    behind.titre = "Entre-temps";
+    ASSERT_EQ(DicteeRequest().insertDictee(behind), 2);
+    test::writeBytes(doc("3.wav"), test::Wave{.samples = oldAudio}.bytes());
+    profile.writeDocument("3-1.jpg", "photo d'une autre");
+    take(signal(-1, 1));
+    screen->interruptDictation();
+    EXPECT_EQ(screen->idDictee(), 3);
+    EXPECT_EQ(track("3.wav"), signal(-1, 1));
+    EXPECT_EQ(test::readBytes(doc("3-1.jpg")), "photo de la nouvelle");
+    EXPECT_FALSE(exists("2-1.jpg"));
+    EXPECT_EQ(track(wavStartingWith("orphelin-3-")), oldAudio);
+    EXPECT_EQ(test::readBytes(doc(wavStartingWith("orphelin-3-").substr(0, 26) + "-1.jpg")),
+              "photo d'une autre");
+}
+
+// One recording screen per profile: a second one touches no file of the first.
+TEST_F(AudioRecordControllerTest, SecondScreenIsRefusedAndTouchesNothing) {
+    EXPECT_EQ(Screen::recorderUnavailable(), std::nullopt);
+    open(true);
+    take(signal(1, 1));
+    application.setRecord(true);
+    auto second = std::make_unique<Screen>(application);
+    second->viewDidLoad();
+    EXPECT_FALSE(second->isOpen());
+    EXPECT_EQ(lastBanner(),
+              "Un enregistrement est déjà ouvert sur ce profil (dans l'application ou une autre "
+              "commande). Terminez-le avant d'en ouvrir un autre.");
+    EXPECT_EQ(count("popToRoot"), 1U);
+    EXPECT_EQ(Screen::recorderUnavailable(), lastBanner());
+    second->recordAction();
+    second->performPlayerAction();
+    EXPECT_FALSE(second->isRecording());
+    EXPECT_EQ(second->saveDictation(false), std::nullopt);
+    second->cancelDictation();
+    EXPECT_EQ(track("dictee.wav"), signal(1, 1));
+    EXPECT_EQ(test::rows("select count(*) from dictee"), test::Rows{{"0"}});
+
+    second.reset();
+    screen.reset();
+    EXPECT_EQ(Screen::recorderUnavailable(), std::nullopt) << "released with the screen";
 }
 
 } // namespace

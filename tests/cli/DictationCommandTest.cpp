@@ -127,6 +127,17 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
     profile.writeDocument(name + ".wav");
     EXPECT_EQ(run({"delete", name}), 1);
     EXPECT_TRUE(std::filesystem::exists(recording));
+
+    // A row that cannot be deleted stays listed with all its files.
+    const std::string keptName = std::to_string(kept);
+    const auto picture = profile.writeDocument(keptName + "-1.jpg");
+    test::execute("create trigger keep before delete on dictee begin select raise(abort, 'non'); end");
+    EXPECT_EQ(run({"delete", keptName}), 1);
+    EXPECT_EQ(err.str(), "Erreur : la dictée " + keptName +
+                             " n'a pas pu être supprimée de la base ; ses enregistrements et ses photos sont "
+                             "conservés.\n");
+    EXPECT_EQ(DicteeRequest().selectDictee(kept).idDictee, kept);
+    EXPECT_TRUE(std::filesystem::exists(other) && std::filesystem::exists(picture));
 }
 
 TEST_F(DictationCommandTest, BadUsageIsStatusTwo) {

@@ -5,7 +5,7 @@
 #include "support/TestProfile.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 namespace orvaneh {
 namespace {
@@ -51,11 +51,50 @@ TEST_F(FileManagerHelperTest, DeletingJobFilesSparesRecordings) {
     // A job name from an old record as short as "1" or "e" takes its own files only, never a
     // recording, a picture, a working file or the database.
     write({"1-1.jpg", "dictee.wav", "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "1-i.wav"});
-    FileManagerHelper::deleteFilesOfJob("1");
-    FileManagerHelper::deleteFilesOfJob("e");
-    EXPECT_EQ(test::entryNames(profile.documents()),
-              (std::vector<std::string>{"1-1.jpg", "1.wav", "Envoi_03-02_15-05.d", "I1.wav",
-                                        "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "dictee.wav"}));
+    // Nor what the recorder set aside, nor its journal and lock.
+    const std::vector<std::string> setAside{"enregistreur.journal",
+                                            "enregistreur.verrou",
+                                            "orphelin-1-20240102-101112-1.jpg",
+                                            "orphelin-1-20240102-101112-I.wav",
+                                            "orphelin-1-20240102-101112.XML",
+                                            "piste-dictee-20240102-101112.wav",
+                                            "prise-20240102-101112-2.wav"};
+    for (const auto& name : setAside) {
+        profile.writeDocument(name);
+    }
+    for (const char* job : {"1", "e", "prise", "piste", "orphelin", "enregistreur", "2024", ".wav", "XML"}) {
+        FileManagerHelper::deleteFilesOfJob(job);
+    }
+    auto expected = setAside;
+    expected.insert(expected.end(), {"1-1.jpg", "1.wav", "Envoi_03-02_15-05.d", "I1.wav",
+                                     "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "dictee.wav"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::entryNames(profile.documents()), expected);
+}
+
+// Files under a number about to be reused move aside together, under one free stem; another
+// dictation's files and the pictures, when asked, stay.
+TEST_F(FileManagerHelperTest, FilesOfAnIdentifierAreSetAsideUnderOneFreeName) {
+    write({"3.wav", "I3.wav", "3.XML", "3-1.jpg", "3-12.jpg", "33.wav", "13.wav", "3-1.jpg.tmp"});
+    const auto first = FileManagerHelper::setAsideFilesOfIdentifier(3, "essai");
+    ASSERT_EQ(first.size(), 5U);
+    const std::string stem = first.front().substr(0, first.front().size() - 4);
+    ASSERT_THAT(stem, ::testing::MatchesRegex("orphelin-3-[0-9]{8}-[0-9]{6}"));
+    auto moved = first;
+    std::sort(moved.begin(), moved.end());
+    EXPECT_EQ(moved, (std::vector<std::string>{stem + "-1.jpg", stem + "-12.jpg", stem + "-I.wav",
+                                               stem + ".XML", stem + ".wav"}));
+    EXPECT_EQ(test::entryNames(profile.documents()).size(), 8U);
+    for (const char* kept : {"33.wav", "13.wav", "3-1.jpg.tmp"}) {
+        EXPECT_TRUE(std::filesystem::exists(profile.documents() / kept)) << kept;
+    }
+
+    // Within the same second the names are taken: a new stem, nothing replaced.
+    write({"3.wav", "3-1.jpg"});
+    EXPECT_EQ(FileManagerHelper::setAsideFilesOfIdentifier(3, "essai", false),
+              std::vector<std::string>{stem + "-2.wav"});
+    EXPECT_TRUE(std::filesystem::exists(profile.documents() / "3-1.jpg"));
+    EXPECT_TRUE(FileManagerHelper::setAsideFilesOfIdentifier(4, "essai").empty());
 }
 
 } // namespace
