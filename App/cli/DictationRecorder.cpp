@@ -37,11 +37,11 @@ double fileDuration(const std::string& path) {
 } // namespace
 
 DictationRecorder::DictationRecorder(OrvanehAppDelegate& application, std::ostream& err)
-    : application_(application), err_(err),
-      clock_(std::make_shared<VirtualClock>(Clock::current()->wallNow())),
+    : application_(application), err_(err), clock_(VirtualClock::withSystemWallTime()),
       media_(std::make_shared<SimulatedMediaBackend>()) {
-    // Virtual time from now on: the takes last as long as their files without any waiting,
-    // and the dates written into the records stay those of the real day.
+    // Virtual time for the run loop from now on: the takes last as long as their files without
+    // any waiting. Dates stay the wall clock's: an hour-long take must not date its dictation
+    // an hour ahead.
     Clock::install(clock_);
     RunLoop::resetMain(clock_);
     MediaBackend::install(media_);

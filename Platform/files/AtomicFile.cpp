@@ -45,10 +45,6 @@ std::string quoted(const std::filesystem::path& path) {
 
 bool AtomicFile::write(const std::filesystem::path& path, std::string_view contents,
                        std::filesystem::perms permissions, std::string* error) {
-    auto directory = path.parent_path();
-    if (directory.empty()) {
-        directory = ".";
-    }
     auto name = path.filename().string();
     if (name.empty()) {
         return fail(error, "Impossible d'écrire " + quoted(path) + " : ce n'est pas un nom de fichier");
@@ -57,7 +53,7 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     // Created owner-only: the contents are never readable by others, even for a moment.
     TemporaryFile temporary;
     if (!temporary.create(path)) {
-        return fail(error, "Impossible de créer un fichier temporaire dans " + quoted(directory) + " : " +
+        return fail(error, "Impossible de créer un fichier temporaire pour " + quoted(path) + " : " +
                                systemErrorText(errno));
     }
     auto abandon = [&](const std::string& what, int errorNumber) {

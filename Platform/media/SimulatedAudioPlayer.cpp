@@ -16,7 +16,7 @@ MonotonicTime now() {
 
 } // namespace
 
-SimulatedAudioPlayer::SimulatedAudioPlayer(PcmWaveFile wave)
+SimulatedAudioPlayer::SimulatedAudioPlayer(PcmWaveReader wave)
     : wave_(std::move(wave)), self_(std::make_shared<SimulatedAudioPlayer*>(this)),
       averagePowers_(static_cast<std::size_t>(wave_.channels()), SimulatedMetering::silence) {}
 
@@ -116,14 +116,17 @@ void SimulatedAudioPlayer::updateMeters() {
     auto end = std::min(static_cast<std::size_t>(std::llround(position * wave_.sampleRate())), frames);
     auto window = static_cast<std::size_t>(std::lround(wave_.sampleRate() * SimulatedMetering::window));
     auto begin = end - std::min(end, window);
-    for (int channel = 0; channel < wave_.channels(); ++channel) {
+    // Only the window is read: the player never holds the file.
+    wave_.readFrames(begin, end - begin, window_);
+    const auto channels = static_cast<std::size_t>(wave_.channels());
+    const std::size_t read = window_.size() / channels;
+    for (std::size_t channel = 0; channel < channels; ++channel) {
         double sumOfSquares = 0;
-        for (auto frame = begin; frame < end; ++frame) {
-            double value = wave_.sample(frame, channel);
+        for (std::size_t frame = 0; frame < read; ++frame) {
+            double value = window_[frame * channels + channel];
             sumOfSquares += value * value;
         }
-        averagePowers_[static_cast<std::size_t>(channel)] =
-            SimulatedMetering::averagePower(sumOfSquares, end - begin);
+        averagePowers_[channel] = SimulatedMetering::averagePower(sumOfSquares, end - begin);
     }
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "Platform/media/AudioPlayer.h"
-#include "Platform/media/PcmWaveFile.h"
+#include "Platform/media/PcmWaveReader.h"
 #include "Platform/runloop/Clock.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,12 +12,12 @@ namespace orvaneh {
 
 class Timer;
 
-// A player of a WAV file read whole at creation, keeping time by the main run loop's clock;
-// see SimulatedMediaBackend. The end of the file is a one-shot timer on the main run loop set
-// for the exact moment; the callback never comes after the player is destroyed.
+// A player of a WAV file opened at creation (only the metering window is ever read), keeping time by the main
+// run loop's clock; see SimulatedMediaBackend. The end of the file is a one-shot timer on the main run loop
+// set for the exact moment; the callback never comes after the player is destroyed.
 class SimulatedAudioPlayer final : public AudioPlayer {
 public:
-    explicit SimulatedAudioPlayer(PcmWaveFile wave);
+    explicit SimulatedAudioPlayer(PcmWaveReader wave);
     ~SimulatedAudioPlayer() override;
     SimulatedAudioPlayer(const SimulatedAudioPlayer&) = delete;
     SimulatedAudioPlayer& operator=(const SimulatedAudioPlayer&) = delete;
@@ -43,7 +44,7 @@ private:
     void scheduleEnd();
     void finish();
 
-    PcmWaveFile wave_;
+    PcmWaveReader wave_;
     // While playing, the position at `since`; otherwise the position.
     double position_ = 0;
     MonotonicTime since_{};
@@ -56,6 +57,7 @@ private:
 
     bool metering_ = false;
     std::vector<float> averagePowers_;
+    std::vector<std::int16_t> window_; // the metering window, reused
 };
 
 } // namespace orvaneh

@@ -1,7 +1,7 @@
 #include "Platform/media/SimulatedAudioRecorder.h"
 
 #include "Platform/log/Log.h"
-#include "Platform/media/PcmWaveFile.h"
+#include "Platform/media/PcmWaveWriter.h"
 #include "Platform/media/SimulatedMediaState.h"
 #include "Platform/media/SimulatedMetering.h"
 #include "Platform/runloop/RunLoop.h"
@@ -48,13 +48,13 @@ bool SimulatedAudioRecorder::record() {
         return false;
     }
     input_ = state_->input;
-    inputSamples_.clear();
+    inputFile_.reset();
     if (input_.kind == SimulatedAudioInput::Kind::File) {
-        if (auto file = PcmWaveFile::read(input_.path)) {
-            inputSamples_.reserve(file->frameCount());
-            for (std::size_t frame = 0; frame < file->frameCount(); ++frame) {
-                inputSamples_.push_back(file->sample(frame, 0));
-            }
+        // Opened, not read: the samples are read as they are heard.
+        inputFile_ = PcmWaveReader::open(input_.path);
+        if (!inputFile_) {
+            Log::write("Le micro simulé ne peut pas lire « " + input_.path +
+                       " » (fichier WAV PCM 16 bits attendu) : la prise entend le silence");
         }
     }
     start_ = RunLoop::main().clock().now();
@@ -71,15 +71,25 @@ void SimulatedAudioRecorder::stop() {
     recording_ = false;
     averagePower_ = SimulatedMetering::silence;
 
-    auto frames = framesAt(takeLength_);
-    auto channels = static_cast<std::size_t>(settings_.numberOfChannels);
-    std::vector<std::int16_t> samples(frames * channels);
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        std::fill_n(samples.begin() + static_cast<std::ptrdiff_t>(frame * channels), channels, heard(frame));
-    }
-    PcmWaveFile wave(settings_.numberOfChannels, sampleRate_, std::move(samples));
+    // Written block by block: a take of an hour costs the memory of one block.
+    constexpr std::size_t framesPerBlock = 16 * 1024;
+    const auto frames = framesAt(takeLength_);
+    const auto channels = static_cast<std::size_t>(settings_.numberOfChannels);
+    PcmWaveWriter writer;
     std::string error;
-    if (wave.write(path_, fillerBytes, &error)) {
+    bool ok = writer.create(path_, settings_.numberOfChannels, sampleRate_, fillerBytes, &error);
+    std::vector<std::int16_t> samples;
+    for (std::size_t first = 0; ok && first < frames; first += framesPerBlock) {
+        hear(first, std::min(framesPerBlock, frames - first), heard_);
+        samples.resize(heard_.size() * channels);
+        for (std::size_t frame = 0; frame < heard_.size(); ++frame) {
+            std::fill_n(samples.begin() + static_cast<std::ptrdiff_t>(frame * channels), channels,
+                        heard_[frame]);
+        }
+        ok = writer.append(samples.data(), samples.size());
+    }
+    inputFile_.reset();
+    if (ok && writer.finish(&error)) {
         state_->writtenFiles.push_back(path_);
     } else {
         Log::write("Enregistrement perdu : " + error);
@@ -105,9 +115,9 @@ void SimulatedAudioRecorder::updateMeters() {
     auto end = framesAt(secondsSince(start_));
     auto window = static_cast<std::size_t>(std::lround(sampleRate_ * SimulatedMetering::window));
     auto begin = end - std::min(end, window);
+    hear(begin, end - begin, heard_);
     double sumOfSquares = 0;
-    for (auto frame = begin; frame < end; ++frame) {
-        double value = heard(frame);
+    for (const double value : heard_) {
         sumOfSquares += value * value;
     }
     averagePower_ = SimulatedMetering::averagePower(sumOfSquares, end - begin);
@@ -121,19 +131,31 @@ std::size_t SimulatedAudioRecorder::framesAt(double seconds) const {
     return static_cast<std::size_t>(std::llround(std::max(seconds, 0.0) * sampleRate_));
 }
 
-std::int16_t SimulatedAudioRecorder::heard(std::size_t frame) const {
+void SimulatedAudioRecorder::hear(std::size_t first, std::size_t count, std::vector<std::int16_t>& heard) {
+    heard.assign(count, 0);
     switch (input_.kind) {
     case SimulatedAudioInput::Kind::Silence:
-        return 0;
+        return;
     case SimulatedAudioInput::Kind::Tone: {
-        auto phase = 2 * std::numbers::pi * input_.frequency * static_cast<double>(frame) / sampleRate_;
         auto amplitude = std::clamp(input_.amplitude, 0.0, 1.0) * 32767;
-        return static_cast<std::int16_t>(std::lround(amplitude * std::sin(phase)));
+        for (std::size_t i = 0; i < count; ++i) {
+            auto phase =
+                2 * std::numbers::pi * input_.frequency * static_cast<double>(first + i) / sampleRate_;
+            heard[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(phase)));
+        }
+        return;
     }
     case SimulatedAudioInput::Kind::File:
-        return frame < inputSamples_.size() ? inputSamples_[frame] : std::int16_t{0};
+        if (inputFile_) {
+            // The file's first channel; silence once it runs out.
+            inputFile_->readFrames(first, count, inputFrames_);
+            const auto channels = static_cast<std::size_t>(inputFile_->channels());
+            for (std::size_t i = 0; i < inputFrames_.size() / channels; ++i) {
+                heard[i] = inputFrames_[i * channels];
+            }
+        }
+        return;
     }
-    return 0;
 }
 
 } // namespace orvaneh

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/media/AudioRecorder.h"
+#include "Platform/media/PcmWaveReader.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/media/SimulatedMetering.h"
 #include "Platform/runloop/Clock.h"
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,8 @@ public:
 
 private:
     std::size_t framesAt(double seconds) const;
-    // The input's sample at this frame of the take.
-    std::int16_t heard(std::size_t frame) const;
+    // The input's samples over `count` frames of the take from `first`.
+    void hear(std::size_t first, std::size_t count, std::vector<std::int16_t>& heard);
 
     std::string path_;
     AudioRecorderSettings settings_;
@@ -51,7 +53,9 @@ private:
     std::shared_ptr<SimulatedMediaState> state_;
 
     SimulatedAudioInput input_;
-    std::vector<std::int16_t> inputSamples_; // a file input's first channel
+    std::optional<PcmWaveReader> inputFile_; // a file input, open during the take
+    std::vector<std::int16_t> inputFrames_;  // buffers reused from one block to the next
+    std::vector<std::int16_t> heard_;
     bool recording_ = false;
     MonotonicTime start_{};
     double takeLength_ = 0;

@@ -1,6 +1,6 @@
 #include "Platform/media/SimulatedMediaBackend.h"
 
-#include "Platform/media/PcmWaveFile.h"
+#include "Platform/media/PcmWaveReader.h"
 #include "Platform/media/SimulatedAudioPlayer.h"
 #include "Platform/media/SimulatedAudioRecorder.h"
 #include "Platform/media/SimulatedAudioSession.h"
@@ -53,7 +53,7 @@ std::unique_ptr<AudioRecorder> SimulatedMediaBackend::makeRecorder(const std::st
 }
 
 std::unique_ptr<AudioPlayer> SimulatedMediaBackend::makePlayer(const std::string& path) {
-    auto wave = PcmWaveFile::read(path);
+    auto wave = PcmWaveReader::open(path);
     if (!wave) {
         return nullptr;
     }

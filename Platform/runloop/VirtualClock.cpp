@@ -17,7 +17,16 @@ MonotonicTime VirtualClock::now() const {
     return now_;
 }
 
+std::shared_ptr<VirtualClock> VirtualClock::withSystemWallTime() {
+    auto clock = std::make_shared<VirtualClock>(std::chrono::system_clock::now());
+    clock->systemWallTime_ = true;
+    return clock;
+}
+
 WallTime VirtualClock::wallNow() const {
+    if (systemWallTime_) {
+        return std::chrono::system_clock::now();
+    }
     std::lock_guard lock(mutex_);
     return wallStart_ + std::chrono::duration_cast<WallTime::duration>(now_ - monotonicStart_);
 }

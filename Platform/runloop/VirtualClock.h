@@ -2,6 +2,7 @@
 
 #include "Platform/runloop/Clock.h"
 
+#include <memory>
 #include <mutex>
 
 namespace orvaneh {
@@ -13,6 +14,9 @@ class VirtualClock final : public Clock {
 public:
     // Starts at 2026-01-15 09:00:00 UTC unless told otherwise.
     explicit VirtualClock(WallTime start = defaultStart());
+    // Virtual for timers only: the wall time is the system's, whatever advance() does. For a
+    // program that plays hours of audio in no time yet dates what it makes at the real moment.
+    static std::shared_ptr<VirtualClock> withSystemWallTime();
 
     MonotonicTime now() const override;
     WallTime wallNow() const override;
@@ -30,6 +34,7 @@ private:
     MonotonicTime now_;
     WallTime wallStart_;
     MonotonicTime monotonicStart_;
+    bool systemWallTime_ = false;
 };
 
 } // namespace orvaneh

@@ -10,6 +10,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -222,10 +223,21 @@ TEST_F(SimulatedMediaTest, NoPlayerForAMissingOrNonPcmFile) {
     writeWave(profile.home() / "8bit.wav", {.bits = 8}, samples);
     writeWave(profile.home() / "float.wav", {.format = 3}, samples);
     profile.writeDocument("text.wav", "RIFF....WAVE not a chunk in sight");
-    for (auto path : {profile.home() / "absent.wav", profile.home() / "8bit.wav",
-                      profile.home() / "float.wav", profile.documents() / "text.wav", profile.documents()}) {
+    const auto tube = profile.home() / "tube.wav";
+    ASSERT_EQ(::mkfifo(tube.c_str(), 0600), 0);
+    for (auto path :
+         {profile.home() / "absent.wav", profile.home() / "8bit.wav", profile.home() / "float.wav",
+          profile.documents() / "text.wav", profile.documents(), tube}) {
         EXPECT_FALSE(media.makePlayer(path.string())) << path;
     }
+    // Nor does the microphone wait on a tube: it hears silence.
+    media.setInput(SimulatedAudioInput::file(tube.string()));
+    auto path = (profile.documents() / "take.wav").string();
+    auto recorder = media.makeRecorder(path, {});
+    ASSERT_TRUE(recorder->record());
+    run(0.5);
+    recorder->stop();
+    EXPECT_EQ(readWave(path).samples, std::vector<std::int16_t>(8000, 0));
 }
 
 TEST_F(SimulatedMediaTest, PermissionIsAnsweredOnAnotherThread) {
