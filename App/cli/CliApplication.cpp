@@ -8,6 +8,7 @@
 #include "App/cli/WorkflowCommand.h"
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Platform/log/Log.h"
+#include "Platform/preferences/PreferenceStore.h"
 #include "Platform/profile/ProfileSetup.h"
 #include "Platform/ui/ConsoleUserInterface.h"
 
@@ -107,11 +108,28 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
     UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
 
     OrvanehAppDelegate application;
-    application.startCore(false);
+    auto started = application.startCore(false);
+    for (const auto& notice : started.notices) {
+        err << "Attention : " << notice << std::endl;
+    }
+    if (started.error) {
+        err << "Erreur : " << *started.error << std::endl;
+        return CliCommand::kFailure;
+    }
 
+    // Writes the start-up could not persist (volatile keys on a full disk) are not the
+    // command's: only those it made itself turn its success into a failure.
+    PreferenceStore& preferences = PreferenceStore::standard();
+    const auto failedBefore = preferences.failedWriteCount();
     CliContext context{out, err, application};
     std::vector<std::string> commandArguments(rest.begin() + 1, rest.end());
-    return (*command)->run(commandArguments, context);
+    int status = (*command)->run(commandArguments, context);
+    if (status == CliCommand::kSuccess && preferences.failedWriteCount() > failedBefore) {
+        err << "Erreur : des réglages n'ont pas été enregistrés : "
+            << preferences.lastWriteError().value_or("raison inconnue") << std::endl;
+        return CliCommand::kFailure;
+    }
+    return status;
 }
 
 } // namespace orvaneh

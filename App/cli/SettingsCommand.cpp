@@ -3,6 +3,7 @@
 #include "App/cli/CliArguments.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/UserDefaultManager.h"
+#include "Platform/preferences/PreferenceStore.h"
 
 #include <iomanip>
 #include <ostream>
@@ -85,12 +86,14 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
     }
     // Stored as the server's configuration import stores options.
     const std::string& value = arguments[1];
-    if (value == "true" || value == "false") {
-        UserDefaultManager::setBool(value == "true", setting->key);
-    } else {
-        UserDefaultManager::setObject(value, setting->key);
+    bool written = value == "true" || value == "false"
+                       ? UserDefaultManager::setBool(value == "true", setting->key)
+                       : UserDefaultManager::setObject(value, setting->key);
+    if (!written) {
+        context.err << "Erreur : le réglage " << setting->key << " n'a pas été enregistré : "
+                    << PreferenceStore::standard().lastWriteError().value_or("raison inconnue") << std::endl;
+        return kFailure;
     }
-    UserDefaultManager::synchronize();
     context.out << setting->key << " = " << display(setting->read()) << std::endl;
     return kSuccess;
 }

@@ -8,14 +8,21 @@
 #include "Classes/core/siteRequest.h"
 #include "Classes/core/worktypeRequest.h"
 #include "Platform/files/Resources.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/log/Log.h"
 #include "Platform/notifications/NotificationCenter.h"
+#include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/time/DateFormatter.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <sqlite3.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvaneh {
 
@@ -23,14 +30,64 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// True when the file opens and answers as an SQLite database.
-bool isReadableDatabase(const fs::path& path) {
-    auto connection = SqlConnection::open(path);
+// What lies at the database's path, judged from the file itself before SQLite opens it.
+enum class FileKind { Missing, Empty, NotADatabase, MaybeDatabase, Unreadable };
+
+// Looks at the first bytes of `path`; `systemError` says why when it is Unreadable.
+FileKind examineDatabaseFile(const fs::path& path, int& systemError) {
+    // Non-blocking, so that a FIFO put there cannot hold the start-up.
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) {
+        systemError = errno;
+        return errno == ENOENT ? FileKind::Missing : FileKind::Unreadable;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        systemError = S_ISDIR(info.st_mode) ? EISDIR : errno != 0 ? errno : EINVAL;
+        ::close(descriptor);
+        return FileKind::Unreadable;
+    }
+    static constexpr char kHeader[] = "SQLite format 3"; // and its terminating zero: 16 bytes
+    char header[sizeof kHeader] = {};
+    ssize_t count = 0;
+    while ((count = ::pread(descriptor, header, sizeof header, 0)) < 0 && errno == EINTR) {
+    }
+    systemError = count < 0 ? errno : 0;
+    ::close(descriptor);
+    if (count < 0) {
+        return FileKind::Unreadable;
+    }
+    if (count == 0) {
+        return FileKind::Empty;
+    }
+    if (static_cast<std::size_t>(count) < sizeof header || std::memcmp(header, kHeader, sizeof header) != 0) {
+        return FileKind::NotADatabase;
+    }
+    return FileKind::MaybeDatabase;
+}
+
+// SQLite's own verdict on a file whose header looks right: nothing when it reads as a database.
+std::optional<SqlConnection::Failure> probeDatabase(const fs::path& path) {
+    SqlConnection::Failure failure;
+    auto connection = SqlConnection::open(path, &failure);
     if (!connection) {
-        return false;
+        return failure;
     }
     SqlStatement probe(*connection, "select count(*) from sqlite_master");
-    return probe.prepared() && probe.step() == SqlStatement::Step::Row;
+    if (probe.prepared() && probe.step() == SqlStatement::Step::Row) {
+        return std::nullopt;
+    }
+    return connection->lastFailure();
+}
+
+std::uintmax_t sizeOrZero(const fs::path& path) {
+    std::error_code error;
+    auto size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+std::string quoted(const std::string& path) {
+    return "« " + path + " »";
 }
 
 } // namespace
@@ -43,14 +100,24 @@ OrvanehAppDelegate::~OrvanehAppDelegate() {
     }
 }
 
-void OrvanehAppDelegate::startCore(bool startSender) {
+OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender) {
+    StartupResult result;
+    // Volatile keys: on a full disk they stay in memory, which is all they are needed for.
     initInformationConnectionFTP();
     initDataBase();
-    checkAndCreateDataBase();
+    if (const auto& notice = PreferenceStore::standard().setAsideNotice()) {
+        result.notices.push_back(*notice);
+    }
+    result.error = checkAndCreateDataBase(result.notices);
+    if (result.error) {
+        Log::write(*result.error);
+        return result;
+    }
     if (startSender) {
         sendDictees();
     }
     ConfigurationManager::checkAndCreateDefaultXmlFields();
+    return result;
 }
 
 void OrvanehAppDelegate::initInformationConnectionFTP() {
@@ -67,86 +134,184 @@ void OrvanehAppDelegate::initDataBase() {
     UserDefaultManager::setObject(dataBaseName_, "databaseName");
 }
 
-bool OrvanehAppDelegate::copyTemplate() {
+std::optional<fs::path> OrvanehAppDelegate::copyTemplate(std::string& reason) {
     const fs::path source = Resources::path(dataBaseName_);
-    const fs::path target = dataBasePath_;
-    const fs::path partial = target.string() + ".copie";
+    const fs::path partial = dataBasePath_ + ".copie";
     std::error_code error;
     fs::remove(partial, error);
-    // Copy then rename, so an interrupted copy never leaves a half database under the real name.
+    // Copied under another name first, so an interrupted copy never leaves a half database
+    // under the real name, and a failed one touches nothing.
     if (!fs::copy_file(source, partial, error)) {
-        Log::write("Impossible de copier le modèle de base de données " + source.string() + " : " +
-                   error.message());
+        reason = error.message();
+        if (error.category() == std::generic_category() || error.category() == std::system_category()) {
+            reason = systemErrorText(error.value());
+        }
+        Log::write("Impossible de copier le modèle de base de données " + source.string() + " : " + reason);
         fs::remove(partial, error);
-        return false;
+        return std::nullopt;
     }
     fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, error);
-    fs::rename(partial, target, error);
-    if (error) {
-        Log::write("Impossible d'installer la base de données " + target.string() + " : " + error.message());
-        fs::remove(partial, error);
-        return false;
-    }
-    return true;
+    return partial;
 }
 
-void OrvanehAppDelegate::setAsideUnreadableDatabase() {
+std::string OrvanehAppDelegate::asideName() const {
+    return dataBasePath_ + ".illisible-" +
+           DateFormatter::format("yyyyMMdd-HHmmss", Clock::current()->wallNow());
+}
+
+std::optional<std::string> OrvanehAppDelegate::installTemplate(bool setAside,
+                                                               std::vector<std::string>& notices) {
     const fs::path path = dataBasePath_;
-    const fs::path aside =
-        path.string() + ".illisible-" + DateFormatter::format("yyyyMMdd-HHmmss", Clock::current()->wallNow());
+    std::string reason;
+    auto copy = copyTemplate(reason);
+    if (!copy) {
+        return "La base de données " + quoted(path.string()) + " n'a pas pu être créée : " + reason + ".";
+    }
     std::error_code error;
-    fs::rename(path, aside, error);
-    if (error) {
-        Log::write("La base de données " + path.string() +
-                   " est illisible et n'a pas pu être mise de côté : " + error.message());
-        return;
+    const std::string aside = asideName();
+    if (setAside) {
+        fs::rename(path, aside, error);
+        if (error) {
+            fs::remove(*copy, error);
+            return "La base de données " + quoted(path.string()) +
+                   " n'est pas une base SQLite et n'a pas pu être mise de côté : " +
+                   systemErrorText(error.value()) + ". Elle est laissée telle quelle.";
+        }
     }
-    // A write-ahead log left beside it belongs to the old file, not to the new one.
+    // A write-ahead log left beside the file belongs to the old one, never to the template:
+    // kept aside when it holds anything, removed when empty.
     for (const char* suffix : {"-wal", "-shm"}) {
-        fs::rename(path.string() + suffix, aside.string() + suffix, error);
+        const fs::path leftover = path.string() + suffix;
+        if (!fs::exists(leftover, error)) {
+            continue;
+        }
+        if (setAside || (suffix == std::string_view("-wal") && sizeOrZero(leftover) > 0)) {
+            fs::rename(leftover, aside + suffix, error);
+            if (!error && !setAside) {
+                notices.push_back("Le journal " + quoted(leftover.string()) +
+                                  " était resté sans sa base de données : il est conservé sous " +
+                                  quoted(aside + suffix) + ".");
+            }
+        } else {
+            fs::remove(leftover, error);
+        }
+        if (error) {
+            fs::remove(*copy, error);
+            return "La base de données " + quoted(path.string()) + " n'a pas pu être créée : le fichier " +
+                   quoted(leftover.string()) + " ne peut pas être écarté (" + systemErrorText(error.value()) +
+                   ").";
+        }
     }
-    Log::write("La base de données " + path.string() +
-               " n'est pas une base SQLite : elle est conservée sous " + aside.string() +
-               " et une nouvelle base est créée");
+    fs::rename(*copy, path, error);
+    if (error) {
+        std::string text = systemErrorText(error.value());
+        fs::remove(*copy, error);
+        return "La base de données " + quoted(path.string()) + " n'a pas pu être créée : " + text + ".";
+    }
+    if (setAside) {
+        std::string notice = "La base de données " + quoted(path.string()) +
+                             " n'était pas une base SQLite : elle est conservée sous " + quoted(aside) +
+                             " et une nouvelle base a été créée.";
+        Log::write(notice);
+        notices.push_back(notice);
+    }
+    return std::nullopt;
 }
 
-void OrvanehAppDelegate::checkAndCreateDataBase() {
+std::optional<std::string> OrvanehAppDelegate::checkAndCreateDataBase(std::vector<std::string>& notices) {
     bddRq_ = dataBaseRequest();
-    std::error_code error;
-    if (!fs::exists(dataBasePath_, error)) {
-        copyTemplate();
-    } else if (!isReadableDatabase(dataBasePath_)) {
-        setAsideUnreadableDatabase();
-        copyTemplate();
+    const std::string& path = dataBasePath_;
+    // Whatever goes wrong from here on leaves the file as it is: the user's data is in it.
+    auto refused = [&](const std::string& what, const std::string& reason) -> std::optional<std::string> {
+        return "La base de données " + quoted(path) + " " + what + " : " + reason +
+               ". Elle est laissée telle quelle ; corrigez le problème (place sur le disque, droits, "
+               "support) puis recommencez.";
+    };
+
+    int systemError = 0;
+    FileKind kind = examineDatabaseFile(path, systemError);
+    if (kind == FileKind::Empty && sizeOrZero(path + "-wal") > 0) {
+        kind = FileKind::MaybeDatabase; // everything may still be in the log: SQLite decides
     }
-    if (auto connection = SqlConnection::open(dataBasePath_)) {
+    std::optional<std::string> installed;
+    switch (kind) {
+    case FileKind::Unreadable:
+        return refused("n'a pas pu être lue", systemErrorText(systemError));
+    case FileKind::Missing:
+    case FileKind::Empty: // an empty file holds nothing to keep
+        installed = installTemplate(false, notices);
+        break;
+    case FileKind::NotADatabase:
+        installed = installTemplate(true, notices);
+        break;
+    case FileKind::MaybeDatabase:
+        if (auto failure = probeDatabase(path)) {
+            if (failure->notADatabase()) {
+                installed = installTemplate(true, notices);
+            } else if (failure->damaged()) {
+                return "La base de données " + quoted(path) +
+                       " est endommagée. Elle est laissée telle quelle pour qu'on puisse en récupérer le "
+                       "contenu ; déplacez-la ailleurs pour repartir d'une base neuve.";
+            } else {
+                return refused("n'a pas pu être lue", failure->text());
+            }
+        }
+        break;
+    }
+    if (installed) {
+        return installed;
+    }
+
+    {
+        SqlConnection::Failure failure;
+        auto connection = SqlConnection::open(path, &failure);
+        if (!connection) {
+            return refused("n'a pas pu être ouverte", failure.text());
+        }
         // Lets the sender's and the screens' connections read while one of them writes.
         SqlStatement wal(*connection, "PRAGMA journal_mode=WAL");
-        wal.execute();
+        if (!wal.execute()) {
+            return refused("n'a pas pu passer en journal d'écriture anticipée",
+                           connection->lastFailure().text());
+        }
     }
-    bddRq_.selectDataBaseInfo();
+    if (auto failure = bddRq_.selectDataBaseInfo()) {
+        return refused("n'a pas pu être lue", failure->text());
+    }
     int version = bddRq_.numVersion();
     if (version > dataBaseRequest::kCurrentVersion - 1) {
-        return;
+        return std::nullopt;
     }
+    std::optional<SqlConnection::Failure> failure;
     if (version <= 0) {
-        bddRq_.createDataBaseTable();
+        failure = bddRq_.createDataBaseTable();
     }
-    updateDataBase(version);
-    bddRq_.updateNumVersionDataBase(dataBaseRequest::kCurrentVersion);
+    if (!failure) {
+        failure = updateDataBase(version);
+    }
+    if (!failure) {
+        failure = bddRq_.updateNumVersionDataBase(dataBaseRequest::kCurrentVersion);
+    }
+    if (failure) {
+        return refused("n'a pas pu être mise à jour", failure->text());
+    }
+    return std::nullopt;
 }
 
-void OrvanehAppDelegate::updateDataBase(int version) {
+std::optional<SqlConnection::Failure> OrvanehAppDelegate::updateDataBase(int version) {
     if (version > dataBaseRequest::kCurrentVersion - 1) {
-        return;
+        return std::nullopt;
     }
     int from = std::max(version, 0);
     for (int step = from; step < dataBaseRequest::kCurrentVersion; ++step) {
-        bddRq_.runStep(step);
+        if (auto failure = bddRq_.runStep(step)) {
+            return failure;
+        }
     }
     if (from <= 1) {
         worktypeRequest().organizeWorktypeInNewDataBase();
     }
+    return std::nullopt;
 }
 
 void OrvanehAppDelegate::sendDictees() {

@@ -5,8 +5,11 @@
 #include "Platform/runloop/Timer.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace orvaneh {
 
@@ -21,21 +24,33 @@ public:
     OrvanehAppDelegate(const OrvanehAppDelegate&) = delete;
     OrvanehAppDelegate& operator=(const OrvanehAppDelegate&) = delete;
 
+    // What the start-up tells whoever started it (the command line, the application's window).
+    struct StartupResult {
+        // Set when the database could not be put in service; it is then left as it was found
+        // and nothing else may run. French, names the file.
+        std::optional<std::string> error;
+        // French sentences the user must read even when the start-up went on: files kept aside.
+        std::vector<std::string> notices;
+    };
+
     // The start-up steps that need no screen, in order: connection-tracking keys, database
     // path, template copy and migration, background sending (only when `startSender`), legacy
-    // settings and label defaults. The command line runs them without the sender.
-    void startCore(bool startSender);
+    // settings and label defaults. The command line runs them without the sender. Stops at a
+    // database that cannot be used, without touching it.
+    StartupResult startCore(bool startSender);
 
     // "connectionType" := -1, "connectionLastDate" := 1970-01-01 00:16:40 UTC,
     // "connectionSucceedLastTime" := false.
     static void initInformationConnectionFTP();
     // Records the database's name and path ("db_Quira.sql.sqlite" in the documents directory).
     void initDataBase();
-    // Copies the template when the file is missing (or not a database at all: that file is
-    // kept aside), then reads the schema version and migrates.
-    void checkAndCreateDataBase();
-    // Runs the migration steps from `version` to the current one.
-    void updateDataBase(int version);
+    // Copies the template when the file is missing or empty, or when it is not an SQLite
+    // database at all (its header says so, or SQLite does): that file is kept aside and said in
+    // `notices`. Then reads the schema version and migrates. Any other failure (disk full, I/O
+    // error, permission, damaged database) changes nothing and is returned as a French text.
+    std::optional<std::string> checkAndCreateDataBase(std::vector<std::string>& notices);
+    // Runs the migration steps from `version` to the current one; the failure that stopped them.
+    std::optional<SqlConnection::Failure> updateDataBase(int version);
 
     // Prompts the sender about a second from now, and makes sure the 60-second wake-up
     // exists.
@@ -75,8 +90,13 @@ private:
     std::int64_t idDictee_ = 0;
     int badgeNumber_ = 0;
 
-    bool copyTemplate();
-    void setAsideUnreadableDatabase();
+    // The template copied beside the database, ready to be renamed over it; nothing (logged)
+    // when the copy failed, with the reason in `reason`.
+    std::optional<std::filesystem::path> copyTemplate(std::string& reason);
+    // Puts the template copy in place, first keeping aside what is there when `setAside`.
+    std::optional<std::string> installTemplate(bool setAside, std::vector<std::string>& notices);
+    // The database's name with ".illisible-<date>" appended.
+    std::string asideName() const;
 };
 
 } // namespace orvaneh

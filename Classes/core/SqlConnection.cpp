@@ -1,11 +1,99 @@
 #include "Classes/core/SqlConnection.h"
 
+#include "Platform/files/SystemErrorText.h"
+
 #include <sqlite3.h>
 
 namespace orvaneh {
 
-std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& path) {
+namespace {
+
+// The failure SQLite last reported on `handle` (which may be a connection that failed to open).
+SqlConnection::Failure failureOf(sqlite3* handle, int fallbackCode) {
+    SqlConnection::Failure failure;
+    failure.code = handle != nullptr ? sqlite3_extended_errcode(handle) : fallbackCode;
+    if (failure.code == SQLITE_OK) {
+        failure.code = fallbackCode;
+    }
+    failure.systemError = handle != nullptr ? sqlite3_system_errno(handle) : 0;
+    return failure;
+}
+
+} // namespace
+
+std::string SqlConnection::Failure::text() const {
+    // The system's reason says more than SQLite's class of error ("plus de place sur le disque"
+    // rather than "erreur d'entrée-sortie").
+    const int primary = code & 0xff;
+    const bool fromTheSystem = primary == SQLITE_IOERR || primary == SQLITE_FULL ||
+                               primary == SQLITE_CANTOPEN || primary == SQLITE_PERM ||
+                               primary == SQLITE_READONLY;
+    if (systemError != 0 && fromTheSystem) {
+        return systemErrorText(systemError);
+    }
+    switch (primary) {
+    case SQLITE_FULL:
+        return "plus de place sur le disque";
+    case SQLITE_IOERR:
+        return "erreur d'entrée-sortie";
+    case SQLITE_CANTOPEN:
+        return "le fichier ne peut pas être ouvert";
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return "permission refusée";
+    case SQLITE_READONLY:
+        return "base de données en lecture seule";
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return "base de données occupée par un autre programme";
+    case SQLITE_CORRUPT:
+        return "base de données endommagée";
+    case SQLITE_NOTADB:
+        return "ce n'est pas une base de données SQLite";
+    case SQLITE_NOMEM:
+        return "mémoire insuffisante";
+    case SQLITE_NOLFS:
+    case SQLITE_TOOBIG:
+        return "base de données trop grande";
+    default:
+        return "erreur de la base de données (code " + std::to_string(code) + ")";
+    }
+}
+
+bool SqlConnection::Failure::notADatabase() const {
+    return (code & 0xff) == SQLITE_NOTADB;
+}
+
+bool SqlConnection::Failure::damaged() const {
+    return (code & 0xff) == SQLITE_CORRUPT;
+}
+
+bool SqlConnection::Failure::statementError() const {
+    switch (code & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_NOMEM:
+    case SQLITE_NOLFS:
+    case SQLITE_PROTOCOL:
+        return false;
+    default: // a missing table, a column already there, a constraint the data does not meet
+        return true;
+    }
+}
+
+std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& path, Failure* failure) {
     if (path.empty()) {
+        if (failure != nullptr) {
+            *failure = Failure{SQLITE_CANTOPEN, 0};
+        }
         return nullptr;
     }
     sqlite3* handle = nullptr;
@@ -13,10 +101,18 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
     int status =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (status != SQLITE_OK) {
+        if (failure != nullptr) {
+            *failure = failureOf(handle, status);
+        }
         sqlite3_close(handle);
         return nullptr;
     }
     sqlite3_busy_timeout(handle, kBusyTimeoutMilliseconds);
+    // Neither touches the file: they only say what the last close does with the log.
+    int persist = 1;
+    sqlite3_file_control(handle, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    sqlite3_exec(handle, ("PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit)).c_str(), nullptr,
+                 nullptr, nullptr);
     return std::unique_ptr<SqlConnection>(new SqlConnection(handle));
 }
 
@@ -27,6 +123,10 @@ SqlConnection::~SqlConnection() {
 std::string SqlConnection::errorMessage() const {
     const char* message = sqlite3_errmsg(handle_);
     return message ? message : "";
+}
+
+SqlConnection::Failure SqlConnection::lastFailure() const {
+    return failureOf(handle_, SQLITE_ERROR);
 }
 
 std::int64_t SqlConnection::lastInsertRowId() const {

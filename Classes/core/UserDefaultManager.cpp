@@ -45,36 +45,41 @@ bool UserDefaultManager::isSecretKey(const std::string& key) {
                        [&](const std::string& word) { return lower.find(word) != std::string::npos; });
 }
 
-void UserDefaultManager::setObject(const Json& value, const std::string& key) {
-    store().setObject(key, value);
+bool UserDefaultManager::setObject(const Json& value, const std::string& key) {
+    bool written = store().setObject(key, value);
     if (isSecretKey(key)) {
         if (value.is_string()) {
             Log::registerSecret(value.get<std::string>());
         }
         Log::write(" after set " + key + " : object ****");
-        return;
+        return written;
     }
     Log::write(" after set " + key + " : object " + describe(store().objectForKey(key)));
+    return written;
 }
 
-void UserDefaultManager::setInt(std::int64_t value, const std::string& key) {
-    store().setInteger(key, value);
+bool UserDefaultManager::setInt(std::int64_t value, const std::string& key) {
+    bool written = store().setInteger(key, value);
     Log::write(" after set " + key + " :  int " + std::to_string(store().integerForKey(key)));
+    return written;
 }
 
-void UserDefaultManager::setFloat(float value, const std::string& key) {
-    store().setFloat(key, value);
+bool UserDefaultManager::setFloat(float value, const std::string& key) {
+    bool written = store().setFloat(key, value);
     Log::write(" after set " + key + " :  float " + formatFloat(store().floatForKey(key)));
+    return written;
 }
 
-void UserDefaultManager::setBool(bool value, const std::string& key) {
-    store().setBool(key, value);
+bool UserDefaultManager::setBool(bool value, const std::string& key) {
+    bool written = store().setBool(key, value);
     Log::write(" after set " + key + " : " + std::to_string(store().boolForKey(key) ? 1 : 0));
+    return written;
 }
 
-void UserDefaultManager::setDate(WallTime value, const std::string& key) {
-    store().setDate(key, value);
+bool UserDefaultManager::setDate(WallTime value, const std::string& key) {
+    bool written = store().setDate(key, value);
     Log::write(" after set " + key + " : object " + describe(store().objectForKey(key)));
+    return written;
 }
 
 std::optional<Json> UserDefaultManager::getObjectForKey(const std::string& key) {

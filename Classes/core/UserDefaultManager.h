@@ -14,11 +14,13 @@ namespace orvaneh {
 // Safe from any thread.
 class UserDefaultManager {
 public:
-    static void setObject(const Json& value, const std::string& key);
-    static void setInt(std::int64_t value, const std::string& key);
-    static void setFloat(float value, const std::string& key);
-    static void setBool(bool value, const std::string& key);
-    static void setDate(WallTime value, const std::string& key);
+    // Each returns false when the value could not be written to the file (the store's
+    // lastWriteError() says why); it is kept in memory for this process all the same.
+    static bool setObject(const Json& value, const std::string& key);
+    static bool setInt(std::int64_t value, const std::string& key);
+    static bool setFloat(float value, const std::string& key);
+    static bool setBool(bool value, const std::string& key);
+    static bool setDate(WallTime value, const std::string& key);
 
     // The stored value (or registered default), nothing when absent.
     static std::optional<Json> getObjectForKey(const std::string& key);

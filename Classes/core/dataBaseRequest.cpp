@@ -72,14 +72,20 @@ const std::vector<std::vector<std::string>>& allSteps() {
 }
 
 // Runs `sql` on `connection` and logs `done`, or `failed` followed by the database's message.
-void runLogged(const SqlConnection& connection, std::string_view sql, std::string_view done,
-               std::string_view failed) {
+// The failure, unless it is one of the statement only.
+std::optional<SqlConnection::Failure> runLogged(const SqlConnection& connection, std::string_view sql,
+                                                std::string_view done, std::string_view failed) {
     SqlStatement statement(connection, sql);
     if (statement.step() == SqlStatement::Step::Done) {
         Log::write(done);
-    } else {
-        Log::write(std::string(failed) + connection.errorMessage());
+        return std::nullopt;
     }
+    auto failure = connection.lastFailure();
+    Log::write(std::string(failed) + connection.errorMessage());
+    if (failure.statementError()) {
+        return std::nullopt;
+    }
+    return failure;
 }
 
 } // namespace
@@ -93,52 +99,89 @@ const std::vector<std::string>& dataBaseRequest::stepStatements(int fromVersion)
     return steps[static_cast<std::size_t>(fromVersion)];
 }
 
-void dataBaseRequest::runStep(int fromVersion) {
-    auto connection = openDatabase();
+std::optional<SqlConnection::Failure> dataBaseRequest::runStep(int fromVersion) {
+    SqlConnection::Failure failure;
+    auto connection = SqlConnection::open(databasePath(), &failure);
     if (!connection) {
-        return;
+        Log::write("Migration de la base impossible, étape " + std::to_string(fromVersion) + " : " +
+                   failure.text());
+        return failure;
     }
     for (const auto& sql : stepStatements(fromVersion)) {
-        executeSqlStatement(*connection, sql);
+        SqlStatement statement(*connection, sql);
+        if (statement.prepared() && statement.step() != SqlStatement::Step::Error) {
+            continue;
+        }
+        failure = connection->lastFailure();
+        if (!statement.prepared()) {
+            Log::write(std::string(kPrepareFailureLog) + connection->errorMessage());
+        } else {
+            Log::write("NOK " + connection->errorMessage() + " !");
+        }
+        if (!failure.statementError()) {
+            return failure;
+        }
     }
+    return std::nullopt;
 }
 
-void dataBaseRequest::selectDataBaseInfo() {
-    auto query = prepare("select numVersion from QuiraDataBase", "Erreur lors du select numversion!, ");
-    if (!query) {
-        return;
+std::optional<SqlConnection::Failure> dataBaseRequest::selectDataBaseInfo() {
+    SqlConnection::Failure failure;
+    auto connection = SqlConnection::open(databasePath(), &failure);
+    if (!connection) {
+        return failure;
     }
-    SqlStatement& statement = query->statement();
-    while (statement.step() == SqlStatement::Step::Row) {
+    SqlStatement statement(*connection, "select numVersion from QuiraDataBase");
+    if (!statement.prepared()) {
+        failure = connection->lastFailure();
+        Log::write("Erreur lors du select numversion!, " + connection->errorMessage());
+        // A file from before the version table: version 0.
+        return failure.statementError() ? std::nullopt : std::optional(failure);
+    }
+    SqlStatement::Step step;
+    while ((step = statement.step()) == SqlStatement::Step::Row) {
         numVersion_ = static_cast<int>(statement.columnInt(0));
         Log::write("Id version from Database : " + std::to_string(numVersion_));
     }
-}
-
-void dataBaseRequest::createDataBaseTable() {
-    auto connection = openDatabase();
-    if (!connection) {
-        return;
+    if (step == SqlStatement::Step::Error) {
+        return connection->lastFailure();
     }
-    runLogged(*connection, "CREATE TABLE QuiraDataBase (numVersion INTEGER NOT NULL DEFAULT 0)",
-              "Creation de la table QuiraDataBase ",
-              "Erreur lors de la Creation de la table QuiraDataBase !, ");
-    runLogged(*connection, "INSERT INTO QuiraDataBase(numVersion) Values(2);", "Insertion numversion ",
-              "Erreur lors de l'Insertion numversion!, ");
+    return std::nullopt;
 }
 
-void dataBaseRequest::updateNumVersionDataBase(int version) {
-    auto connection = openDatabase();
+std::optional<SqlConnection::Failure> dataBaseRequest::createDataBaseTable() {
+    SqlConnection::Failure failure;
+    auto connection = SqlConnection::open(databasePath(), &failure);
     if (!connection) {
-        return;
+        return failure;
+    }
+    if (auto failed =
+            runLogged(*connection, "CREATE TABLE QuiraDataBase (numVersion INTEGER NOT NULL DEFAULT 0)",
+                      "Creation de la table QuiraDataBase ",
+                      "Erreur lors de la Creation de la table QuiraDataBase !, ")) {
+        return failed;
+    }
+    // Once only: a chain interrupted after this point finds the row at 0 and runs again whole.
+    return runLogged(
+        *connection,
+        "INSERT INTO QuiraDataBase(numVersion) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM QuiraDataBase);",
+        "Insertion numversion ", "Erreur lors de l'Insertion numversion!, ");
+}
+
+std::optional<SqlConnection::Failure> dataBaseRequest::updateNumVersionDataBase(int version) {
+    SqlConnection::Failure failure;
+    auto connection = SqlConnection::open(databasePath(), &failure);
+    if (!connection) {
+        return failure;
     }
     SqlStatement update(*connection, "update QuiraDataBase set numVersion = ?;");
     update.bindInt(1, version);
     if (update.prepared() && update.step() == SqlStatement::Step::Done) {
         Log::write("version database  " + std::to_string(version) + ";");
-    } else {
-        Log::write("Erreur !, " + connection->errorMessage());
+        return std::nullopt;
     }
+    Log::write("Erreur !, " + connection->errorMessage());
+    return connection->lastFailure();
 }
 
 } // namespace orvaneh

@@ -133,8 +133,19 @@ void PreferenceStore::load() {
     }
 
     std::string reason;
+    const bool directory = std::filesystem::is_directory(file_, error);
     if (auto text = AtomicFile::read(file_); !text) {
-        reason = "fichier illisible";
+        if (!directory) {
+            // The errno of the failed open or read, still current: an I/O error or a refusal
+            // says nothing about the contents, which must stay as they are.
+            reason = systemErrorText(errno);
+            unreadable_ = reason;
+            setAsideNotice_ = "Les préférences « " + file_.string() + " » n'ont pas pu être lues (" + reason +
+                              ") : les réglages par défaut s'appliquent et le fichier n'est pas modifié.";
+            Log::write(*setAsideNotice_);
+            return;
+        }
+        reason = "c'est un répertoire";
     } else {
         Json parsed;
         try {
@@ -163,12 +174,20 @@ void PreferenceStore::load() {
         aside = base + "-" + std::to_string(n);
     }
     if (::rename(file_.c_str(), aside.c_str()) == 0) {
+        setAsideNotice_ = "Les préférences « " + file_.string() + " » étaient illisibles (" + reason +
+                          ") : elles sont conservées sous « " + aside.string() +
+                          " » et les réglages repartent des valeurs par défaut.";
         Log::write("Préférences illisibles (" + reason + ") : « " + file_.string() +
                    " » mis de côté sous « " + aside.string() + " », les préférences repartent de zéro");
     } else {
+        std::string why = systemErrorText(errno);
+        // Not moved, so not to be written over either.
+        unreadable_ = reason;
+        setAsideNotice_ = "Les préférences « " + file_.string() + " » sont illisibles (" + reason +
+                          ") et n'ont pas pu être mises de côté (" + why +
+                          ") : les réglages par défaut s'appliquent et le fichier n'est pas modifié.";
         Log::write("Préférences illisibles (" + reason + ") dans « " + file_.string() +
-                   " », impossible de les mettre de côté (" + systemErrorText(errno) +
-                   "), les préférences repartent de zéro");
+                   " », impossible de les mettre de côté (" + why + "), les préférences repartent de zéro");
     }
 }
 
@@ -195,14 +214,21 @@ bool PreferenceStore::persistLocked() {
         std::filesystem::create_directories(directory, ignored);
     }
     std::string error;
-    if (!AtomicFile::write(
-            file_, text, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, &error)) {
-        dirty_ = true;
-        Log::write("Préférences non enregistrées : " + error);
-        return false;
+    if (unreadable_) {
+        error = "le fichier « " + file_.string() + " » n'a pas pu être lu (" + *unreadable_ +
+                ") et n'est pas remplacé";
+    } else if (AtomicFile::write(file_, text,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 &error)) {
+        dirty_ = false;
+        writeError_.reset();
+        return true;
     }
-    dirty_ = false;
-    return true;
+    dirty_ = true;
+    writeError_ = error;
+    ++failedWrites_;
+    Log::write("Préférences non enregistrées : " + error);
+    return false;
 }
 
 std::optional<Json> PreferenceStore::objectForKey(const std::string& key) const {
@@ -368,6 +394,16 @@ void PreferenceStore::registerDefaults(const Json& dictionary) {
 bool PreferenceStore::synchronize() {
     std::lock_guard lock(mutex_);
     return !dirty_ || persistLocked();
+}
+
+std::optional<std::string> PreferenceStore::lastWriteError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_;
+}
+
+std::uint64_t PreferenceStore::failedWriteCount() const {
+    std::lock_guard lock(mutex_);
+    return failedWrites_;
 }
 
 bool PreferenceStore::boolFromJson(const Json& value) {

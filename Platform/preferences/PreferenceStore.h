@@ -24,7 +24,9 @@ namespace orvaneh {
 // atomically (temporary file, flush, rename), so a crash during a write leaves the previous
 // file intact; the file is readable by its owner only (0600). A file that cannot be parsed
 // is moved aside (same name with ".corrompu-<date>" appended), logged, and the store starts
-// from its defaults.
+// from its defaults. A file that cannot be read at all (I/O error, permission) is left alone
+// and never written over: the store starts from its defaults and refuses to persist. Either
+// is said by setAsideNotice() for the user.
 class PreferenceStore {
 public:
     // A store persisted to `file` (created on the first write).
@@ -55,8 +57,8 @@ public:
     Json storedValues() const;
 
     // Writes. Setting a null JSON value removes the key. Each returns false when the value
-    // could not be persisted (it is kept in memory all the same and written with the next
-    // successful write).
+    // could not be persisted (lastWriteError() says why; the value is kept in memory all the
+    // same, for this process, and written with the next successful write).
     bool setObject(const std::string& key, const Json& value);
     bool setBool(const std::string& key, bool value);
     bool setInteger(const std::string& key, std::int64_t value);
@@ -72,6 +74,15 @@ public:
     // Writes the file again if an earlier write failed. True when the file is up to date.
     bool synchronize();
 
+    // Why the file is behind the values in memory (French), nothing while it is up to date.
+    std::optional<std::string> lastWriteError() const;
+    // How many writes failed since the store was made: a caller tells its own failures from
+    // earlier ones by comparing the count before and after.
+    std::uint64_t failedWriteCount() const;
+    // What the user must be told about the file found at start (kept aside, or unreadable and
+    // left alone), in French; nothing when it was read or absent.
+    const std::optional<std::string>& setAsideNotice() const { return setAsideNotice_; }
+
     // The backing file (empty for an in-memory store).
     const std::filesystem::path& file() const { return file_; }
 
@@ -86,6 +97,11 @@ private:
     Json values_ = Json::object();
     Json defaults_ = Json::object();
     bool dirty_ = false;
+    std::optional<std::string> writeError_;
+    std::uint64_t failedWrites_ = 0;
+    // Set when the file exists but could not be read: it must not be replaced by a write.
+    std::optional<std::string> unreadable_;
+    std::optional<std::string> setAsideNotice_;
 
     const Json* lookup(const std::string& key) const; // caller holds mutex_
     bool persistLocked();                             // caller holds mutex_

@@ -6,14 +6,16 @@
 
 #include <clocale>
 #include <fstream>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <regex>
 #include <thread>
+#include <unistd.h>
 
 namespace orvaneh {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 TEST(PreferenceStoreReadingTest, TextNumbersAndBooleansReadAsTheirNaturalValue) {
     for (const char* text : {"1", "YES", "true", "T", "  +1", "-1", "0001", "y"}) {
@@ -122,6 +124,8 @@ TEST_P(CorruptPreferencesTest, FileIsMovedAsideAndTheStoreStartsEmpty) {
     ASSERT_NE(aside, files.end());
     EXPECT_TRUE(log.contains("Préférences illisibles"));
     EXPECT_TRUE(log.contains(*aside));
+    ASSERT_TRUE(store.setAsideNotice());
+    EXPECT_THAT(*store.setAsideNotice(), HasSubstr(*aside)); // for the user, not only the log
 
     EXPECT_TRUE(store.setInteger("after", 1));
     EXPECT_EQ(PreferenceStore(file).integerForKey("after"), 1);
@@ -138,14 +142,39 @@ TEST(PreferenceStoreTest, AFailedWriteIsKeptAndWrittenBySynchronize) {
     test::LogCapture log;
     PreferenceStore store(blocked / "preferences.json");
     EXPECT_FALSE(store.setString("server", "ftp.exemple.fr"));
+    EXPECT_FALSE(store.setInteger("port", 21));
     EXPECT_EQ(store.stringForKey("server"), "ftp.exemple.fr");
     EXPECT_FALSE(store.synchronize());
     EXPECT_TRUE(log.contains("Préférences non enregistrées"));
+    // Each failure is counted and explained, so a caller can tell its own from earlier ones.
+    EXPECT_EQ(store.failedWriteCount(), 3u);
+    ASSERT_TRUE(store.lastWriteError());
+    EXPECT_THAT(*store.lastWriteError(), HasSubstr(blocked.string()));
 
     fs::remove(blocked);
     fs::create_directory(blocked);
     EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(store.lastWriteError(), std::nullopt);
     EXPECT_EQ(PreferenceStore(blocked / "preferences.json").stringForKey("server"), "ftp.exemple.fr");
+}
+
+TEST(PreferenceStoreTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root lit tous les fichiers : pas de refus de lecture à provoquer";
+    }
+    test::TemporaryDirectory directory;
+    auto file = directory.path() / "preferences.json";
+    std::ofstream(file) << R"({"OptionMaxDate": 30})";
+    fs::permissions(file, fs::perms::none);
+    PreferenceStore store(file);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+
+    ASSERT_TRUE(store.setAsideNotice());
+    EXPECT_THAT(*store.setAsideNotice(), HasSubstr("permission refusée"));
+    EXPECT_FALSE(store.setInteger("connectionType", -1));
+    EXPECT_FALSE(store.synchronize());
+    EXPECT_EQ(PreferenceStore(file).integerForKey("OptionMaxDate"), 30);
+    EXPECT_EQ(test::entryNames(directory.path()), std::vector<std::string>{"preferences.json"});
 }
 
 TEST(PreferenceStoreTest, ConcurrentWritersLoseNothing) {

@@ -1,0 +1,270 @@
+#include "Classes/core/SqlConnection.h"
+#include "Classes/core/SqlStatement.h"
+#include "Platform/json/Json.h"
+#include "audio/WaveTestFiles.h"
+#include "support/CommandTest.h"
+#include "support/Files.h"
+#include "support/ProcessRunner.h"
+#include "support/TestDatabase.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
+#include <gmock/gmock.h>
+#include <random>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProcessResult;
+using test::ProcessRunner;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+constexpr const char* kDatabase = "db_Quira.sql.sqlite";
+
+bool anyNameContains(const fs::path& directory, const std::string& part) {
+    auto names = test::entryNames(directory);
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return name.find(part) != std::string::npos; });
+}
+
+// A tmpfs of a few megabytes mounted for the test; filled to the last byte on demand.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where) : path_(where) {
+        fs::create_directories(path_);
+        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=4m,mode=0700") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            ::umount2(path_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    const fs::path& path() const { return path_; }
+
+    // Big writes until the disk refuses, then single bytes until not one more fits.
+    void fill() {
+        int descriptor =
+            ::open((path_ / "remplissage").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(descriptor, 0);
+        const std::string block(65536, 'x');
+        for (std::size_t size : {block.size(), std::size_t{1}}) {
+            while (::write(descriptor, block.data(), size) > 0) {
+            }
+            ASSERT_EQ(errno, ENOSPC);
+        }
+        ::close(descriptor);
+    }
+    void free() { fs::remove(path_ / "remplissage"); }
+
+private:
+    fs::path path_;
+    bool mounted_ = false;
+};
+
+class StartupFaultTest : public ::testing::Test {
+protected:
+    test::TemporaryDirectory scratch;
+    fs::path home = scratch.path() / "profil";
+
+    fs::path documents() const { return home / "Documents"; }
+    fs::path database() const { return documents() / kDatabase; }
+
+    ProcessResult cli(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", home.string()});
+        return ProcessRunner::run(arguments);
+    }
+    ProcessResult cli(const std::string& line) { return cli(test::words(line)); }
+
+    // A site, a workflow with the author "jdupont" and one dictation of a second.
+    void makeProfile() {
+        const auto catalogue = scratch.path() / "catalogue.xml";
+        test::writeBytes(catalogue,
+                         "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role>"
+                         "<LoginName>jdupont</LoginName></LoginUserInfo></LoginUserInfos>"
+                         "<Worktypes><Worktype>Lettre;L;amartin</Worktype></Worktypes></Catalogue>");
+        const auto take = scratch.path() / "prise.wav";
+        test::writeBytes(take, test::Wave{.samples = test::signal(-1, 1.0)}.bytes());
+        for (const auto& arguments : std::vector<std::vector<std::string>>{
+                 {"site", "add", "--name", "Cabinet", "--type", "1", "--address", "ftp.example.org",
+                  "--default"},
+                 {"workflow", "import-file", catalogue.string()},
+                 {"dictation", "new", "--audio", take.string(), "--author", "jdupont", "--worktype", "Lettre",
+                  "--title", "Compte rendu"}}) {
+            auto result = cli(arguments);
+            ASSERT_EQ(result.status, 0) << arguments.front() << ": " << result.err;
+        }
+    }
+};
+
+TEST_F(StartupFaultTest, AFullDiskRefusesWritesAndLosesNothing) {
+    SmallDisk disk(home);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    ASSERT_NO_FATAL_FAILURE(makeProfile());
+    const std::string before = test::readBytes(database());
+    ASSERT_NO_FATAL_FAILURE(disk.fill());
+
+    // Reading goes on: the user can still see what is waiting.
+    auto listed = cli("dictation list --all");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_THAT(listed.out, HasSubstr("Compte rendu"));
+    auto sites = cli("site list");
+    EXPECT_EQ(sites.status, 0) << sites.err;
+    EXPECT_THAT(sites.out, HasSubstr("Cabinet"));
+
+    auto set = cli("settings set OptionMaxDate 30");
+    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.out, "");
+    EXPECT_THAT(set.err, AllOf(HasSubstr("Erreur"), HasSubstr("OptionMaxDate"), HasSubstr("plus de place")));
+
+    const auto take = scratch.path() / "prise.wav";
+    auto made = cli({"dictation", "new", "--audio", take.string(), "--author", "jdupont", "--worktype",
+                     "Lettre", "--title", "Disque plein"});
+    EXPECT_EQ(made.status, 1) << made.out;
+    EXPECT_THAT(made.err, HasSubstr("Erreur"));
+
+    EXPECT_FALSE(anyNameContains(documents(), "illisible"));
+    EXPECT_EQ(test::readBytes(database()), before);
+
+    disk.free();
+    EXPECT_EQ(cli("settings get OptionMaxDate").out, "120\n");
+    auto all = cli("dictation list --all --json");
+    ASSERT_EQ(all.status, 0) << all.err;
+    auto dictations = Json::parse(all.out);
+    ASSERT_EQ(dictations.size(), 1u) << all.out;
+    EXPECT_THAT(cli("site list").out, HasSubstr("Cabinet"));
+    EXPECT_THAT(cli("workflow show").out, HasSubstr("jdupont"));
+    EXPECT_EQ(cli("settings set OptionMaxDate 30").status, 0);
+    EXPECT_EQ(cli("settings get OptionMaxDate").out, "30\n");
+}
+
+TEST_F(StartupFaultTest, AMigrationStoppedByAFullDiskIsNotRecordedAsDone) {
+    SmallDisk disk(home);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    {
+        // An installation still at version 2, in write-ahead-log mode as every start leaves it.
+        test::TestProfile old;
+        fs::create_directories(documents());
+        fs::copy_file(test::createDatabase(old, 2), database());
+        auto connection = SqlConnection::open(database());
+        ASSERT_TRUE(connection);
+        ASSERT_TRUE(SqlStatement(*connection, "PRAGMA journal_mode=WAL").execute());
+        ASSERT_TRUE(SqlStatement(*connection, "select count(*) from sqlite_master").execute());
+    }
+    const std::string before = test::readBytes(database());
+    ASSERT_NO_FATAL_FAILURE(disk.fill());
+
+    auto refused = cli("start");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, AllOf(HasSubstr("n'a pas pu être mise à jour"), HasSubstr(database().string()),
+                                   HasSubstr("plus de place")));
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(test::readBytes(database()), before);
+
+    disk.free();
+    auto started = cli("start");
+    ASSERT_EQ(started.status, 0) << started.err;
+    EXPECT_THAT(started.out, HasSubstr("(version 8)"));
+}
+
+// What start-up does with each kind of file found where the database (or the preferences)
+// should be.
+struct FoundFile {
+    const char* name;
+    std::function<void(const fs::path& database, const fs::path& preferences)> damage;
+    int status;
+    bool keptAside;        // the file is kept under another name and a new database is made
+    const char* told;      // on stderr
+    bool unchanged = true; // without a new database, the file is left exactly as it was
+};
+
+class FoundFileTest : public StartupFaultTest, public ::testing::WithParamInterface<FoundFile> {};
+
+TEST_P(FoundFileTest, OnlyWhatIsNotADatabaseIsKeptAside) {
+    const FoundFile& found = GetParam();
+    ASSERT_EQ(cli("start").status, 0);
+    const fs::path preferences = home / "config" / "preferences.json";
+    found.damage(database(), preferences);
+    const auto beforeDatabase = fs::is_regular_file(database()) ? test::readBytes(database()) : "";
+
+    auto result = cli("dictation list --all --json");
+    EXPECT_EQ(result.status, found.status) << result.err;
+    EXPECT_THAT(result.err, HasSubstr(found.told));
+    if (found.status == 0) {
+        EXPECT_EQ(Json::parse(result.out), Json::array());
+        EXPECT_EQ(cli("start").err, "") << "said once, at the start that found it";
+    } else {
+        EXPECT_EQ(result.out, "");
+        EXPECT_THAT(result.err, HasSubstr(database().string()));
+    }
+    EXPECT_EQ(anyNameContains(documents(), ".illisible-") || anyNameContains(home / "config", ".corrompu-"),
+              found.keptAside);
+    if (found.status != 0 && found.unchanged && fs::is_regular_file(database())) {
+        EXPECT_EQ(test::readBytes(database()), beforeDatabase);
+    }
+}
+
+void writeRandom(const fs::path& path, std::string prefix, std::size_t size) {
+    std::mt19937 random(7);
+    while (prefix.size() < size) {
+        prefix.push_back(static_cast<char>(random()));
+    }
+    test::writeBytes(path, prefix);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FoundFileTest,
+    ::testing::Values(FoundFile{"RandomBytes",
+                                [](const fs::path& db, const fs::path&) { writeRandom(db, "", 8192); }, 0,
+                                true, "n'était pas une base SQLite"},
+                      FoundFile{"TextFile",
+                                [](const fs::path& db, const fs::path&) {
+                                    test::writeBytes(db, "ceci n'est pas une base");
+                                },
+                                0, true, "n'était pas une base SQLite"},
+                      FoundFile{"HeaderThenGarbage",
+                                [](const fs::path& db, const fs::path&) {
+                                    writeRandom(db, std::string("SQLite format 3\0", 16), 8192);
+                                },
+                                0, true, "n'était pas une base SQLite"},
+                      // A real database whose schema page is broken: damaged, not foreign; the user may
+                      // still recover most of it.
+                      FoundFile{"DamagedDatabase",
+                                [](const fs::path& db, const fs::path&) {
+                                    std::string bytes = test::readBytes(db);
+                                    bytes[100] = '\x42'; // not a b-tree page type
+                                    test::writeBytes(db, bytes);
+                                },
+                                1, false, "est endommagée"},
+                      FoundFile{"Directory",
+                                [](const fs::path& db, const fs::path&) {
+                                    fs::remove(db);
+                                    fs::create_directory(db);
+                                },
+                                1, false, "c'est un répertoire"},
+                      FoundFile{"EmptyFile",
+                                [](const fs::path& db, const fs::path&) { test::writeBytes(db, ""); }, 0,
+                                false, ""},
+                      FoundFile{"UnreadablePreferences",
+                                [](const fs::path&, const fs::path& preferences) {
+                                    test::writeBytes(preferences, "{ pas du");
+                                },
+                                0, true, "Attention : Les préférences"}),
+    [](const ::testing::TestParamInfo<FoundFile>& parameter) { return std::string(parameter.param.name); });
+
+} // namespace
+} // namespace orvaneh
