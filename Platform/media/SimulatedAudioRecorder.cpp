@@ -49,6 +49,8 @@ bool SimulatedAudioRecorder::record() {
     }
     input_ = state_->input;
     inputFile_.reset();
+    inputFrames_.clear();
+    inputStart_ = 0;
     if (input_.kind == SimulatedAudioInput::Kind::File) {
         // Opened, not read: the samples are read as they are heard.
         inputFile_ = PcmWaveReader::open(input_.path);
@@ -116,11 +118,12 @@ void SimulatedAudioRecorder::updateMeters() {
     auto window = static_cast<std::size_t>(std::lround(sampleRate_ * SimulatedMetering::window));
     auto begin = end - std::min(end, window);
     hear(begin, end - begin, heard_);
-    double sumOfSquares = 0;
-    for (const double value : heard_) {
+    // In integers: exact, and cheap enough for every tick of an hour-long take.
+    std::int64_t sumOfSquares = 0;
+    for (const std::int32_t value : heard_) {
         sumOfSquares += value * value;
     }
-    averagePower_ = SimulatedMetering::averagePower(sumOfSquares, end - begin);
+    averagePower_ = SimulatedMetering::averagePower(static_cast<double>(sumOfSquares), end - begin);
 }
 
 float SimulatedAudioRecorder::averagePowerForChannel(int channel) const {
@@ -147,11 +150,18 @@ void SimulatedAudioRecorder::hear(std::size_t first, std::size_t count, std::vec
     }
     case SimulatedAudioInput::Kind::File:
         if (inputFile_) {
-            // The file's first channel; silence once it runs out.
-            inputFile_->readFrames(first, count, inputFrames_);
+            // The file's first channel; silence once it runs out. The meters ask for a short
+            // window every tick, moving forward a little each time: one read serves many ticks.
+            constexpr std::size_t framesPerRead = 16 * 1024;
             const auto channels = static_cast<std::size_t>(inputFile_->channels());
-            for (std::size_t i = 0; i < inputFrames_.size() / channels; ++i) {
-                heard[i] = inputFrames_[i * channels];
+            if (first < inputStart_ || first + count > inputStart_ + inputFrames_.size() / channels) {
+                inputStart_ = first;
+                inputFile_->readFrames(first, std::max(count, framesPerRead), inputFrames_);
+            }
+            const std::size_t offset = first - inputStart_;
+            const std::size_t present = std::min(count, inputFrames_.size() / channels - offset);
+            for (std::size_t i = 0; i < present; ++i) {
+                heard[i] = inputFrames_[(offset + i) * channels];
             }
         }
         return;

@@ -54,8 +54,9 @@ private:
 
     SimulatedAudioInput input_;
     std::optional<PcmWaveReader> inputFile_; // a file input, open during the take
-    std::vector<std::int16_t> inputFrames_;  // buffers reused from one block to the next
-    std::vector<std::int16_t> heard_;
+    std::vector<std::int16_t> inputFrames_;  // frames of the file from inputStart_
+    std::size_t inputStart_ = 0;
+    std::vector<std::int16_t> heard_; // reused from one block to the next
     bool recording_ = false;
     MonotonicTime start_{};
     double takeLength_ = 0;
