@@ -180,7 +180,7 @@ std::optional<WaveHeader> WaveHeader::read(int descriptor, std::string* why) {
         return unreadable(why);
     }
     if (!S_ISREG(status.st_mode)) {
-        return refuse(why, "ce n'est pas un fichier ordinaire (dossier, tube ou périphérique)");
+        return refuse(why, "ce n'est pas un fichier ordinaire : dossier, tube ou périphérique");
     }
     WaveHeader header;
     header.fileSize = static_cast<std::uint64_t>(status.st_size);

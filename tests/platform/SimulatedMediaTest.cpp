@@ -166,6 +166,28 @@ TEST_F(SimulatedMediaTest, RecorderMetersTheLastTwentiethOfASecond) {
     }
 }
 
+// The meters of a long file input follow it block after block: one second of silence, two of
+// a full-scale square wave, then the end of the file.
+TEST_F(SimulatedMediaTest, RecorderMetersAFileInputWhereverTheTakeIs) {
+    std::vector<std::int16_t> input(16000, 0);
+    for (int i = 0; i < 32000; ++i) {
+        input.push_back(i % 2 == 0 ? 32767 : -32767);
+    }
+    const auto inputPath = profile.home() / "input.wav";
+    writeWave(inputPath, {}, input);
+    media.setInput(SimulatedAudioInput::file(inputPath.string()));
+    auto recorder = media.makeRecorder((profile.documents() / "meter.wav").string(), {});
+    recorder->setMeteringEnabled(true);
+    ASSERT_TRUE(recorder->record());
+    for (const auto& [seconds, expected] :
+         std::vector<std::pair<double, float>>{{0.5, -160}, {1.0, -160}, {1.1, 0}, {2.9, 0}, {3.1, -160}}) {
+        run(seconds - recorder->currentTime());
+        recorder->updateMeters();
+        EXPECT_NEAR(recorder->averagePowerForChannel(0), expected, 0.01) << seconds;
+    }
+    recorder->stop();
+}
+
 TEST_F(SimulatedMediaTest, PlayerFollowsTheClockAndFinishesOnceAtTheEnd) {
     // Two seconds of stereo at 8000 Hz: a half-scale tone on the left, silence on the right.
     std::vector<std::int16_t> samples;
