@@ -36,8 +36,11 @@ public:
     // kept on a whole sample frame, within the audio. An edit streams its output into a
     // hidden file beside `output` and renames it into place, so the output is either whole
     // or absent. An edit fails (false, logged, output absent, inputs untouched) when an input
-    // cannot be read or is not a WAV file with a usable "fmt " and "data" chunk, when a take's
-    // format differs from its track's, or when the output cannot be written.
+    // cannot be read, is not a regular file, is not a WAV file with a usable "fmt " and "data"
+    // chunk, holds compressed audio or a format whose fields contradict each other, when a
+    // take's format differs from its track's, or when the output cannot be written. The output
+    // keeps the bytes of its track before the audio when they form a clean header ("fmt " first,
+    // chunk list whole); otherwise it gets RIFF, "fmt " and "data" of its own.
 
     // The byte rate of the WAV file read through the descriptor; 0 for -1 or a file that is
     // not a usable WAV file. Logs it.
@@ -50,7 +53,7 @@ public:
     // (remainder 2 goes up). The edits below do not use it: they keep whole sample frames.
     static std::int32_t getValueToSeekWithTime(float seconds, std::int32_t bytesPerSecond);
     // Writes `output`: the audio of `base` up to `seconds`, all the audio of `take`, then the
-    // rest of `base`, under `base`'s header. A position past the end appends.
+    // rest of `base`. A position past the end appends; a take's incomplete last frame is left out.
     static bool insertWaveFile(const std::string& take, const std::string& base, const std::string& output,
                                double seconds);
     // Writes `output`: `source` without the audio between the two positions, in either order.
