@@ -23,8 +23,6 @@ using test::ProcessResult;
 using test::ProcessRunner;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
 
 constexpr const char* kDatabase = "db_Quira.sql.sqlite";
 
@@ -148,6 +146,32 @@ TEST_F(StartupFaultTest, AFullDiskRefusesWritesAndLosesNothing) {
     EXPECT_THAT(cli("workflow show").out, HasSubstr("jdupont"));
     EXPECT_EQ(cli("settings set OptionMaxDate 30").status, 0);
     EXPECT_EQ(cli("settings get OptionMaxDate").out, "30\n");
+}
+
+TEST_F(StartupFaultTest, OnlyTheCommandsThatWriteSettingsFailWhenTheyCannotBeStored) {
+    SmallDisk disk(home / "config"); // the database keeps its room
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    ASSERT_NO_FATAL_FAILURE(makeProfile());
+    ASSERT_NO_FATAL_FAILURE(disk.fill());
+
+    auto listed = cli("dictation list --all");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_THAT(listed.out, HasSubstr("Compte rendu"));
+
+    const auto catalogue = scratch.path() / "options.xml";
+    test::writeBytes(catalogue, "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role>"
+                                "<LoginName>jdupont</LoginName></LoginUserInfo></LoginUserInfos>"
+                                "<TypeOfDelivery>FTP</TypeOfDelivery></Catalogue>");
+    auto imported = cli({"workflow", "import-file", catalogue.string()});
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_THAT(imported.err,
+                AllOf(HasSubstr("réglages n'ont pas été enregistrés"), HasSubstr("plus de place")));
+    EXPECT_EQ(cli("settings set OptionMaxDate 30").status, 1);
+
+    disk.free();
+    EXPECT_EQ(cli("settings get OptionMaxDate").out, "120\n");
 }
 
 TEST_F(StartupFaultTest, AMigrationStoppedByAFullDiskIsNotRecordedAsDone) {
