@@ -178,14 +178,14 @@ std::optional<std::string> OrvanehAppDelegate::installTemplate(bool setAside,
                    systemErrorText(error.value()) + ". Elle est laissée telle quelle.";
         }
     }
-    // A write-ahead log left beside the file belongs to the old one, never to the template:
-    // kept aside when it holds anything, removed when empty.
+    // What lies beside the file belongs to the old one, never to the template: a log that
+    // holds anything is kept aside, an empty log and the shared memory are removed.
     for (const char* suffix : {"-wal", "-shm"}) {
         const fs::path leftover = path.string() + suffix;
         if (!fs::exists(leftover, error)) {
             continue;
         }
-        if (setAside || (suffix == std::string_view("-wal") && sizeOrZero(leftover) > 0)) {
+        if (suffix == std::string_view("-wal") && sizeOrZero(leftover) > 0) {
             fs::rename(leftover, aside + suffix, error);
             if (!error && !setAside) {
                 notices.push_back("Le journal " + quoted(leftover.string()) +

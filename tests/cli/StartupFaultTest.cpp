@@ -280,6 +280,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     fs::create_directory(db);
                                 },
                                 1, false, "c'est un répertoire"},
+                      // A log left without its database would be replayed into the new one: kept aside.
+                      FoundFile{"LogWithoutItsDatabase",
+                                [](const fs::path& db, const fs::path&) {
+                                    fs::remove(db);
+                                    test::writeBytes(db.string() + "-wal", "pages d'une autre base");
+                                },
+                                0, true, "était resté sans sa base de données"},
                       FoundFile{"EmptyFile",
                                 [](const fs::path& db, const fs::path&) { test::writeBytes(db, ""); }, 0,
                                 false, ""},
