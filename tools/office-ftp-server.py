@@ -17,7 +17,7 @@ import time
 try:
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.filesystems import AbstractedFS
-    from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler
     from pyftpdlib.servers import FTPServer
 except ImportError:
     # pyftpdlib comes from Debian's python3-pyftpdlib; another interpreter first on PATH
@@ -99,6 +99,33 @@ class FaultyDTPHandler(DTPHandler):
         self.close()
 
 
+class SlowDTPHandler(DTPHandler):
+    """Data channel that reads an upload no faster than read_limit bytes per second."""
+
+    read_limit = None
+
+    def enable_receiving(self, type, cmd):
+        super().enable_receiving(type, cmd)
+        self._started = time.monotonic()
+
+    def handle_read(self):
+        if not self.receive:
+            return super().handle_read()
+        self.ac_in_buffer_size = max(1, min(DTPHandler.ac_in_buffer_size, self.read_limit // 10))
+        super().handle_read()
+        ahead = self.tot_bytes_received / self.read_limit - (time.monotonic() - self._started)
+        if not self._closed and ahead > 0:
+            # Stop reading until the average rate is back under the limit.
+            self.del_channel()
+            self.ioloop.call_later(ahead, self._resume, _errback=self.handle_error)
+
+    handle_read_event = handle_read  # the base class binds its own handle_read under this name
+
+    def _resume(self):
+        if not self._closed:
+            self.add_channel(events=self.ioloop.READ)
+
+
 def main():
     parser = argparse.ArgumentParser(description="Simulated office FTP server on 127.0.0.1.")
     parser.add_argument("--root", required=True, help="server root (created if missing)")
@@ -141,9 +168,7 @@ def main():
     Handler.authorizer = authorizer
     Handler.dtp_handler = FaultyDTPHandler
     if args.read_limit is not None:
-        class SlowDTPHandler(ThrottledDTPHandler):
-            read_limit = args.read_limit
-
+        SlowDTPHandler.read_limit = args.read_limit
         Handler.dtp_handler = SlowDTPHandler
     Handler.banner = "Office FTP simulator ready."
     Handler.auth_failed_timeout = 0
