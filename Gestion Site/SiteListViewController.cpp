@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace orvaneh {
 
@@ -130,7 +131,12 @@ void SiteListViewController::listDirectoriesDownloadFinished(const std::vector<s
     offerDirectories(directories);
 }
 
-void SiteListViewController::offerDirectories(const std::vector<std::string>& directories) {
+void SiteListViewController::offerDirectories(const std::vector<std::string>& received) {
+    // A directory name from the server becomes a path on it: "..", "a/b" or control characters
+    // would reach outside "config", so such entries are not offered (nor accepted by --dir).
+    std::vector<std::string> directories;
+    std::copy_if(received.begin(), received.end(), std::back_inserter(directories),
+                 [](const std::string& name) { return Tools::isPlainFileName(name); });
     offeredDirectories_ = directories;
     if (presetDirectory_) {
         const std::string& name = *presetDirectory_;

@@ -7,6 +7,7 @@
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <ostream>
 
@@ -62,6 +63,19 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
         pass.current = 0;
     });
 
+    // Another process (the application, another send) may be sending on this profile: wait for
+    // its pass to end, then do ours, which finds whatever it left.
+    std::string lockError;
+    FileLock::Result lock = uploader.acquireSenderLock(std::chrono::milliseconds(0), &lockError);
+    if (lock == FileLock::Result::HeldElsewhere) {
+        context.err << "Un envoi est déjà en cours sur ce profil : attente de sa fin…" << std::endl;
+        while ((lock = uploader.acquireSenderLock(std::chrono::seconds(1), &lockError)) ==
+               FileLock::Result::HeldElsewhere) {
+        }
+    }
+    if (lock == FileLock::Result::Failed) {
+        context.err << "Attention : " << lockError << " ; envoi sans verrou de profil." << std::endl;
+    }
     if (!uploader.startRun()) {
         context.err << "Erreur : un envoi est déjà en cours." << std::endl;
         return kFailure;

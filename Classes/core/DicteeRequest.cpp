@@ -273,19 +273,78 @@ void DicteeRequest::updateDicteeTsTransfert(std::int64_t idDictee) {
                       {static_cast<std::int64_t>(Tools::unixTsInSeconds()), idDictee});
 }
 
+std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend() {
+    auto connection = openDatabase();
+    if (!connection) {
+        return std::nullopt;
+    }
+    // IMMEDIATE takes the write lock before the read: another sender's claim waits for our
+    // COMMIT (busy timeout) and then sees our stamp.
+    if (!executeSqlStatement(*connection, "BEGIN IMMEDIATE")) {
+        Log::write("claimNextDicteeToSend : la file d'envoi n'a pas pu être réservée");
+        return std::nullopt;
+    }
+    std::optional<Claim> claim;
+    bool failed = false;
+    {
+        std::int64_t found = 0;
+        if (auto next = prepare(*connection, kNextToSendSql)) {
+            next->bindInt(1, static_cast<std::int64_t>(Tools::unixTsInSeconds() - kRetryDelaySeconds));
+            const auto step = next->step();
+            failed = step == SqlStatement::Step::Error;
+            found = step == SqlStatement::Step::Row ? next->columnInt(0) : 0;
+        } else {
+            failed = true;
+        }
+        const auto stamp = static_cast<std::int64_t>(Tools::unixTsInSeconds());
+        if (found != 0) {
+            auto update = prepare(*connection, "UPDATE dictee Set tsTransfert = ? where id = ?");
+            auto select = prepare(*connection, kSelectSql);
+            if (update && select) {
+                bindIntegers(*update, 1, {stamp, found});
+                select->bindInt(1, found);
+                failed = !update->execute() || select->step() != SqlStatement::Step::Row;
+                if (!failed) {
+                    claim = Claim{readRow(*select, kSinglePattern), stamp};
+                }
+            } else {
+                failed = true;
+            }
+        }
+    }
+    if (failed || !executeSqlStatement(*connection, "COMMIT")) {
+        Log::write("claimNextDicteeToSend : " + connection->errorMessage());
+        executeSqlStatement(*connection, "ROLLBACK");
+        return std::nullopt;
+    }
+    return claim;
+}
+
+bool DicteeRequest::updateDicteeEnvoiIfClaimed(std::int64_t idDictee, std::int64_t stamp) {
+    return runTransferUpdate("UPDATE dictee Set envoi = 1, envoiEnCours = 0 where id = ? and tsTransfert = ?",
+                             {idDictee, stamp}) == 1;
+}
+
+void DicteeRequest::releaseClaim(std::int64_t idDictee, std::int64_t stamp) {
+    runTransferUpdate("UPDATE dictee Set tsTransfert = 0 where id = ? and tsTransfert = ?",
+                      {idDictee, stamp});
+}
+
 void DicteeRequest::updateDicteeEnvoi(std::int64_t idDictee) {
     runTransferUpdate("UPDATE dictee Set envoi = ?, envoiEnCours = ? where id = ?", {1, 0, idDictee});
 }
 
-void DicteeRequest::runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values) {
+int DicteeRequest::runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values) {
     auto query = prepare(sql);
     if (!query) {
-        return;
+        return -1;
     }
     bindIntegers(query->statement(), 1, values);
     if (!query->statement().execute()) {
         Log::write("Problème lors de la requête : \"UPDATE\" !, " + query->connection().errorMessage());
+        return -1;
     }
+    return query->connection().changes();
 }
 
 bool DicteeRequest::deleteDicteeWithId(std::int64_t idDictee) {

@@ -41,6 +41,22 @@ public:
     std::optional<DicteeModel> getNextDicteeToSend();
     // The queue's claim: stamps the attempt with now in whole seconds.
     void updateDicteeTsTransfert(std::int64_t idDictee);
+
+    // A dictation taken by one send attempt: the record as it was when stamped, and the stamp.
+    struct Claim {
+        DicteeModel record;
+        std::int64_t stamp = 0;
+    };
+    // Picks the dictation getNextDicteeToSend would, stamps it with now in whole seconds and
+    // reads it, in one write transaction: two senders can never take the same dictation.
+    // Nothing when none is eligible or the database fails (logged).
+    std::optional<Claim> claimNextDicteeToSend();
+    // Marks the dictation sent only while its stamp is still `stamp`: a save (which clears the
+    // stamp) or another claim since then means the office did not receive what is stored now.
+    // False when the row was not marked.
+    bool updateDicteeEnvoiIfClaimed(std::int64_t idDictee, std::int64_t stamp);
+    // Gives up the claim `stamp`, so that the dictation is eligible at once.
+    void releaseClaim(std::int64_t idDictee, std::int64_t stamp);
     // Marks the dictation sent.
     void updateDicteeEnvoi(std::int64_t idDictee);
     // True when a row was deleted. The caller removes the dictation's files.
@@ -57,8 +73,9 @@ private:
     std::optional<PreparedStatement> write(std::string_view operation, const char* sql,
                                            const DicteeModel& record,
                                            const std::vector<std::int64_t>& lastFields);
-    // Runs an UPDATE that changes one dictation's transfer fields.
-    void runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values);
+    // Runs an UPDATE that changes one dictation's transfer fields; the number of rows changed,
+    // -1 on failure (logged).
+    int runTransferUpdate(const char* sql, const std::vector<std::int64_t>& values);
 };
 
 } // namespace orvaneh

@@ -105,6 +105,18 @@ void Tools::deleteFileAtPath(const std::string& path) {
     std::filesystem::remove(path, error);
 }
 
+bool Tools::isPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == ".." || name.size() > 255) {
+        return false;
+    }
+    for (unsigned char c : name) {
+        if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
 double Tools::unixTsInSeconds() {
     return Seconds(Clock::current()->wallNow().time_since_epoch()).count();
 }

@@ -20,6 +20,10 @@ public:
     static std::string documentsDirectory();
     // Removes the file if it exists; errors are ignored.
     static void deleteFileAtPath(const std::string& path);
+    // True when `name` can only name an entry of the directory it is joined to: not empty, not
+    // "." or "..", at most 255 bytes, without "/", "\\" (a separator on the office's Windows
+    // servers) or control characters. Names built from stored or received data are checked.
+    static bool isPlainFileName(std::string_view name);
 
     // Now, in seconds since 1970-01-01 UTC with a fraction (from the process clock).
     static double unixTsInSeconds();

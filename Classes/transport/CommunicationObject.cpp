@@ -13,6 +13,7 @@
 #include "Platform/ui/UserInterface.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <utility>
 
 namespace orvaneh {
@@ -96,12 +97,61 @@ std::string CommunicationObject::generateXML(XMLToSend& descriptor) {
     }
     descriptor.setDictee(*dicteeM_);
     nameFILE_ = descriptor.fileName();
+    // Every file of the job is named after it, and the job's clean-up removes the entries whose
+    // name contains it: "../x" would write beside the profile, "." would match everything.
+    if (!Tools::isPlainFileName(nameFILE_)) {
+        jobNameRefused_ = true;
+        // Shown and logged without its control characters, which could fake a line.
+        refusedJobName_ = std::exchange(nameFILE_, {});
+        for (char& c : refusedJobName_) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                c = '?';
+            }
+        }
+        Log::write("Nom de job refusé pour la dictée " + std::to_string(idDictee_) + " : « " +
+                   refusedJobName_ + " »");
+        return {};
+    }
     return descriptor.SerializeObject();
+}
+
+std::string CommunicationObject::jobNameRefusal() const {
+    return localized("JOB_NAME_REFUSED", "Le nom de job de la dictée n'est pas un nom de fichier valide :") +
+           " « " + refusedJobName_ + " » (" + (dicteeM_ ? dicteeM_->titre : std::string()) + "). " +
+           localized("JOB_NAME_REFUSED_END", "La dictée n'est pas envoyée.");
+}
+
+CommunicationObject::FileIdentity CommunicationObject::FileIdentity::of(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return {true, static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::int64_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
+bool CommunicationObject::markSent() {
+    const std::int64_t stamp = claimStamp_ != 0 ? claimStamp_ : (dicteeM_ ? dicteeM_->tsTransfert : 0);
+    bool sameRecordings = true;
+    for (const auto& [path, identity] : preparedSources_) {
+        sameRecordings = sameRecordings && FileIdentity::of(path) == identity;
+    }
+    DicteeRequest dictees;
+    if (sameRecordings && dictees.updateDicteeEnvoiIfClaimed(idDictee_, stamp)) {
+        return true;
+    }
+    Log::write("La dictée " + std::to_string(idDictee_) +
+               " a été modifiée (ou supprimée) pendant son envoi : elle n'est pas marquée envoyée, "
+               "sa nouvelle version partira au prochain essai");
+    dictees.releaseClaim(idDictee_, stamp);
+    return false;
 }
 
 bool CommunicationObject::prepareFilesToUpload() {
     filesToUpload_.clear();
-    if (nameFILE_.empty()) {
+    preparedSources_.clear();
+    if (!Tools::isPlainFileName(nameFILE_)) {
         Log::write("La dictée " + std::to_string(idDictee_) + " n'a pas de nom de travail : rien à préparer");
         return false;
     }
@@ -113,6 +163,8 @@ bool CommunicationObject::prepareFilesToUpload() {
         }
         const std::string source =
             FileManagerHelper::getPathForFileName("/" + prefix + std::to_string(idDictee_) + ".wav");
+        // Before the copy: a recording replaced after this point no longer matches at the end.
+        preparedSources_.emplace_back(source, FileIdentity::of(source));
         if (!exists(source)) {
             continue;
         }
@@ -141,6 +193,9 @@ bool CommunicationObject::prepareFilesToUpload() {
 }
 
 void CommunicationObject::addPictures() {
+    if (!Tools::isPlainFileName(nameFILE_)) {
+        return;
+    }
     const std::string directory = Tools::documentsDirectory();
     int number = 0;
     for (const auto& name : Pictures::picturesForDictation(idDictee_)) {
@@ -155,7 +210,7 @@ void CommunicationObject::addPictures() {
 bool CommunicationObject::addDescriptor(const std::string& bytes) {
     const std::string path = FileManagerHelper::getPathForFileName("/" + nameFILE_ + ".XML");
     std::string error;
-    if (nameFILE_.empty() ||
+    if (!Tools::isPlainFileName(nameFILE_) ||
         !AtomicFile::write(path, bytes, fs::perms::owner_read | fs::perms::owner_write, &error)) {
         Log::write("Le descriptif de la dictée " + std::to_string(idDictee_) +
                    " n'a pas pu être écrit : " + error);
@@ -166,6 +221,9 @@ bool CommunicationObject::addDescriptor(const std::string& bytes) {
 }
 
 void CommunicationObject::removeTempFile() {
+    if (!Tools::isPlainFileName(nameFILE_)) {
+        return;
+    }
     FileManagerHelper::deleteFilesOfJob(nameFILE_);
 }
 

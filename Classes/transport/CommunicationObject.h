@@ -48,8 +48,21 @@ public:
     SiteModel getServerVelmoraToAsk() const;
     // On a site of type 7 or 8, the three standard service paths become their PHP variants.
     static std::string resolveUrlVsSiteType(const SiteModel& site, const std::string& path);
-    // Fills the descriptor with the record, sets nameFILE from it and returns its bytes.
+    // Fills the descriptor with the record, sets nameFILE from it and returns its bytes. A job
+    // name that is not a plain file name leaves nameFILE empty (jobNameRefused), so that no file
+    // of the job is made outside the documents directory.
     std::string generateXML(XMLToSend& descriptor);
+    bool jobNameRefused() const { return jobNameRefused_; }
+    // The banner that ends an attempt whose job name was refused.
+    std::string jobNameRefusal() const;
+
+    // The stamp of the send queue's claim on this dictation; without one, the stamp read with
+    // the record counts.
+    void setClaimStamp(std::int64_t stamp) { claimStamp_ = stamp; }
+    // Marks the dictation sent if the office received what is stored: its row still carries
+    // this attempt's stamp (a save clears it) and its recordings are the files this attempt
+    // prepared. Otherwise logs it, makes the dictation eligible again at once and returns false.
+    bool markSent();
 
     // Copies (or compresses to Speex with the "spx" export format) the dictation then the
     // instruction into "<nameFILE>[-i].<format>", then the pictures; fills filesToUpload in
@@ -77,6 +90,22 @@ protected:
     std::vector<std::string> filesToUpload_;
 
 private:
+    // What tells one version of a recording from another: a save renames a new file in.
+    struct FileIdentity {
+        bool exists = false;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        bool operator==(const FileIdentity&) const = default;
+        static FileIdentity of(const std::string& path);
+    };
+    // The recordings as this attempt read them, taken before each copy.
+    std::vector<std::pair<std::string, FileIdentity>> preparedSources_;
+    std::int64_t claimStamp_ = 0;
+    bool jobNameRefused_ = false;
+    std::string refusedJobName_;
+
     // Created on the sender's thread before `encoding_` is first set, never replaced: stop()
     // reads it only while `encoding_` is set.
     std::unique_ptr<SpeexEncoder> speexEncoder_;

@@ -93,6 +93,8 @@ void FTPSend::sendDictee() {
     const std::string title = dicteeM_ ? dicteeM_->titre : std::string();
     if (stopped()) {
         abandon({});
+    } else if (jobNameRefused()) {
+        abandon(jobNameRefusal());
     } else if (!prepared) {
         abandon(localized("FTP_SEND_PREPARE_ERROR", "Impossible de préparer les fichiers de la dictée") +
                 " « " + title + " ».");
@@ -118,8 +120,9 @@ void FTPSend::abandon(const std::string& banner) {
 
 void FTPSend::uploadStart() {
     if (filesToUpload_.empty()) {
-        DicteeRequest().updateDicteeEnvoi(idDictee_);
-        Log::write("La dictée " + std::to_string(idDictee_) + " a été envoyée par FTP");
+        if (markSent()) {
+            Log::write("La dictée " + std::to_string(idDictee_) + " a été envoyée par FTP");
+        }
         removeTempFile();
         infoUploadClose();
         return;

@@ -8,6 +8,7 @@
 #include "Classes/transport/WSPost.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
+#include "Platform/profile/Profile.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/runloop/SystemClock.h"
 #include "Platform/ui/UserInterface.h"
@@ -59,20 +60,61 @@ bool Uploader::startRun() {
     return true;
 }
 
+std::filesystem::path Uploader::senderLockPath() {
+    return Profile::current().configurationDirectory() / "envoi.lock";
+}
+
+FileLock::Result Uploader::acquireSenderLock(std::chrono::milliseconds wait, std::string* error) {
+    std::lock_guard lock(senderLockMutex_);
+    if (!senderLock_) {
+        senderLock_ = std::make_unique<FileLock>(senderLockPath());
+    }
+    const FileLock::Result result = senderLock_->lockWithin(wait, error);
+    if (result != FileLock::Result::Acquired) {
+        senderLock_.reset();
+    }
+    return result;
+}
+
+void Uploader::releaseSenderLock() {
+    std::lock_guard lock(senderLockMutex_);
+    senderLock_.reset();
+}
+
+void Uploader::finishPass() {
+    uploadedDicteeId_.store(0);
+    releaseSenderLock();
+    running_.store(false);
+}
+
 void Uploader::run() {
     running_.store(true);
     ++runCount_;
-    auto next = DicteeRequest().getNextDicteeToSend();
-    if (!next) {
-        uploadedDicteeId_.store(0);
-        running_.store(false);
+    std::string error;
+    switch (acquireSenderLock(std::chrono::milliseconds(0), &error)) {
+    case FileLock::Result::Acquired:
+        break;
+    case FileLock::Result::HeldElsewhere:
+        Log::write("Un autre envoi est en cours sur ce profil : les dictées attendent le prochain passage");
+        finishPass();
+        return;
+    case FileLock::Result::Failed:
+        // The claim alone still keeps two senders off one dictation.
+        Log::write("Envoi sans verrou de profil : " + error);
+        break;
+    }
+    auto claim = DicteeRequest().claimNextDicteeToSend();
+    if (!claim) {
+        finishPass();
         return;
     }
-    uploadedDicteeId_.store(next->idDictee);
-    Log::write("Tentative d'envoi de la dictée " + std::to_string(next->idDictee));
+    const DicteeModel& next = claim->record;
+    uploadedDicteeId_.store(next.idDictee);
+    Log::write("Tentative d'envoi de la dictée " + std::to_string(next.idDictee));
     NotificationCenter::defaultCenter().post("EnvoiOpen");
-    DicteeRequest().updateDicteeTsTransfert(next->idDictee);
-    sendDictee(*next);
+    claimStamp_ = claim->stamp;
+    sendDictee(next);
+    claimStamp_ = 0;
 }
 
 void Uploader::sendDictee(const DicteeModel& dictee) {
@@ -128,6 +170,7 @@ void Uploader::sendDictee(const DicteeModel& dictee) {
 void Uploader::envoiDicteeByFTP(const DicteeModel& dictee) {
     const auto id = static_cast<std::int32_t>(dictee.idDictee);
     auto ftp = std::make_shared<FTPSend>(id);
+    ftp->setClaimStamp(claimStamp_);
     setTransport(ftp);
     if (ftp->isDicteeReadyToUploadWithId(id) && ftp->getDictee()) {
         UserInterface::shared().setNetworkActivityIndicatorVisible(true);
@@ -140,6 +183,7 @@ void Uploader::envoiDicteeByFTP(const DicteeModel& dictee) {
 
 void Uploader::envoiDicteeByWS(const DicteeModel& dictee) {
     auto post = std::make_shared<WSPost>(static_cast<std::int32_t>(dictee.idDictee), this);
+    post->setClaimStamp(claimStamp_);
     setTransport(post);
     if (post->getDictee()) {
         NotificationCenter::defaultCenter().post("EnvoiOpen");
@@ -173,7 +217,8 @@ void Uploader::infoUploadClose() {
     etapeUpload_.store(0);
     setTransport(nullptr);
     if (!running_.load()) {
-        return; // an attempt no run started: nothing to chain
+        releaseSenderLock();
+        return; // an attempt no run started, or a pass stopped: nothing to chain
     }
     if (workerLoop_->isCurrentThread()) {
         workerLoop_->post([this] { run(); });

@@ -2,10 +2,13 @@
 
 #include "Classes/core/DicteeModel.h"
 #include "Classes/transport/WSResult.h"
+#include "Platform/files/FileLock.h"
 #include "Platform/notifications/NotificationCenter.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -25,6 +28,12 @@ class RunLoop;
 // `running` is set atomically before a run starts (claimRun) and cleared only when no
 // dictation is left; a chained run keeps it set. Construct and destroy it on the main thread:
 // the destructor waits for a run in progress on the sender's thread.
+//
+// One sender per profile: a pass holds the profile's sender lock (a file lock, so also against
+// other processes on the same profile) from its first run until `running` is cleared. A run
+// that finds it held elsewhere ends the pass quietly; the next wake-up tries again. Each
+// dictation is taken by an atomic claim in the database, whose stamp the transport checks
+// before marking the dictation sent.
 class Uploader : public WSResultDelegate {
 public:
     Uploader();
@@ -38,6 +47,13 @@ public:
     bool claimRun();
     // Claims a run and starts it on the sender's thread; false when one is running.
     bool startRun();
+
+    // The file whose lock allows one sender per profile.
+    static std::filesystem::path senderLockPath();
+    // Takes the profile's sender lock for the coming pass, waiting at most `wait` for another
+    // holder to let it go. Acquired when this sender holds it already; Failed (with a French
+    // reason) when the lock file cannot be used.
+    FileLock::Result acquireSenderLock(std::chrono::milliseconds wait, std::string* error = nullptr);
 
     // One run of the queue, on the sender's thread.
     void run();
@@ -62,6 +78,11 @@ private:
     std::atomic<int> runCount_{0};
     std::atomic<unsigned> etapeUpload_{0};
     static std::atomic<std::int64_t> uploadedDicteeId_;
+    // The stamp of the dictation claimed by the current run, handed to its transport; only
+    // used on the sender's thread.
+    std::int64_t claimStamp_ = 0;
+    std::mutex senderLockMutex_;
+    std::unique_ptr<FileLock> senderLock_;
     std::shared_ptr<CommunicationObject> transport_; // the current attempt's
     std::mutex transportMutex_;
     std::thread worker_;
@@ -75,6 +96,9 @@ private:
     // On "EnvoiClose", on the thread that posted it: hides the activity indicator, forgets the
     // attempt and chains the next run (running stays set).
     void infoUploadClose();
+    // Ends the pass: no dictation in flight, the sender lock released, `running` cleared.
+    void finishPass();
+    void releaseSenderLock();
     // Ends an attempt refused before a transport exists: one "EnvoiClose".
     void endAttemptWithoutTransport();
     void setTransport(std::shared_ptr<CommunicationObject> transport);

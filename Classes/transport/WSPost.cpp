@@ -68,6 +68,10 @@ void WSPost::postDictationsWSLumetra() {
 
 bool WSPost::getFilesToUpload(const std::string& descriptor, std::string& failure) {
     failure.clear();
+    if (jobNameRefused()) {
+        failure = jobNameRefusal();
+        return false;
+    }
     if (nameFILE_.empty()) {
         // Every file of the job is named after it; without one nothing can be prepared safely.
         failure = localized("WSPOST_NO_JOB_NAME",
@@ -190,8 +194,9 @@ void WSPost::finalizeUploading() {
     if (!nameFILE_.empty()) {
         removeTempFile();
     }
-    DicteeRequest().updateDicteeEnvoi(idDictee_);
-    Log::write("Dictée " + std::to_string(idDictee_) + " envoyée par WS");
+    if (markSent()) {
+        Log::write("Dictée " + std::to_string(idDictee_) + " envoyée par WS");
+    }
     endAttempt();
 }
 
