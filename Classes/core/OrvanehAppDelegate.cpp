@@ -1,6 +1,7 @@
 #include "Classes/core/OrvanehAppDelegate.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/SqlConnection.h"
 #include "Classes/core/SqlStatement.h"
 #include "Classes/core/Tools.h"
@@ -113,6 +114,9 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
         Log::write(*result.error);
         return result;
     }
+    // What an edit, a zip or a file replacement cut short by a crash left behind; a writer
+    // still at work in another process holds its file locked and keeps it.
+    FileManagerHelper::removeLeftoverTemporaryFiles();
     if (startSender) {
         sendDictees();
     }

@@ -34,9 +34,9 @@ public:
     };
 
     // The start-up steps that need no screen, in order: connection-tracking keys, database
-    // path, template copy and migration, background sending (only when `startSender`), legacy
-    // settings and label defaults. The command line runs them without the sender. Stops at a
-    // database that cannot be used, without touching it.
+    // path, template copy and migration, removal of the temporaries of dead writers, background sending (only
+    // when `startSender`), legacy settings and label defaults. The command line runs them without the sender.
+    // Stops at a database that cannot be used, without touching it.
     StartupResult startCore(bool startSender);
 
     // "connectionType" := -1, "connectionLastDate" := 1970-01-01 00:16:40 UTC,

@@ -129,6 +129,8 @@ TEST_F(InterruptedEditTest, KilledEditIsTakenUpOrSetAsideAndNeverSplicedTwice) {
             if (name.ends_with(".wav") && !name.starts_with("prise-")) {
                 EXPECT_GE(duration(name), 0) << name << " ne se relit pas";
             }
+            // The next start-up removed what the killed edit was writing.
+            EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
         }
     }
     EXPECT_EQ(test::audioOf(profile.documents() / stored).front(), test::signal(-1, 5).front());
