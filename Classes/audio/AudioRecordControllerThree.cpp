@@ -1233,6 +1233,11 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         changed();
         return std::nullopt;
     }
+    if (!newRow) {
+        // The row was written before the recordings were moved into place: a send confirmed in
+        // between carried the old ones, so the dictation goes out again with these.
+        DicteeRequest().reopenAfterEdit(identifier);
+    }
     deleteFileTempFile();
     changed();
     return record;

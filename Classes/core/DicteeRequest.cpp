@@ -330,6 +330,11 @@ void DicteeRequest::releaseClaim(std::int64_t idDictee, std::int64_t stamp) {
                       {idDictee, stamp});
 }
 
+bool DicteeRequest::reopenAfterEdit(std::int64_t idDictee) {
+    return runTransferUpdate("UPDATE dictee Set envoi = 0, envoiEnCours = 0, tsTransfert = 0 where id = ?",
+                             {idDictee}) >= 0;
+}
+
 void DicteeRequest::updateDicteeEnvoi(std::int64_t idDictee) {
     runTransferUpdate("UPDATE dictee Set envoi = ?, envoiEnCours = ? where id = ?", {1, 0, idDictee});
 }

@@ -59,6 +59,9 @@ public:
     void releaseClaim(std::int64_t idDictee, std::int64_t stamp);
     // Marks the dictation sent.
     void updateDicteeEnvoi(std::int64_t idDictee);
+    // Makes an edited dictation pending again once its new recordings are in place: an attempt
+    // that confirmed it in between sent the recordings it replaced. False on failure (logged).
+    bool reopenAfterEdit(std::int64_t idDictee);
     // True when a row was deleted. The caller removes the dictation's files.
     bool deleteDicteeWithId(std::int64_t idDictee);
 

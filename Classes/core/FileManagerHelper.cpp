@@ -2,6 +2,7 @@
 
 #include "Classes/core/Tools.h"
 #include "Classes/screens/Pictures.h"
+#include "Platform/files/TemporaryFile.h"
 #include "Platform/log/Log.h"
 
 #include <array>
@@ -25,7 +26,9 @@ bool isOwnFile(const std::string& name) {
         "dictee.wav",  "instruction.wav", "dicteeTemp.wav",       "instTemp.wav",
         "dictee2.wav", "temp3.wav",       "enregistreur.journal", "enregistreur.verrou"};
     static constexpr std::array<std::string_view, 3> setAside{"prise-", "piste-", "orphelin-"};
-    if (std::regex_match(name, recordingOrPicture) || name.rfind("db_Quira.sql.sqlite", 0) == 0) {
+    // A temporary is its writer's, who renames or removes it; it may be an edit in progress.
+    if (std::regex_match(name, recordingOrPicture) || name.rfind("db_Quira.sql.sqlite", 0) == 0 ||
+        TemporaryFile::isTemporaryName(name)) {
         return true;
     }
     for (auto prefix : setAside) {

@@ -51,8 +51,9 @@ TEST_F(FileManagerHelperTest, DeletingJobFilesSparesRecordings) {
     // A job name from an old record as short as "1" or "e" takes its own files only, never a
     // recording, a picture, a working file or the database.
     write({"1-1.jpg", "dictee.wav", "db_Quira.sql.sqlite", "db_Quira.sql.sqlite-wal", "1-i.wav"});
-    // Nor what the recorder set aside, nor its journal and lock.
-    const std::vector<std::string> setAside{"enregistreur.journal",
+    // Nor what the recorder set aside, nor its journal and lock, nor an edit's temporary.
+    const std::vector<std::string> setAside{".dictee2.wav.tmp-a1B2c3",
+                                            "enregistreur.journal",
                                             "enregistreur.verrou",
                                             "orphelin-1-20240102-101112-1.jpg",
                                             "orphelin-1-20240102-101112-I.wav",
