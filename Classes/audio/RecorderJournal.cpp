@@ -85,9 +85,12 @@ bool RecorderJournal::write() const {
                      {"enregistrement_instruction", stampToJson(storedInstruction)},
                      {"prise_inseree", stampToJson(insertedTake)}};
     std::string error;
+    // Not flushed: the working files it describes are not either, and after a power cut a
+    // journal that no longer matches them only sets them aside. Flushing here would also force
+    // the track just written to disk, doubling the time of an edit.
     if (!AtomicFile::write(path(), value.dump(1, ' ', false, Json::error_handler_t::replace),
-                           std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                           &error)) {
+                           std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, &error,
+                           AtomicFile::Flush::Cached)) {
         Log::write("Le journal de l'enregistreur n'a pas pu être écrit : " + error);
         return false;
     }

@@ -44,7 +44,7 @@ std::string quoted(const std::filesystem::path& path) {
 } // namespace
 
 bool AtomicFile::write(const std::filesystem::path& path, std::string_view contents,
-                       std::filesystem::perms permissions, std::string* error) {
+                       std::filesystem::perms permissions, std::string* error, Flush flush) {
     auto name = path.filename().string();
     if (name.empty()) {
         return fail(error, "Impossible d'écrire " + quoted(path) + " : ce n'est pas un nom de fichier");
@@ -75,7 +75,7 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
         data += written;
         remaining -= static_cast<std::size_t>(written);
     }
-    if (::fsync(temporary.descriptor()) != 0) {
+    if (flush == Flush::ToDisk && ::fsync(temporary.descriptor()) != 0) {
         return abandon("mise sur disque", errno);
     }
     if (::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions & std::filesystem::perms::mask)) !=

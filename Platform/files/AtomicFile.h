@@ -10,13 +10,19 @@ namespace orvaneh {
 // Writing a file whole or not at all.
 class AtomicFile {
 public:
-    // Writes `contents` to a temporary file beside `path`, flushes it to disk, then renames
-    // it over `path`. On failure `path` is untouched, the temporary file is removed and
-    // `error` (if given) receives a French explanation. The file gets `permissions`.
+    // Whether the contents reach the disk before the rename (a power cut then leaves the old
+    // file or the new one whole), or may stay in the system's cache (a crash of the process
+    // still leaves one or the other whole; for files that only describe other unsynced files).
+    enum class Flush { ToDisk, Cached };
+
+    // Writes `contents` to a temporary file beside `path`, flushes it to disk unless told
+    // otherwise, then renames it over `path`. On failure `path` is untouched, the temporary
+    // file is removed and `error` (if given) receives a French explanation. The file gets
+    // `permissions`.
     static bool write(const std::filesystem::path& path, std::string_view contents,
                       std::filesystem::perms permissions = std::filesystem::perms::owner_read |
                                                            std::filesystem::perms::owner_write,
-                      std::string* error = nullptr);
+                      std::string* error = nullptr, Flush flush = Flush::ToDisk);
 
     // Reads a whole file; nothing when it cannot be read.
     static std::optional<std::string> read(const std::filesystem::path& path);
