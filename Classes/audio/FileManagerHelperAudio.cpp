@@ -5,6 +5,7 @@
 #include "Classes/core/FileManagerHelper.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/TemporaryFile.h"
+#include "Platform/files/WriteAt.h"
 #include "Platform/log/Log.h"
 
 #include <algorithm>
@@ -95,22 +96,6 @@ void putLe32(unsigned char* bytes, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
         bytes[i] = static_cast<unsigned char>(value >> (8 * i));
     }
-}
-
-bool writeAt(int descriptor, const unsigned char* bytes, std::size_t count, std::uint64_t offset) {
-    while (count > 0) {
-        auto written = ::pwrite(descriptor, bytes, count, static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
 }
 
 // The output of an edit: a hidden file beside the final name, renamed over it once complete

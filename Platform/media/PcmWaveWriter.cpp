@@ -1,6 +1,7 @@
 #include "Platform/media/PcmWaveWriter.h"
 
 #include "Platform/files/SystemErrorText.h"
+#include "Platform/files/WriteAt.h"
 
 #include <algorithm>
 #include <bit>
@@ -29,22 +30,6 @@ void append32(std::vector<char>& out, std::uint32_t value) {
 void appendChunkHeader(std::vector<char>& out, const char* id, std::uint32_t size) {
     out.insert(out.end(), id, id + 4);
     append32(out, size);
-}
-
-bool writeAt(int descriptor, const char* bytes, std::size_t count, std::uint64_t offset) {
-    while (count > 0) {
-        const auto written = ::pwrite(descriptor, bytes, count, static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
 }
 
 } // namespace

@@ -26,16 +26,8 @@ using ::testing::Not;
 
 // The dictation command in process, with the author "jdupont" in the workflow and inputs
 // built in code.
-class DictationCommandTest : public test::CommandTest {
+class DictationCommandTest : public test::AuthorCommandTest {
 protected:
-    test::TemporaryDirectory inputs;
-
-    void SetUp() override {
-        userRequest author;
-        author.login_name = "jdupont";
-        author.role = userRequest::kAuthorRole;
-        ASSERT_GT(author.insertUser(), 0);
-    }
     int run(const std::vector<std::string>& arguments) {
         DictationCommand command;
         return CommandTest::run(command, arguments);

@@ -23,16 +23,8 @@ namespace {
 using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 
-class InterruptedEditTest : public test::CommandTest {
+class InterruptedEditTest : public test::AuthorCommandTest {
 protected:
-    test::TemporaryDirectory inputs;
-
-    void SetUp() override {
-        userRequest author;
-        author.login_name = "jdupont";
-        author.role = userRequest::kAuthorRole;
-        ASSERT_GT(author.insertUser(), 0);
-    }
     std::vector<std::string> command(const std::vector<std::string>& arguments) const {
         std::vector<std::string> full{ORVANEH_CLI_PATH, "--home", profile.home().string(), "dictation"};
         full.insert(full.end(), arguments.begin(), arguments.end());

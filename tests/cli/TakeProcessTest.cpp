@@ -18,16 +18,8 @@ namespace {
 
 using ::testing::HasSubstr;
 
-class TakeProcessTest : public test::CommandTest {
+class TakeProcessTest : public test::AuthorCommandTest {
 protected:
-    test::TemporaryDirectory inputs;
-
-    void SetUp() override {
-        userRequest author;
-        author.login_name = "jdupont";
-        author.role = userRequest::kAuthorRole;
-        ASSERT_GT(author.insertUser(), 0);
-    }
     // A regression that blocks fails after 60 s instead of hanging the run.
     test::ProcessResult cli(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), {"/usr/bin/timeout", "60", ORVANEH_CLI_PATH, "--home",

@@ -2,6 +2,7 @@
 
 #include "App/cli/CliCommand.h"
 #include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/userRequest.h"
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,20 @@ protected:
         err.str("");
         CliContext context{out, err, application};
         return command.run(arguments, context);
+    }
+};
+
+// The same with the author "jdupont" in the workflow (commands that record need one) and a
+// directory for the inputs a test builds.
+class AuthorCommandTest : public CommandTest {
+protected:
+    TemporaryDirectory inputs;
+
+    void SetUp() override {
+        userRequest author;
+        author.login_name = "jdupont";
+        author.role = userRequest::kAuthorRole;
+        ASSERT_GT(author.insertUser(), 0);
     }
 };
 
