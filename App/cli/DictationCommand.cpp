@@ -383,7 +383,9 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
     answerParameterScreen(parameters);
 
     DictationRecorder recorder(context.application, context.err);
-    recorder.open(std::nullopt, parameters);
+    if (!recorder.open(std::nullopt, parameters)) {
+        return 1; // the screen said why
+    }
     if (!recorder.recordTake(*audio)) {
         return kFailure;
     }
@@ -460,7 +462,9 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     }
 
     DictationRecorder recorder(context.application, context.err);
-    recorder.open(*id, parameters);
+    if (!recorder.open(*id, parameters)) {
+        return 1; // the screen said why
+    }
     recorder.selectTrack(track == "instruction" ? DictationRecorder::Track::Instruction
                                                 : DictationRecorder::Track::Dictation);
     if (take) {

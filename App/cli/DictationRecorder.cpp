@@ -84,7 +84,7 @@ std::optional<std::string> DictationRecorder::checkTakeFile(const std::string& p
     return std::nullopt;
 }
 
-void DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
+bool DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
     application_.setRecord(!idDictee.has_value());
     if (idDictee) {
         application_.setIdDictee(*idDictee);
@@ -92,7 +92,11 @@ void DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWo
     controller_ = std::make_unique<AudioRecordControllerThree>(application_);
     controller_->setParamWorkflow(parameters);
     controller_->viewDidLoad();
+    if (!controller_->isOpen()) {
+        return false;
+    }
     controller_->viewWillAppear();
+    return true;
 }
 
 void DictationRecorder::selectTrack(Track track) {

@@ -37,7 +37,8 @@ public:
 
     // Opens the screen as the dictation list does: on a new dictation (idDictee empty) or an
     // existing one, with the given parameters.
-    void open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters);
+    // False when the screen refused to open (it told why, and touched no recording).
+    bool open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters);
     void selectTrack(Track track);
     // Moves the cursor of the current track.
     void moveCursor(double seconds);

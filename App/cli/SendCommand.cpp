@@ -94,7 +94,9 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
         DicteeModel record = DicteeRequest().selectDictee(id);
         (record.envoi != 0 ? sent : pending).push_back(record);
     }
-    if (pass.attempted.empty()) {
+    // The sender has told why it stopped (on stderr); the dictations it could not take wait.
+    const bool stopped = !uploader.passFailure().empty();
+    if (pass.attempted.empty() && !stopped) {
         context.out << "Aucune dictée à envoyer.\n";
     }
     for (const auto& record : sent) {
@@ -105,7 +107,7 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
                     << " (nouvel essai dans deux minutes au plus tôt)\n";
     }
     context.out.flush();
-    return pending.empty() ? kSuccess : kFailure;
+    return pending.empty() && !stopped ? kSuccess : kFailure;
 }
 
 } // namespace orvaneh

@@ -8,6 +8,7 @@
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/screens/Pictures.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/media/MediaBackend.h"
@@ -15,6 +16,7 @@
 #include "Platform/ui/UserInterface.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -60,20 +62,29 @@ std::string joined(const std::vector<std::string>& names) {
 
 // Copies without ever replacing an existing destination, through `via` renamed at the end: a
 // copy cut short never stands as the destination.
-void copyIfAbsent(const std::string& source, const std::string& destination, const std::string& via) {
+// Nothing when the copy was made or not needed; otherwise why it failed, in French.
+std::optional<std::string> copyIfAbsent(const std::string& source, const std::string& destination,
+                                        const std::string& via) {
     if (!fileExists(source) || fileExists(destination)) {
-        return;
+        return std::nullopt;
     }
     std::error_code error;
     fs::copy_file(source, via, fs::copy_options::overwrite_existing, error);
     if (!error) {
         fs::rename(via, destination, error);
     }
-    if (error) {
-        Tools::deleteFileAtPath(via);
-        Log::write("Copie impossible de « " + source + " » vers « " + destination +
-                   " » : " + error.message());
+    if (!error) {
+        return std::nullopt;
     }
+    Tools::deleteFileAtPath(via);
+    Log::write("Copie impossible de « " + source + " » vers « " + destination + " » : " + error.message());
+    // The kernel's copy reports a full disk as an I/O error: say what the user can act on.
+    std::error_code ignored;
+    const auto space = fs::space(fs::path(via).parent_path(), ignored);
+    if (!ignored && space.available < fs::file_size(source, ignored) && !ignored) {
+        return systemErrorText(ENOSPC);
+    }
+    return systemErrorText(error.value());
 }
 
 // Moves an audio file out of the recorder's way under a dated name of the documents
@@ -144,6 +155,10 @@ void AudioRecordControllerThree::viewDidLoad() {
         return;
     }
     initDictee();
+    if (refused_) {
+        changed();
+        return;
+    }
 
     view_.durationText = secondsText(std::trunc(dureeDictee_));
     setBoutonPriorityColor();
@@ -217,8 +232,9 @@ void AudioRecordControllerThree::initDictee() {
         dureeInstruction_ = 0;
     } else {
         const bool resumed = fileExists(baseDicteeFilePath_);
-        copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_, outputFilePath_);
-        copyIfAbsent(finalInstFilePath_, baseInstFilePath_, outputFilePath_);
+        if (!copyStoredTracks()) {
+            return;
+        }
         if (!record.titre.empty()) {
             Log::write("Enregs trouvés : " + record.titre);
         }
@@ -240,6 +256,38 @@ void AudioRecordControllerThree::initDictee() {
 
     makeRecorders();
     levelMeter_.setPlayer(nullptr);
+}
+
+bool AudioRecordControllerThree::copyStoredTracks() {
+    const bool hadDictation = fileExists(baseDicteeFilePath_);
+    const bool hadInstruction = fileExists(baseInstFilePath_);
+    auto problem = copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_, outputFilePath_);
+    if (!problem) {
+        problem = copyIfAbsent(finalInstFilePath_, baseInstFilePath_, outputFilePath_);
+    }
+    if (!problem) {
+        return true;
+    }
+    // Without its working copy the screen would show an empty track, and saving would put
+    // that over the stored recording: the dictation is not opened at all.
+    if (!hadDictation) {
+        Tools::deleteFileAtPath(baseDicteeFilePath_);
+    }
+    if (!hadInstruction) {
+        Tools::deleteFileAtPath(baseInstFilePath_);
+    }
+    refused_ = true;
+    recorderLock_.unlock();
+    const std::string text =
+        localized(
+            "AUDIO_RECORD_CONTROLLER_OUVERTURE_IMPOSSIBLE",
+            "La dictée ne peut pas être ouverte : la copie de travail de ses enregistrements n'a pas pu "
+            "être faite (") +
+        *problem + "). Elle reste telle qu'elle était.";
+    Log::write(text);
+    Notification::pushNotification(text);
+    UserInterface::shared().popToRoot();
+    return false;
 }
 
 void AudioRecordControllerThree::setAsideFilesOfOlderDictation(std::int64_t identifier, bool withPictures) {
@@ -1154,6 +1202,9 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
     const std::int32_t idSite =
         ConfigurationManager::shouldLinkDictationToSite() ? siteRequest().selectDefaultSite().idSite : -1;
 
+    // The row is held back from the sender (a draft) until the recordings are in place, and
+    // only then written as chosen: a save cut short never leaves a dictation that goes out with
+    // another version's recordings, or without any.
     DicteeRequest request;
     const std::string firstFieldBefore = paramWorkflow_.firstField;
     DicteeModel record;
@@ -1166,7 +1217,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         record.dureeInstruction = static_cast<std::int64_t>(dureeInstruction_);
         record.envoi = 0;
         record.masterJobId = Tools::generateUUID();
-        record.brouillon = draft;
+        record.brouillon = true;
         record.tsTransfert = static_cast<std::int64_t>(Tools::unixTsInSeconds());
         identifier = request.insertDictee(record);
         record.idDictee = identifier;
@@ -1176,7 +1227,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         record.dureeDictee = static_cast<std::int64_t>(dureeDictee_);
         record.dureeInstruction = static_cast<std::int64_t>(dureeInstruction_);
         paramWorkflow_.setToDicteeModel(record);
-        record.brouillon = draft;
+        record.brouillon = true;
         if (record.envoi == 1) {
             // A sent dictation stays as it was sent; the edit becomes a dictation of its own.
             paramWorkflow_.firstField = paramWorkflow_.firstField + "-1";
@@ -1191,7 +1242,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
             }
             record.envoi = 0;
             record.titre = paramWorkflow_.firstField;
-            identifier = request.updateDictee(record);
+            identifier = record.idDictee == idDictee_ && request.holdBackForSave(idDictee_) ? idDictee_ : 0;
             newRow = false;
         }
     }
@@ -1233,10 +1284,14 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         changed();
         return std::nullopt;
     }
-    if (!newRow) {
-        // The row was written before the recordings were moved into place: a send confirmed in
-        // between carried the old ones, so the dictation goes out again with these.
-        DicteeRequest().reopenAfterEdit(identifier);
+    record.brouillon = draft;
+    if (request.updateDictee(record) < 1 || (!newRow && !request.reopenAfterEdit(identifier))) {
+        // The recordings are stored; the dictation stays a draft until it is saved again.
+        Log::write("La dictée " + std::to_string(identifier) +
+                   " est enregistrée mais reste en brouillon : sa fiche n'a pas pu être mise à jour");
+        notifySaveFailed();
+        changed();
+        return std::nullopt;
     }
     deleteFileTempFile();
     changed();
@@ -1346,8 +1401,10 @@ void AudioRecordControllerThree::dictationStaysOpenAfterSave(const DicteeModel& 
 void AudioRecordControllerThree::openStoredTracks() {
     finalDicteeFilePath_ = storedDictationPath(idDictee_);
     finalInstFilePath_ = storedInstructionPath(idDictee_);
-    copyIfAbsent(finalDicteeFilePath_, baseDicteeFilePath_, outputFilePath_);
-    copyIfAbsent(finalInstFilePath_, baseInstFilePath_, outputFilePath_);
+    if (!copyStoredTracks()) {
+        changed();
+        return;
+    }
     journal_ = RecorderJournal();
     journal_.idDictee = idDictee_;
     journal_.stored = true;

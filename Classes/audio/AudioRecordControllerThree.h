@@ -255,6 +255,9 @@ private:
     RecorderJournal journal_;
 
     void initDictee();
+    // Copies the stored tracks into the working files that do not exist yet. When a copy
+    // fails, removes what it made, closes the screen (refused) and tells why; false then.
+    bool copyStoredTracks();
     void openStoredTracks();
     bool takeRecorderLock();
     void setAsideFilesOfOlderDictation(std::int64_t identifier, bool withPictures);

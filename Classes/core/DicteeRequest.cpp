@@ -273,15 +273,24 @@ void DicteeRequest::updateDicteeTsTransfert(std::int64_t idDictee) {
                       {static_cast<std::int64_t>(Tools::unixTsInSeconds()), idDictee});
 }
 
-std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend() {
-    auto connection = openDatabase();
+std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend(std::string* failure) {
+    SqlConnection::Failure openFailure;
+    auto connection = SqlConnection::open(databasePath(), &openFailure);
     if (!connection) {
+        Log::write("claimNextDicteeToSend : la base de données n'a pas pu être ouverte, " +
+                   openFailure.text());
+        if (failure) {
+            *failure = openFailure.text();
+        }
         return std::nullopt;
     }
     // IMMEDIATE takes the write lock before the read: another sender's claim waits for our
     // COMMIT (busy timeout) and then sees our stamp.
     if (!executeSqlStatement(*connection, "BEGIN IMMEDIATE")) {
         Log::write("claimNextDicteeToSend : la file d'envoi n'a pas pu être réservée");
+        if (failure) {
+            *failure = connection->lastFailure().text();
+        }
         return std::nullopt;
     }
     std::optional<Claim> claim;
@@ -314,6 +323,10 @@ std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend() {
     }
     if (failed || !executeSqlStatement(*connection, "COMMIT")) {
         Log::write("claimNextDicteeToSend : " + connection->errorMessage());
+        // Read before the rollback, which would report its own outcome.
+        if (failure) {
+            *failure = connection->lastFailure().text();
+        }
         executeSqlStatement(*connection, "ROLLBACK");
         return std::nullopt;
     }
@@ -328,6 +341,11 @@ bool DicteeRequest::updateDicteeEnvoiIfClaimed(std::int64_t idDictee, std::int64
 void DicteeRequest::releaseClaim(std::int64_t idDictee, std::int64_t stamp) {
     runTransferUpdate("UPDATE dictee Set tsTransfert = 0 where id = ? and tsTransfert = ?",
                       {idDictee, stamp});
+}
+
+bool DicteeRequest::holdBackForSave(std::int64_t idDictee) {
+    return runTransferUpdate("UPDATE dictee Set brouillon = 1, tsTransfert = 0 where id = ?", {idDictee}) ==
+           1;
 }
 
 bool DicteeRequest::reopenAfterEdit(std::int64_t idDictee) {

@@ -49,8 +49,9 @@ public:
     };
     // Picks the dictation getNextDicteeToSend would, stamps it with now in whole seconds and
     // reads it, in one write transaction: two senders can never take the same dictation.
-    // Nothing when none is eligible or the database fails (logged).
-    std::optional<Claim> claimNextDicteeToSend();
+    // Nothing when none is eligible or the database fails (logged); `failure` then receives
+    // the reason in French, or is left empty when none is eligible.
+    std::optional<Claim> claimNextDicteeToSend(std::string* failure = nullptr);
     // Marks the dictation sent only while its stamp is still `stamp`: a save (which clears the
     // stamp) or another claim since then means the office did not receive what is stored now.
     // False when the row was not marked.
@@ -59,6 +60,10 @@ public:
     void releaseClaim(std::int64_t idDictee, std::int64_t stamp);
     // Marks the dictation sent.
     void updateDicteeEnvoi(std::int64_t idDictee);
+    // Holds a dictation back from the sender (draft, no claim) while its recordings are being
+    // replaced: should the save stop half-way, nothing is sent with a record and recordings
+    // that do not go together. False when no row was changed (logged on failure).
+    bool holdBackForSave(std::int64_t idDictee);
     // Makes an edited dictation pending again once its new recordings are in place: an attempt
     // that confirmed it in between sent the recordings it replaced. False on failure (logged).
     bool reopenAfterEdit(std::int64_t idDictee);

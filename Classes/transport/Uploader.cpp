@@ -56,8 +56,17 @@ bool Uploader::startRun() {
     if (!claimRun()) {
         return false;
     }
+    {
+        std::lock_guard lock(passFailureMutex_);
+        passFailure_.clear();
+    }
     workerLoop_->post([this] { run(); });
     return true;
+}
+
+std::string Uploader::passFailure() const {
+    std::lock_guard lock(passFailureMutex_);
+    return passFailure_;
 }
 
 std::filesystem::path Uploader::senderLockPath() {
@@ -103,8 +112,18 @@ void Uploader::run() {
         Log::write("Envoi sans verrou de profil : " + error);
         break;
     }
-    auto claim = DicteeRequest().claimNextDicteeToSend();
+    std::string claimFailure;
+    auto claim = DicteeRequest().claimNextDicteeToSend(&claimFailure);
     if (!claim) {
+        if (!claimFailure.empty()) {
+            // Not "nothing to send": the dictations wait, and the user must know why.
+            Log::write("L'envoi s'arrête : la file d'envoi n'a pas pu être lue (" + claimFailure + ")");
+            Notification::pushNotification(
+                localized("UPLOADER_CLAIM_ERROR", "Les dictées en attente n'ont pas pu être envoyées :") +
+                " " + claimFailure + ".");
+            std::lock_guard lock(passFailureMutex_);
+            passFailure_ = claimFailure;
+        }
         finishPass();
         return;
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -72,6 +73,9 @@ public:
     int runCount() const { return runCount_.load(); }
     // "EnvoiProgress" seen during the current attempt.
     unsigned etapeUpload() const { return etapeUpload_.load(); }
+    // Why the last pass stopped before the queue was empty (the database refused the claim),
+    // in French; empty when it ended because nothing was left to send.
+    std::string passFailure() const;
 
 private:
     std::atomic<bool> running_{false};
@@ -81,6 +85,8 @@ private:
     // The stamp of the dictation claimed by the current run, handed to its transport; only
     // used on the sender's thread.
     std::int64_t claimStamp_ = 0;
+    mutable std::mutex passFailureMutex_;
+    std::string passFailure_;
     std::mutex senderLockMutex_;
     std::unique_ptr<FileLock> senderLock_;
     std::shared_ptr<CommunicationObject> transport_; // the current attempt's

@@ -498,6 +498,31 @@ TEST_F(AudioRecordControllerTest, FailedSaveKeepsTheRecordingsAndTheScreen) {
     EXPECT_EQ(count("popToRoot"), 1U);
 }
 
+// A save stopped between the record and the recordings (here the stored file cannot be
+// replaced; a crash at that point does the same) never leaves a dictation that the sender would
+// take with a record and recordings that do not go together.
+TEST_F(AudioRecordControllerTest, SaveStoppedBeforeTheRecordingsAreInPlaceHoldsTheDictationBack) {
+    const auto base = signal(1, 2);
+    const auto id = storeDictation("Courrier", base);
+    open(false, id);
+    take(signal(-1, 1));
+    const std::filesystem::path stored = doc(std::to_string(id) + ".wav");
+    std::filesystem::remove(stored);
+    std::filesystem::create_directories(stored / "occupé");
+    screen->sendDictation();
+    EXPECT_EQ(DicteeRequest().claimNextDicteeToSend(), std::nullopt);
+    EXPECT_TRUE(DicteeRequest().selectDictee(id).brouillon);
+    EXPECT_EQ(track("dictee.wav"), base + signal(-1, 1)) << "the edit is kept for a new attempt";
+
+    std::filesystem::remove_all(stored);
+    screen->sendDictation();
+    EXPECT_EQ(track(std::to_string(id) + ".wav"), base + signal(-1, 1));
+    const auto claim = DicteeRequest().claimNextDicteeToSend();
+    ASSERT_TRUE(claim.has_value());
+    EXPECT_EQ(claim->record.idDictee, id);
+    EXPECT_EQ(claim->record.dureeDictee, 3);
+}
+
 TEST_F(AudioRecordControllerTest, CancelledSummaryKeepsEditingTheSavedDraft) {
     UserDefaultManager::setBool(true, "ValidateBeforeSend");
     open(true);

@@ -64,6 +64,11 @@ public:
         ::close(descriptor);
     }
     void free() { fs::remove(path_ / "remplissage"); }
+    // Gives `bytes` back to a filled disk.
+    void release(std::uintmax_t bytes) {
+        const auto filler = path_ / "remplissage";
+        fs::resize_file(filler, fs::file_size(filler) - bytes);
+    }
 
 private:
     fs::path path_;
@@ -146,6 +151,67 @@ TEST_F(StartupFaultTest, AFullDiskRefusesWritesAndLosesNothing) {
     EXPECT_THAT(cli("workflow show").out, HasSubstr("jdupont"));
     EXPECT_EQ(cli("settings set OptionMaxDate 30").status, 0);
     EXPECT_EQ(cli("settings get OptionMaxDate").out, "30\n");
+}
+
+// Room for a take but not for the working copy of the recording: the dictation is not opened,
+// rather than shown empty and saved over its recording.
+TEST_F(StartupFaultTest, AnEditWithoutRoomForItsWorkingCopyLeavesTheRecordingAsItWas) {
+    SmallDisk disk(home);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    ASSERT_NO_FATAL_FAILURE(makeProfile());
+    const auto longTake = scratch.path() / "longue.wav";
+    test::writeBytes(longTake, test::Wave{.samples = test::signal(1, 4.0)}.bytes());
+    auto made = cli({"dictation", "new", "--audio", longTake.string(), "--author", "jdupont", "--worktype",
+                     "Lettre", "--title", "Longue"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string id = std::to_string(std::stoll(made.out));
+    const std::string recording = test::readBytes(documents() / (id + ".wav"));
+    ASSERT_NO_FATAL_FAILURE(disk.fill());
+    disk.release(96 * 1024); // a 1-second take fits, a copy of 4 seconds does not
+
+    const auto take = scratch.path() / "prise.wav";
+    auto edited = cli({"dictation", "edit", id, "--at", "0", "--take", take.string()});
+    EXPECT_EQ(edited.status, 1) << edited.err;
+    EXPECT_THAT(edited.err, AllOf(HasSubstr("ne peut pas être ouverte"), HasSubstr("plus de place")));
+    EXPECT_EQ(test::readBytes(documents() / (id + ".wav")), recording);
+
+    disk.free();
+    edited = cli({"dictation", "edit", id, "--at", "0", "--take", take.string()});
+    ASSERT_EQ(edited.status, 0) << edited.err;
+    EXPECT_EQ(fs::file_size(documents() / (id + ".wav")), recording.size() + 32000);
+}
+
+// A send whose claim the full disk refuses is not "nothing to send": it says why and fails, and
+// the dictation still waits once there is room again.
+TEST_F(StartupFaultTest, ASendThatCannotClaimOnAFullDiskFails) {
+    SmallDisk disk(home);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    ASSERT_NO_FATAL_FAILURE(makeProfile());
+    const auto take = scratch.path() / "prise.wav";
+    auto waiting = cli({"dictation", "new", "--audio", take.string(), "--author", "jdupont", "--worktype",
+                        "Lettre", "--title", "En attente", "--send"});
+    ASSERT_EQ(waiting.status, 0) << waiting.err;
+    const std::string before = test::readBytes(database());
+    ASSERT_NO_FATAL_FAILURE(disk.fill());
+
+    auto sent = cli("send");
+    EXPECT_EQ(sent.status, 1);
+    EXPECT_THAT(sent.err, AllOf(HasSubstr("n'ont pas pu être envoyées"), HasSubstr("plus de place")));
+    EXPECT_EQ(sent.out, "");
+    EXPECT_EQ(test::readBytes(database()), before);
+
+    disk.free();
+    auto all = cli("dictation list --all --json");
+    ASSERT_EQ(all.status, 0) << all.err;
+    auto dictations = Json::parse(all.out);
+    ASSERT_EQ(dictations.size(), 2u) << all.out;
+    for (const auto& dictation : dictations) {
+        EXPECT_EQ(dictation.value("envoi", -1), 0) << all.out;
+    }
 }
 
 TEST_F(StartupFaultTest, OnlyTheCommandsThatWriteSettingsFailWhenTheyCannotBeStored) {
