@@ -12,6 +12,7 @@
 #include "Platform/log/Log.h"
 #include "Platform/ui/UserInterface.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 #include <utility>
@@ -131,20 +132,36 @@ CommunicationObject::FileIdentity CommunicationObject::FileIdentity::of(const st
             static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
 }
 
+std::int64_t CommunicationObject::attemptStamp() const {
+    return claimStamp_ != 0 ? claimStamp_ : (dicteeM_ ? dicteeM_->tsTransfert : 0);
+}
+
+bool CommunicationObject::sameRecordings() const {
+    return std::all_of(preparedSources_.begin(), preparedSources_.end(),
+                       [](const auto& source) { return FileIdentity::of(source.first) == source.second; });
+}
+
+void CommunicationObject::giveUpChangedDictee(const std::string& what) {
+    Log::write("La dictée " + std::to_string(idDictee_) +
+               " a été modifiée (ou supprimée) pendant son envoi : " + what +
+               ", sa nouvelle version partira au prochain essai");
+    DicteeRequest().releaseClaim(idDictee_, attemptStamp());
+}
+
 bool CommunicationObject::markSent() {
-    const std::int64_t stamp = claimStamp_ != 0 ? claimStamp_ : (dicteeM_ ? dicteeM_->tsTransfert : 0);
-    bool sameRecordings = true;
-    for (const auto& [path, identity] : preparedSources_) {
-        sameRecordings = sameRecordings && FileIdentity::of(path) == identity;
-    }
-    DicteeRequest dictees;
-    if (sameRecordings && dictees.updateDicteeEnvoiIfClaimed(idDictee_, stamp)) {
+    if (sameRecordings() && DicteeRequest().updateDicteeEnvoiIfClaimed(idDictee_, attemptStamp())) {
         return true;
     }
-    Log::write("La dictée " + std::to_string(idDictee_) +
-               " a été modifiée (ou supprimée) pendant son envoi : elle n'est pas marquée envoyée, "
-               "sa nouvelle version partira au prochain essai");
-    dictees.releaseClaim(idDictee_, stamp);
+    giveUpChangedDictee("elle n'est pas marquée envoyée");
+    return false;
+}
+
+bool CommunicationObject::claimStillHolds(const std::string& what) {
+    const DicteeModel stored = DicteeRequest().selectDictee(idDictee_);
+    if (sameRecordings() && stored.idDictee == idDictee_ && stored.tsTransfert == attemptStamp()) {
+        return true;
+    }
+    giveUpChangedDictee(what);
     return false;
 }
 

@@ -63,6 +63,10 @@ public:
     // this attempt's stamp (a save clears it) and its recordings are the files this attempt
     // prepared. Otherwise logs it, makes the dictation eligible again at once and returns false.
     bool markSent();
+    // Whether the office would still receive what is stored: the row carries this attempt's
+    // stamp and the recordings are the files this attempt prepared. When not, logs it (`what`
+    // names what is withheld) and makes the dictation eligible again at once.
+    bool claimStillHolds(const std::string& what);
 
     // Copies (or compresses to Speex with the "spx" export format) the dictation then the
     // instruction into "<nameFILE>[-i].<format>", then the pictures; fills filesToUpload in
@@ -102,6 +106,10 @@ private:
     };
     // The recordings as this attempt read them, taken before each copy.
     std::vector<std::pair<std::string, FileIdentity>> preparedSources_;
+    std::int64_t attemptStamp() const;
+    bool sameRecordings() const;
+    // Logs that the dictation changed during its attempt and gives up the claim.
+    void giveUpChangedDictee(const std::string& what);
     std::int64_t claimStamp_ = 0;
     bool jobNameRefused_ = false;
     std::string refusedJobName_;

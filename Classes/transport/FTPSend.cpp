@@ -144,6 +144,13 @@ void FTPSend::startNextRequest() {
     if (attemptEnded() || filesToUpload_.empty()) {
         return;
     }
+    // The descriptor goes last and is what the office imports: a dictation saved while its
+    // audio was going up must not be announced with the audio it replaced.
+    if (filesToUpload_.size() == 1 && !claimStillHolds("son descriptif n'est pas envoyé")) {
+        removeTempFile();
+        infoUploadClose();
+        return;
+    }
     const Parameters parameters = rememberedParameters();
     const std::string path = filesToUpload_.front();
     filesToUpload_.erase(filesToUpload_.begin());

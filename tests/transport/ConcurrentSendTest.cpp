@@ -2,10 +2,12 @@
 #include "support/ProcessRunner.h"
 #include "transport/OfficeFixture.h"
 
+#include <fstream>
 #include <future>
 #include <gmock/gmock.h>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <set>
 
 namespace orvaneh {
@@ -31,6 +33,19 @@ protected:
             ++counts[name];
         }
         return counts;
+    }
+    // The uploads the server completed, in order: file name and size.
+    static std::vector<std::pair<std::string, std::size_t>> uploads(const test::OfficeSimulator& server) {
+        std::ifstream log(server.root() / "server.log");
+        const std::regex stored(R"( STOR .*/import/(.+) completed=1 bytes=([0-9]+) )");
+        std::vector<std::pair<std::string, std::size_t>> done;
+        std::smatch match;
+        for (std::string line; std::getline(log, line);) {
+            if (std::regex_search(line, match, stored)) {
+                done.emplace_back(match[1], std::stoul(match[2]));
+            }
+        }
+        return done;
     }
 };
 
@@ -161,16 +176,47 @@ TEST_F(ConcurrentSendTest, AnEditSavedDuringItsSendIsSentAgain) {
     addSite(1, server.address());
     const auto take = profile.home() / "prise.wav";
     test::writeBytes(take, test::Wave{test::ramp(100, 16000, 5)}.bytes());
+    const auto edit = [&](std::int64_t id) {
+        return cli({"dictation", "edit", std::to_string(id), "--at", "0", "--take", take.string(), "--send"});
+    };
+
+    // Saved while the office is receiving the audio: the descriptor, which is what the office
+    // imports, never announces the replaced audio; the same pass sends the new version.
+    {
+        SCOPED_TRACE("modification pendant l'envoi de l'audio");
+        const auto id = addDictation("Pendant l'audio", 6);
+        const std::string job = record(id).masterJobId;
+        const std::size_t staleSize = recording(id).size();
+        auto send = start({"send"});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!std::filesystem::exists(server.importDirectory() / (job + ".wav")) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        const auto edited = edit(id);
+        ASSERT_EQ(edited.status, 0) << edited.err;
+        ASSERT_TRUE(uploads(server).empty()) << "the audio went up before the edit: no race to check";
+        const auto sent = send.get();
+        EXPECT_EQ(sent.status, 0) << sent.err;
+        EXPECT_THAT(sent.out, HasSubstr("Envoyée : dictée " + std::to_string(id)));
+        const std::vector<std::pair<std::string, std::size_t>> expected{{job + ".wav", staleSize},
+                                                                        {job + ".wav", recording(id).size()}};
+        auto received = uploads(server);
+        ASSERT_EQ(received.size(), 3u);
+        EXPECT_EQ(received[2].first, job + ".XML");
+        received.pop_back();
+        EXPECT_EQ(received, expected);
+    }
+
     int notMarked = 0;
     for (int delay : {0, 200, 400, 700, 1000, 1400}) {
         SCOPED_TRACE("modification après " + std::to_string(delay) + " ms");
         const auto id = addDictation("Compte rendu " + std::to_string(delay), 4);
         auto send = start({"send"});
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-        const auto edit =
-            cli({"dictation", "edit", std::to_string(id), "--at", "0", "--take", take.string(), "--send"});
+        const auto edited = edit(id);
         const auto sent = send.get();
-        ASSERT_EQ(edit.status, 0) << edit.err;
+        ASSERT_EQ(edited.status, 0) << edited.err;
         notMarked += sent.err.find("Reste en attente : dictée " + std::to_string(id)) != std::string::npos;
         // What the race left pending goes now.
         const auto last = cli({"send"});
