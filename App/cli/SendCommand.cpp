@@ -50,7 +50,10 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
         if (std::find(pass.attempted.begin(), pass.attempted.end(), id) == pass.attempted.end()) {
             pass.attempted.push_back(id);
         }
-        context.err << "Envoi de la " << describe(DicteeRequest().selectDictee(id)) << "…" << std::endl;
+        const DicteeModel record = DicteeRequest().selectDictee(id);
+        if (record.idDictee != 0) { // else deleted since its claim
+            context.err << "Envoi de la " << describe(record) << "…" << std::endl;
+        }
     });
     Observation closed = center.addObserver("EnvoiClose", [&](const PostedNotification&) {
         std::lock_guard lock(pass.mutex);
@@ -58,9 +61,12 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
             return;
         }
         const DicteeModel record = DicteeRequest().selectDictee(pass.current);
+        pass.current = 0;
+        if (record.idDictee == 0) {
+            return; // deleted during its attempt: nothing left to report
+        }
         context.err << (record.envoi != 0 ? "Envoyée : " : "Reste en attente : ") << describe(record)
                     << std::endl;
-        pass.current = 0;
     });
 
     // Another process (the application, another send) may be sending on this profile: wait for
@@ -92,7 +98,9 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     std::vector<DicteeModel> pending;
     for (std::int64_t id : pass.attempted) {
         DicteeModel record = DicteeRequest().selectDictee(id);
-        (record.envoi != 0 ? sent : pending).push_back(record);
+        if (record.idDictee != 0) { // a dictation deleted during the pass is simply gone
+            (record.envoi != 0 ? sent : pending).push_back(record);
+        }
     }
     // The sender has told why it stopped (on stderr); the dictations it could not take wait.
     const bool stopped = !uploader.passFailure().empty();

@@ -166,6 +166,33 @@ TEST_F(ConcurrentSendTest, ASenderWaitsOrSkipsWhileAnotherHoldsTheProfile) {
         << "the lock outlived the pass";
 }
 
+// `dictation delete` while `send` uploads that dictation: it is simply gone. The office gets no
+// descriptor for it, no line speaks of it, the pass does not fail and leaves no job file behind.
+TEST_F(ConcurrentSendTest, ADictationDeletedDuringItsSendIsSimplyGone) {
+    test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp, {"--read-limit", "65536"});
+    ASSERT_NE(server.port(), 0);
+    addSite(1, server.address());
+    const auto id = addDictation("Supprimée", 6);
+    const auto kept = addDictation("Gardée", 0.05);
+    const std::string job = record(id).masterJobId;
+    auto send = start({"send"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!std::filesystem::exists(server.importDirectory() / (job + ".wav")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto deleted = cli({"dictation", "delete", std::to_string(id)});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    const auto sent = send.get();
+
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(sent.out, "Envoyée : dictée " + std::to_string(kept) + " « Gardée »\n");
+    EXPECT_THAT(sent.err, Not(HasSubstr("dictée 0")));
+    EXPECT_THAT(sent.err, Not(HasSubstr("attente")));
+    EXPECT_EQ(storedCounts(server).count(job + ".XML"), 0u);
+    EXPECT_THAT(documentsContaining(job), ::testing::IsEmpty());
+}
+
 // `dictation edit --send` saves while a `send` of the same dictation is uploading to a slow
 // office. Whatever the interleaving, once the queue is empty the office holds, for every
 // dictation, the audio that is stored: an attempt that read the old version does not mark the
