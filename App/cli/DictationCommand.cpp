@@ -26,6 +26,9 @@ namespace orvaneh {
 
 namespace {
 
+// Job names made here are UUIDs; below this length a name may lie inside other jobs' names.
+constexpr std::size_t kShortestJobNameToRemove = 8;
+
 std::string stateLabel(const DicteeModel& record) {
     switch (record.sendingState()) {
     case DicteeModel::SendingState::Draft:
@@ -309,7 +312,8 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
     }
     DicteeRequest dictations;
     // Files of an unknown identifier are left alone: they may belong to a dictation being saved.
-    if (dictations.selectDictee(*id).idDictee == 0) {
+    const DicteeModel record = dictations.selectDictee(*id);
+    if (record.idDictee == 0) {
         return unknownDictation(context, *id);
     }
     // The row first: a dictation that stays listed keeps its recordings and pictures.
@@ -321,6 +325,11 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
         return kFailure;
     }
     FileManagerHelper::deleteFilesOfDictation(*id);
+    // Copies an interrupted send left under the job's name. A short name from an old record
+    // could be part of other jobs' names: those stay for their own clean-up.
+    if (record.masterJobId.size() >= kShortestJobNameToRemove && Tools::isPlainFileName(record.masterJobId)) {
+        FileManagerHelper::deleteFilesOfJob(record.masterJobId);
+    }
     context.out << "Dictée " << *id << " supprimée, avec ses enregistrements et ses photos." << std::endl;
     return kSuccess;
 }

@@ -107,8 +107,16 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
     std::string name = std::to_string(id);
     auto recording = profile.writeDocument(name + ".wav");
     auto other = profile.writeDocument(std::to_string(kept) + ".wav");
+    // Copies an interrupted send left behind go with it; another job's stay.
+    test::execute("update dictee set masterJobId = 'JOB-A-0001' where id = " + name);
+    const auto jobCopies = {profile.writeDocument("JOB-A-0001.wav"), profile.writeDocument("JOB-A-0001.XML")};
+    const auto otherJob = profile.writeDocument("JOB-B-0002.wav");
 
     ASSERT_EQ(run({"delete", name}), 0) << err.str();
+    for (const auto& copy : jobCopies) {
+        EXPECT_FALSE(std::filesystem::exists(copy)) << copy;
+    }
+    EXPECT_TRUE(std::filesystem::exists(otherJob));
     EXPECT_THAT(out.str(), HasSubstr("supprimée"));
     EXPECT_EQ(DicteeRequest().selectDictee(id).idDictee, 0);
     EXPECT_EQ(DicteeRequest().selectDictee(kept).idDictee, kept);
