@@ -335,6 +335,9 @@ void AudioRecordControllerThree::recoverOrSetAsideWorkingFiles(const DicteeModel
         }
         return;
     }
+    if (!thisDictation && found && completeInterruptedSave(*found)) {
+        return;
+    }
     setAsideWorkingFiles(
         thisDictation ? localized("AUDIO_RECORD_CONTROLLER_MODIFICATION_NON_REPRISE",
                                   "Une modification interrompue de cette dictée n'a pas pu être reprise ; "
@@ -342,6 +345,48 @@ void AudioRecordControllerThree::recoverOrSetAsideWorkingFiles(const DicteeModel
                       : localized("AUDIO_RECORD_CONTROLLER_PISTES_CONSERVEES",
                                   "Les enregistrements non enregistrés d'une autre dictée sont "
                                   "conservés dans : "));
+}
+
+bool AudioRecordControllerThree::completeInterruptedSave(const RecorderJournal& found) {
+    using Stamp = RecorderJournal::FileStamp;
+    if (!found.saving || !found.stored || found.idDictee == idDictee_) {
+        return false;
+    }
+    const DicteeModel owner = DicteeRequest().selectDictee(found.idDictee);
+    const std::string storedDictation = storedDictationPath(found.idDictee);
+    const std::string storedInstruction = storedInstructionPath(found.idDictee);
+    // Each track either still waits under its working name or was already moved, and nothing
+    // else has touched the stored files since the save began.
+    auto pending = [](const Stamp& working, const Stamp& stored, const std::string& workingPath,
+                      const std::string& storedPath) {
+        const Stamp now = Stamp::of(workingPath);
+        const Stamp storedNow = Stamp::of(storedPath);
+        return (now == working && storedNow == stored) || (!now.present && storedNow == working);
+    };
+    if (owner.idDictee != found.idDictee || owner.masterJobId != found.masterJobId ||
+        !pending(found.dictation, found.storedDictation, baseDicteeFilePath_, storedDictation) ||
+        !pending(found.instruction, found.storedInstruction, baseInstFilePath_, storedInstruction)) {
+        return false;
+    }
+    for (const auto& [working, stored] : {std::pair{&baseDicteeFilePath_, &storedDictation},
+                                          std::pair{&baseInstFilePath_, &storedInstruction}}) {
+        std::error_code error;
+        if (fileExists(*working)) {
+            fs::rename(*working, *stored, error);
+        }
+        if (error) {
+            Log::write("L'enregistrement interrompu de la dictée " + std::to_string(found.idDictee) +
+                       " n'a pas pu être terminé : " + error.message());
+            return false;
+        }
+    }
+    // The record stays held back: whether it was to be sent or kept is the user's to say again.
+    Log::write("Enregistrement interrompu de la dictée " + std::to_string(found.idDictee) + " terminé");
+    Notification::pushNotification(
+        localized("AUDIO_RECORD_CONTROLLER_ENREGISTREMENT_TERMINE",
+                  "L'enregistrement interrompu d'une dictée a été terminé ; elle reste en brouillon : ") +
+        (owner.titre.empty() ? std::to_string(found.idDictee) : owner.titre));
+    return true;
 }
 
 void AudioRecordControllerThree::setAsideWorkingFiles(const std::string& why) {
@@ -1278,8 +1323,12 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
     journal_.masterJobId = record.masterJobId;
     journal_.storedDictation = RecorderJournal::FileStamp::of(finalDicteeFilePath_);
     journal_.storedInstruction = RecorderJournal::FileStamp::of(finalInstFilePath_);
+    journal_.saving = true;
     writeJournal(false);
     if (!saveDicteeFile()) {
+        // Editing goes on: these files are not a save in progress until the user saves again.
+        journal_.saving = false;
+        writeJournal(false);
         notifySaveFailed();
         changed();
         return std::nullopt;

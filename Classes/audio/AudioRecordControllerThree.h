@@ -258,6 +258,10 @@ private:
     // Copies the stored tracks into the working files that do not exist yet. When a copy
     // fails, removes what it made, closes the screen (refused) and tells why; false then.
     bool copyStoredTracks();
+    // Working files of another dictation whose save was cut short after its record was written:
+    // moves them to that dictation's stored names (it stays a draft) and says so. False when
+    // the journal names no such save or the files are not exactly those it describes.
+    bool completeInterruptedSave(const RecorderJournal& found);
     void openStoredTracks();
     bool takeRecorderLock();
     void setAsideFilesOfOlderDictation(std::int64_t identifier, bool withPictures);

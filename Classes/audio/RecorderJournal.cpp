@@ -62,6 +62,7 @@ std::optional<RecorderJournal> RecorderJournal::read() {
         journal.stored = value.at("enregistree").get<bool>();
         journal.masterJobId = value.at("job").get<std::string>();
         journal.steps = value.at("etapes").get<int>();
+        journal.saving = value.value("enregistrement_en_cours", false);
         journal.dictation = stampFromJson(value.at("piste_dictee"));
         journal.instruction = stampFromJson(value.at("piste_instruction"));
         journal.storedDictation = stampFromJson(value.at("enregistrement_dictee"));
@@ -79,6 +80,7 @@ bool RecorderJournal::write() const {
                      {"enregistree", stored},
                      {"job", masterJobId},
                      {"etapes", steps},
+                     {"enregistrement_en_cours", saving},
                      {"piste_dictee", stampToJson(dictation)},
                      {"piste_instruction", stampToJson(instruction)},
                      {"enregistrement_dictee", stampToJson(storedDictation)},

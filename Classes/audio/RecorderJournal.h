@@ -34,6 +34,9 @@ struct RecorderJournal {
     std::string masterJobId;
     // Edits completed since the files were opened from the stored tracks.
     int steps = 0;
+    // The user chose to save: the record is written (held back) and the working files are
+    // being moved to the stored names. Such files are the dictation's, whoever finds them.
+    bool saving = false;
     FileStamp dictation; // working file of each track
     FileStamp instruction;
     FileStamp storedDictation; // stored file of each track, as the working files started from

@@ -4,6 +4,7 @@
 // what abandoning removes, and how no audio is lost when a save, an insertion or a cut fails or
 // when working files are left over from another visit.
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/audio/RecorderJournal.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Classes/core/UserDefaultManager.h"
@@ -660,6 +661,41 @@ TEST_F(AudioRecordControllerTest, LeftoverWorkingFilesAreTakenUpOnlyWhenTheyAreT
 
 // Files under the number a new dictation is stored with belong to an older one (its row was
 // deleted, or the database replaced): set aside, never sent with it, never recorded over.
+// Working files of a save cut short after its record was written are that dictation's,
+// whichever screen finds them; those of an edit never saved are only set aside.
+TEST_F(AudioRecordControllerTest, SaveCutShortIsCompletedByTheNextScreen) {
+    for (const bool saving : {true, false}) {
+        SCOPED_TRACE(saving ? "enregistrement interrompu" : "modification interrompue");
+        // What a save killed between its record and its files leaves behind.
+        DicteeModel held;
+        held.titre = saving ? "Interrompue" : "Modifiée";
+        held.masterJobId = held.titre;
+        held.brouillon = true;
+        const auto id = DicteeRequest().insertDictee(held);
+        const auto audio = signal(saving ? 1 : -1, 2);
+        test::writeBytes(doc("dictee.wav"), test::Wave{.samples = audio}.bytes());
+        RecorderJournal journal;
+        journal.idDictee = id;
+        journal.stored = true;
+        journal.masterJobId = held.masterJobId;
+        journal.saving = saving;
+        journal.dictation = RecorderJournal::FileStamp::of(doc("dictee.wav"));
+        ASSERT_TRUE(journal.write());
+
+        open(true);
+        const std::string stored = std::to_string(id) + ".wav";
+        ASSERT_EQ(exists(stored), saving);
+        if (saving) {
+            EXPECT_EQ(track(stored), audio);
+            EXPECT_THAT(lastBanner(), HasSubstr("a été terminé ; elle reste en brouillon : Interrompue"));
+        } else {
+            EXPECT_EQ(track(wavStartingWith("piste-dictee")), audio);
+        }
+        EXPECT_FALSE(exists("dictee.wav"));
+        EXPECT_TRUE(DicteeRequest().selectDictee(id).brouillon);
+    }
+}
+
 TEST_F(AudioRecordControllerTest, NewDictationNeverTakesFilesLeftUnderItsNumber) {
     const auto oldAudio = signal(1, 2, 500);
     const auto oldInstruction = signal(-1, 1, 500);
