@@ -105,7 +105,18 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     // The sender has told why it stopped (on stderr); the dictations it could not take wait.
     const bool stopped = !uploader.passFailure().empty();
     if (pass.attempted.empty() && !stopped) {
-        context.out << "Aucune dictée à envoyer.\n";
+        // Not "the outbox is empty": a dictation tried less than two minutes ago waits its turn.
+        std::size_t waiting = 0;
+        for (const auto& record : DicteeRequest().getListDictee(DicteeRequest::kOutbox)) {
+            waiting += record.brouillon ? 0 : 1;
+        }
+        if (waiting == 0) {
+            context.out << "Aucune dictée à envoyer.\n";
+        } else {
+            context.out << "Aucune dictée à envoyer maintenant : " << waiting
+                        << (waiting == 1 ? " dictée attend son" : " dictées attendent leur")
+                        << " nouvel essai (deux minutes après la dernière tentative).\n";
+        }
     }
     for (const auto& record : sent) {
         context.out << "Envoyée : " << describe(record) << "\n";

@@ -56,7 +56,10 @@ TEST_F(TransportCommandTest, WorkflowImportAndSendUseTheDefaultSite) {
     EXPECT_THAT(result.out, HasSubstr("En attente : " + second));
     EXPECT_EQ(record(reminder).envoi, 0);
 
-    EXPECT_EQ(cli({"send"}).out, "Aucune dictée à envoyer.\n");
+    // Tried a moment ago: it waits its turn, which is not an empty outbox.
+    EXPECT_EQ(cli({"send"}).out,
+              "Aucune dictée à envoyer maintenant : 1 dictée attend son nouvel essai (deux "
+              "minutes après la dernière tentative).\n");
 }
 
 } // namespace
