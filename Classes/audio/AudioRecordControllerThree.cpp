@@ -62,6 +62,15 @@ std::string joined(const std::vector<std::string>& names) {
 
 // Copies without ever replacing an existing destination, through `via` renamed at the end: a
 // copy cut short never stands as the destination.
+// A track is as the journal left it when its working file is still the one recorded beside an
+// unchanged stored file, or was already moved to its stored name by a save cut short.
+bool trackAsJournaled(const RecorderJournal::FileStamp& working, const RecorderJournal::FileStamp& stored,
+                      const std::string& workingPath, const std::string& storedPath) {
+    const auto now = RecorderJournal::FileStamp::of(workingPath);
+    const auto storedNow = RecorderJournal::FileStamp::of(storedPath);
+    return (now == working && storedNow == stored) || (!now.present && storedNow == working);
+}
+
 // Nothing when the copy was made or not needed; otherwise why it failed, in French.
 std::optional<std::string> copyIfAbsent(const std::string& source, const std::string& destination,
                                         const std::string& via) {
@@ -311,19 +320,13 @@ void AudioRecordControllerThree::recoverOrSetAsideWorkingFiles(const DicteeModel
     if (!fileExists(baseDicteeFilePath_) && !fileExists(baseInstFilePath_)) {
         return;
     }
-    using Stamp = RecorderJournal::FileStamp;
-    // Still being edited, or already moved to its stored name by a save cut short.
-    auto matches = [](const Stamp& working, const Stamp& stored, const std::string& workingPath,
-                      const std::string& storedPath) {
-        const Stamp now = Stamp::of(workingPath);
-        const Stamp storedNow = Stamp::of(storedPath);
-        return (now == working && storedNow == stored) || (!now.present && storedNow == working);
-    };
     const bool thisDictation = found && !hasNoRecord_ && found->stored && found->idDictee == idDictee_ &&
                                record.idDictee == idDictee_ && found->masterJobId == record.masterJobId;
     if (thisDictation &&
-        matches(found->dictation, found->storedDictation, baseDicteeFilePath_, finalDicteeFilePath_) &&
-        matches(found->instruction, found->storedInstruction, baseInstFilePath_, finalInstFilePath_)) {
+        trackAsJournaled(found->dictation, found->storedDictation, baseDicteeFilePath_,
+                         finalDicteeFilePath_) &&
+        trackAsJournaled(found->instruction, found->storedInstruction, baseInstFilePath_,
+                         finalInstFilePath_)) {
         journal_.steps = found->steps;
         if (found->steps > 0) {
             Log::write("Modification interrompue de la dictée " + std::to_string(idDictee_) + " reprise (" +
@@ -348,24 +351,15 @@ void AudioRecordControllerThree::recoverOrSetAsideWorkingFiles(const DicteeModel
 }
 
 bool AudioRecordControllerThree::completeInterruptedSave(const RecorderJournal& found) {
-    using Stamp = RecorderJournal::FileStamp;
     if (!found.saving || !found.stored || found.idDictee == idDictee_) {
         return false;
     }
     const DicteeModel owner = DicteeRequest().selectDictee(found.idDictee);
     const std::string storedDictation = storedDictationPath(found.idDictee);
     const std::string storedInstruction = storedInstructionPath(found.idDictee);
-    // Each track either still waits under its working name or was already moved, and nothing
-    // else has touched the stored files since the save began.
-    auto pending = [](const Stamp& working, const Stamp& stored, const std::string& workingPath,
-                      const std::string& storedPath) {
-        const Stamp now = Stamp::of(workingPath);
-        const Stamp storedNow = Stamp::of(storedPath);
-        return (now == working && storedNow == stored) || (!now.present && storedNow == working);
-    };
     if (owner.idDictee != found.idDictee || owner.masterJobId != found.masterJobId ||
-        !pending(found.dictation, found.storedDictation, baseDicteeFilePath_, storedDictation) ||
-        !pending(found.instruction, found.storedInstruction, baseInstFilePath_, storedInstruction)) {
+        !trackAsJournaled(found.dictation, found.storedDictation, baseDicteeFilePath_, storedDictation) ||
+        !trackAsJournaled(found.instruction, found.storedInstruction, baseInstFilePath_, storedInstruction)) {
         return false;
     }
     for (const auto& [working, stored] : {std::pair{&baseDicteeFilePath_, &storedDictation},

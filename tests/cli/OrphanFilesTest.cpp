@@ -2,6 +2,7 @@
 // new dictation gets the same number and must neither take nor send the old files.
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/userRequest.h"
+#include "support/CliProcess.h"
 #include "support/ProcessRunner.h"
 #include "transport/OfficeFixture.h"
 
@@ -29,8 +30,7 @@ TEST_F(OrphanFilesTest, NewDictationUnderAFreedNumberSendsOnlyItsOwnAudio) {
         return (inputs.path() / name).string();
     };
     auto cli = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", profile.home().string()});
-        return test::ProcessRunner::run(arguments);
+        return test::runCli(profile.home(), std::move(arguments));
     };
 
     const auto oldAudio = test::signal(1, 3);

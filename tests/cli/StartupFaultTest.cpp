@@ -2,6 +2,7 @@
 #include "Classes/core/SqlStatement.h"
 #include "Platform/json/Json.h"
 #include "audio/WaveTestFiles.h"
+#include "support/CliProcess.h"
 #include "support/CommandTest.h"
 #include "support/Files.h"
 #include "support/ProcessRunner.h"
@@ -83,10 +84,7 @@ protected:
     fs::path documents() const { return home / "Documents"; }
     fs::path database() const { return documents() / kDatabase; }
 
-    ProcessResult cli(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", home.string()});
-        return ProcessRunner::run(arguments);
-    }
+    ProcessResult cli(std::vector<std::string> arguments) { return test::runCli(home, std::move(arguments)); }
     ProcessResult cli(const std::string& line) { return cli(test::words(line)); }
 
     // A site, a workflow with the author "jdupont" and one dictation of a second.

@@ -1,3 +1,4 @@
+#include "support/CliProcess.h"
 #include "support/LogCapture.h"
 #include "support/ProcessRunner.h"
 #include "transport/OfficeFixture.h"
@@ -19,8 +20,7 @@ using ::testing::Not;
 class ConcurrentSendTest : public test::SendTest {
 protected:
     test::ProcessResult cli(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", profile.home().string()});
-        return test::ProcessRunner::run(arguments);
+        return test::runCli(profile.home(), std::move(arguments));
     }
     // Starts a command-line process on its own thread, at once.
     std::future<test::ProcessResult> start(std::vector<std::string> arguments) const {

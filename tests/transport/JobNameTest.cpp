@@ -1,3 +1,4 @@
+#include "support/CliProcess.h"
 #include "support/Files.h"
 #include "support/ProcessRunner.h"
 #include "transport/OfficeFixture.h"
@@ -29,8 +30,7 @@ TEST(PlainFileNameTest, OnlyNamesThatStayInTheirDirectory) {
 class JobNameTest : public test::SendTest {
 protected:
     test::ProcessResult cli(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", profile.home().string()});
-        return test::ProcessRunner::run(arguments);
+        return test::runCli(profile.home(), std::move(arguments));
     }
     // The profile's entries, the documents directory's included, without the database's own
     // files, the log and the sender's lock, which come with every command.
