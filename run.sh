@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job: the end-to-end demonstration
-# (simulated office servers, workflow import, a dictation recorded and sent by FTP and by web
-# service). With a display and without --demo, it shows the demo profile's state instead.
+# Installs what is missing, builds the command line, and runs the main job: the end-to-end
+# demonstration (simulated office servers, workflow import by FTP and by web service, dictations
+# recorded and sent by FTP and by web service). There is no desktop application yet, so the demo
+# runs whether or not a display is present.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
-if [[ "${1:-}" == "--demo" || -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-  exec "$root/scripts/demo.sh"
-fi
-demo="${ORVANEH_DEMO_HOME:-$root/build/demo-profile}"
-echo "Profil de démonstration : $demo"
-"$root/build/bin/orvaneh-cli" --home "$demo" start
-echo
-echo "Réglages en vigueur :"
-"$root/build/bin/orvaneh-cli" --home "$demo" settings list
+# Only what the demo runs: the test programs are built by ./test.sh.
+"$root/scripts/build.sh" --target orvaneh-cli
+exec "$root/scripts/demo.sh"
