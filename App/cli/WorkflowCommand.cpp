@@ -189,8 +189,7 @@ int WorkflowCommand::importFile(const std::vector<std::string>& arguments, CliCo
     }
     std::string error;
     if (!Entity::importCatalogue(bytes, &error)) {
-        context.err << "Erreur : le catalogue n'est pas un document XML valide (" << error << ")"
-                    << std::endl;
+        context.err << "Erreur : " << error << std::endl;
         return kFailure;
     }
     context.out << "Fin de l'importation" << std::endl;

@@ -10,10 +10,22 @@
 
 namespace orvaneh {
 
+namespace {
+
+void logParseFailure(const XMLCatalogueParser& parser) {
+    std::string line = "Erreur lors de la lecture du catalogue : " + parser.errorDescription();
+    if (!parser.errorDetail().empty()) {
+        line += " [" + parser.errorDetail() + "]";
+    }
+    Log::write(line);
+}
+
+} // namespace
+
 bool Entity::DeserializeObjectWithString(std::string_view bytes) {
     XMLCatalogueParser parser;
     if (!parser.parse(bytes)) {
-        Log::write("Erreur lors de la lecture du catalogue : " + parser.errorDescription());
+        logParseFailure(parser);
         return false;
     }
     SaveEntityInDataBase(parser.getDataFromDictionary());
@@ -23,9 +35,9 @@ bool Entity::DeserializeObjectWithString(std::string_view bytes) {
 bool Entity::importCatalogue(std::string_view bytes, std::string* error) {
     XMLCatalogueParser parser;
     if (!parser.parse(bytes)) {
-        Log::write("Erreur lors de la lecture du catalogue : " + parser.errorDescription());
+        logParseFailure(parser);
         if (error != nullptr) {
-            *error = parser.errorDescription();
+            *error = parser.errorDescription() + ". Le workflow actuel est conservé.";
         }
         return false;
     }
@@ -43,10 +55,19 @@ void Entity::SaveEntityInDataBase(const Json& dictionary) {
         }
         return Json::array();
     };
-    userRequest().saveDictionaryOfUser(list("Users"));
-    worktypeRequest().saveDictionaryOfWortypes(list("Worktypes"));
-    ConfigurationManager::addObjectsFromArray(list("Configuration"));
-    serviceRequest().saveDictionaryOfServices(list("Services"));
+    const Json users = list("Users");
+    const Json worktypes = list("Worktypes");
+    const Json options = list("Configuration");
+    const Json services = list("Services");
+    userRequest().saveDictionaryOfUser(users);
+    worktypeRequest().saveDictionaryOfWortypes(worktypes);
+    ConfigurationManager::addObjectsFromArray(options);
+    serviceRequest().saveDictionaryOfServices(services);
+    // One line per table: a catalogue of thousands of entries must not flood the log.
+    Log::write("Catalogue importé : " + std::to_string(users.size()) + " utilisateur(s)");
+    Log::write("Catalogue importé : " + std::to_string(worktypes.size()) + " type(s) de travail");
+    Log::write("Catalogue importé : " + std::to_string(options.size()) + " option(s)");
+    Log::write("Catalogue importé : " + std::to_string(services.size()) + " service(s)");
 }
 
 } // namespace orvaneh

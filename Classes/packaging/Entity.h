@@ -18,8 +18,9 @@ public:
     static bool DeserializeObjectWithString(std::string_view bytes);
     // Replaces the workflow directory with a downloaded catalogue: parses first, and only when
     // the bytes parse empties the directory (removeWorkflow) and stores the new one, so a
-    // catalogue that does not parse loses nothing. False on a parse failure, with the parser's
-    // description in `error` when given.
+    // catalogue that does not parse loses nothing. False on a parse failure (also a document
+    // that is not a catalogue, such as an error page), with a French sentence for the user in
+    // `error` when given.
     static bool importCatalogue(std::string_view bytes, std::string* error = nullptr);
     // Hands "Users", "Worktypes", "Configuration" and "Services" to the stores, in that order.
     static void SaveEntityInDataBase(const Json& dictionary);

@@ -1,7 +1,6 @@
 #include "Classes/workflow/XMLCatalogueParser.h"
 
 #include "Classes/core/StringExtension.h"
-#include "Platform/log/Log.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +11,8 @@
 namespace orvaneh {
 
 namespace {
+
+constexpr std::string_view kRootElement = "Catalogue";
 
 // The options that take a single text and each become one option record.
 constexpr std::array<std::string_view, 7> kOptionElements{"ValidateBeforeSend",   "ApplicationForOrvane",
@@ -36,10 +37,17 @@ std::string_view view(const xmlChar* text) {
 struct EventSession {
     static constexpr int kMaxDepth = 256;
 
+    explicit EventSession(XMLCatalogueParser& parser) : delegate(parser) {}
+
     XMLCatalogueParser& delegate;
     xmlParserCtxtPtr context = nullptr;
     std::string firstError;
+    std::string detail;
+    // The first error came with every byte read: the document stops short, it is not garbled.
+    bool failedAtEnd = false;
     bool refused = false;
+    bool rootSeen = false;
+    bool rootClosed = false;
     int depth = 0;
 
     void refuse(const std::string& reason) {
@@ -59,8 +67,18 @@ struct EventSession {
         EventSession& session = of(user);
         // Without a tree libxml2 sets no depth limit; a catalogue is five levels deep.
         if (++session.depth > kMaxDepth) {
-            session.refuse("profondeur excessive du document");
+            session.refuse("Le catalogue est refusé (profondeur excessive du document)");
             return;
+        }
+        // An error page or any other document must never replace the workflow: the root
+        // decides before a single record is read.
+        if (!session.rootSeen) {
+            session.rootSeen = true;
+            if (name != kRootElement) {
+                session.refuse("Ce document n'est pas un catalogue de workflow (élément racine « " + name +
+                               " »)");
+                return;
+            }
         }
         session.delegate.didStartElement(name);
     }
@@ -69,7 +87,9 @@ struct EventSession {
         std::string name = prefix != nullptr ? std::string(view(prefix)) + ":" : std::string();
         name += view(localname);
         EventSession& session = of(user);
-        --session.depth;
+        if (--session.depth == 0) {
+            session.rootClosed = true;
+        }
         session.delegate.didEndElement(name);
     }
 
@@ -79,11 +99,13 @@ struct EventSession {
     }
 
     static void entityDecl(void* user, const xmlChar* name, int, const xmlChar*, const xmlChar*, xmlChar*) {
-        of(user).refuse("déclaration d'entité refusée : " + std::string(view(name)));
+        of(user).refuse("Le catalogue est refusé (déclaration d'entité refusée : " + std::string(view(name)) +
+                        ")");
     }
 
     static void reference(void* user, const xmlChar* name) {
-        of(user).refuse("référence à une entité inconnue : " + std::string(view(name)));
+        of(user).refuse(
+            "Le catalogue est refusé (référence à une entité inconnue : " + std::string(view(name)) + ")");
     }
 
     static xmlEntityPtr noEntity(void*, const xmlChar*) { return nullptr; }
@@ -91,11 +113,16 @@ struct EventSession {
     static void error(void* user, xmlErrorPtr error) {
         EventSession& session = of(user);
         if (error != nullptr && error->level >= XML_ERR_ERROR && session.firstError.empty()) {
-            std::string message = error->message != nullptr ? error->message : "erreur inconnue";
+            // libxml2 speaks English: its text goes to the log only, the user reads the line.
+            std::string message = error->message != nullptr ? error->message : "";
             while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
                 message.pop_back();
             }
-            session.firstError = message + " (ligne " + std::to_string(error->line) + ")";
+            session.detail = message;
+            session.failedAtEnd = session.context != nullptr && session.context->input != nullptr &&
+                                  session.context->input->cur >= session.context->input->end;
+            session.firstError = "Le catalogue n'est pas un document XML valide (erreur à la ligne " +
+                                 std::to_string(error->line) + ")";
         }
     }
 };
@@ -103,6 +130,10 @@ struct EventSession {
 } // namespace
 
 bool XMLCatalogueParser::parse(std::string_view bytes) {
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        errorDescription_ = "Le catalogue est vide";
+        return false;
+    }
     xmlSAXHandler handler;
     std::memset(&handler, 0, sizeof handler);
     handler.initialized = XML_SAX2_MAGIC;
@@ -119,7 +150,7 @@ bool XMLCatalogueParser::parse(std::string_view bytes) {
     handler.getParameterEntity = &EventSession::noEntity;
     handler.serror = &EventSession::error;
 
-    EventSession session{*this, nullptr, {}, false, 0};
+    EventSession session(*this);
     // The first bytes go to the context so that it can detect the encoding.
     const std::size_t head = std::min<std::size_t>(bytes.size(), 4);
     session.context =
@@ -144,9 +175,24 @@ bool XMLCatalogueParser::parse(std::string_view bytes) {
     } while (offset < bytes.size());
 
     const bool wellFormed = session.context->wellFormed != 0 && !session.refused;
+    // Without a tree handler libxml2 still builds a document for an entity declaration; the
+    // context does not own it.
+    if (session.context->myDoc != nullptr) {
+        xmlFreeDoc(session.context->myDoc);
+        session.context->myDoc = nullptr;
+    }
     xmlFreeParserCtxt(session.context);
     if (!wellFormed) {
-        errorDescription_ = session.firstError.empty() ? "document XML mal formé" : session.firstError;
+        if (!session.refused && session.rootSeen && !session.rootClosed && session.failedAtEnd) {
+            errorDescription_ =
+                "Le catalogue n'est pas un document XML valide : il est tronqué, il s'arrête avant sa fin";
+        } else if (!session.refused && !session.rootSeen) {
+            errorDescription_ = "Ce document n'est pas un catalogue de workflow (aucun élément XML)";
+        } else {
+            errorDescription_ = session.firstError.empty() ? "Le catalogue n'est pas un document XML valide"
+                                                           : session.firstError;
+        }
+        errorDetail_ = session.detail;
     }
     return wellFormed;
 }
@@ -213,7 +259,6 @@ void XMLCatalogueParser::didEndElement(std::string_view elementName) {
             serviceWorktype.push_back(*text);
         }
     } else if (elementName == "Field") {
-        Log::write("CurrentElementValue  " + text.value_or(""));
         if (value.empty()) {
             if (text) {
                 oldXMLField.push_back(*text);

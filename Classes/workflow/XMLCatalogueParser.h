@@ -18,10 +18,13 @@ public:
     XMLCatalogueParser() = default;
 
     // Runs the event parser over the bytes with this object as its delegate. False when the
-    // document is not well-formed or declares entities; errorDescription() then says why.
-    // Network access and external entities are never used.
+    // document is empty, truncated, not well-formed, declares entities or is not a catalogue
+    // (its root element is not "Catalogue"); errorDescription() then says why in a French
+    // sentence, errorDetail() gives libxml2's own words for the log. Network access and
+    // external entities are never used.
     bool parse(std::string_view bytes);
     const std::string& errorDescription() const { return errorDescription_; }
+    const std::string& errorDetail() const { return errorDetail_; }
 
     // The event callbacks, in the order the event parser calls them.
     void didStartElement(std::string_view elementName);
@@ -49,6 +52,7 @@ private:
     Json serviceWorktype = Json::array();
 
     std::string errorDescription_;
+    std::string errorDetail_;
 };
 
 } // namespace orvaneh

@@ -125,6 +125,7 @@ TEST_F(CatalogueImportTest, MalformedOrHostileDocumentsStoreNothing) {
     for (int level = 0; level < 300; ++level) {
         nested = "<LoginUserInfo>" + nested + "</LoginUserInfo>";
     }
+    nested = "<Catalogue>" + nested + "</Catalogue>";
 
     std::string truncated(kCatalogue);
     truncated.resize(truncated.find("<Services>"));
@@ -142,6 +143,14 @@ TEST_F(CatalogueImportTest, MalformedOrHostileDocumentsStoreNothing) {
     EXPECT_FALSE(log.contains("motdepasse-local"));
     EXPECT_TRUE(log.contains("déclaration d'entité refusée"));
     EXPECT_TRUE(log.contains("profondeur excessive"));
+
+    // Well-formed but not a catalogue: an error page must not empty the directory either.
+    for (const char* page : {"<html><body>404</body></html>", "<foo/>", "<catalogue/>"}) {
+        std::string error;
+        EXPECT_FALSE(Entity::importCatalogue(page, &error)) << page;
+        EXPECT_THAT(error, ::testing::StartsWith("Ce document n'est pas un catalogue de workflow"));
+    }
+    EXPECT_EQ(directoryRows(), before);
 }
 
 Json parsed(const std::string& xml) {

@@ -1,0 +1,71 @@
+// The real orvaneh-cli on a real profile: what a user sees when the file handed to
+// "workflow import-file" is not a catalogue, and that the workflow in place survives it.
+#include "audio/WaveTestFiles.h"
+#include "support/CliProcess.h"
+#include "support/TestProfile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace orvaneh {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr const char* kCatalogue = R"(<?xml version="1.0" encoding="utf-8"?>
+<Catalogue>
+  <LoginUserInfos><LoginUserInfo><Role>Dictant</Role><LoginName>jdupont</LoginName>
+    <DisplayName>Jean Dupont</DisplayName><Context>Civil</Context></LoginUserInfo></LoginUserInfos>
+  <Worktypes><Worktype><Nom>Lettre</Nom><Type>L</Type></Worktype></Worktypes>
+</Catalogue>
+)";
+
+TEST(CatalogueProcessTest, ADocumentThatIsNotAWholeCatalogueKeepsTheWorkflow) {
+    test::TemporaryDirectory home;
+    auto file = [&home](const std::string& name, const std::string& bytes) {
+        test::writeBytes(home.path() / name, bytes);
+        return (home.path() / name).string();
+    };
+    const auto imported =
+        test::runCli(home.path(), {"workflow", "import-file", file("catalogue.xml", kCatalogue)});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    const auto before = test::runCli(home.path(), {"workflow", "show", "--json"});
+    ASSERT_EQ(before.status, 0) << before.err;
+    ASSERT_THAT(before.out, HasSubstr("jdupont"));
+
+    std::string truncated(kCatalogue);
+    truncated.resize(truncated.find("<Worktypes>") + 20);
+    const struct {
+        std::string name, bytes, reason;
+    } documents[] = {
+        {"page.html", "<html><body>404</body></html>", "élément racine « html »"},
+        {"foo.xml", "<foo/>", "élément racine « foo »"},
+        {"maintenance.html",
+         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Maintenance</title></head></html>",
+         "élément racine « html »"},
+        {"texte.txt", "Service indisponible", "n'est pas un catalogue"},
+        {"vide.xml", "", "est vide"},
+        {"blanc.xml", " \n", "est vide"},
+        {"tronque.xml", truncated, "tronqué"},
+        {"garbled.xml", "<Catalogue><Version>3</version></Catalogue>", "erreur à la ligne 1"},
+    };
+    for (const auto& [name, bytes, reason] : documents) {
+        SCOPED_TRACE(name);
+        const auto result = test::runCli(home.path(), {"workflow", "import-file", file(name, bytes)});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err, HasSubstr(reason));
+        EXPECT_THAT(result.err, HasSubstr("Le workflow actuel est conservé."));
+        EXPECT_THAT(result.out, Not(HasSubstr("Fin de l'importation")));
+        EXPECT_EQ(test::runCli(home.path(), {"workflow", "show", "--json"}).out, before.out);
+    }
+
+    test::writeBytes(home.path() / "take.wav", test::Wave{.samples = test::signal(1, 0.5)}.bytes());
+    const auto dictation =
+        test::runCli(home.path(), {"dictation", "new", "--audio", (home.path() / "take.wav").string(),
+                                   "--author", "jdupont"});
+    EXPECT_EQ(dictation.status, 0) << dictation.err;
+}
+
+} // namespace
+} // namespace orvaneh
