@@ -14,10 +14,6 @@ namespace orvaneh {
 
 namespace {
 
-std::string inQuotes(const std::string& text) {
-    return "'" + text + "'";
-}
-
 tm_zip calendarFields(WallTime date) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
     std::tm local{};
@@ -77,11 +73,11 @@ ZipFile::ZipFile(std::string fileName, ZipFileMode mode)
                                mode_ == ZipFileMode::Create ? APPEND_STATUS_CREATE : APPEND_STATUS_ADDINZIP);
         break;
     default:
-        throw ZipException("Unknown mode " + std::to_string(static_cast<int>(mode_)));
+        throw ZipException::unknownMode(static_cast<int>(mode_));
     }
     if (zip_->handle == nullptr) {
         discard();
-        throw ZipException("Can't open " + inQuotes(fileName_));
+        throw ZipException::archiveNotOpened(fileName_);
     }
 }
 
@@ -106,13 +102,13 @@ void ZipFile::discard() noexcept {
 
 void ZipFile::requireWriting() const {
     if (mode_ == ZipFileMode::Unzip) {
-        throw ZipException("Operation not permitted with Unzip mode");
+        throw ZipException::openedForReading();
     }
 }
 
 void ZipFile::requireReading() const {
     if (mode_ != ZipFileMode::Unzip) {
-        throw ZipException("Operation not permitted without Unzip mode");
+        throw ZipException::openedForWriting();
     }
 }
 
@@ -124,9 +120,12 @@ ZipWriteStream ZipFile::writeFileInZipWithName(const std::string& name, int leve
 // rejects, and reads none. The system never encrypts.
 ZipWriteStream ZipFile::writeFileInZipWithName(const std::string& name, WallTime date, int level) {
     requireWriting();
-    const std::string reason = "Error in opening " + inQuotes(name) + " in zipfile";
     if (zip_->handle == nullptr) {
-        throw ZipException(reason, ZIP_PARAMERROR);
+        throw ZipException::entryNotOpened(name, ZIP_PARAMERROR);
+    }
+    // minizip checks the level only once it has allocated the entry, which then leaks.
+    if (level < Z_DEFAULT_COMPRESSION || level > Z_BEST_COMPRESSION) {
+        throw ZipException::entryNotOpened(name, Z_STREAM_ERROR);
     }
     zip_fileinfo info{};
     info.tmz_date = calendarFields(date);
@@ -136,7 +135,7 @@ ZipWriteStream ZipFile::writeFileInZipWithName(const std::string& name, WallTime
     // minizip ended the previous entry either way.
     zip_->openEntry = 0;
     if (error != ZIP_OK) {
-        throw ZipException(reason, error);
+        throw ZipException::entryNotOpened(name, error);
     }
     zip_->openEntry = ++zip_->lastEntry;
     return ZipWriteStream(zip_, zip_->openEntry, name);
@@ -150,7 +149,7 @@ void ZipFile::close() {
         const int error = unzClose(zip_->handle);
         zip_->handle = nullptr;
         if (error != UNZ_OK) {
-            throw ZipException("Error in closing " + inQuotes(fileName_), error);
+            throw ZipException::archiveNotClosed(fileName_, error);
         }
         return;
     }
@@ -159,11 +158,11 @@ void ZipFile::close() {
     zip_->openEntry = 0;
     if (error != ZIP_OK) {
         discard();
-        throw ZipException("Error in closing " + inQuotes(fileName_), error);
+        throw ZipException::archiveNotClosed(fileName_, error);
     }
     if (temporary_.commit(fileName_) != 0) {
         discard();
-        throw ZipException("Error in closing " + inQuotes(fileName_), ZIP_ERRNO);
+        throw ZipException::archiveNotClosed(fileName_, ZIP_ERRNO);
     }
 }
 
@@ -171,7 +170,7 @@ std::size_t ZipFile::numFilesInZip() {
     requireReading();
     unz_global_info64 info{};
     if (zip_->handle == nullptr || unzGetGlobalInfo64(zip_->handle, &info) != UNZ_OK) {
-        throw ZipException("Error in getting global info in " + inQuotes(fileName_), UNZ_PARAMERROR);
+        throw ZipException::directoryNotRead(fileName_, UNZ_PARAMERROR);
     }
     return static_cast<std::size_t>(info.number_entry);
 }
@@ -195,7 +194,7 @@ void ZipFile::goToFirstFileInZip() {
     const int error = zip_->handle == nullptr ? UNZ_PARAMERROR : unzGoToFirstFile(zip_->handle);
     zip_->openEntry = 0;
     if (error != UNZ_OK) {
-        throw ZipException("Error in going to first file in zip in " + inQuotes(fileName_), error);
+        throw ZipException::directoryNotRead(fileName_, error);
     }
 }
 
@@ -207,7 +206,7 @@ bool ZipFile::goToNextFileInZip() {
         return false;
     }
     if (error != UNZ_OK) {
-        throw ZipException("Error in going to next file in zip in " + inQuotes(fileName_), error);
+        throw ZipException::directoryNotRead(fileName_, error);
     }
     return true;
 }
@@ -220,7 +219,7 @@ bool ZipFile::locateFileInZip(const std::string& name) {
         return false;
     }
     if (error != UNZ_OK) {
-        throw ZipException("Error in locating " + inQuotes(name) + " in zipfile", error);
+        throw ZipException::directoryNotRead(fileName_, error);
     }
     return true;
 }
@@ -234,7 +233,7 @@ FileInZipInfo ZipFile::getCurrentFileInZipInfo() {
                           : unzGetCurrentFileInfo64(zip_->handle, &raw, name.data(),
                                                     static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0);
     if (error != UNZ_OK) {
-        throw ZipException("Error in getting current file info in " + inQuotes(fileName_), error);
+        throw ZipException::directoryNotRead(fileName_, error);
     }
     name.resize(std::min<std::size_t>(raw.size_filename, name.size()));
     FileInZipInfo info;
@@ -253,7 +252,7 @@ ZipReadStream ZipFile::readCurrentFileInZip() {
     const FileInZipInfo info = getCurrentFileInZipInfo();
     const int error = unzOpenCurrentFile(zip_->handle);
     if (error != UNZ_OK) {
-        throw ZipException("Error in opening current file in " + inQuotes(fileName_), error);
+        throw ZipException::entryNotOpened(info.name, error);
     }
     zip_->openEntry = ++zip_->lastEntry;
     return ZipReadStream(zip_, zip_->openEntry, info.name);

@@ -26,7 +26,7 @@ enum class ZipFileMode : int { Unzip = 0, Create = 1, Append = 2 };
 class ZipFile {
 public:
     // Create replaces an existing archive; Append adds entries to an existing one; Unzip
-    // reads. Throws "Can't open '…'" or "Unknown mode …".
+    // reads. Throws archiveNotOpened or unknownMode.
     ZipFile(std::string fileName, ZipFileMode mode);
     // Without close(), an archive being written is discarded.
     ~ZipFile();
@@ -37,13 +37,13 @@ public:
     ZipFileMode mode() const { return mode_; }
 
     // Opens a new entry, ending the one still open: deflated at `level` (stored at 0), dated
-    // with the local calendar fields of `date` (now when not given). Throws "Error in opening
-    // '…' in zipfile".
+    // with the local calendar fields of `date` (now when not given). Throws entryNotOpened, also
+    // for a level outside -1 (zlib's default) to 9.
     ZipWriteStream writeFileInZipWithName(const std::string& name, int level);
     ZipWriteStream writeFileInZipWithName(const std::string& name, WallTime date, int level);
 
     // Writes the central directory and puts the archive in place (writing modes), or releases
-    // it (reading). Throws "Error in closing '…'". Further calls do nothing.
+    // it (reading). Throws archiveNotClosed. Further calls do nothing.
     void close();
 
     // The read side.

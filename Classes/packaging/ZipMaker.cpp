@@ -58,13 +58,13 @@ std::string ZipMaker::createZipFiles(const std::vector<std::string>& paths, cons
             // A job without one of its files must not leave as if complete.
             InputFile input(path);
             if (!input.isOpen()) {
-                throw ZipException("Error in opening '" + entryName + "' in zipfile", ZIP_ERRNO);
+                throw ZipException::inputNotRead(entryName, ZIP_ERRNO);
             }
             ZipWriteStream stream = zip.writeFileInZipWithName(entryName, date, kBestCompression);
             for (;;) {
                 const ssize_t got = input.read(buffer);
                 if (got < 0) {
-                    throw ZipException("Error in writing '" + entryName + "' in the zipfile", ZIP_ERRNO);
+                    throw ZipException::inputNotRead(entryName, ZIP_ERRNO);
                 }
                 if (got == 0) {
                     break;

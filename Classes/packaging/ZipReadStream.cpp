@@ -17,19 +17,18 @@ constexpr std::size_t kLargestRead = 1U << 30;
 ZipReadStream::ZipReadStream(std::shared_ptr<ZipHandle> unzip, std::uint64_t entry, std::string fileNameInZip)
     : unzip_(std::move(unzip)), entry_(entry), fileNameInZip_(std::move(fileNameInZip)) {}
 
-void ZipReadStream::checkOpen(const char* action) const {
-    if (unzip_->handle == nullptr || unzip_->openEntry != entry_) {
-        throw ZipException(std::string("Error in ") + action + " '" + fileNameInZip_ + "' in the zipfile",
-                           UNZ_PARAMERROR);
-    }
+bool ZipReadStream::isOpen() const {
+    return unzip_->handle != nullptr && unzip_->openEntry == entry_;
 }
 
 std::size_t ZipReadStream::readDataWithBuffer(std::span<std::byte> buffer) {
-    checkOpen("reading");
+    if (!isOpen()) {
+        throw ZipException::entryNotRead(fileNameInZip_, UNZ_PARAMERROR);
+    }
     const std::size_t count = std::min(buffer.size(), kLargestRead);
     const int got = unzReadCurrentFile(unzip_->handle, buffer.data(), static_cast<unsigned>(count));
     if (got < 0) {
-        throw ZipException("Error in reading '" + fileNameInZip_ + "' in the zipfile", got);
+        throw ZipException::entryNotRead(fileNameInZip_, got);
     }
     return static_cast<std::size_t>(got);
 }
@@ -50,11 +49,13 @@ std::string ZipReadStream::readDataOfLength(std::size_t length) {
 }
 
 void ZipReadStream::finishedReading() {
-    checkOpen("closing");
+    if (!isOpen()) {
+        throw ZipException::entryNotClosed(fileNameInZip_, UNZ_PARAMERROR);
+    }
     unzip_->openEntry = 0;
     const int error = unzCloseCurrentFile(unzip_->handle);
     if (error != UNZ_OK) {
-        throw ZipException("Error in closing '" + fileNameInZip_ + "' in the zipfile", error);
+        throw ZipException::entryNotClosed(fileNameInZip_, error);
     }
 }
 

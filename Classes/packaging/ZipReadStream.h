@@ -17,16 +17,17 @@ public:
     const std::string& fileNameInZip() const { return fileNameInZip_; }
 
     // Fills up to the buffer's size with uncompressed bytes; 0 at the end of the entry.
-    // Throws ZipException "Error in reading … in the zipfile".
+    // Throws ZipException::entryNotRead.
     std::size_t readDataWithBuffer(std::span<std::byte> buffer);
     // Up to `length` bytes; fewer only at the end of the entry.
     std::string readDataOfLength(std::size_t length);
     // Ends the reading; an entry read to its end whose CRC does not match throws
-    // ZipException "Error in closing … in the zipfile".
+    // ZipException::entryNotClosed.
     void finishedReading();
 
 private:
-    void checkOpen(const char* action) const;
+    // Still the archive's current entry: another one opened since ends this stream.
+    bool isOpen() const;
 
     std::shared_ptr<ZipHandle> unzip_;
     std::uint64_t entry_;

@@ -18,29 +18,27 @@ ZipWriteStream::ZipWriteStream(std::shared_ptr<ZipHandle> zip, std::uint64_t ent
     : zip_(std::move(zip)), entry_(entry), fileNameInZip_(std::move(fileNameInZip)) {}
 
 void ZipWriteStream::writeData(std::span<const std::byte> bytes) {
-    const std::string reason = "Error in writing '" + fileNameInZip_ + "' in the zipfile";
     if (zip_->handle == nullptr || zip_->openEntry != entry_) {
-        throw ZipException(reason, ZIP_PARAMERROR);
+        throw ZipException::entryNotWritten(fileNameInZip_, ZIP_PARAMERROR);
     }
     while (!bytes.empty()) {
         const std::size_t count = std::min(bytes.size(), kLargestWrite);
         const int error = zipWriteInFileInZip(zip_->handle, bytes.data(), static_cast<unsigned>(count));
         if (error != ZIP_OK) {
-            throw ZipException(reason, error);
+            throw ZipException::entryNotWritten(fileNameInZip_, error);
         }
         bytes = bytes.subspan(count);
     }
 }
 
 void ZipWriteStream::finishedWriting() {
-    const std::string reason = "Error in closing '" + fileNameInZip_ + "' in the zipfile";
     if (zip_->handle == nullptr || zip_->openEntry != entry_) {
-        throw ZipException(reason, ZIP_PARAMERROR);
+        throw ZipException::entryNotClosed(fileNameInZip_, ZIP_PARAMERROR);
     }
     zip_->openEntry = 0;
     const int error = zipCloseFileInZip(zip_->handle);
     if (error != ZIP_OK) {
-        throw ZipException(reason, error);
+        throw ZipException::entryNotClosed(fileNameInZip_, error);
     }
 }
 

@@ -17,12 +17,12 @@ public:
 
     const std::string& fileNameInZip() const { return fileNameInZip_; }
 
-    // Appends to the entry (compressed as it goes). Throws ZipException "Error in writing …".
+    // Appends to the entry (compressed as it goes). Throws ZipException::entryNotWritten.
     void writeData(std::span<const std::byte> bytes);
     void writeData(std::string_view bytes) {
         writeData(std::as_bytes(std::span(bytes.data(), bytes.size())));
     }
-    // Ends the entry. Throws ZipException "Error in closing … in the zipfile".
+    // Ends the entry. Throws ZipException::entryNotClosed.
     void finishedWriting();
 
 private:

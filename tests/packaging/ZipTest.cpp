@@ -71,9 +71,11 @@ TEST_F(ZipTest, OpeningAndModeErrorsAreReportedAndTouchNothing) {
                       {path("text.zip"), ZipFileMode::Unzip},
                       {path("text.zip"), ZipFileMode::Append}};
     for (const auto& [file, mode] : unopenable) {
-        expectZipException([&] { ZipFile zip(file, mode); }, "Can't open '" + file + "'");
+        expectZipException([&] { ZipFile zip(file, mode); },
+                           "Impossible d'ouvrir l'archive « " + file + " »");
     }
-    expectZipException([&] { ZipFile zip(path("a.zip"), static_cast<ZipFileMode>(3)); }, "Unknown mode 3");
+    expectZipException([&] { ZipFile zip(path("a.zip"), static_cast<ZipFileMode>(3)); },
+                       "Mode d'ouverture d'archive inconnu : 3");
     EXPECT_THAT(test::entryNames(profile_.documents()), ElementsAre("text.zip"));
     EXPECT_EQ(AtomicFile::read(path("text.zip")), "only text\n");
 
@@ -82,24 +84,27 @@ TEST_F(ZipTest, OpeningAndModeErrorsAreReportedAndTouchNothing) {
     created.close();
     ZipFile reading(path("a.zip"), ZipFileMode::Unzip);
     expectZipException([&] { reading.writeFileInZipWithName("b.txt", 9); },
-                       "Operation not permitted with Unzip mode");
+                       "Opération impossible : l'archive est ouverte en lecture");
     ZipFile writing(path("b.zip"), ZipFileMode::Create);
-    expectZipException([&] { writing.readCurrentFileInZip(); }, "Operation not permitted without Unzip mode");
+    expectZipException([&] { writing.readCurrentFileInZip(); },
+                       "Opération impossible : l'archive est ouverte en écriture");
 }
 
 TEST_F(ZipTest, EntryAndClosingErrorsNameTheirFileAndCarryTheCode) {
     ZipFile zip(path("a.zip"), ZipFileMode::Create);
-    expectZipException([&] { zip.writeFileInZipWithName("bad.txt", 10); },
-                       "Error in opening 'bad.txt' in zipfile", kStreamError);
+    for (int level : {10, -2}) {
+        expectZipException([&] { zip.writeFileInZipWithName("bad.txt", level); },
+                           "Impossible d'ouvrir l'élément « bad.txt » dans l'archive", kStreamError);
+    }
     ZipWriteStream first = zip.writeFileInZipWithName("first.txt", 9);
     ZipWriteStream second = zip.writeFileInZipWithName("second.txt", 9);
     // The first entry ended when the second opened: its stream must not write into the second.
-    expectZipException([&] { first.writeData("late"); }, "Error in writing 'first.txt' in the zipfile",
-                       kParameterError);
+    expectZipException([&] { first.writeData("late"); },
+                       "Impossible d'écrire l'élément « first.txt » dans l'archive", kParameterError);
     second.writeData("second");
     zip.close();
     expectZipException([&] { zip.writeFileInZipWithName("third.txt", 9); },
-                       "Error in opening 'third.txt' in zipfile", kParameterError);
+                       "Impossible d'ouvrir l'élément « third.txt » dans l'archive", kParameterError);
     EXPECT_EQ(ProcessRunner::run({"/usr/bin/unzip", "-t", path("a.zip")}).status, 0);
 
     // Closing fails when the archive cannot take its final name (here a directory); nothing is left.
@@ -110,7 +115,7 @@ TEST_F(ZipTest, EntryAndClosingErrorsNameTheirFileAndCarryTheCode) {
             taken.writeFileInZipWithName("a.txt", 9).writeData("a");
             taken.close();
         },
-        "Error in closing '" + path("taken.zip") + "'", kSystemError);
+        "Impossible de terminer l'archive « " + path("taken.zip") + " »", kSystemError);
     EXPECT_THAT(test::entryNames(profile_.documents()), ElementsAre("a.zip", "taken.zip"));
 }
 
@@ -149,7 +154,8 @@ TEST_F(ZipTest, MissingInputFailsAndLeavesNoArchiveAtAll) {
         ZipMaker::createZipFiles(inputs, "JOB42");
         FAIL() << "no exception";
     } catch (const ZipException& exception) {
-        EXPECT_STREQ(exception.what(), "Error in opening 'absent.jpg' in zipfile");
+        EXPECT_STREQ(exception.what(),
+                     "Impossible de lire le fichier « absent.jpg » à mettre dans l'archive");
         EXPECT_NE(exception.error(), 0);
     }
     // Neither a half archive nor the earlier one may be posted.
