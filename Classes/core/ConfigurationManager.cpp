@@ -3,13 +3,18 @@
 #include "Classes/core/PropertyList.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/preferences/PreferenceStore.h"
+#include "Platform/runloop/Clock.h"
+#include "Platform/time/DateFormatter.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 namespace orvaneh {
@@ -75,6 +80,40 @@ void migrateField(const Json& field) {
     } else if (exported == "identvalue") {
         UserDefaultManager::setObject(field.value("Title", Json()), kIdentPref);
     }
+}
+
+// Reads the legacy settings file once. It is renamed to the name it keeps when it is damaged
+// before a byte of it is parsed: a file that crashes the parser is then never read again, and
+// a file read whole is removed. The notice to show when it could not be migrated.
+std::optional<std::string> migrateLegacyFile(const std::filesystem::path& legacyFile) {
+    const std::string base = legacyFile.string() + ".illisible-" +
+                             DateFormatter::format("yyyyMMdd-HHmmss", Clock::current()->wallNow());
+    std::filesystem::path aside = base;
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(aside, error) && n < 100; ++n) {
+        aside = base + "-" + std::to_string(n);
+    }
+    if (std::rename(legacyFile.c_str(), aside.c_str()) != 0) {
+        const std::string why = systemErrorText(errno);
+        Log::write("Réglages d'une ancienne version « " + legacyFile.string() +
+                   " » impossibles à mettre de côté (" + why +
+                   ") : non lus, les réglages par défaut s'appliquent");
+        return "Les réglages d'une ancienne version « " + legacyFile.string() +
+               " » n'ont pas pu être mis de côté avant lecture (" + why +
+               ") : ils ne sont pas repris et les réglages par défaut s'appliquent.";
+    }
+    auto legacy = PropertyList::readFile(aside);
+    if (legacy && legacy->is_object()) {
+        ConfigurationManager::changeFieldsVersion2to3(*legacy);
+        Tools::deleteFileAtPath(aside.string());
+        Log::write("Réglages d'une ancienne version repris de « " + legacyFile.string() + " »");
+        return std::nullopt;
+    }
+    Log::write("Réglages d'une ancienne version illisibles : « " + legacyFile.string() +
+               " » conservé sous « " + aside.string() + " », les réglages par défaut s'appliquent");
+    return "Les réglages d'une ancienne version « " + legacyFile.string() +
+           " » sont illisibles : ils sont conservés sous « " + aside.string() +
+           " » et les réglages par défaut s'appliquent.";
 }
 
 } // namespace
@@ -201,17 +240,13 @@ double ConfigurationManager::getNetworkStallTimeout() {
     return seconds > 0 ? seconds : 60.0;
 }
 
-void ConfigurationManager::checkAndCreateDefaultXmlFields() {
+std::optional<std::string> ConfigurationManager::checkAndCreateDefaultXmlFields() {
     const std::filesystem::path legacyFile = Tools::documentsDirectory() + "/Configurations.plist";
+    std::optional<std::string> notice;
     std::error_code error;
-    if (std::filesystem::exists(legacyFile, error)) {
-        auto legacy = PropertyList::readFile(legacyFile);
-        if (legacy && legacy->is_object()) {
-            changeFieldsVersion2to3(*legacy);
-        } else {
-            Log::write("Fichier de réglages d'une ancienne version illisible : " + legacyFile.string());
-        }
-        Tools::deleteFileAtPath(legacyFile.string());
+    if (std::filesystem::symlink_status(legacyFile, error).type() != std::filesystem::file_type::not_found &&
+        !error) {
+        notice = migrateLegacyFile(legacyFile);
     }
     if (label(kJobTitlPref).empty()) {
         UserDefaultManager::setObject(localized("CONFIGURATION_MANAGER_DEFAULT_TITLE", "Titre"),
@@ -221,6 +256,7 @@ void ConfigurationManager::checkAndCreateDefaultXmlFields() {
         UserDefaultManager::setObject(localized("CONFIGURATION_MANAGER_DEFAULT_IDENTIFIER", "Identifiant"),
                                       kIdentPref);
     }
+    return notice;
 }
 
 void ConfigurationManager::changeFieldsVersion2to3(const Json& legacy) {
@@ -274,7 +310,6 @@ void ConfigurationManager::addObjectsFromArray(const Json& options) {
             }
         }
     }
-    Log::write(std::to_string(UserDefaultManager::getBoolForKey(kShowSettingsForRecord) ? 1 : 0));
     UserDefaultManager::synchronize();
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,12 @@ public:
     // absent or not positive. Tests shorten it.
     static double getNetworkStallTimeout();
 
-    // At start-up: migrates "Configurations.plist" of the documents directory once (the file
-    // is removed afterwards), then gives the title and identifier labels their defaults.
-    static void checkAndCreateDefaultXmlFields();
+    // At start-up: migrates "Configurations.plist" of the documents directory once, then gives
+    // the title and identifier labels their defaults. The file is set aside before it is read,
+    // so that a file that brings the process down is never read again; read, it is removed.
+    // A damaged file is kept aside as "Configurations.plist.illisible-<date>" and the defaults
+    // apply: the returned French notice says so.
+    static std::optional<std::string> checkAndCreateDefaultXmlFields();
     // The migration of a legacy settings dictionary ("Fields", "ValidateBeforeSend",
     // "ShowSettingsForRecord").
     static void changeFieldsVersion2to3(const Json& legacy);

@@ -120,7 +120,9 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
     if (startSender) {
         sendDictees();
     }
-    ConfigurationManager::checkAndCreateDefaultXmlFields();
+    if (auto notice = ConfigurationManager::checkAndCreateDefaultXmlFields()) {
+        result.notices.push_back(*notice);
+    }
     return result;
 }
 

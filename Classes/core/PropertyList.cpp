@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <plist/plist.h>
 
@@ -19,6 +20,80 @@ struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+std::optional<std::uint64_t> bigEndian(std::string_view bytes, std::uint64_t offset, std::uint64_t width) {
+    if (width == 0 || width > 8 || offset > bytes.size() || width > bytes.size() - offset) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (std::uint64_t index = 0; index < width; ++index) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + index]);
+    }
+    return value;
+}
+
+// libplist aborts the process (an assertion) when asked for a string or a key holding a NUL
+// byte, which a binary list can carry in a UTF-16 string. Such a list is damaged: every
+// string object of the object table is checked before libplist sees the bytes. False as well
+// when the tables themselves cannot be walked.
+bool binaryStringsAreClean(std::string_view bytes) {
+    constexpr std::size_t kTrailer = 32;
+    if (bytes.size() < 8 + kTrailer) {
+        return false;
+    }
+    const std::uint64_t trailer = bytes.size() - kTrailer;
+    const std::uint64_t offsetWidth = static_cast<unsigned char>(bytes[trailer + 6]);
+    const auto count = bigEndian(bytes, trailer + 8, 8);
+    const auto table = bigEndian(bytes, trailer + 24, 8);
+    if (!count || !table || offsetWidth == 0 || offsetWidth > 8 || *table > trailer ||
+        *count > (trailer - *table) / offsetWidth) {
+        return false;
+    }
+    for (std::uint64_t index = 0; index < *count; ++index) {
+        const auto offset = bigEndian(bytes, *table + index * offsetWidth, offsetWidth);
+        if (!offset || *offset >= *table) {
+            return false;
+        }
+        const unsigned char marker = static_cast<unsigned char>(bytes[*offset]);
+        const unsigned kind = marker >> 4;
+        // 0x5: ASCII, 0x6: UTF-16 (two bytes a character), 0x7: UTF-8.
+        if (kind < 0x5 || kind > 0x7) {
+            continue;
+        }
+        std::uint64_t length = marker & 0x0F;
+        std::uint64_t start = *offset + 1;
+        if (length == 0x0F) {
+            if (start >= *table || (static_cast<unsigned char>(bytes[start]) >> 4) != 0x1) {
+                return false;
+            }
+            const std::uint64_t width = 1ULL << (static_cast<unsigned char>(bytes[start]) & 0x0F);
+            const auto counted = bigEndian(bytes, start + 1, width);
+            if (!counted) {
+                return false;
+            }
+            length = *counted;
+            start += 1 + width;
+        }
+        const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (start > *table || length > (*table - start) / unit) {
+            return false;
+        }
+        for (std::uint64_t at = start; at < start + length * unit; at += unit) {
+            if (bytes[at] == '\0' && (unit == 1 || bytes[at + 1] == '\0')) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The same danger in an XML list is a raw NUL byte, which no well-formed XML holds.
+bool stringsAreClean(std::string_view bytes) {
+    if (bytes.starts_with("bplist")) {
+        return binaryStringsAreClean(bytes);
+    }
+    return bytes.find('\0') == std::string_view::npos;
+}
 
 std::optional<Json> convert(plist_t node, int depth) {
     if (depth > PropertyList::maxDepth || node == nullptr) {
@@ -42,11 +117,13 @@ std::optional<Json> convert(plist_t node, int depth) {
         return Json(value);
     }
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(node, &text);
-        Json value = text ? std::string(text) : std::string();
-        std::free(text);
-        return value;
+        // Read with its length: a NUL inside would make plist_get_string_val abort.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        if (text == nullptr || std::strlen(text) != length) {
+            return std::nullopt;
+        }
+        return Json(std::string(text, length));
     }
     case PLIST_KEY: {
         char* text = nullptr;
@@ -124,7 +201,7 @@ std::optional<Json> convert(plist_t node, int depth) {
 } // namespace
 
 std::optional<Json> PropertyList::parse(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > maxFileSize) {
+    if (bytes.empty() || bytes.size() > maxFileSize || !stringsAreClean(bytes)) {
         return std::nullopt;
     }
     plist_t root = nullptr;

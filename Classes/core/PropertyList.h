@@ -14,7 +14,8 @@ namespace orvaneh {
 class PropertyList {
 public:
     // Nothing when the file cannot be read, is larger than maxFileSize, is not a property
-    // list, or nests deeper than maxDepth.
+    // list, nests deeper than maxDepth, or holds a text with a NUL character (a damaged or
+    // crafted list, refused before its values are read).
     static std::optional<Json> readFile(const std::filesystem::path& path);
     static std::optional<Json> parse(std::string_view bytes);
 

@@ -1,17 +1,54 @@
 #include "Classes/core/ConfigurationManager.h"
 
 #include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/PropertyList.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/log/Log.h"
+#include "support/CliProcess.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/TestProfile.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
 namespace orvaneh {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A binary property list holding one dictionary entry, written by hand so that its strings can
+// hold what no writer puts there. Each string is its object kind (0x5 ASCII, 0x6 UTF-16) and
+// bytes, shorter than 15 characters.
+std::string oneEntryBinaryList(const std::pair<int, std::string>& key,
+                               const std::pair<int, std::string>& value) {
+    std::string list = "bplist00";
+    std::vector<std::size_t> offsets{list.size()};
+    list += "\xD1\x01\x02"; // a dictionary of one entry: key object 1, value object 2
+    for (const auto& [kind, bytes] : {key, value}) {
+        offsets.push_back(list.size());
+        list +=
+            static_cast<char>((kind << 4) | static_cast<int>(kind == 6 ? bytes.size() / 2 : bytes.size()));
+        list += bytes;
+    }
+    const std::size_t table = list.size();
+    for (std::size_t offset : offsets) {
+        list += static_cast<char>(offset);
+    }
+    list += std::string(6, '\0') + "\x01\x01"; // one-byte offsets and references
+    for (std::uint64_t field : {std::uint64_t{3}, std::uint64_t{0}, std::uint64_t{table}}) {
+        for (int shift = 56; shift >= 0; shift -= 8) {
+            list += static_cast<char>((field >> shift) & 0xFF);
+        }
+    }
+    return list;
+}
+
+const std::string kUtf16WithNul("\x00\xE9\x00\x00", 4); // "é" then U+0000
 
 class ConfigurationManagerTest : public ::testing::Test {
 protected:
@@ -129,6 +166,56 @@ TEST_F(ConfigurationManagerTest, OddOrUnreadableLegacySettingsAreToleratedAndDef
     EXPECT_FALSE(legacyFileExists());
     EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
+}
+
+// Lists whose strings hold a NUL made libplist abort the process at every start.
+TEST_F(ConfigurationManagerTest, DamagedLegacyFilesAreSetAsideUnreadAndDefaultsApply) {
+    ASSERT_EQ(PropertyList::parse(oneEntryBinaryList({5, "Fields"}, {6, std::string("\x00\xE9", 2)})),
+              Json({{"Fields", "é"}}));
+    const std::string clean = oneEntryBinaryList({5, "Fields"}, {5, "texte"});
+    const struct {
+        std::string what, bytes;
+    } damaged[] = {
+        {"UTF-16 value with NUL", oneEntryBinaryList({5, "Fields"}, {6, kUtf16WithNul})},
+        {"UTF-16 key with NUL", oneEntryBinaryList({6, kUtf16WithNul}, {5, "x"})},
+        {"ASCII value with NUL", oneEntryBinaryList({5, "Fields"}, {5, std::string("a\0b", 3)})},
+        {"XML with NUL", std::string("<plist version=\"1.0\"><dict><key>Fields</key><string>a") + '\0' +
+                             "b</string></dict></plist>"},
+        {"cut short", clean.substr(0, clean.size() - 10)},
+        {"offset table out of the file", clean.substr(0, clean.size() - 1) + "\x7F"},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(PropertyList::parse(bytes).has_value());
+        profile.writeDocument("Configurations.plist", bytes);
+        const auto notice = ConfigurationManager::checkAndCreateDefaultXmlFields();
+        ASSERT_TRUE(notice.has_value());
+        EXPECT_THAT(*notice, HasSubstr("illisibles"));
+        const auto names = test::entryNames(profile.documents());
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_THAT(names[0], ::testing::StartsWith("Configurations.plist.illisible-"));
+        EXPECT_THAT(*notice, HasSubstr(names[0]));
+        EXPECT_EQ(ConfigurationManager::getJobTitle(), "Titre");
+        EXPECT_FALSE(ConfigurationManager::checkAndCreateDefaultXmlFields().has_value()) << "read once only";
+        std::filesystem::remove(profile.documents() / names[0]);
+    }
+}
+
+// The file is renamed before it is read: a process that dies while reading it starts the next
+// time. Here the whole start-up, twice, as a user runs it.
+TEST(LegacySettingsProcessTest, ACraftedListNeverStopsTheApplication) {
+    test::TemporaryDirectory home;
+    std::filesystem::create_directories(home.path() / "Documents");
+    std::ofstream(home.path() / "Documents" / "Configurations.plist", std::ios::binary)
+        << oneEntryBinaryList({5, "Fields"}, {6, kUtf16WithNul});
+    const auto first = test::runCli(home.path(), {"start"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_THAT(first.err, HasSubstr("réglages par défaut s'appliquent"));
+    const auto second = test::runCli(home.path(), {"start"});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_THAT(second.err, Not(HasSubstr("Configurations.plist")));
+    const auto title = test::runCli(home.path(), {"settings", "get", "JobTitlPref"});
+    EXPECT_EQ(title.out, "Titre\n");
 }
 
 TEST_F(ConfigurationManagerTest, SecretValuesNeverReachTheLog) {
