@@ -2,6 +2,7 @@
 
 #include "App/cli/CliArguments.h"
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/SettingDescription.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/preferences/PreferenceStore.h"
 
@@ -28,13 +29,37 @@ const ConfigurationManager::Setting* findOrComplain(const std::string& key, CliC
     return setting;
 }
 
+// The description of a setting of the table; every one has one.
+const SettingDescription& describe(const ConfigurationManager::Setting& setting) {
+    static const SettingDescription unknown;
+    const auto* description = SettingDescription::find(setting.key);
+    return description != nullptr ? *description : unknown;
+}
+
+std::string withUnit(const Json& value, const SettingDescription& description) {
+    std::string text = display(value);
+    if (!description.unit.empty() && !text.empty()) {
+        text += " " + description.unit;
+    }
+    return text;
+}
+
+void printRemarks(std::ostream& stream) {
+    for (const auto& remark : SettingDescription::remarksOnCurrentValues()) {
+        stream << "Remarque : " << remark << "\n";
+    }
+    stream.flush();
+}
+
 } // namespace
 
 std::vector<std::string> SettingsCommand::helpLines() const {
     return {
-        "settings list [--json]        tous les réglages avec leur valeur en vigueur",
+        "settings list [--json]        tous les réglages : valeur en vigueur, unité, sens et valeurs "
+        "possibles",
         "settings get CLÉ              la valeur en vigueur d'un réglage",
-        "settings set CLÉ VALEUR       enregistre un réglage (« true » ou « false » : booléen ; sinon texte)",
+        "settings set CLÉ VALEUR       enregistre un réglage après l'avoir vérifié (type, bornes, valeurs",
+        "                              possibles ; une valeur refusée n'est pas enregistrée)",
     };
 }
 
@@ -52,15 +77,23 @@ int SettingsCommand::list(const std::vector<std::string>& arguments, CliContext&
     if (parsed->flag("json")) {
         Json all = Json::object();
         for (const auto& setting : ConfigurationManager::settings()) {
-            all[setting.key] = setting.read();
+            const auto& description = describe(setting);
+            all[setting.key] = Json{{"value", setting.read()},
+                                    {"unit", description.unit},
+                                    {"meaning", description.meaning},
+                                    {"allowed", description.allowedValues()}};
         }
         context.out << all.dump(2) << std::endl;
         return kSuccess;
     }
     for (const auto& setting : ConfigurationManager::settings()) {
-        context.out << std::left << std::setw(26) << setting.key << display(setting.read()) << "\n";
+        const auto& description = describe(setting);
+        context.out << std::left << std::setw(26) << setting.key << withUnit(setting.read(), description)
+                    << "\n"
+                    << "    " << description.meaning << "\n"
+                    << "    valeurs possibles : " << description.allowedValues() << "\n";
     }
-    context.out.flush();
+    printRemarks(context.out);
     return kSuccess;
 }
 
@@ -84,17 +117,19 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
     if (setting == nullptr) {
         return kUsageError;
     }
-    // Stored as the server's configuration import stores options.
-    const std::string& value = arguments[1];
-    bool written = value == "true" || value == "false"
-                       ? UserDefaultManager::setBool(value == "true", setting->key)
-                       : UserDefaultManager::setObject(value, setting->key);
-    if (!written) {
+    const auto checked = describe(*setting).check(arguments[1]);
+    if (!checked.value) {
+        context.err << "Erreur : " << checked.problem << "\n"
+                    << "Rien n'a été enregistré." << std::endl;
+        return kUsageError;
+    }
+    if (!UserDefaultManager::setObject(*checked.value, setting->key)) {
         context.err << "Erreur : le réglage " << setting->key << " n'a pas été enregistré : "
                     << PreferenceStore::standard().lastWriteError().value_or("raison inconnue") << std::endl;
         return kFailure;
     }
     context.out << setting->key << " = " << display(setting->read()) << std::endl;
+    printRemarks(context.err);
     return kSuccess;
 }
 

@@ -35,13 +35,13 @@ TEST_F(CliTest, SettingsAreListedSetReadBackAndPersist) {
     EXPECT_EQ(listed.err, "") << "the log stays out of the way unless asked for";
     const Json defaults = Json::parse(listed.out);
     EXPECT_EQ(defaults.size(), 18u);
-    EXPECT_EQ(defaults["OptionMaxDate"], 120);
-    EXPECT_EQ(defaults["ExportFileFormat"], "wav");
+    EXPECT_EQ(defaults["OptionMaxDate"]["value"], 120);
+    EXPECT_EQ(defaults["ExportFileFormat"]["value"], "wav");
 
     EXPECT_EQ(cli({"settings", "set", "LinkDictationToSite", "1"}).out, "LinkDictationToSite = true\n");
     EXPECT_EQ(cli({"settings", "set", "AudioSampleRate", "8000"}).out, "AudioSampleRate = 8000\n");
     EXPECT_EQ(cli({"settings", "get", "LinkDictationToSite"}).out, "true\n");
-    EXPECT_EQ(Json::parse(cli({"settings", "list", "--json"}).out)["AudioSampleRate"], 8000);
+    EXPECT_EQ(Json::parse(cli({"settings", "list", "--json"}).out)["AudioSampleRate"]["value"], 8000);
 
     auto verbose = cli({"--verbose", "settings", "set", "JobTitlPref", "Dossier"});
     ASSERT_EQ(verbose.status, 0);
