@@ -2,11 +2,16 @@
 
 #include "App/cli/CliArguments.h"
 #include "Classes/core/siteRequest.h"
+#include "Gestion Site/SiteViewController.h"
 #include "Platform/json/Json.h"
 
 #include <charconv>
+#include <cstdlib>
+#include <iostream>
 #include <optional>
 #include <ostream>
+#include <termios.h>
+#include <unistd.h>
 
 namespace orvaneh {
 
@@ -14,7 +19,9 @@ namespace {
 
 constexpr const char* kMaskedPassword = "****";
 
-const std::set<std::string> kEditFlags{"email", "no-email", "default"};
+const std::set<std::string> kAddFlags{"email", "default", "password-stdin"};
+const std::set<std::string> kEditFlags{"email", "no-email", "default", "password-stdin"};
+constexpr const char* kPasswordVariable = "ORVANEH_PASSWORD";
 const std::set<std::string> kEditOptions{"name", "type", "address", "login", "password"};
 
 std::optional<std::int32_t> parseInteger(const std::string& text) {
@@ -45,24 +52,81 @@ std::string typeLabel(std::int32_t type) {
 }
 
 Json siteAsJson(const SiteModel& site) {
-    return Json{{"idSite", site.idSite},     {"name", site.name},
-                {"address", site.address},   {"login", site.login},
-                {"mdp", kMaskedPassword},    {"typeSite", site.typeSite},
-                {"selected", site.selected}, {"emailPropose", site.emailPropose}};
+    return Json{{"idSite", site.idSite},
+                {"name", site.name},
+                {"address", site.addressForDisplay()},
+                {"login", site.login},
+                {"mdp", kMaskedPassword},
+                {"typeSite", site.typeSite},
+                {"selected", site.selected},
+                {"emailPropose", site.emailPropose}};
 }
 
 void printSite(std::ostream& out, const SiteModel& site) {
     out << (site.selected ? "* " : "  ") << site.idSite << "  « " << site.name << " »  type " << site.typeSite
-        << " (" << typeLabel(site.typeSite) << ")  adresse : " << site.address << "  login : " << site.login
-        << "  mot de passe : " << kMaskedPassword << "  e-mail : " << (site.emailPropose ? "oui" : "non")
-        << "\n";
+        << " (" << typeLabel(site.typeSite) << ")  adresse : " << site.addressForDisplay()
+        << "  login : " << site.login << "  mot de passe : " << kMaskedPassword
+        << "  e-mail : " << (site.emailPropose ? "oui" : "non") << "\n";
+}
+
+// One line of standard input, without its end; nothing at the end of input. On a terminal the
+// line is asked for and not echoed.
+std::optional<std::string> readPasswordLine(CliContext& context) {
+    termios saved{};
+    const bool terminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        context.err << "Mot de passe : " << std::flush;
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    }
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        context.err << std::endl;
+    }
+    if (!read) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+// The password asked for: --password, --password-stdin or the environment, in that order; only
+// one of the options. Nothing when none is given. Usage error text in `problem`.
+std::optional<std::string> passwordGiven(const CliArguments& parsed, CliContext& context,
+                                         std::string& problem) {
+    const auto option = parsed.option("password");
+    if (option && parsed.flag("password-stdin")) {
+        problem = "--password et --password-stdin s'excluent";
+        return std::nullopt;
+    }
+    if (option) {
+        return option;
+    }
+    if (parsed.flag("password-stdin")) {
+        auto line = readPasswordLine(context);
+        if (!line || line->empty()) {
+            problem = "--password-stdin n'a lu aucun mot de passe sur l'entrée standard";
+            return std::nullopt;
+        }
+        return line;
+    }
+    if (const char* variable = std::getenv(kPasswordVariable); variable != nullptr && *variable != '\0') {
+        context.err << "Mot de passe pris dans " << kPasswordVariable << "." << std::endl;
+        return std::string(variable);
+    }
+    return std::nullopt;
 }
 
 // Applies the options given; the fields not named keep their value. Usage error text, or "".
-std::string applyOptions(const CliArguments& parsed, SiteModel& site) {
+std::string applyOptions(const CliArguments& parsed, SiteModel& site, CliContext& context) {
     if (auto type = parsed.option("type")) {
         auto number = parseInteger(*type);
-        if (!number || *number < 1 || *number > 8) {
+        if (!number) {
             return "le type doit être un nombre de 1 à 8 : " + *type;
         }
         site.typeSite = *number;
@@ -76,8 +140,11 @@ std::string applyOptions(const CliArguments& parsed, SiteModel& site) {
     if (auto value = parsed.option("login")) {
         site.login = *value;
     }
-    if (auto value = parsed.option("password")) {
-        site.mdp = *value;
+    std::string problem;
+    if (auto password = passwordGiven(parsed, context, problem)) {
+        site.mdp = *password;
+    } else if (!problem.empty()) {
+        return problem;
     }
     if (parsed.flag("email") && parsed.flag("no-email")) {
         return "--email et --no-email s'excluent";
@@ -97,6 +164,21 @@ void storeAsDefault(SiteModel site) {
     sites.unselectSite();
     site.selected = true;
     sites.updateSite(site);
+}
+
+// Saves through the site editor, which refuses a site its transport could not use.
+int save(SiteViewController& editor, CliContext& context) {
+    if (editor.addOrModifySite()) {
+        return CliCommand::kSuccess;
+    }
+    if (!SiteViewController::problemWith(editor.siteM()).empty()) {
+        context.err << "Erreur : " << editor.message() << "\n"
+                    << "Rien n'a été enregistré ; « orvaneh-cli site --help » donne les options."
+                    << std::endl;
+        return CliCommand::kUsageError;
+    }
+    context.err << "Erreur : " << editor.message() << std::endl;
+    return CliCommand::kFailure;
 }
 
 int unknownSite(CliContext& context, std::int32_t id) {
@@ -132,11 +214,18 @@ std::optional<std::int32_t> SiteCommand::siteIdArgument(const std::vector<std::s
 std::vector<std::string> SiteCommand::helpLines() const {
     return {
         "site list [--json]            les sites (le site par défaut marqué *), mots de passe masqués",
-        "site add --name N --type T [--address A] [--login L] [--password P] [--email] [--default]",
-        "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, ...)",
-        "site edit ID [--name N] [--type T] [--address A] [--login L] [--password P]",
+        "site add --name N --type T [--address A] [--login L] [--password-stdin] [--email] [--default]",
+        "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, 3 et 4 sans",
+        "                              envoi, 6 service de transcription) ; les types 1, 2, 6 et 7 exigent",
+        "                              --address",
+        "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin]",
         "             [--email|--no-email] [--default]",
         "                              modifie les champs donnés d'un site, garde les autres",
+        "  mot de passe : --password-stdin lit une ligne sur l'entrée standard (demandée sans écho sur",
+        "                              un terminal), sinon la variable ORVANEH_PASSWORD est lue ;",
+        "                              --password P existe aussi, mais P est visible des autres",
+        "                              utilisateurs de la machine (ps, historique) : préférez les deux "
+        "autres",
         "site default ID               fait de ce site le site par défaut",
         "site delete ID                supprime un site (les dictées qui y sont liées restent)",
     };
@@ -177,22 +266,21 @@ int SiteCommand::list(const std::vector<std::string>& arguments, CliContext& con
 }
 
 int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& context) {
-    auto parsed = parseOptions(arguments, {"email", "default"}, kEditOptions, context);
+    auto parsed = parseOptions(arguments, kAddFlags, kEditOptions, context);
     if (!parsed) {
         return kUsageError;
     }
     if (!parsed->option("name") || !parsed->option("type")) {
         return usageError(context, "site add demande au moins --name et --type");
     }
-    SiteModel site;
-    if (auto problem = applyOptions(*parsed, site); !problem.empty()) {
+    SiteViewController editor;
+    if (auto problem = applyOptions(*parsed, editor.siteM(), context); !problem.empty()) {
         return usageError(context, problem);
     }
-    site.idSite = siteRequest().addSite(site);
-    if (site.idSite == 0) {
-        context.err << "Erreur : le site n'a pas pu être enregistré" << std::endl;
-        return kFailure;
+    if (int status = save(editor, context); status != kSuccess) {
+        return status;
     }
+    const SiteModel& site = editor.siteM();
     context.out << "Site ajouté : « " << site.name << " » (identifiant " << site.idSite << ")\n";
     if (parsed->flag("default")) {
         storeAsDefault(site);
@@ -212,13 +300,16 @@ int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& con
     if (site.idSite == 0) {
         return unknownSite(context, *id);
     }
-    if (auto problem = applyOptions(*parsed, site); !problem.empty()) {
+    SiteViewController editor(site);
+    if (auto problem = applyOptions(*parsed, editor.siteM(), context); !problem.empty()) {
         return usageError(context, problem);
     }
+    if (int status = save(editor, context); status != kSuccess) {
+        return status;
+    }
+    site = editor.siteM();
     if (parsed->flag("default")) {
         storeAsDefault(site);
-    } else {
-        siteRequest().updateSite(site);
     }
     context.out << "Site modifié : « " << site.name << " » (identifiant " << site.idSite << ")" << std::endl;
     return kSuccess;

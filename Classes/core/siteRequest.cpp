@@ -10,6 +10,13 @@ namespace {
 
 constexpr const char* kInsertSql = "INSERT INTO site(name,address,login,mdp,type,email) Values(?,?,?,?,?,?)";
 
+// A site's passwords are masked in the log from the moment the site is seen, the one written
+// in its address too.
+void registerSecrets(const SiteModel& site) {
+    Log::registerSecret(site.mdp);
+    Log::registerSecret(site.passwordInAddress());
+}
+
 SiteModel readSite(const SqlStatement& row) {
     SiteModel site;
     site.idSite = static_cast<std::int32_t>(row.columnInt(0));
@@ -20,7 +27,7 @@ SiteModel readSite(const SqlStatement& row) {
     site.typeSite = static_cast<std::int32_t>(row.columnInt(5));
     site.selected = row.columnInt(6) != 0;
     site.emailPropose = row.columnInt(7) != 0;
-    Log::registerSecret(site.mdp);
+    registerSecrets(site);
     return site;
 }
 
@@ -37,7 +44,7 @@ void bindSiteFields(SqlStatement& statement, const SiteModel& site) {
 } // namespace
 
 std::int32_t siteRequest::addSite(const SiteModel& site) {
-    Log::registerSecret(site.mdp);
+    registerSecrets(site);
     auto query = prepare(kInsertSql, "Problème lors de la requête : \"INSERT INTO\" !,  ",
                          ", " + std::string(kInsertSql));
     if (!query) {
@@ -55,7 +62,7 @@ std::int32_t siteRequest::addSite(const SiteModel& site) {
 }
 
 void siteRequest::updateSite(const SiteModel& site) {
-    Log::registerSecret(site.mdp);
+    registerSecrets(site);
     auto query = prepare("UPDATE site Set name = ?, address = ?, login = ?, mdp = ?, type = ?, "
                          "selected = ?, email = ? WHERE idSite = ?");
     if (!query) {

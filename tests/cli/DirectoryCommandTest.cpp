@@ -37,7 +37,8 @@ TEST_F(DirectoryCommandTest, SitesAreAddedEditedChosenAndDeletedWithoutShowingPa
                          "anne", "--password", "s3cr3t-pw", "--email"}),
               0)
         << err.str();
-    ASSERT_EQ(run(site, {"add", "--name=Web", "--type=2", "--default"}), 0) << err.str();
+    ASSERT_EQ(run(site, {"add", "--name=Web", "--type=2", "--address=web.x.fr", "--default"}), 0)
+        << err.str();
     std::int32_t first = siteRequest().selectSites().at(0).idSite;
     std::int32_t second = siteRequest().selectSites().at(1).idSite;
     EXPECT_EQ(siteRequest().selectDefaultSite().idSite, second);

@@ -3,6 +3,7 @@
 #include "support/ProcessRunner.h"
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,14 @@ namespace orvaneh::test {
 inline ProcessResult runCli(const std::filesystem::path& home, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", home.string()});
     return ProcessRunner::run(arguments);
+}
+
+// The same with `input` on its standard input and `environment` added to its environment.
+inline ProcessResult runCli(const std::filesystem::path& home, std::vector<std::string> arguments,
+                            const std::string& input,
+                            const std::map<std::string, std::string>& environment = {}) {
+    arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", home.string()});
+    return ProcessRunner::runWithInput(arguments, input, environment);
 }
 
 } // namespace orvaneh::test

@@ -24,6 +24,16 @@ std::string contentsOf(const std::filesystem::path& path) {
 
 ProcessResult ProcessRunner::run(const std::vector<std::string>& command,
                                  const std::map<std::string, std::string>& environment) {
+    return start(command, nullptr, environment);
+}
+
+ProcessResult ProcessRunner::runWithInput(const std::vector<std::string>& command, const std::string& input,
+                                          const std::map<std::string, std::string>& environment) {
+    return start(command, &input, environment);
+}
+
+ProcessResult ProcessRunner::start(const std::vector<std::string>& command, const std::string* input,
+                                   const std::map<std::string, std::string>& environment) {
     ProcessResult result;
     if (command.empty()) {
         return result;
@@ -32,6 +42,10 @@ ProcessResult ProcessRunner::run(const std::vector<std::string>& command,
     TemporaryDirectory directory;
     const std::string outPath = (directory.path() / "out").string();
     const std::string errPath = (directory.path() / "err").string();
+    const std::string inPath = input ? (directory.path() / "in").string() : std::string("/dev/null");
+    if (input) {
+        std::ofstream(inPath, std::ios::binary) << *input;
+    }
     std::vector<char*> argv;
     for (const auto& argument : command) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -42,7 +56,7 @@ ProcessResult ProcessRunner::run(const std::vector<std::string>& command,
         for (const auto& [name, value] : environment) {
             value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
         }
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        dup2(open(inPath.c_str(), O_RDONLY), STDIN_FILENO);
         dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
         dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
         execv(argv[0], argv.data());

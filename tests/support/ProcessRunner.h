@@ -19,6 +19,13 @@ public:
     // environment for the child. Standard input is /dev/null.
     static ProcessResult run(const std::vector<std::string>& command,
                              const std::map<std::string, std::string>& environment = {});
+    // The same with `input` as the child's standard input.
+    static ProcessResult runWithInput(const std::vector<std::string>& command, const std::string& input,
+                                      const std::map<std::string, std::string>& environment = {});
+
+private:
+    static ProcessResult start(const std::vector<std::string>& command, const std::string* input,
+                               const std::map<std::string, std::string>& environment);
 };
 
 } // namespace orvaneh::test
