@@ -29,7 +29,7 @@ const ConfigurationManager::Setting* findOrComplain(const std::string& key, CliC
     return setting;
 }
 
-// The description of a setting of the table; every one has one.
+// The description of a setting of the table, for showing it.
 const SettingDescription& describe(const ConfigurationManager::Setting& setting) {
     static const SettingDescription unknown;
     const auto* description = SettingDescription::find(setting.key);
@@ -117,7 +117,13 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
     if (setting == nullptr) {
         return kUsageError;
     }
-    const auto checked = describe(*setting).check(arguments[1]);
+    // An option nobody described is not written blind.
+    const auto* description = SettingDescription::find(setting->key);
+    if (description == nullptr) {
+        context.err << "Erreur : le réglage " << setting->key << " ne se modifie pas ici." << std::endl;
+        return kFailure;
+    }
+    const auto checked = description->check(arguments[1]);
     if (!checked.value) {
         context.err << "Erreur : " << checked.problem << "\n"
                     << "Rien n'a été enregistré." << std::endl;
