@@ -55,8 +55,7 @@ void printRemarks(std::ostream& stream) {
 
 std::vector<std::string> SettingsCommand::helpLines() const {
     return {
-        "settings list [--json]        tous les réglages : valeur en vigueur, unité, sens et valeurs "
-        "possibles",
+        "settings list [--json]        chaque réglage : valeur, unité, sens et valeurs possibles",
         "settings get CLÉ              la valeur en vigueur d'un réglage",
         "settings set CLÉ VALEUR       enregistre un réglage après l'avoir vérifié (type, bornes, valeurs",
         "                              possibles ; une valeur refusée n'est pas enregistrée)",

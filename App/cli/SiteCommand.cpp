@@ -221,11 +221,10 @@ std::vector<std::string> SiteCommand::helpLines() const {
         "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin]",
         "             [--email|--no-email] [--default]",
         "                              modifie les champs donnés d'un site, garde les autres",
-        "  mot de passe : --password-stdin lit une ligne sur l'entrée standard (demandée sans écho sur",
-        "                              un terminal), sinon la variable ORVANEH_PASSWORD est lue ;",
-        "                              --password P existe aussi, mais P est visible des autres",
-        "                              utilisateurs de la machine (ps, historique) : préférez les deux "
-        "autres",
+        "                              mot de passe de add et edit : --password-stdin (une ligne lue sur",
+        "                              l'entrée standard, sans écho sur un terminal) ou la variable",
+        "                              ORVANEH_PASSWORD ; --password P marche aussi, mais P est visible des",
+        "                              autres utilisateurs de la machine (ps, historique du shell)",
         "site default ID               fait de ce site le site par défaut",
         "site delete ID                supprime un site (les dictées qui y sont liées restent)",
     };

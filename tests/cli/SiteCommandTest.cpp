@@ -134,7 +134,7 @@ TEST_F(SiteCommandTest, HelpRecommendsTheWaysOthersCannotSee) {
     ASSERT_EQ(help.status, 0) << help.err;
     EXPECT_THAT(help.out, HasSubstr("--password-stdin"));
     EXPECT_THAT(help.out, HasSubstr("ORVANEH_PASSWORD"));
-    EXPECT_THAT(help.out, HasSubstr("visible des autres"));
+    EXPECT_THAT(help.out, HasSubstr("--password P marche aussi, mais P est visible des"));
 }
 
 } // namespace
