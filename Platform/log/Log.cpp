@@ -12,6 +12,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -29,6 +31,7 @@ constexpr std::array<std::string_view, 5> kPasswordNames{"password", "passwd", "
 struct State {
     std::recursive_mutex mutex;
     int fd = -1;
+    std::filesystem::path file;
     bool echo = true;
     std::function<void(const std::string&)> observer;
 };
@@ -354,6 +357,46 @@ std::string timestamp() {
     return std::string(buffer.data(), length) + fraction.data();
 }
 
+int openLogFile(const std::filesystem::path& file) {
+    return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Keeps the log at a few files of bounded size: "orvaneh.log", then ".1" (the most recent) to
+// ".3". Several processes append to the same file; the one that rotates holds flock on the
+// full file while it renames, and every writer follows the name to the new file before its
+// next line. A line written into a file just renamed stays there: nothing is lost.
+void rotateIfFull(State& log, std::size_t incoming) {
+    struct stat opened {};
+    struct stat named {};
+    const bool current =
+        ::fstat(log.fd, &opened) == 0 && ::stat(log.file.c_str(), &named) == 0 && sameFile(opened, named);
+    if (current && static_cast<std::uintmax_t>(opened.st_size) + incoming <= Log::kRotationSize) {
+        return;
+    }
+    if (current && ::flock(log.fd, LOCK_EX) == 0) {
+        // Another process may have rotated while this one waited for the lock.
+        if (::stat(log.file.c_str(), &named) == 0 && sameFile(opened, named) &&
+            static_cast<std::uintmax_t>(named.st_size) + incoming > Log::kRotationSize) {
+            for (int index = Log::kRotatedFiles - 1; index >= 1; --index) {
+                const auto from = log.file.string() + "." + std::to_string(index);
+                const auto to = log.file.string() + "." + std::to_string(index + 1);
+                ::rename(from.c_str(), to.c_str());
+            }
+            ::rename(log.file.c_str(), (log.file.string() + ".1").c_str());
+        }
+        ::flock(log.fd, LOCK_UN);
+    }
+    const int fd = openLogFile(log.file);
+    if (fd >= 0) {
+        ::close(log.fd);
+        log.fd = fd;
+    }
+}
+
 void writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         auto written = ::write(fd, data.data(), data.size());
@@ -400,6 +443,7 @@ void Log::write(std::string_view line) {
         writeAll(STDERR_FILENO, withNewline);
     }
     if (log.fd >= 0) {
+        rotateIfFull(log, withNewline.size());
         // One write per line with O_APPEND: lines from other processes never interleave inside ours.
         writeAll(log.fd, withNewline);
     }
@@ -417,10 +461,11 @@ void Log::setFile(const std::filesystem::path& file) {
         ::close(log.fd);
         log.fd = -1;
     }
+    log.file = file;
     if (file.empty()) {
         return;
     }
-    log.fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    log.fd = openLogFile(file);
     if (log.fd < 0) {
         auto message =
             "Impossible d'ouvrir le journal « " + file.string() + " » : " + systemErrorText(errno) + "\n";

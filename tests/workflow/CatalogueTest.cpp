@@ -153,6 +153,29 @@ TEST_F(CatalogueImportTest, MalformedOrHostileDocumentsStoreNothing) {
     EXPECT_EQ(directoryRows(), before);
 }
 
+// A catalogue of thousands of entries writes a summary per table, not a line per entry.
+TEST_F(CatalogueImportTest, ALargeCatalogueLogsOneLinePerTable) {
+    std::string xml = "<Catalogue><LoginUserInfos>";
+    for (int index = 0; index < 100; ++index) {
+        xml += "<LoginUserInfo><Role>Dictant</Role><LoginName>u" + std::to_string(index) +
+               "</LoginName></LoginUserInfo>";
+    }
+    xml += "</LoginUserInfos><Worktypes>";
+    for (int index = 0; index < 100; ++index) {
+        xml += "<Worktype>W" + std::to_string(index) + ";T;</Worktype>";
+    }
+    xml += "</Worktypes><Fields>";
+    for (int index = 0; index < 2000; ++index) {
+        xml += "<Field><Key>k" + std::to_string(index) + "</Key><Value>v</Value></Field><Field>texte</Field>";
+    }
+    xml += "</Fields></Catalogue>";
+    ASSERT_TRUE(Entity::importCatalogue(xml));
+    EXPECT_LT(log.lines().size(), 40u);
+    EXPECT_TRUE(log.contains("Catalogue importé : 100 utilisateur(s)"));
+    EXPECT_TRUE(log.contains("Catalogue importé : 100 type(s) de travail"));
+    EXPECT_TRUE(log.contains("Catalogue importé : 3000 option(s)"));
+}
+
 Json parsed(const std::string& xml) {
     XMLCatalogueParser parser;
     EXPECT_TRUE(parser.parse(xml)) << parser.errorDescription();
