@@ -27,6 +27,16 @@ SettingDescription label(std::string key, std::string meaning) {
     return {std::move(key), Kind::Text, std::move(meaning), "", 0, 0, {}};
 }
 
+SettingDescription range(std::string key, Kind kind, std::string meaning, std::string unit, double minimum,
+                         double maximum) {
+    return {std::move(key), kind, std::move(meaning), std::move(unit), minimum, maximum, {}};
+}
+
+SettingDescription oneOf(std::string key, Kind kind, std::string meaning, std::string unit,
+                         std::vector<std::string> choices) {
+    return {std::move(key), kind, std::move(meaning), std::move(unit), 0, 0, std::move(choices)};
+}
+
 // 16000 rather than 16000.0, 1.1 rather than 1.1000000000000001.
 std::string numberText(double value) {
     if (std::floor(value) == value && std::fabs(value) < 1e15) {
@@ -122,26 +132,18 @@ const std::vector<SettingDescription>& SettingDescription::all() {
                 "Montrer le résumé des paramètres de la dictée pour confirmation avant l'envoi"),
         boolean("ShowSettingsForRecord",
                 "Montrer l'écran des paramètres de la dictée avant l'enregistrement"),
-        {"OptionMaxDate",
-         Kind::Integer,
-         "Nombre de jours après lesquels les dictées envoyées sont supprimées ; 0 : jamais",
-         "jours",
-         0,
-         3650,
-         {}},
+        range("OptionMaxDate", Kind::Integer,
+              "Nombre de jours après lesquels les dictées envoyées sont supprimées ; 0 : jamais", "jours", 0,
+              3650),
         boolean("CompresseFile",
-                "Envoyer les fichiers d'une dictée dans une archive zip ; sans effet tant que versionWS ne "
-                "dépasse pas 1 (service web seulement)"),
-        {"versionWS",
-         Kind::Real,
-         "Version du service web de l'office ; au-dessus de 1, l'archive zip (CompresseFile) est possible",
-         "",
-         0,
-         99,
-         {}},
+                "Envoyer les fichiers d'une dictée dans une archive zip ; sans effet tant que "
+                "versionWS ne dépasse pas 1 (service web seulement)"),
+        range(
+            "versionWS", Kind::Real,
+            "Version du service web de l'office ; au-dessus de 1, l'archive zip (CompresseFile) est possible",
+            "", 0, 99),
         boolean("PushToRecordAndPlay",
-                "Les boutons d'enregistrement et de lecture n'agissent que tant qu'ils sont "
-                "maintenus"),
+                "Les boutons d'enregistrement et de lecture n'agissent que tant qu'ils sont maintenus"),
         boolean("BlockRecipient", "Choisir un type de travail impose sa dactylo"),
         boolean("ServicesDisplay", "Proposer le choix d'un service (réglé par l'importation du workflow)"),
         label("JobTitlPref", "Libellé du champ « titre » d'une dictée"),
@@ -152,44 +154,23 @@ const std::vector<SettingDescription>& SettingDescription::all() {
         boolean(
             "LinkDictationToSite",
             "Une dictée part vers le site avec lequel elle a été enregistrée, sinon vers le site par défaut"),
-        {"TypeOfDelivery",
-         Kind::Integer,
-         "Mode de livraison annoncé par la configuration du serveur : 0 aucun, 1 FTP, 2 services web, 4 "
-         "autre, "
-         "5 e-mail ; pour information, le type du site décide",
-         "",
-         0,
-         5,
-         {"0", "1", "2", "4", "5"}},
-        {"AudioSampleRate",
-         Kind::Real,
-         "Fréquence d'échantillonnage des nouveaux enregistrements",
-         "Hz",
-         0,
-         0,
-         {"8000", "11025", "16000", "22050", "32000", "44100", "48000"}},
-        {"ExportFileFormat",
-         Kind::Text,
-         "Format audio des fichiers envoyés : wav (sans compression) ou spx (compressé en Speex)",
-         "",
-         0,
-         0,
-         {"wav", "spx"}},
-        {"TrustedCertificatesFile",
-         Kind::File,
-         "Fichier PEM de l'autorité de certification de l'office, reconnue en plus de celles du système ; "
-         "vide : aucune",
-         "",
-         0,
-         0,
-         {}},
-        {"NetworkStallTimeout",
-         Kind::Real,
-         "Durée sans progrès après laquelle un transfert échoue",
-         "secondes",
-         0.1,
-         3600,
-         {}},
+        oneOf("TypeOfDelivery", Kind::Integer,
+              "Mode de livraison annoncé par la configuration du serveur : 0 aucun, 1 FTP, 2 services web, "
+              "4 autre, 5 e-mail ; pour information, le type du site décide",
+              "", {"0", "1", "2", "4", "5"}),
+        // The rates the recorder and the Speex encoder accept.
+        oneOf("AudioSampleRate", Kind::Real, "Fréquence d'échantillonnage des nouveaux enregistrements", "Hz",
+              {"8000", "11025", "16000", "22050", "32000", "44100", "48000"}),
+        oneOf("ExportFileFormat", Kind::Text,
+              "Format audio des fichiers envoyés : wav (sans compression) ou spx (compressé en Speex)", "",
+              {"wav", "spx"}),
+        oneOf(
+            "TrustedCertificatesFile", Kind::File,
+            "Fichier PEM de l'autorité de certification de l'office, reconnue en plus de celles du système ; "
+            "vide : aucune",
+            "", {}),
+        range("NetworkStallTimeout", Kind::Real, "Durée sans progrès après laquelle un transfert échoue",
+              "secondes", 0.1, 3600),
     };
     return table;
 }
