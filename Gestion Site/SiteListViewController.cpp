@@ -25,15 +25,19 @@ bool isWebServiceSite(const SiteModel& site) {
     return site.typeSite == 2 || site.typeSite == 4 || site.typeSite == 7 || site.typeSite == 8;
 }
 
-// The site's address lower-cased without spaces, and without "ftp://" (added back by FTPGet).
+// The site's address without spaces, and without "ftp://" (added back by FTPGet). Only the
+// scheme is read without regard to case: the path on the server keeps its case, as uploads do.
 std::string ftpHost(const SiteModel& site) {
     std::string host;
     for (char c : site.address) {
         if (c != ' ') {
-            host.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            host.push_back(c);
         }
     }
-    if (host.find("ftp://") != std::string::npos) {
+    std::string scheme = host.substr(0, 6);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (scheme == "ftp://") {
         host.erase(0, 6);
     }
     return host;
@@ -112,6 +116,14 @@ void SiteListViewController::displayDirectories() {
 }
 
 void SiteListViewController::getCatalogueForSite(const SiteModel& site) {
+    if ((isFtpSite(site) || isWebServiceSite(site)) && !CommunicationObject::hasServerAddress(site)) {
+        // Never another site's server: there is nothing to fetch from.
+        hideWaitAndIndicator();
+        const std::string message = CommunicationObject::noServerAddressMessage(site);
+        Notification::pushNotification(message);
+        finishImport(ImportState::Failed, message);
+        return;
+    }
     if (isFtpSite(site)) {
         ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
         ftpGet_->getListDirectories(ftpHost(site) + "/config/");

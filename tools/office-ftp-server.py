@@ -51,6 +51,15 @@ class DosListingFS(AbstractedFS):
             yield line.encode("utf8", self.cmd_channel.unicode_errors)
 
 
+class EndlessListingFS(AbstractedFS):
+    """LIST answered with bytes that never end and hold no line break."""
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        block = b"drwxr-xr-x" + b" " * 65526
+        while True:
+            yield block
+
+
 class FaultyDTPHandler(DTPHandler):
     """Data channel that stalls or cuts an upload after a number of bytes."""
 
@@ -138,6 +147,8 @@ def main():
     parser.add_argument("--read-limit", type=int, metavar="BYTES",
                         help="read uploads at no more than BYTES per second")
     parser.add_argument("--dos-listing", action="store_true", help="answer LIST in DOS/IIS style")
+    parser.add_argument("--endless-listing", action="store_true",
+                        help="answer LIST with an endless line (no line break ever)")
     parser.add_argument("--seed-demo", action="store_true", help="write the demo catalogues into config/")
     parser.add_argument("--quiet", action="store_true", help="log only warnings")
     args = parser.parse_args()
@@ -172,8 +183,12 @@ def main():
         Handler.dtp_handler = SlowDTPHandler
     Handler.banner = "Office FTP simulator ready."
     Handler.auth_failed_timeout = 0
+    if args.dos_listing and args.endless_listing:
+        parser.error("--dos-listing and --endless-listing exclude each other")
     if args.dos_listing:
         Handler.abstracted_fs = DosListingFS
+    if args.endless_listing:
+        Handler.abstracted_fs = EndlessListingFS
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))

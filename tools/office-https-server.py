@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import zipfile
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import unquote, urlsplit
@@ -29,12 +30,17 @@ sys.dont_write_bytecode = True  # keep tools/ free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_catalogues import CATALOGUE_FILE, seed_demo  # noqa: E402
 
-FAULTS = ("none", "401", "404", "500", "503", "not-json", "erreur", "cut", "stall")
+FAULTS = ("none", "401", "404", "500", "503", "not-json", "erreur", "cut", "stall", "endless", "wrong-method",
+          "302", "maintenance")
 POST_ROUTES = ("/Orvane.WebServices/Import/PostFile", "/upload.php")
 DIRECTORY_ROUTES = ("/Orvane.WebServices/Export/GetDirectory", "/getlist.php")
 # Route -> query key carrying the directory name.
 CATALOGUE_ROUTES = {"/Orvane.WebServices/Export/GetCatalogue": "directoryName", "/getconfigxml.php": "name"}
 CONTROL_ROUTE = "/__control"
+# How long a stalled upload is held before the server lets it go (the client gives up first).
+STALL_SECONDS = 600
+MAINTENANCE_PAGE = ("<html><head><title>Maintenance</title></head>"
+                    "<body><h1>Service en maintenance</h1><p>Revenez plus tard.</p></body></html>")
 
 _OPENSSL_CONFIG = """
 [req]
@@ -150,8 +156,9 @@ def extract_zip(archive, directory):
 class ServerState:
     """Fault settings and counters, shared by the handler threads."""
 
-    def __init__(self, store, catalogue_root, login, password, fault, reason, fail_first):
+    def __init__(self, store, catalogue_root, login, password, fault, reason, fail_first, accept_delay=0.0):
         self.lock = threading.Lock()
+        self.accept_delay = accept_delay
         self.store, self.catalogue_root = store, catalogue_root
         self.credentials = ("%s:%s" % (login, password)).encode("utf-8")
         self.fault, self.reason, self.fail_first = fault, reason, fail_first
@@ -169,18 +176,21 @@ class ServerState:
             self.fault = fault
             self.reason = str(settings.get("reason", self.reason))
             self.fail_first = int(settings.get("failFirst", 0))
+            self.accept_delay = float(settings.get("acceptDelay", 0))
             self.faulted = 0
 
     def snapshot(self):
         with self.lock:
             return {"fault": self.fault, "reason": self.reason, "failFirst": self.fail_first,
-                    "faulted": self.faulted, "requests": self.requests, "jobs": self.last_job}
+                    "acceptDelay": self.accept_delay, "faulted": self.faulted, "requests": self.requests,
+                    "jobs": self.last_job}
 
     def take_fault(self, route):
         """The fault this request gets; "erreur" only concerns job posts."""
         with self.lock:
             self.requests += 1
-            if self.fault == "none" or (self.fault == "erreur" and route not in POST_ROUTES):
+            if (self.fault == "none" or (self.fault == "erreur" and route not in POST_ROUTES)
+                    or (self.fault == "maintenance" and route not in CATALOGUE_ROUTES)):
                 return "none"
             if self.fail_first and self.faulted >= self.fail_first:
                 return "none"
@@ -242,7 +252,26 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
 
     def answer(self, methode, result=None, reason=""):
+        if self.fault == "302":
+            # A redirection (to a login portal, say) whose body looks like success.
+            return self.send(302, wrap_answer(methode, result, reason).encode("utf-8"),
+                             extra=[("Location", "/connexion")])
         self.send(200, wrap_answer(methode, result, reason).encode("utf-8"))
+
+    def endless(self):
+        """A 200 without a length whose body never ends; returns when the client gives up."""
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        block = b'"{\\"methodeStr\\": \\"GetCatalogue\\", \\"resultStr\\": \\"' + b"x" * 65536
+        try:
+            self.wfile.write(block[:100])
+            while True:
+                self.wfile.write(block[100:])
+        except OSError:
+            self.abort(reset=False)
 
     def abort(self, reset):
         """Drops the connection mid-exchange: with a reset, or with a plain close (no TLS close_notify)."""
@@ -272,6 +301,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def dispatch(self):
         self.status = None
+        self.fault = "none"
         split = urlsplit(self.path)
         route = split.path
         if route == CONTROL_ROUTE:
@@ -280,13 +310,23 @@ class Handler(BaseHTTPRequestHandler):
         fault = state.take_fault(route)
         try:
             self.route(state, fault, route, split.query)
+        except OSError:
+            # The client gave up first (its own time limits): nothing more to say to it.
+            self.close_connection = True
         finally:
             state.log_request({"method": self.command, "path": self.path, "status": self.status,
                                "fault": fault, "authorization": self.headers.get("Authorization")})
 
     def route(self, state, fault, route, query):
+        self.fault = fault
         if fault == "stall":
-            self.read_body()
+            length = int(self.headers.get("Content-Length") or 0)
+            if length > 0 or "chunked" in self.headers.get("Transfer-Encoding", "").lower():
+                # Stops reading the body: the client's writes block once the buffers are full.
+                self.read_body(limit=min(max(1, length), 65536))
+                self.close_connection = True
+                time.sleep(STALL_SECONDS)
+                return
             return self.hold()
         if fault == "cut":
             length = int(self.headers.get("Content-Length") or 0)
@@ -302,6 +342,11 @@ class Handler(BaseHTTPRequestHandler):
             return self.abort(reset=False)
 
         body = self.read_body() if self.command == "POST" else b""
+        if state.accept_delay > 0:
+            # The whole request is in; the office takes its time before answering.
+            time.sleep(state.accept_delay)
+        if fault == "endless":
+            return self.endless()
         if fault in ("401", "404", "500", "503"):
             return self.send(int(fault), b"", "text/plain; charset=utf-8",
                              [("WWW-Authenticate", 'Basic realm="office"')] if fault == "401" else [])
@@ -315,16 +360,29 @@ class Handler(BaseHTTPRequestHandler):
         if route in POST_ROUTES and self.command == "POST":
             if fault == "erreur":
                 return self.answer("PostFile", "Erreur", state.reason)
+            if fault == "wrong-method":
+                return self.answer_directory(state)
+            if fault == "302":
+                return self.answer("PostFile", "Fini")
             return self.post_file(state, route, body)
         if route in DIRECTORY_ROUTES and self.command == "GET":
-            root = state.catalogue_root
-            if not os.path.isdir(root):
-                return self.answer("GetDirectory")
-            names = sorted(n for n in os.listdir(root) if os.path.isdir(os.path.join(root, n)))
-            return self.answer("GetDirectory", names)
+            if fault == "wrong-method":
+                return self.answer("GetCatalogue", self.catalogue(state, "name", "name="))
+            return self.answer_directory(state)
         if route in CATALOGUE_ROUTES and self.command == "GET":
+            if fault == "wrong-method":
+                return self.answer_directory(state)
+            if fault == "maintenance":
+                return self.answer("GetCatalogue", MAINTENANCE_PAGE)
             return self.answer("GetCatalogue", self.catalogue(state, CATALOGUE_ROUTES[route], query))
         self.send(404, b"", "text/plain; charset=utf-8")
+
+    def answer_directory(self, state):
+        root = state.catalogue_root
+        if not os.path.isdir(root):
+            return self.answer("GetDirectory")
+        names = sorted(n for n in os.listdir(root) if os.path.isdir(os.path.join(root, n)))
+        return self.answer("GetDirectory", names)
 
     def authorized(self, state):
         scheme, _, token = self.headers.get("Authorization", "").partition(" ")
@@ -438,6 +496,8 @@ def main():
                         help="reasonStr of the erreur fault")
     parser.add_argument("--fail-first", type=int, default=0, metavar="N",
                         help="apply the fault to N requests only")
+    parser.add_argument("--accept-delay", type=float, default=0.0, metavar="SECONDS",
+                        help="wait SECONDS after reading a request before answering it")
     parser.add_argument("--quiet", action="store_true", help="no request log on stderr")
     args = parser.parse_args()
 
@@ -454,7 +514,7 @@ def main():
     context.minimum_version = ssl.TLSVersion.TLSv1_2
     context.load_cert_chain(cert, key)
     state = ServerState(store, catalogue_root, args.login, args.password, args.fault, args.reason,
-                        args.fail_first)
+                        args.fail_first, args.accept_delay)
     server = OfficeServer(("127.0.0.1", args.port), context, state, args.quiet)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     print("CA %s" % ca)

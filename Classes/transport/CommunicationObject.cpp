@@ -75,6 +75,17 @@ SiteModel CommunicationObject::getServerVelmoraToAsk() const {
     return siteRequest().selectSiteVelmoraIfExist();
 }
 
+bool CommunicationObject::hasServerAddress(const SiteModel& site) {
+    return site.address.find_first_not_of(" \t") != std::string::npos;
+}
+
+std::string CommunicationObject::noServerAddressMessage(const SiteModel& site) {
+    return localized("SITE_WITHOUT_ADDRESS", "Le site") + " « " + site.name + " » " +
+           localized("SITE_WITHOUT_ADDRESS_END",
+                     "n'a pas d'adresse de serveur : indiquez-la dans ses réglages. Rien n'a été "
+                     "envoyé ni importé.");
+}
+
 std::string CommunicationObject::resolveUrlVsSiteType(const SiteModel& site, const std::string& path) {
     if (site.typeSite != 7 && site.typeSite != 8) {
         return path;

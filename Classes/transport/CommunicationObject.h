@@ -46,6 +46,10 @@ public:
     // it exists (else an empty SiteModel); otherwise the default site.
     SiteModel getServerToAsk() const;
     SiteModel getServerVelmoraToAsk() const;
+    // Whether the site names a server: one without an address has nowhere to send or fetch.
+    static bool hasServerAddress(const SiteModel& site);
+    // The banner that ends an attempt or a fetch to a site without an address.
+    static std::string noServerAddressMessage(const SiteModel& site);
     // On a site of type 7 or 8, the three standard service paths become their PHP variants.
     static std::string resolveUrlVsSiteType(const SiteModel& site, const std::string& path);
     // Fills the descriptor with the record, sets nameFILE from it and returns its bytes. A job

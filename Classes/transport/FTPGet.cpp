@@ -119,9 +119,11 @@ void FTPGet::downloadFinished(FtpGetFile& getter) {
         if (file.is_open()) {
             bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         }
-        if (!file.is_open() || file.bad() || !Entity::importCatalogue(bytes)) {
+        std::string reason;
+        if (!file.is_open() || file.bad() || !Entity::importCatalogue(bytes, &reason)) {
             failure = localized("FTP_GET_IMPORT_ERROR",
-                                "Une erreur est survenue lors de l'importation, veuillez recommencer.");
+                                "Une erreur est survenue lors de l'importation, veuillez recommencer.") +
+                      (reason.empty() ? "" : " (" + reason + ")");
         }
         Tools::deleteFileAtPath(path);
     }

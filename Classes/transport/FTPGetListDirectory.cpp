@@ -27,7 +27,12 @@ std::optional<std::string> FTPGetListDirectory::stringToURL(const std::string& t
     std::string trimmed = text.substr(first, last - first + 1);
     auto separator = trimmed.find("://");
     if (separator == std::string::npos) {
-        return "ftp://" + trimmed;
+        trimmed = "ftp://" + trimmed;
+        separator = 3;
+    }
+    // Without a host, curl would have no server to go to, or take one from elsewhere.
+    if (trimmed.size() == separator + 3 || trimmed[separator + 3] == '/') {
+        return std::nullopt;
     }
     std::string scheme = trimmed.substr(0, separator);
     std::transform(scheme.begin(), scheme.end(), scheme.begin(),
@@ -60,7 +65,8 @@ void FTPGetListDirectory::start() {
     callbacks.completion = [this](const std::optional<NetworkError>& failure) {
         if (failure) {
             Log::write("Échec du listage du répertoire FTP : " + failure->text());
-            stop(localized("FTP_GET_LIST_DIRECTORY_DOWNLOAD_ERROR", "Erreur de téléchargement!"));
+            stop(localized("FTP_GET_LIST_DIRECTORY_DOWNLOAD_ERROR", "Erreur de téléchargement!") + " " +
+                 failure->text());
         } else if (!parseListData(true)) {
             stop("Listing parse failed");
         } else {

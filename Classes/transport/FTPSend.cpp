@@ -12,22 +12,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <mutex>
 
 namespace orvaneh {
 
 namespace {
-
-std::mutex rememberedMutex;
-FTPSend::Parameters& remembered() {
-    static FTPSend::Parameters parameters;
-    return parameters;
-}
-// The address the remembered URL was made from.
-std::string& rememberedAddress() {
-    static std::string address;
-    return address;
-}
 
 bool containsFtpScheme(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -41,17 +29,6 @@ FTPSend::FTPSend(std::int32_t idDictee) : FTPCommunication(idDictee) {}
 
 FTPSend::~FTPSend() = default;
 
-FTPSend::Parameters FTPSend::rememberedParameters() {
-    std::lock_guard lock(rememberedMutex);
-    return remembered();
-}
-
-void FTPSend::forgetParameters() {
-    std::lock_guard lock(rememberedMutex);
-    remembered() = {};
-    rememberedAddress().clear();
-}
-
 std::string FTPSend::serverURLForAddress(const std::string& address) {
     std::string base = address;
     base.erase(0, base.find_first_not_of(" \t"));
@@ -63,17 +40,12 @@ std::string FTPSend::serverURLForAddress(const std::string& address) {
 
 bool FTPSend::getParamFTP() {
     const SiteModel site = getServerToAsk();
-    std::lock_guard lock(rememberedMutex);
-    Parameters& parameters = remembered();
-    if (!site.address.empty()) {
-        rememberedAddress() = site.address;
-        parameters.login = site.login;
-        parameters.password = site.mdp;
+    parameters_ = {};
+    siteWithoutAddress_ = site.exists() && !hasServerAddress(site);
+    if (hasServerAddress(site)) {
+        parameters_ = {serverURLForAddress(site.address), site.login, site.mdp};
     }
-    if (!rememberedAddress().empty()) {
-        parameters.serverURL = serverURLForAddress(rememberedAddress());
-    }
-    return !parameters.serverURL.empty() && !parameters.login.empty() && !parameters.password.empty();
+    return !parameters_.serverURL.empty() && !parameters_.login.empty() && !parameters_.password.empty();
 }
 
 bool FTPSend::isDicteeReadyToUploadWithId(std::int32_t idDictee) {
@@ -82,7 +54,8 @@ bool FTPSend::isDicteeReadyToUploadWithId(std::int32_t idDictee) {
     }
     Log::write("Paramètres FTP incomplets : la dictée " + std::to_string(idDictee) + " n'est pas envoyée");
     UserInterface::shared().showAlert(
-        "", localized("kMssErreurParamFTP", "L'accès au ftp n'a pas été configuré !"));
+        "", siteWithoutAddress_ ? noServerAddressMessage(getServerToAsk())
+                                : localized("kMssErreurParamFTP", "L'accès au ftp n'a pas été configuré !"));
     return false;
 }
 
@@ -151,7 +124,7 @@ void FTPSend::startNextRequest() {
         infoUploadClose();
         return;
     }
-    const Parameters parameters = rememberedParameters();
+    const Parameters parameters = parameters_;
     const std::string path = filesToUpload_.front();
     filesToUpload_.erase(filesToUpload_.begin());
     filesToRemove_.push_back(path);
@@ -187,9 +160,12 @@ void FTPSend::uploadFailed(S7FTPRequest& request) {
         std::string message = localized("FTP_SEND_SEND_ERROR", "Problème lors de l'envoi.");
         if (cause && cause->kind() == NetworkFailure::CannotConnect) {
             message =
-                localized("kMssCannotOpenConnectionFTP", "Impossible d'ouvrir une connexion vers le FTP");
-        } else if (cause && cause->kind() == NetworkFailure::TimedOut) {
-            message = cause->text();
+                localized("kMssCannotOpenConnectionFTP", "Impossible d'ouvrir une connexion vers le FTP") +
+                " :";
+        }
+        // The cause, so that a wrong password, a refused connection or a time-out read apart.
+        if (cause) {
+            message += " " + cause->text();
         }
         UserInterface::shared().showAlert("", message);
     }

@@ -18,8 +18,7 @@ namespace orvaneh {
 // the requests then run on the main run loop, where the object must be released.
 class FTPSend : public FTPCommunication, public std::enable_shared_from_this<FTPSend> {
 public:
-    // The server parameters, remembered for the whole process: a site without an address
-    // sends with those of the previous attempt.
+    // The server parameters of this attempt, all from its own site.
     struct Parameters {
         std::string serverURL;
         std::string login;
@@ -29,15 +28,16 @@ public:
     explicit FTPSend(std::int32_t idDictee);
     ~FTPSend() override;
 
-    static Parameters rememberedParameters();
-    static void forgetParameters();
+    const Parameters& parameters() const { return parameters_; }
     // "ftp://<address>/import", or "<address>/import" when the address has its "ftp://".
     static std::string serverURLForAddress(const std::string& address);
 
-    // Takes the site's parameters (or keeps the remembered ones); true when the URL, the login
-    // and the password are all known.
+    // Takes the site's parameters; true when the URL, the login and the password are all
+    // known. A site without an address has none: the dictation must never go to the server
+    // of another site.
     bool getParamFTP();
-    // getParamFTP, with the alert "L'accès au ftp n'a pas été configuré !" when it fails.
+    // getParamFTP, with an alert when it fails: the site has no address, or
+    // "L'accès au ftp n'a pas été configuré !".
     bool isDicteeReadyToUploadWithId(std::int32_t idDictee);
 
     // On the sender's thread: prepares the job, then hands the uploads to the main run loop.
@@ -58,6 +58,8 @@ public:
     bool envoiFTP() const { return envoiFTP_; }
 
 private:
+    Parameters parameters_;
+    bool siteWithoutAddress_ = false;
     std::shared_ptr<S7FTPRequest> ftpRequest_;
     std::vector<std::string> filesToRemove_;
     std::uint64_t ftpSizeFile_ = 0;

@@ -25,9 +25,10 @@ std::string FtpGetFile::statusForFailure(const NetworkError& failure) {
     if (failure.replyCode() == 530 || failure.kind() == NetworkFailure::Authentication) {
         return localized("FTP_GET_FILE_INCORRECT_ID", "Les identifiants sont incorrects \n(err. 530)");
     }
-    if (failure.kind() == NetworkFailure::TimedOut) {
+    if (failure.kind() == NetworkFailure::TimedOut || failure.kind() == NetworkFailure::TooLarge) {
         return localized("FTP_GET_FILE_LOAD_ERROR",
-                         "Une erreur est survenue lors du téléchargement du fichier");
+                         "Une erreur est survenue lors du téléchargement du fichier") +
+               " : " + failure.text();
     }
     if (failure.replyCode() == 0) {
         // The server never answered: its own reason says more than an error code of 0.

@@ -124,8 +124,11 @@ HttpConnection::Request WSCommunication::buildHttpRequestWithAuthenticate(const 
     request.body = request_.body;
     request.headers = {{"Authorization", getAuthenticateValue(login, password)},
                        {"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}};
-    request.timeout = Seconds::zero();
+    // A job may take long to go up while it moves; a question is answered within bounds.
+    request.timeout = method == "GET" ? std::min(request_.timeout, kFetchTimeLimit) : Seconds::zero();
     request.stallLimit = std::min(request_.timeout, Seconds(ConfigurationManager::getNetworkStallTimeout()));
+    // An office may take its time to accept a whole job, within the request's time-out.
+    request.answerWait = request_.timeout;
     return request;
 }
 
@@ -217,6 +220,10 @@ void WSCommunication::didReceiveResponse(std::uint64_t generation, const HttpCon
         finish(true, localized("kMss404Error", "Erreur 404"));
     } else if (response.status >= 500) {
         finish(true, localized("WS_SERVER_ERROR", "Erreur interne du serveur."));
+    } else if (response.status < 200 || response.status >= 300) {
+        // A redirection (to a login page, say) is no answer of the office, whatever its body.
+        finish(true, localized("NETWORK_UNEXPECTED_REPLY", "Réponse inattendue du serveur") + " (err. " +
+                         std::to_string(response.status) + ").");
     } else {
         request_.contentLenght = response.expectedContentLength;
     }
@@ -253,6 +260,19 @@ void WSCommunication::finish(bool failed, const std::string& text) {
     if (handler) {
         handler(text);
     }
+}
+
+std::string WSCommunication::unexpectedMethodText(const std::string& received, const std::string& asked) {
+    // The server's text: short, and without control characters that could fake a line.
+    std::string shown = received.substr(0, 40);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return localized("NETWORK_UNEXPECTED_REPLY", "Réponse inattendue du serveur") + " : « " +
+           (shown.empty() ? "?" : shown) + " » " + localized("WS_METHOD_INSTEAD_OF", "au lieu de") + " « " +
+           asked + " ».";
 }
 
 std::string WSCommunication::getJSONstring(std::string_view bytes) {

@@ -20,10 +20,10 @@ class RunLoop;
 // multipart body of a job, the status texts and the unwrapping of the JSON answer.
 //
 // Held by shared_ptr (create()) by one transport; it serves one exchange at a time. The
-// outcome goes to the delegate once: getDataRequest with the unwrapped answer, or
-// erreurRequest with a French text (status refusal, 404, server error, the network layer's
-// failure text, including a stall). The delegate is dropped afterwards. Only the connection
-// started last reports; an earlier one is cancelled when a new one starts.
+// outcome goes to the delegate once: getDataRequest with the unwrapped answer of a 2xx
+// status, or erreurRequest with a French text (status refusal, 404, server error, any other
+// status that is not 2xx, the network layer's failure text, including a stall). The delegate is dropped
+// afterwards. Only the connection started last reports; an earlier one is cancelled when a new one starts.
 //
 // Threads: start, cancel and destroy it on the run loop that receives its callbacks (the main
 // run loop); the delegate is called there.
@@ -51,9 +51,10 @@ public:
     void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
 
     // The request for request().url with the given method, the Authorization header, the
-    // multipart Content-Type and request().body; the idle limit is the smaller of the request's
-    // time-out and the stall limit of the settings, with no limit on the whole exchange so that a slow but
-    // moving upload completes.
+    // multipart Content-Type and request().body. The stall limit is the smaller of the request's
+    // time-out and the stall limit of the settings; once the body is sent the office may take
+    // the request's time-out to answer. A GET is bounded in all by the request's time-out; a
+    // POST is not, so that a slow but moving upload completes.
     HttpConnection::Request buildHttpRequestWithAuthenticate(const std::string& login,
                                                              const std::string& password,
                                                              const std::string& method) const;
@@ -77,6 +78,8 @@ public:
     // first and last characters removed (the server wraps its object in a JSON string
     // literal); anything else is read as ISO Latin-1 and left as it is.
     static std::string getJSONstring(std::string_view bytes);
+    // The failure of an answer whose "methodeStr" is `received` where `asked` was asked.
+    static std::string unexpectedMethodText(const std::string& received, const std::string& asked);
 
 private:
     WSRequest request_;

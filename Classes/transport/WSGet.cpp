@@ -48,6 +48,10 @@ void WSGet::makeRequestForUrl(const std::string& path, const std::string& text) 
                       "Veuillez sélectionner un site pour pouvoir importer votre workflow"));
         return;
     }
+    if (!hasServerAddress(site)) {
+        wsCommunication_->failLater(noServerAddressMessage(site));
+        return;
+    }
     auto& request = wsCommunication_->request();
     request.url = "https://" + site.address + resolveUrlVsSiteType(site, path) + text;
     request.body.clear();
@@ -56,10 +60,12 @@ void WSGet::makeRequestForUrl(const std::string& path, const std::string& text) 
 
 void WSGet::getServices() {
     makeRequestForUrl(kDirectoryPath, "");
+    askedMethod_ = "GetDirectory";
 }
 
 void WSGet::getCatalogueForService(const std::string& name) {
     makeRequestForUrl(kCataloguePath, name);
+    askedMethod_ = "GetCatalogue";
 }
 
 void WSGet::requestDidFinish(const WSResult& result) {
@@ -93,14 +99,31 @@ void WSGet::getDataRequest(const std::string& text) {
     WSResult result;
     result.dico = std::move(*parsed);
     result.idDict = idDictee_;
-    if (result.getMethodName() == "GetCatalogue" && !downloadCatalogueFinished(result) &&
-        !result.getResultText().empty()) {
+    if (!askedMethod_.empty() && result.getMethodName() != askedMethod_) {
+        // Taken for what was asked, a directory list would be asked for again and again, and
+        // a catalogue would replace the workflow of another directory.
+        const std::string refusal =
+            WSCommunication::unexpectedMethodText(result.getMethodName(), askedMethod_);
+        Log::write("Requête WS " + wsCommunication_->request().url + " : " + refusal);
+        WSResult failure;
+        failure.idDict = idDictee_;
+        failure.setMethodName(askedMethod_);
+        failure.setResult(refusal);
+        if (delegate != nullptr) {
+            delegate->errorRequest(failure);
+        }
+        postDownLoadFinished();
+        return;
+    }
+    std::string importFailure;
+    if (result.getMethodName() == "GetCatalogue" && !importCatalogue(result, importFailure) &&
+        !importFailure.empty()) {
         // A catalogue that did not import is a failed fetch, not a finished one.
         if (delegate != nullptr) {
             WSResult failure;
-            failure.idDict = idDictee_;
+            failure.idDict = result.idDict;
             failure.setMethodName("GetCatalogue");
-            failure.setResult(importErrorText());
+            failure.setResult(importFailure);
             delegate->errorRequest(failure);
         }
         return;
@@ -123,6 +146,11 @@ std::string WSGet::importErrorText() {
 }
 
 bool WSGet::downloadCatalogueFinished(const WSResult& result) {
+    std::string failure;
+    return importCatalogue(result, failure);
+}
+
+bool WSGet::importCatalogue(const WSResult& result, std::string& failure) {
     std::string catalogue = result.getResultText();
     if (catalogue.empty()) {
         alert(localized("WSGET_NO_CATALOG_ERROR", "Il n'y a pas de catalogue pour ce service"));
@@ -130,12 +158,16 @@ bool WSGet::downloadCatalogueFinished(const WSResult& result) {
         return false;
     }
     // From memory: parsed first, so a catalogue that does not parse leaves the directory as it was.
-    bool imported = Entity::importCatalogue(StringExtension::replaceCharactersInValidXML(catalogue));
+    std::string reason;
+    bool imported = Entity::importCatalogue(StringExtension::replaceCharactersInValidXML(catalogue), &reason);
     if (imported) {
         alert(localized("kMssFinImportation", "Fin de l'importation"));
-    } else if (delegateGet_ == nullptr) {
-        // With a delegate the failure is its to tell (errorRequest), once.
-        alert(importErrorText());
+    } else {
+        failure = importErrorText() + (reason.empty() ? "" : " (" + reason + ")");
+        if (delegateGet_ == nullptr) {
+            // With a delegate the failure is its to tell (errorRequest), once.
+            alert(failure);
+        }
     }
     postDownLoadFinished();
     return imported;

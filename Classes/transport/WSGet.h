@@ -15,7 +15,9 @@ class WSCommunication;
 // imports itself. One object per fetch; started and answered on the main run loop. The
 // delegate must outlive the fetch (or cancel it by destroying the WSGet); it may destroy the
 // WSGet from inside its callbacks or on "DownLoadFinished". Without a default site the fetch
-// fails through errorRequest, later on the same run loop.
+// fails through errorRequest, later on the same run loop, and so does a site without an
+// address. An answer to another method than the one asked (a directory list for a catalogue,
+// or the reverse) fails through errorRequest: it is never taken for what was asked.
 class WSGet : public CommunicationObject, public WSResultDelegate {
 public:
     WSGet();
@@ -43,7 +45,12 @@ public:
     bool downloadCatalogueFinished(const WSResult& result);
 
 private:
+    // downloadCatalogueFinished, with the text of a catalogue that did not import (its
+    // reason included) in `failure`.
+    bool importCatalogue(const WSResult& result, std::string& failure);
     WSResultDelegate* delegateGet_ = nullptr;
+    // The method the office must answer with ("GetDirectory", "GetCatalogue"); empty: any.
+    std::string askedMethod_;
     static std::string importErrorText();
     std::shared_ptr<WSCommunication> wsCommunication_;
 };

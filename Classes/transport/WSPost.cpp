@@ -119,6 +119,10 @@ void WSPost::postRequest() {
                                  "dictée avec un autre site par défaut."));
         return;
     }
+    if (!hasServerAddress(site)) {
+        failOnMainLoop(noServerAddressMessage(site));
+        return;
+    }
     WSCommunication::Attachments entries;
     if (zipped_) {
         entries.emplace_back(zipPath_, zipPath_);
@@ -158,12 +162,9 @@ void WSPost::getDataRequest(const std::string& text) {
     result.dico = std::move(*parsed);
     result.idDict = idDictee_;
     if (result.getMethodName() != "PostFile") {
-        // Not a confirmation: the dictation stays pending, but the attempt still ends.
-        Log::write("Envoi WS : réponse inattendue « " + result.getMethodName() + " »");
-        if (delegatePst_ != nullptr) {
-            delegatePst_->requestDidFinish(result);
-        }
-        endAttempt();
+        // The answer to another question confirms nothing: the dictation stays pending and
+        // the user is told why.
+        erreurRequest(WSCommunication::unexpectedMethodText(result.getMethodName(), "PostFile"));
         return;
     }
     if (result.getResultText() != "Fini") {

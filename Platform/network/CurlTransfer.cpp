@@ -17,10 +17,6 @@ void initialiseCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-long wholeSeconds(Seconds interval) {
-    return std::max(1L, std::lround(interval.count()));
-}
-
 } // namespace
 
 CurlTransfer::CurlTransfer(RunLoop& loop) : loop_(&loop), easy_((initialiseCurlOnce(), curl_easy_init())) {}
@@ -29,14 +25,69 @@ CurlTransfer::~CurlTransfer() {
     curl_easy_cleanup(easy_);
 }
 
-void CurlTransfer::setLimits(Seconds total, Seconds stall) {
+void CurlTransfer::setLimits(const Limits& limits) {
+    limits_ = limits;
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    if (total > Seconds::zero()) {
-        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(std::lround(total.count() * 1000)));
+    if (limits.total > Seconds::zero()) {
+        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS,
+                         static_cast<long>(std::lround(limits.total.count() * 1000)));
     }
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::lround(stall.count() * 1000)));
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, wholeSeconds(stall));
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(std::lround(limits.stall.count() * 1000)));
+    // curl's own low-speed limit would also count the office's thinking time once the body
+    // is sent: the stall is measured here instead.
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CurlTransfer::progress);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+}
+
+int CurlTransfer::progress(void* user, curl_off_t /*receiveTotal*/, curl_off_t received, curl_off_t sendTotal,
+                           curl_off_t sent) {
+    auto* self = static_cast<CurlTransfer*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (sent != self->lastSent_ || received != self->lastReceived_) {
+        self->lastSent_ = sent;
+        self->lastReceived_ = received;
+        self->lastMove_ = now;
+    }
+    const bool awaitingAnswer = sent >= sendTotal && received == 0 && !self->answerStarted_;
+    Seconds waited{};
+    Seconds limit{};
+    if (awaitingAnswer) {
+        if (!self->awaitingSince_) {
+            self->awaitingSince_ = now;
+        }
+        waited = now - *self->awaitingSince_;
+        limit = self->limits_.answerWait;
+    } else {
+        self->awaitingSince_.reset();
+        waited = now - self->lastMove_;
+        limit = self->limits_.stall;
+    }
+    if (limit > Seconds::zero() && waited >= limit) {
+        self->stalled_ = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool CurlTransfer::acceptAnswerBytes(std::size_t count) {
+    if (count > limits_.maxAnswerBytes - std::min(answerBytes_, limits_.maxAnswerBytes)) {
+        tooLarge_ = true;
+        return false;
+    }
+    answerBytes_ += count;
+    return true;
+}
+
+std::optional<NetworkError> CurlTransfer::limitFailure() const {
+    if (tooLarge_) {
+        return NetworkError::answerTooLarge(limits_.maxAnswerBytes);
+    }
+    if (stalled_) {
+        return NetworkError::fromCurl(CURLE_OPERATION_TIMEDOUT, replyCode());
+    }
+    return std::nullopt;
 }
 
 bool CurlTransfer::start(std::shared_ptr<void> keepAlive, std::function<void()> body) {
@@ -61,6 +112,7 @@ CURLcode CurlTransfer::perform() {
         }
         multi_ = multi;
     }
+    lastMove_ = std::chrono::steady_clock::now();
     curl_multi_add_handle(multi, easy_);
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     for (;;) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "Platform/network/NetworkError.h"
+#include "Platform/network/NetworkLimits.h"
 #include "Platform/runloop/Clock.h"
 
+#include <chrono>
 #include <curl/curl.h>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace orvaneh {
 
@@ -27,9 +31,24 @@ public:
 
     CURL* handle() const { return easy_; }
 
-    // No signals; fails when nothing moves for `stall` (also while connecting) or when the
-    // whole transfer exceeds `total` (zero: no total limit).
-    void setLimits(Seconds total, Seconds stall);
+    struct Limits {
+        Seconds total{0};       // the whole transfer; zero: none
+        Seconds stall{60};      // nothing moves while bytes should (connecting included)
+        Seconds answerWait{60}; // once all is sent, the wait for the answer's first byte
+        std::size_t maxAnswerBytes = kMaxAnswerBytes;
+    };
+    // No signals. The stall limit applies while bytes should be moving: connecting, sending,
+    // receiving. Between the last byte sent and the first byte of the answer the server may
+    // think for `answerWait`.
+    void setLimits(const Limits& limits);
+
+    // On the worker, for each block of the answer: false once the answer went past
+    // maxAnswerBytes (the caller then stops the transfer).
+    bool acceptAnswerBytes(std::size_t count);
+    // On the worker: the answer began (an HTTP status line, before any body byte).
+    void answerStarted() { answerStarted_ = true; }
+    // On the worker, after perform(): the failure when one of the limits above ended it.
+    std::optional<NetworkError> limitFailure() const;
 
     // Runs `body` on a new detached thread that holds `keepAlive` (the state that owns this
     // object) until `body` returns. False when no thread could be started.
@@ -63,6 +82,21 @@ private:
     CURLM* multi_ = nullptr; // set while perform() runs, for cancel() to wake it
     mutable std::mutex mutex_;
     bool cancelled_ = false;
+
+    // Worker only.
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    Limits limits_;
+    bool answerStarted_ = false;
+    std::size_t answerBytes_ = 0;
+    bool tooLarge_ = false;
+    bool stalled_ = false;
+    curl_off_t lastSent_ = -1;
+    curl_off_t lastReceived_ = -1;
+    SteadyTime lastMove_{};
+    std::optional<SteadyTime> awaitingSince_;
+
+    static int progress(void* user, curl_off_t receiveTotal, curl_off_t received, curl_off_t sendTotal,
+                        curl_off_t sent);
 };
 
 } // namespace orvaneh

@@ -53,9 +53,13 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
     LocalFault fault = LocalFault::None;
     int faultErrno = 0;
 
-    void configure(const std::string& login, const std::string& password, Seconds stallLimit) {
+    void configure(const std::string& login, const std::string& password, Seconds stallLimit,
+                   Seconds fetchTimeLimit, std::size_t maxAnswerBytes) {
         CURL* easy = transfer.handle();
-        transfer.setLimits(Seconds::zero(), stallLimit);
+        // An upload may be long but moving; what is fetched is bounded in time and size.
+        const bool fetch = operation != Operation::Upload;
+        transfer.setLimits(
+            {fetch ? fetchTimeLimit : Seconds::zero(), stallLimit, stallLimit, maxAnswerBytes});
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
         if (!login.empty()) {
@@ -110,6 +114,9 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
     static std::size_t receive(char* bytes, std::size_t size, std::size_t count, void* user) {
         auto* state = static_cast<State*>(user);
         std::size_t length = size * count;
+        if (!state->transfer.acceptAnswerBytes(length)) {
+            return 0;
+        }
         if (state->operation == Operation::Download) {
             if (!writeAll(state->fd, bytes, length)) {
                 state->fault = LocalFault::Write;
@@ -189,7 +196,7 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
             return NetworkError::localWrite(localFile, faultErrno);
         }
         if (code != CURLE_OK) {
-            return NetworkError::fromCurl(code, transfer.replyCode());
+            return transfer.limitFailure().value_or(NetworkError::fromCurl(code, transfer.replyCode()));
         }
         return std::nullopt;
     }
@@ -224,6 +231,11 @@ FtpConnection::~FtpConnection() {
     cancel();
 }
 
+void FtpConnection::setFetchLimits(Seconds total, std::size_t maxAnswerBytes) {
+    fetchTimeLimit_ = total;
+    maxAnswerBytes_ = maxAnswerBytes;
+}
+
 void FtpConnection::upload(const std::string& directoryUrl, const std::string& fileName,
                            const std::filesystem::path& localFile, Callbacks callbacks) {
     std::string url = directoryUrl;
@@ -254,7 +266,7 @@ void FtpConnection::start(Operation operation, std::string url, std::filesystem:
     cancel();
     state_ =
         std::make_shared<State>(loop_, operation, std::move(url), std::move(localFile), std::move(callbacks));
-    state_->configure(login_, password_, stallLimit_);
+    state_->configure(login_, password_, stallLimit_, fetchTimeLimit_, maxAnswerBytes_);
     auto* state = state_.get();
     if (!state->transfer.start(state_, [state] { state->run(); })) {
         state->transfer.post([state, self = state_] { state->end(NetworkError::notStarted()); });

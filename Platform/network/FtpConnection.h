@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/network/NetworkError.h"
+#include "Platform/network/NetworkLimits.h"
 #include "Platform/runloop/Clock.h"
 
 #include <cstddef>
@@ -45,6 +46,9 @@ public:
     };
 
     FtpConnection(RunLoop& loop, std::string login, std::string password, Seconds stallLimit = Seconds(60));
+    // For the operations started afterwards: the longest a listing or download may take in all,
+    // and the most bytes it may bring (a longer one fails as too large).
+    void setFetchLimits(Seconds total, std::size_t maxAnswerBytes);
     ~FtpConnection();
     FtpConnection(const FtpConnection&) = delete;
     FtpConnection& operator=(const FtpConnection&) = delete;
@@ -74,6 +78,8 @@ private:
     std::string login_;
     std::string password_;
     Seconds stallLimit_;
+    Seconds fetchTimeLimit_ = kFetchTimeLimit;
+    std::size_t maxAnswerBytes_ = kMaxAnswerBytes;
     std::shared_ptr<State> state_;
 };
 

@@ -46,7 +46,7 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
     void configure() {
         CURL* easy = transfer.handle();
-        transfer.setLimits(request.timeout, request.stallLimit);
+        transfer.setLimits({request.timeout, request.stallLimit, request.answerWait, request.maxAnswerBytes});
         curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -82,6 +82,7 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
     static std::size_t receiveHeader(char* bytes, std::size_t size, std::size_t count, void* user) {
         auto* state = static_cast<State*>(user);
+        state->transfer.answerStarted();
         std::string_view line(bytes, size * count);
         auto colon = line.find(':');
         if (trimmed(line).empty()) {
@@ -109,6 +110,9 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
     static std::size_t receiveData(char* bytes, std::size_t size, std::size_t count, void* user) {
         auto* state = static_cast<State*>(user);
+        if (!state->transfer.acceptAnswerBytes(size * count)) {
+            return 0;
+        }
         if (!state->responseSent) {
             state->sendResponse(state->transfer.replyCode());
         }
@@ -138,7 +142,7 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
         }
         std::optional<NetworkError> failure;
         if (code != CURLE_OK) {
-            failure = NetworkError::fromCurl(code, transfer.replyCode());
+            failure = transfer.limitFailure().value_or(NetworkError::fromCurl(code, transfer.replyCode()));
         }
         transfer.post([this, self = shared_from_this(), failure] { end(failure); });
     }

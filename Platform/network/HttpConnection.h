@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/network/NetworkError.h"
+#include "Platform/network/NetworkLimits.h"
 #include "Platform/runloop/Clock.h"
 
 #include <cstdint>
@@ -16,7 +17,8 @@ class RunLoop;
 
 // One asynchronous HTTP(S) request, started by the constructor and run on a worker thread of
 // its own. Redirections are not followed: a 3xx answer is a response like any other, and so
-// are 4xx and 5xx answers (only the absence of an answer is a failure).
+// are 4xx and 5xx answers (only the absence of an answer, or one past maxAnswerBytes, is a
+// failure).
 //
 // Server certificates are always verified, host name included. The preference
 // "TrustedCertificatesFile" (a PEM file path) adds certificate authorities to the system's.
@@ -33,8 +35,12 @@ public:
         std::string url;
         std::vector<std::pair<std::string, std::string>> headers;
         std::string body;       // bytes, sent as they are
-        Seconds timeout{120};   // the whole exchange
-        Seconds stallLimit{60}; // no byte sent or received for this long: failure
+        Seconds timeout{120};   // the whole exchange; zero: no limit
+        Seconds stallLimit{60}; // no byte sent or received for this long while some should be: failure
+        // Once the whole body is sent, how long the server may take to begin its answer.
+        Seconds answerWait{120};
+        // A longer answer fails ("trop volumineuse") instead of being held.
+        std::size_t maxAnswerBytes = kMaxAnswerBytes;
     };
 
     struct Response {

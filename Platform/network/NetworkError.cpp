@@ -129,4 +129,13 @@ NetworkError NetworkError::localWrite(const std::filesystem::path& file, int err
                 " : " + systemErrorText(errorNumber)};
 }
 
+NetworkError NetworkError::answerTooLarge(std::size_t limit) {
+    constexpr std::size_t mebibyte = std::size_t(1) << 20;
+    const std::string size =
+        limit % mebibyte == 0 ? std::to_string(limit / mebibyte) + " Mio" : std::to_string(limit) + " octets";
+    return {NetworkFailure::TooLarge, 0,
+            localized("NETWORK_ANSWER_TOO_LARGE", "Réponse du serveur trop volumineuse") + " (plus de " +
+                size + ")."};
+}
+
 } // namespace orvaneh

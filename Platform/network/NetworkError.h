@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -15,6 +16,7 @@ enum class NetworkFailure {
     LocalRead,      // the local file could not be read
     LocalWrite,     // the local file could not be written
     Certificate,    // the server's certificate is not trusted
+    TooLarge,       // the answer went past the size the system holds
     Other,
 };
 
@@ -34,6 +36,8 @@ public:
     static NetworkError notStarted();
     static NetworkError localRead(const std::filesystem::path& file, int errorNumber);
     static NetworkError localWrite(const std::filesystem::path& file, int errorNumber);
+    // The answer went past `limit` bytes and was dropped.
+    static NetworkError answerTooLarge(std::size_t limit);
 
     NetworkFailure kind() const { return kind_; }
     long replyCode() const { return replyCode_; }

@@ -32,6 +32,9 @@ constexpr int maxTasksPerMoment = 100000;
 struct MainLoopSlot {
     std::mutex mutex;
     std::unique_ptr<RunLoop> loop;
+    // Whose loop the main loop is: the thread that made this slot (the program's own, see
+    // below), or the last caller of resetMain.
+    std::thread::id mainThread = std::this_thread::get_id();
 };
 
 // Never destroyed: the main loop's tasks may refer to other statics whose destruction
@@ -40,6 +43,11 @@ MainLoopSlot& mainSlot() {
     static auto* slot = new MainLoopSlot;
     return *slot;
 }
+
+// Made during static initialisation, on the program's main thread: whichever of main() and
+// current() that thread asks for first, and from whichever thread main() is first asked, the
+// main thread has the one main loop.
+[[maybe_unused]] const bool mainThreadRecorded = (mainSlot(), true);
 
 bool firesBefore(const MonotonicTime& aTime, unsigned long long aSequence, const MonotonicTime& bTime,
                  unsigned long long bSequence) {
@@ -72,20 +80,21 @@ RunLoop& RunLoop::main() {
     std::lock_guard lock(slot.mutex);
     if (!slot.loop) {
         slot.loop = std::make_unique<RunLoop>(Clock::current());
+        slot.loop->threadId_ = slot.mainThread;
     }
     return *slot.loop;
 }
 
 RunLoop& RunLoop::current() {
+    bool onMainThread = false;
     {
         auto& slot = mainSlot();
         std::lock_guard lock(slot.mutex);
-        if (slot.loop && slot.loop->isCurrentThread()) {
-            return *slot.loop;
-        }
+        onMainThread = std::this_thread::get_id() == slot.mainThread;
     }
-    // Also reached on the main thread if it asks before main() was first called, so the
-    // application binds the main loop first thing.
+    if (onMainThread) {
+        return main();
+    }
     thread_local std::unique_ptr<RunLoop> threadLoop;
     if (!threadLoop) {
         threadLoop = std::make_unique<RunLoop>(Clock::current());
@@ -99,6 +108,7 @@ void RunLoop::resetMain(std::shared_ptr<Clock> clock) {
     {
         std::lock_guard lock(slot.mutex);
         slot.loop.swap(replacement);
+        slot.mainThread = std::this_thread::get_id();
     }
     // The old loop dies outside the lock: its tasks' destructors may well ask for main().
 }

@@ -29,13 +29,15 @@ public:
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
 
-    // The main thread's loop. The first call binds it to the calling thread.
+    // The main thread's loop (the thread that started the program, or the last caller of
+    // resetMain), whichever thread asks for it first.
     static RunLoop& main();
     // The calling thread's loop: the main loop on the main thread, otherwise a loop created
     // on first use that lives as long as the thread.
     static RunLoop& current();
-    // Replaces the main loop by a new one bound to the calling thread and using the given
-    // clock (tests call it in their set-up). Earlier references to the main loop dangle.
+    // Replaces the main loop by a new one using the given clock and makes the calling thread
+    // the main thread (tests call it in their set-up). Earlier references to the main loop
+    // dangle.
     static void resetMain(std::shared_ptr<Clock> clock = Clock::current());
 
     // Queues a task; it runs on this loop's thread, after the tasks posted before it.

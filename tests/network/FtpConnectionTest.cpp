@@ -229,6 +229,34 @@ TEST_F(FtpConnectionTest, FailuresCarryTheirKindAndReplyCode) {
     EXPECT_EQ(AtomicFile::read(kept), "ancien"); // a failed download replaces nothing
 }
 
+TEST_F(FtpConnectionTest, WhatIsFetchedStopsAtTheSizeLimit) {
+    const fs::path kept = local.path() / "kept.xml";
+    writeFile(kept, "ancien");
+    const struct {
+        std::string what;
+        std::size_t limit;
+        std::function<void(FtpConnection&, FtpConnection::Callbacks)> start;
+    } cases[] = {
+        {"catalogue", 65536,
+         [&](auto& c, auto callbacks) { c.download(url("/config/Catalogue.xml"), kept, callbacks); }},
+        {"listage", 100, [](auto& c, auto callbacks) { c.list(url("/config"), callbacks); }},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        FtpConnection connection(loop, kLogin, kPassword);
+        connection.setFetchLimits(Seconds(30), test.limit);
+        Recorded recorded;
+        test.start(connection, recorder(recorded));
+        waitFor(recorded);
+        ASSERT_TRUE(recorded.completion->has_value());
+        EXPECT_EQ((*recorded.completion)->kind(), NetworkFailure::TooLarge);
+        EXPECT_LE(recorded.data.size(), test.limit);
+    }
+    EXPECT_EQ(AtomicFile::read(kept), "ancien");
+    EXPECT_EQ(NetworkError::answerTooLarge(std::size_t(64) << 20).text(),
+              "Réponse du serveur trop volumineuse (plus de 64 Mio).");
+}
+
 TEST_F(FtpConnectionTest, NothingIsDeliveredOnceTheConnectionIsDropped) {
     writeFile(local.path() / "long.wav", patternBytes(8 * 1024 * 1024));
     auto connection = std::make_unique<FtpConnection>(loop, kLogin, kPassword);

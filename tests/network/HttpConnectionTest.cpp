@@ -35,11 +35,13 @@ struct Recorded {
     }
 };
 
-HttpConnection::Request request(std::string url, Seconds stallLimit = Seconds(60)) {
+// `silence`: how long the server may keep quiet, whether bytes should move or it thinks.
+HttpConnection::Request request(std::string url, Seconds silence = Seconds(60)) {
     HttpConnection::Request request;
     request.url = std::move(url);
     request.headers = {{"Authorization", kAuthorization}};
-    request.stallLimit = stallLimit;
+    request.stallLimit = silence;
+    request.answerWait = silence;
     return request;
 }
 
@@ -104,10 +106,11 @@ protected:
     }
 
     // What the office does to the next requests.
-    void fault(const std::string& name) {
+    void fault(const std::string& name) { control({{"fault", name}}); }
+    void control(const Json& settings) {
         auto control = request(url("/__control"));
         control.method = "POST";
-        control.body = Json{{"fault", name}}.dump();
+        control.body = settings.dump();
         Recorded recorded;
         run(control, recorded);
         ASSERT_EQ(recorded.events.back(), "finished");
@@ -189,6 +192,43 @@ TEST_F(HttpConnectionTest, FailuresCarryTheirKindAndText) {
         EXPECT_EQ(recorded.failure->kind(), test.kind);
         EXPECT_EQ(recorded.failure->text(), test.text);
     }
+}
+
+TEST_F(HttpConnectionTest, AnOfficeMayThinkOnceTheBodyIsSentAndAnAnswerStopsAtTheSizeLimit) {
+    // The office answers 4 s after the whole body: past the stall limit, not past the wait
+    // for the answer.
+    control({{"fault", "none"}, {"acceptDelay", 4}});
+    const struct {
+        std::string what;
+        Seconds answerWait;
+        Events events;
+    } cases[] = {
+        {"réponse dans le délai", Seconds(10), {"response", "data", "finished"}},
+        {"réponse hors délai", Seconds(2.5), {"failure"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        auto post = request(url("/Orvane.WebServices/Import/PostFile"), Seconds(2));
+        post.method = "POST";
+        post.body = "travail";
+        post.answerWait = test.answerWait;
+        Recorded recorded;
+        run(post, recorded);
+        EXPECT_EQ(recorded.events, test.events);
+        if (recorded.failure) {
+            EXPECT_EQ(recorded.failure->kind(), NetworkFailure::TimedOut);
+        }
+    }
+
+    fault("endless");
+    auto endless = request(url("/getlist.php"), Seconds(5));
+    endless.maxAnswerBytes = std::size_t(1) << 20;
+    Recorded recorded;
+    run(endless, recorded);
+    ASSERT_EQ(recorded.events, (Events{"response", "data", "failure"}));
+    EXPECT_EQ(recorded.failure->kind(), NetworkFailure::TooLarge);
+    EXPECT_EQ(recorded.failure->text(), "Réponse du serveur trop volumineuse (plus de 1 Mio).");
+    EXPECT_LE(recorded.body.size(), endless.maxAnswerBytes);
 }
 
 TEST_F(HttpConnectionTest, CallbacksArriveOnTheNamedLoopAndStopAtCancel) {

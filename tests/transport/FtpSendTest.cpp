@@ -97,6 +97,31 @@ TEST_F(FtpSendTest, SpeexExportSendsAudioThatDecodes) {
     EXPECT_GT(fs::file_size(decoded.path() / "d.wav"), 60000u);
 }
 
+// After a send to a site with an address, a site without one: the dictation goes nowhere.
+TEST_F(FtpSendTest, ASiteWithoutAnAddressNeverSendsToTheServerOfAnother) {
+    addSite(1, server->address());
+    const auto first = addDictation("Première");
+    sendPass();
+    ASSERT_EQ(record(first).envoi, 1);
+    const auto stored = server->storedInOrder().size();
+
+    for (const std::int32_t type : {1, 2}) {
+        SCOPED_TRACE(type);
+        addSite(type, "  ");
+        const auto id = addDictation("Sans adresse");
+        profile.ui().clear();
+        sendPass();
+        EXPECT_EQ(record(id).envoi, 0);
+        auto shown = profile.ui().messages("alert");
+        for (const auto& banner : profile.ui().messages("banner")) {
+            shown.push_back(banner);
+        }
+        EXPECT_THAT(shown, ::testing::Contains(::testing::HasSubstr("n'a pas d'adresse de serveur")));
+        EXPECT_EQ(server->storedInOrder().size(), stored);
+        DicteeRequest().deleteDicteeWithId(id);
+    }
+}
+
 TEST(FtpSendUrlTest, ServerUrlIsTheImportDirectoryWithOrWithoutScheme) {
     for (const char* address : {"ftp.cabinet.fr", "ftp://ftp.cabinet.fr/", " ftp.cabinet.fr "}) {
         EXPECT_EQ(FTPSend::serverURLForAddress(address), "ftp://ftp.cabinet.fr/import") << address;
@@ -113,16 +138,25 @@ TEST_F(FtpSendTest, FailedUploadStaysPendingAndIsRetriedOnlyAfterTwoMinutes) {
         double seconds;
         std::string alert;
     };
-    const std::string problem = "Problème lors de l'envoi.";
+    // The text of the failure, then its cause.
+    const std::string problem = "Problème lors de l'envoi. ";
     for (const Case& c : std::vector<Case>{
-             {"cut", {"--cut-after", "20000"}, test::kPassword, 2, problem},
+             {"cut",
+              {"--cut-after", "20000"},
+              test::kPassword,
+              2,
+              problem + "La connexion avec le serveur a été interrompue."},
              {"stall",
               {"--stall-after", "65536"},
               test::kPassword,
               400,
-              "Le serveur ne répond plus : délai d'attente dépassé."},
-             {"530", {}, "faux", 2, problem},
-             {"closed", {}, test::kPassword, 2, "Impossible d'ouvrir une connexion vers le FTP"}}) {
+              problem + "Le serveur ne répond plus : délai d'attente dépassé."},
+             {"530", {}, "faux", 2, problem + "Les identifiants sont refusés par le serveur (err. 530)."},
+             {"closed",
+              {},
+              test::kPassword,
+              2,
+              "Impossible d'ouvrir une connexion vers le FTP : Impossible de se connecter au serveur."}}) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<test::OfficeSimulator> own;
         if (!c.faults.empty() || c.name == "closed") {

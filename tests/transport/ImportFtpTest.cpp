@@ -96,19 +96,27 @@ TEST_F(ImportFtpTest, FailuresShowTheirTextAndKeepTheWorkflow) {
         State state;
         std::string message;
         bool selected = true;
+        std::int32_t type = 1;
+        bool withAddress = true;
     };
+    const std::string noAddress = "Le site « Cabinet » n'a pas d'adresse de serveur : indiquez-la dans ses "
+                                  "réglages. Rien n'a été envoyé ni importé.";
     const Case cases[] = {
-        {"faux", "", State::Failed, "Erreur de téléchargement!"},
+        {"faux", "", State::Failed,
+         "Erreur de téléchargement! Les identifiants sont refusés par le serveur (err. 530)."},
         {kPassword, "Vide", State::Failed, "Impossible d'accéder au fichier \n(err. 550)"},
         {kPassword, "Absent", State::Failed, "Le dossier n'existe pas sur le serveur : Absent"},
         {kPassword, std::nullopt, State::Cancelled, "Importation annulée"},
         {kPassword, "", State::Failed, "Veuillez sélectionner un site pour pouvoir importer votre workflow",
          false},
+        // Never the server of the site used before.
+        {kPassword, "", State::Failed, noAddress, true, 1, false},
+        {kPassword, "", State::Failed, noAddress, true, 2, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         test::execute("delete from site");
-        addSite(1, server.address(), c.password, c.selected);
+        addSite(c.type, c.withAddress ? server.address() : "", c.password, c.selected);
         SiteListViewController sites;
         sites.setPresetDirectory(c.directory);
         if (!c.directory) {
@@ -122,6 +130,18 @@ TEST_F(ImportFtpTest, FailuresShowTheirTextAndKeepTheWorkflow) {
         }
         EXPECT_THAT(authors(), ElementsAre("avant"));
     }
+}
+
+TEST_F(ImportFtpTest, ThePathOfTheAddressKeepsItsCase) {
+    test::OfficeSimulator server(Kind::Ftp);
+    const auto office = server.root() / "Cabinet-Nord" / "config";
+    std::filesystem::create_directories(office);
+    std::filesystem::copy_file(server.catalogueRoot() / "Service Cardiologie" / "Catalogue.xml",
+                               office / "Catalogue.xml");
+    addSite(1, "FTP://" + server.address() + "/Cabinet-Nord");
+    SiteListViewController sites;
+    EXPECT_EQ(import(sites), State::Succeeded) << sites.importMessage();
+    EXPECT_THAT(authors(), ElementsAre("cmoreau", "plefebvre"));
 }
 
 TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {

@@ -151,7 +151,6 @@ protected:
     Uploader uploader;
 
     void SetUp() override {
-        FTPSend::forgetParameters();
         OrvanehAppDelegate::initInformationConnectionFTP();
         for (const char* name : {"EnvoiOpen", "EnvoiClose", "EnvoiProgress"}) {
             observations_.push_back(NotificationCenter::defaultCenter().addObserver(
