@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The end-to-end demonstration: the office's FTP and HTTPS servers are simulated on this machine,
 # a demo profile imports its workflow from the FTP server, records a dictation from a spoken
-# French sample and sends it by FTP, then a second one by web service, and shows where the job
-# files landed and that the outbox is empty. Expects a build in build/ (./run.sh makes it).
+# French sample and sends it by FTP, then imports the workflow again by web service and sends a
+# second dictation that way, and shows where the job files landed and that the outbox is empty.
+# Expects a build in build/ (./run.sh makes it).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cli="$root/build/bin/orvaneh-cli"
@@ -29,8 +30,9 @@ echo
 echo "== Profil de démonstration : $home"
 "$cli" --home "$home" start >/dev/null
 "$cli" --home "$home" settings set TrustedCertificatesFile "$(simulator_value https CA)" >/dev/null
-"$cli" --home "$home" site add --name "Cabinet (FTP)" --type 1 --address "127.0.0.1:$ftp_port" \
-  --login "$login" --password "$password" --default
+# The password goes through the environment, so it never shows in the process list.
+ORVANEH_PASSWORD="$password" "$cli" --home "$home" site add --name "Cabinet (FTP)" --type 1 \
+  --address "127.0.0.1:$ftp_port" --login "$login" --default
 "$cli" --home "$home" site list
 
 echo
@@ -54,8 +56,10 @@ echo "== Envoi par FTP"
 
 echo
 echo "== Envoi par service web"
-"$cli" --home "$home" site add --name "Cabinet (web)" --type 2 --address "127.0.0.1:$https_port" \
-  --login "$login" --password "$password" --default >/dev/null
+ORVANEH_PASSWORD="$password" "$cli" --home "$home" site add --name "Cabinet (web)" --type 2 \
+  --address "127.0.0.1:$https_port" --login "$login" --default >/dev/null
+echo "Import du workflow par service web (dossier « Service Cardiologie »)"
+"$cli" --home "$home" workflow import --dir "Service Cardiologie"
 second=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author cmoreau \
   --worktype "Compte rendu" --title "Consultation Durand" --send)
 "$cli" --home "$home" send
