@@ -36,10 +36,33 @@ void CliApplication::printHelp(std::ostream& stream) const {
            << "  --home RÉP     tout le profil (documents, réglages, journal) dans RÉP ;\n"
            << "                 sinon $ORVANEH_HOME, sinon ~/.local/share/orvaneh et ~/.config/orvaneh\n"
            << "  --verbose      recopie le journal sur la sortie d'erreur\n"
-           << "  --help         cette aide\n\n"
+           << "  --help         cette aide ; « COMMANDE --help » : l'aide d'une commande\n"
+           << "  --version      la version du programme\n\n"
            << "Commandes :\n";
     for (const auto& command : commands_) {
         for (const auto& line : command->helpLines()) {
+            stream << "  " << line << "\n";
+        }
+    }
+    stream.flush();
+}
+
+void CliApplication::printCommandHelp(const CliCommand& command, const std::string& action,
+                                      std::ostream& stream) {
+    // A usage line starts with "command action"; the lines indented below it belong to it.
+    const std::string prefix = command.name() + " " + action;
+    const auto lines = command.helpLines();
+    const bool known =
+        !action.empty() && std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.rfind(prefix + " ", 0) == 0 || line == prefix;
+        });
+    stream << "Utilisation : orvaneh-cli [--home RÉP] [--verbose] " << command.name() << " …\n\n";
+    bool inBlock = false;
+    for (const auto& line : lines) {
+        if (line.rfind(' ', 0) != 0) {
+            inBlock = !known || line.rfind(prefix + " ", 0) == 0 || line == prefix;
+        }
+        if (inBlock) {
             stream << "  " << line << "\n";
         }
     }
@@ -74,6 +97,9 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
             verbose = true;
         } else if (beforeCommand && (argument == "--help" || argument == "-h")) {
             help = true;
+        } else if (beforeCommand && argument == "--version") {
+            out << "orvaneh-cli " << ORVANEH_VERSION << std::endl;
+            return CliCommand::kSuccess;
         } else if (beforeCommand && argument.rfind("-", 0) == 0) {
             err << "Erreur : option inconnue : " << argument << "\n"
                 << "Voir « orvaneh-cli --help »." << std::endl;
@@ -99,31 +125,55 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
         return CliCommand::kUsageError;
     }
 
-    Log::setEchoToStderr(verbose);
-    std::string error;
-    if (!ProfileSetup::install(Profile::resolve(home), &error)) {
-        err << "Erreur : " << error << std::endl;
-        return CliCommand::kFailure;
-    }
-    UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
-
-    OrvanehAppDelegate application;
-    auto started = application.startCore(false);
-    for (const auto& notice : started.notices) {
-        err << "Attention : " << notice << std::endl;
-    }
-    if (started.error) {
-        err << "Erreur : " << *started.error << std::endl;
-        return CliCommand::kFailure;
-    }
-
-    // Writes the start-up could not persist (volatile keys on a full disk) are not the
-    // command's: only those it made itself turn its success into a failure.
-    PreferenceStore& preferences = PreferenceStore::standard();
-    const auto failedBefore = preferences.failedWriteCount();
-    CliContext context{out, err, application};
     std::vector<std::string> commandArguments(rest.begin() + 1, rest.end());
+    // "dictation new --help": the help of that action, before anything touches the profile.
+    for (const auto& argument : commandArguments) {
+        if (argument == "--") {
+            break;
+        }
+        if (argument == "--help" || argument == "-h") {
+            const bool named = !commandArguments.empty() && commandArguments.front().rfind('-', 0) != 0;
+            printCommandHelp(**command, named ? commandArguments.front() : std::string(), out);
+            return CliCommand::kSuccess;
+        }
+    }
+
+    // The log goes to the file only: what the person must read, the command prints itself.
+    Log::setEchoToStderr(verbose);
+    OrvanehAppDelegate application;
+    std::uint64_t failedBefore = 0;
+    auto start = [&]() -> bool {
+        std::string error;
+        if (!ProfileSetup::install(Profile::resolve(home), &error)) {
+            err << "Erreur : " << error << std::endl;
+            return false;
+        }
+        UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
+        auto started = application.startCore(false);
+        for (const auto& notice : started.notices) {
+            err << "Attention : " << notice << std::endl;
+        }
+        if (started.error) {
+            err << "Erreur : " << *started.error << std::endl;
+            return false;
+        }
+        // Writes the start-up could not persist (volatile keys on a full disk) are not the
+        // command's: only those it made itself turn its success into a failure.
+        failedBefore = PreferenceStore::standard().failedWriteCount();
+        return true;
+    };
+    CliContext context{out, err, application, interactive, start};
+    if (!(*command)->startsItself() && !context.start()) {
+        return CliCommand::kFailure;
+    }
     int status = (*command)->run(commandArguments, context);
+    if (context.startFailed) {
+        return CliCommand::kFailure;
+    }
+    if (context.starter) {
+        return status; // stopped before starting: a usage error
+    }
+    PreferenceStore& preferences = PreferenceStore::standard();
     if (status == CliCommand::kSuccess && preferences.failedWriteCount() > failedBefore) {
         err << "Erreur : des réglages n'ont pas été enregistrés : "
             << preferences.lastWriteError().value_or("raison inconnue") << std::endl;

@@ -24,6 +24,8 @@ public:
 private:
     std::vector<std::unique_ptr<CliCommand>> commands_;
     void printHelp(std::ostream& stream) const;
+    // The help of one command, or of one of its actions when `action` names one.
+    static void printCommandHelp(const CliCommand& command, const std::string& action, std::ostream& stream);
 };
 
 } // namespace orvaneh

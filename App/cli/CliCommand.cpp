@@ -1,8 +1,16 @@
 #include "App/cli/CliCommand.h"
 
 #include <ostream>
+#include <utility>
 
 namespace orvaneh {
+
+bool CliContext::start() {
+    if (starter) {
+        startFailed = !std::exchange(starter, nullptr)();
+    }
+    return !startFailed;
+}
 
 int CliCommand::usageError(CliContext& context, const std::string& message) {
     context.err << "Erreur : " << message << "\n"

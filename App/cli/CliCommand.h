@@ -3,6 +3,7 @@
 #include "App/cli/CliArguments.h"
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <iosfwd>
 #include <optional>
@@ -19,9 +20,24 @@ class OrvanehAppDelegate;
 // What a command works with: its output streams and the application object, already
 // started.
 struct CliContext {
+    CliContext(std::ostream& output, std::ostream& messages, OrvanehAppDelegate& app, bool onTerminal = false,
+               std::function<bool()> startUp = {})
+        : out(output), err(messages), application(app), interactive(onTerminal), starter(std::move(startUp)) {
+    }
+
     std::ostream& out; // the command's result (what a script reads)
     std::ostream& err; // messages for the person
     OrvanehAppDelegate& application;
+    // Standard input is a terminal: questions can be asked.
+    bool interactive;
+    // Puts the profile in service and starts the application, once; empty when that is done
+    // already (tests in process).
+    std::function<bool()> starter;
+    bool startFailed = false;
+
+    // For commands that start on their own: true once the profile and the application are
+    // ready; false when the start-up failed (it said why).
+    bool start();
 };
 
 // One command of orvaneh-cli ("settings", "start", ...). Commands hold no logic of their
@@ -38,6 +54,9 @@ public:
     virtual std::vector<std::string> helpLines() const = 0;
     // `arguments` are those after the command's name. Returns the exit status.
     virtual int run(const std::vector<std::string>& arguments, CliContext& context) = 0;
+    // True when the command checks its usage before calling context.start(), so that a usage
+    // error leaves no profile behind; otherwise the application is started before run().
+    virtual bool startsItself() const { return false; }
 
 protected:
     // One action of a command, run with the arguments after the action's name.

@@ -1,6 +1,8 @@
 #include "App/cli/DictationCommand.h"
 
 #include "App/cli/CliArguments.h"
+#include "App/cli/DictationFields.h"
+#include "App/cli/DictationFormat.h"
 #include "App/cli/DictationRecorder.h"
 #include "Classes/audio/AudioController.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
@@ -29,20 +31,6 @@ namespace {
 // Job names made here are UUIDs; below this length a name may lie inside other jobs' names.
 constexpr std::size_t kShortestJobNameToRemove = 8;
 
-std::string stateLabel(const DicteeModel& record) {
-    switch (record.sendingState()) {
-    case DicteeModel::SendingState::Draft:
-        return "Brouillon";
-    case DicteeModel::SendingState::Waiting:
-        return "En attente";
-    case DicteeModel::SendingState::Attempted:
-        return "Tentative échouée";
-    case DicteeModel::SendingState::Sent:
-        return "Envoyée";
-    }
-    return "";
-}
-
 // Pads to a width in characters: the states carry accents, which take two bytes in UTF-8.
 std::string padded(const std::string& text, std::size_t width) {
     std::size_t characters = 0;
@@ -53,27 +41,14 @@ std::string padded(const std::string& text, std::size_t width) {
 }
 
 std::string durations(const DicteeModel& record) {
-    return Tools::timeIntervalToString(static_cast<double>(record.dureeDictee)) + " + " +
-           Tools::timeIntervalToString(static_cast<double>(record.dureeInstruction));
+    return DictationFormat::duration(DictationFormat::trackSeconds(record, false)) + " + " +
+           DictationFormat::duration(DictationFormat::trackSeconds(record, true));
 }
 
 // Titles typed on another device may hold bytes that are not UTF-8: shown replaced rather
 // than refused.
 std::string dump(const Json& value) {
     return value.dump(2, ' ', false, Json::error_handler_t::replace);
-}
-
-// A dictation identifier: digits only, so "12abc" or "-3" is a usage error rather than 12 or -3.
-std::optional<std::int64_t> parseIdentifier(const std::string& text) {
-    std::int64_t value = 0;
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 int unknownDictation(CliContext& context, std::int64_t id) {
@@ -137,7 +112,7 @@ std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWo
         parameters.priority = ParamWorkflow::priorityLabel(number->second);
     }
     if (auto service = parsed.option("service")) {
-        auto id = parseIdentifier(*service);
+        auto id = DictationFormat::parseIdentifier(*service);
         if (!id || *id > INT32_MAX) {
             return "identifiant de service invalide : " + *service;
         }
@@ -183,10 +158,48 @@ int closeRecorder(DictationRecorder& recorder, const CliArguments& parsed, CliCo
         context.err << "Erreur : la dictée n'a pas été enregistrée." << std::endl;
         return CliCommand::kFailure;
     }
+    const DicteeModel record = DicteeRequest().selectDictee(*id, DictationFormat::kJsonDatePattern);
     context.err << "Dictée " << *id << (send ? " enregistrée pour l'envoi." : " enregistrée comme brouillon.")
                 << std::endl;
-    context.out << *id << std::endl;
+    if (send && (record.auteur.empty() || record.worktype.empty() || record.titre.empty())) {
+        // Said now rather than discovered after the next send.
+        context.err << "Attention : il lui manque l'auteur, le worktype ou le titre ; l'envoi la remettra en "
+                       "brouillon tant qu'ils ne sont pas donnés."
+                    << std::endl;
+    }
+    if (parsed.flag("json")) {
+        context.out << dump(DictationFormat::toJson(record)) << std::endl;
+    } else {
+        context.out << *id << std::endl;
+    }
     return CliCommand::kSuccess;
+}
+
+// Warns of takes whose file holds less audio than announced: recorded as they are.
+void warnTruncatedTakes(const std::vector<std::string>& paths, CliContext& context) {
+    for (const auto& path : paths) {
+        if (auto warning = DictationRecorder::truncationWarning(path)) {
+            context.err << "Attention : " << *warning << std::endl;
+        }
+    }
+}
+
+// The field options given, with those whose valid values depend on them: another author has
+// other contexts, a service its own worktypes and typists.
+std::set<std::string> fieldsToCheck(const CliArguments& parsed) {
+    std::set<std::string> fields;
+    for (const auto& option : DictationFields::checkedOptions()) {
+        if (parsed.option(option)) {
+            fields.insert(option);
+        }
+    }
+    if (fields.count("author")) {
+        fields.insert("context");
+    }
+    if (fields.count("service")) {
+        fields.insert({"worktype", "typist"});
+    }
+    return fields;
 }
 
 } // namespace
@@ -202,7 +215,7 @@ std::optional<std::int64_t> DictationCommand::identifierArgument(const CliArgume
         usageError(context, "trop d'arguments");
         return std::nullopt;
     }
-    auto id = parseIdentifier(positional.front());
+    auto id = DictationFormat::parseIdentifier(positional.front());
     if (!id) {
         usageError(context, "identifiant de dictée invalide : " + positional.front());
     }
@@ -218,11 +231,15 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",
         "dictation new --audio WAV [--instruction WAV] [--title T] [--ident V] [--author A]",
         "              [--context C] [--typist S] [--worktype W] [--type TYPE]",
-        "              [--priority basse|moyenne|haute] [--service ID] [--draft | --send]",
-        "                              enregistre une nouvelle dictée (une prise par fichier)",
+        "              [--priority basse|moyenne|haute] [--service ID] [--draft | --send] [--json]",
+        "                              enregistre une nouvelle dictée (une prise par fichier) ;",
+        "                              auteur, contexte, worktype, secrétaire et service parmi ceux",
+        "                              du workflow importé (« orvaneh-cli workflow show ») ;",
+        "                              TYPE : BatchModeRecognition ou DigitalDictation",
         "dictation edit ID [--track dictation|instruction] [--at SECONDES --take WAV]",
-        "              [--cut DE A] [mêmes options de champs] [--draft | --send]",
-        "                              ajoute une prise au curseur ou coupe un passage",
+        "              [--cut DE A [--yes]] [mêmes options de champs] [--draft | --send] [--json]",
+        "                              ajoute une prise au curseur ou coupe un passage ; la coupure",
+        "                              est confirmée sur le terminal, ou d'avance par --yes",
     };
 }
 
@@ -248,11 +265,16 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
     int filter = parsed->flag("sent")  ? DicteeRequest::kSent
                  : parsed->flag("all") ? DicteeRequest::kAll
                                        : DicteeRequest::kOutbox;
-    auto dictations = DicteeRequest().getListDictee(filter);
-    if (parsed->flag("json")) {
+    if (!context.start()) {
+        return kFailure;
+    }
+    const bool json = parsed->flag("json");
+    auto dictations = DicteeRequest().getListDictee(filter, json ? DictationFormat::kJsonDatePattern
+                                                                 : DictationFormat::kTextDatePattern);
+    if (json) {
         Json all = Json::array();
         for (const auto& record : dictations) {
-            all.push_back(record.toJson());
+            all.push_back(DictationFormat::toJson(record));
         }
         context.out << dump(all) << std::endl;
         return kSuccess;
@@ -263,8 +285,8 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
     }
     for (const auto& record : dictations) {
         context.out << std::right << std::setw(5) << record.idDictee << "  " << record.date << "  "
-                    << padded(stateLabel(record), 17) << "  " << durations(record) << "  " << record.titre
-                    << "\n";
+                    << padded(DictationFormat::stateLabel(record), 17) << "  "
+                    << padded(durations(record), 17) << "  " << record.titre << "\n";
     }
     context.out.flush();
     return kSuccess;
@@ -276,21 +298,26 @@ int DictationCommand::show(const std::vector<std::string>& arguments, CliContext
     if (!id) {
         return kUsageError;
     }
-    DicteeModel record = DicteeRequest().selectDictee(*id);
+    if (!context.start()) {
+        return kFailure;
+    }
+    const bool json = parsed->flag("json");
+    DicteeModel record = DicteeRequest().selectDictee(*id, json ? DictationFormat::kJsonDatePattern
+                                                                : DictationFormat::kTextDatePattern);
     if (record.idDictee == 0) {
         return unknownDictation(context, *id);
     }
-    if (parsed->flag("json")) {
-        context.out << dump(record.toJson()) << std::endl;
+    if (json) {
+        context.out << dump(DictationFormat::toJson(record)) << std::endl;
         return kSuccess;
     }
     context.out << "Dictée " << record.idDictee << "\n"
                 << "Titre : " << record.titre << "\n"
                 << "Date : " << record.date << "\n"
-                << "État : " << stateLabel(record) << "\n"
-                << "Durées : " << Tools::timeIntervalToString(static_cast<double>(record.dureeDictee))
-                << " (instruction "
-                << Tools::timeIntervalToString(static_cast<double>(record.dureeInstruction)) << ")\n"
+                << "État : " << DictationFormat::stateLabel(record) << "\n"
+                << "Durées : " << DictationFormat::duration(DictationFormat::trackSeconds(record, false))
+                << " (instruction " << DictationFormat::duration(DictationFormat::trackSeconds(record, true))
+                << ")\n"
                 << "Auteur : " << record.auteur << "\n"
                 << "Contexte : " << record.contexte << "\n"
                 << "Secrétaire : " << record.secretaire << "\n"
@@ -309,6 +336,9 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
     auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
     if (!id) {
         return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     DicteeRequest dictations;
     // Files of an unknown identifier are left alone: they may belong to a dictation being saved.
@@ -340,6 +370,9 @@ int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext&
     if (!id) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     DicteeModel record = DicteeRequest().selectDictee(*id);
     if (record.idDictee == 0) {
         return unknownDictation(context, *id);
@@ -351,8 +384,8 @@ int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext&
 }
 
 int DictationCommand::create(const std::vector<std::string>& arguments, CliContext& context) {
-    auto parsed =
-        parseOptions(arguments, {"draft", "send"}, withFieldOptions({"audio", "instruction"}), context);
+    auto parsed = parseOptions(arguments, {"draft", "send", "json"},
+                               withFieldOptions({"audio", "instruction"}), context);
     if (!parsed) {
         return kUsageError;
     }
@@ -364,9 +397,11 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
         return usageError(context, "il manque --audio FICHIER.wav");
     }
     ParamWorkflow parameters;
-    parameters.getParamWorkflow();
     if (auto problem = applyFieldOptions(*parsed, parameters)) {
         return usageError(context, *problem);
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     // As the list's new-dictation button: nothing can be dictated before the workflow exists.
     userRequest authors;
@@ -377,15 +412,24 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
                       "Vous devez importer les paramètres du workflow Tarnix pour créer une dictée !"));
         return kFailure;
     }
+    // The stored defaults, then what the options say; every field as the pickers would offer it.
+    parameters.getParamWorkflow();
+    applyFieldOptions(*parsed, parameters);
+    if (auto problem = DictationFields::check(parameters, DictationFields::checkedOptions())) {
+        return usageError(context, *problem);
+    }
     const double rate = DictationRecorder::expectedSampleRate(std::nullopt);
+    std::vector<std::string> takes;
     for (const auto* option : {"audio", "instruction"}) {
         if (auto path = parsed->option(option)) {
             if (auto problem = DictationRecorder::checkTakeFile(*path, rate)) {
                 context.err << "Erreur : " << *problem << std::endl;
                 return kFailure;
             }
+            takes.push_back(*path);
         }
     }
+    warnTruncatedTakes(takes, context);
     if (!recorderAvailable(context) || !microphoneAllowed()) {
         return kFailure;
     }
@@ -408,7 +452,7 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
 }
 
 int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext& context) {
-    auto parsed = parseArguments(joinCutValues(arguments), {"draft", "send"},
+    auto parsed = parseArguments(joinCutValues(arguments), {"draft", "send", "json", "yes"},
                                  withFieldOptions({"track", "at", "take", "cut"}), context);
     auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
     if (!id) {
@@ -445,6 +489,20 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     if (at && !take) {
         return usageError(context, "--at s'emploie avec --take");
     }
+    // The screen asks before cutting: a script answers with --yes, a person on the terminal.
+    if (cut && !parsed->flag("yes") && !context.interactive) {
+        return usageError(context, "la coupure demande une confirmation et il n'y a pas de terminal pour la "
+                                   "poser : ajoutez --yes pour confirmer");
+    }
+    {
+        ParamWorkflow unchecked;
+        if (auto problem = applyFieldOptions(*parsed, unchecked)) {
+            return usageError(context, *problem);
+        }
+    }
+    if (!context.start()) {
+        return kFailure;
+    }
 
     DicteeModel record = DicteeRequest().selectDictee(*id);
     if (record.idDictee == 0) {
@@ -452,7 +510,9 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     }
     ParamWorkflow parameters;
     parameters.getParamWorkflowDictee(*id);
-    if (auto problem = applyFieldOptions(*parsed, parameters)) {
+    applyFieldOptions(*parsed, parameters);
+    // Only what this edit changes: the fields stored before may name what a later import dropped.
+    if (auto problem = DictationFields::check(parameters, fieldsToCheck(*parsed))) {
         return usageError(context, *problem);
     }
     if (take) {
@@ -461,6 +521,7 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
             context.err << "Erreur : " << *problem << std::endl;
             return kFailure;
         }
+        warnTruncatedTakes({*take}, context);
     }
     if (!recorderAvailable(context) || !microphoneAllowed()) {
         return kFailure;
@@ -480,7 +541,7 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         if (at) {
             if (*at > recorder.currentTrackDuration()) {
                 return usageError(context, "la position dépasse la fin de la piste (" +
-                                               Tools::timeIntervalToString(recorder.currentTrackDuration()) +
+                                               DictationFormat::duration(recorder.currentTrackDuration()) +
                                                ")");
             }
             recorder.moveCursor(*at);
@@ -493,9 +554,9 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         const double length = recorder.currentTrackDuration();
         if (cut->first > length || cut->second > length) {
             return usageError(context, "la coupure dépasse la fin de la piste (" +
-                                           Tools::timeIntervalToString(length) + ")");
+                                           DictationFormat::duration(length) + ")");
         }
-        if (!recorder.cut(cut->first, cut->second)) {
+        if (!recorder.cut(cut->first, cut->second, parsed->flag("yes"))) {
             return kFailure;
         }
     }

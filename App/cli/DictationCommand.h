@@ -15,6 +15,7 @@ public:
     std::string name() const override { return "dictation"; }
     std::vector<std::string> helpLines() const override;
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
+    bool startsItself() const override { return true; }
 
 private:
     // The one positional argument as a dictation id, or nothing once the usage error is written.

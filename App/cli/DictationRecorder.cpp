@@ -1,5 +1,6 @@
 #include "App/cli/DictationRecorder.h"
 
+#include "App/cli/DictationFormat.h"
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
@@ -84,6 +85,20 @@ std::optional<std::string> DictationRecorder::checkTakeFile(const std::string& p
     return std::nullopt;
 }
 
+std::optional<std::string> DictationRecorder::truncationWarning(const std::string& path) {
+    auto header = WaveHeader::readFile(path);
+    if (!header || !header->isTruncated() || header->byteRate == 0) {
+        return std::nullopt;
+    }
+    const auto seconds = [&](std::uint64_t bytes) {
+        return static_cast<double>(bytes / header->blockAlign * header->blockAlign) / header->byteRate;
+    };
+    return "le fichier « " + path + " » est incomplet : son en-tête annonce " +
+           DictationFormat::duration(seconds(header->declaredAudioSize)) + " d'audio, il n'en contient que " +
+           DictationFormat::duration(seconds(header->audioSize)) +
+           " ; la prise est enregistrée avec ce qu'il contient.";
+}
+
 bool DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
     application_.setRecord(!idDictee.has_value());
     if (idDictee) {
@@ -137,14 +152,17 @@ bool DictationRecorder::recordTake(const std::string& path) {
     return true;
 }
 
-bool DictationRecorder::cut(double from, double to) {
+bool DictationRecorder::cut(double from, double to, bool confirmed) {
     const double before = controller_->dureeRecord();
     controller_->progressSliderMoved(static_cast<float>(from));
     controller_->placeOrRemovePin();
     controller_->progressSliderMoved(static_cast<float>(to));
     controller_->placeOrRemovePin();
-    // The confirmation "Voulez-supprimer cette partie ?" answered "Oui".
-    UserInterface::shared().queueAnswer(1);
+    // The confirmation "Voulez-supprimer cette partie ?": "Oui" given beforehand (--yes), else
+    // the person's answer.
+    if (confirmed) {
+        UserInterface::shared().queueAnswer(1);
+    }
     controller_->cutChunkDictation();
     if (controller_->dureeRecord() >= before - kSampleTolerance) {
         err_ << "Erreur : la coupure n'a pas été faite ; la piste reste telle qu'elle était." << std::endl;

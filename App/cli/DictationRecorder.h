@@ -34,6 +34,9 @@ public:
     // Nothing when the file is a 16-bit PCM mono WAV file at `sampleRate`; otherwise a
     // French explanation naming the expected format.
     static std::optional<std::string> checkTakeFile(const std::string& path, double sampleRate);
+    // For a usable take whose file ends before the audio its header announces: a French warning
+    // naming both lengths. The take is recorded with the audio it holds.
+    static std::optional<std::string> truncationWarning(const std::string& path);
 
     // Opens the screen as the dictation list does: on a new dictation (idDictee empty) or an
     // existing one, with the given parameters.
@@ -45,8 +48,10 @@ public:
     // Records the file as one take at the cursor. False (and told on `err`) when the track
     // did not grow by the take's length: the controller kept the track as it was.
     bool recordTake(const std::string& path);
-    // Places the two markers and confirms the cut. False when the track did not shrink.
-    bool cut(double from, double to);
+    // Places the two markers and cuts. The screen's confirmation is answered "Oui" when
+    // `confirmed`, else asked through the user interface (on the terminal). False when the
+    // track did not shrink.
+    bool cut(double from, double to, bool confirmed);
     // Duration of the current track in seconds.
     double currentTrackDuration() const;
 

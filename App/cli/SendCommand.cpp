@@ -1,7 +1,10 @@
 #include "App/cli/SendCommand.h"
 
+#include "App/cli/DictationFormat.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/Tools.h"
+#include "Classes/core/siteRequest.h"
 #include "Classes/transport/Uploader.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 namespace orvaneh {
@@ -19,26 +23,73 @@ std::string describe(const DicteeModel& record) {
     return "dictée " + std::to_string(record.idDictee) + " « " + record.titre + " »";
 }
 
+// When the sender may take a waiting dictation again: at once without an attempt stamp, else
+// the first whole second past the retry delay.
+double nextAttempt(const DicteeModel& record) {
+    if (record.tsTransfert == 0) {
+        return Tools::unixTsInSeconds();
+    }
+    return static_cast<double>(record.tsTransfert) + DicteeRequest::kRetryDelaySeconds + 1;
+}
+
+// What became of one attempted dictation, in the text and JSON outputs.
+struct Outcome {
+    DicteeModel record;
+    std::string text;
+    Json json;
+};
+
+Outcome outcomeOf(const DicteeModel& record) {
+    Outcome outcome{record, {}, DictationFormat::toJson(record)};
+    if (record.envoi != 0) {
+        outcome.text = "Envoyée : " + describe(record);
+    } else if (record.brouillon) {
+        // The sender puts back to draft what it cannot send as it is (a missing author,
+        // worktype or title): it will not be tried again until it is saved for sending.
+        outcome.text =
+            "Non envoyée : " + describe(record) +
+            " : remise en brouillon ; complétez-la puis enregistrez-la pour l'envoi (« orvaneh-cli "
+            "dictation edit " +
+            std::to_string(record.idDictee) + " --author … --worktype … --title … --send »)";
+    } else {
+        const double next = nextAttempt(record);
+        outcome.text = "Non envoyée : " + describe(record) +
+                       " : reste en attente, nouvel essai à partir de " + DictationFormat::textTime(next);
+        outcome.json["prochainEssai"] = DictationFormat::jsonDate(next);
+    }
+    return outcome;
+}
+
 // What the pass did, fed by the sender's notifications from its thread and the main one.
 struct Pass {
     std::mutex mutex;
     std::int64_t current = 0;
-    std::vector<std::int64_t> attempted;
 };
 
-} // namespace
-
-std::vector<std::string> SendCommand::helpLines() const {
-    return {"send                          envoie maintenant les dictées en attente (un passage de la file)"};
-}
-
-int SendCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
-    if (!arguments.empty()) {
-        return usageError(context, "send ne prend pas d'argument");
-    }
+// One pass of the sender in the foreground under `rule`: each attempt is announced on the
+// message stream as it opens; what became of it goes to the result (at once in text).
+// False when the sender stopped before the queue was done (it said why).
+bool runPass(const DicteeRequest::ClaimRule& rule, bool json, std::vector<Outcome>& outcomes,
+             CliContext& context) {
     Uploader& uploader = context.application.uploader();
     Pass pass;
     auto& center = NotificationCenter::defaultCenter();
+    // The record as the attempt left it, once it closed.
+    auto closeCurrent = [&] {
+        if (pass.current == 0) {
+            return;
+        }
+        const DicteeModel record =
+            DicteeRequest().selectDictee(pass.current, DictationFormat::kJsonDatePattern);
+        pass.current = 0;
+        if (record.idDictee == 0) {
+            return; // deleted during its attempt: nothing left to report
+        }
+        outcomes.push_back(outcomeOf(record));
+        if (!json) {
+            context.out << outcomes.back().text << std::endl;
+        }
+    };
     // The transport announces its upload again: one line per attempt.
     Observation opened = center.addObserver("EnvoiOpen", [&](const PostedNotification&) {
         const std::int64_t id = Uploader::uploadedDicteeId();
@@ -47,9 +98,6 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
             return;
         }
         pass.current = id;
-        if (std::find(pass.attempted.begin(), pass.attempted.end(), id) == pass.attempted.end()) {
-            pass.attempted.push_back(id);
-        }
         const DicteeModel record = DicteeRequest().selectDictee(id);
         if (record.idDictee != 0) { // else deleted since its claim
             context.err << "Envoi de la " << describe(record) << "…" << std::endl;
@@ -57,16 +105,7 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     });
     Observation closed = center.addObserver("EnvoiClose", [&](const PostedNotification&) {
         std::lock_guard lock(pass.mutex);
-        if (pass.current == 0) {
-            return;
-        }
-        const DicteeModel record = DicteeRequest().selectDictee(pass.current);
-        pass.current = 0;
-        if (record.idDictee == 0) {
-            return; // deleted during its attempt: nothing left to report
-        }
-        context.err << (record.envoi != 0 ? "Envoyée : " : "Reste en attente : ") << describe(record)
-                    << std::endl;
+        closeCurrent();
     });
 
     // Another process (the application, another send) may be sending on this profile: wait for
@@ -82,9 +121,9 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     if (lock == FileLock::Result::Failed) {
         context.err << "Attention : " << lockError << " ; envoi sans verrou de profil." << std::endl;
     }
-    if (!uploader.startRun()) {
+    if (!uploader.startRun(rule)) {
         context.err << "Erreur : un envoi est déjà en cours." << std::endl;
-        return kFailure;
+        return false;
     }
     // The sender ends its pass on its own thread: look again every tenth of a second.
     while (uploader.running()) {
@@ -93,40 +132,116 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     RunLoop::main().runPending();
     opened.reset();
     closed.reset();
-
-    std::vector<DicteeModel> sent;
-    std::vector<DicteeModel> pending;
-    for (std::int64_t id : pass.attempted) {
-        DicteeModel record = DicteeRequest().selectDictee(id);
-        if (record.idDictee != 0) { // a dictation deleted during the pass is simply gone
-            (record.envoi != 0 ? sent : pending).push_back(record);
-        }
-    }
     // The sender has told why it stopped (on stderr); the dictations it could not take wait.
-    const bool stopped = !uploader.passFailure().empty();
-    if (pass.attempted.empty() && !stopped) {
-        // Not "the outbox is empty": a dictation tried less than two minutes ago waits its turn.
-        std::size_t waiting = 0;
-        for (const auto& record : DicteeRequest().getListDictee(DicteeRequest::kOutbox)) {
-            waiting += record.brouillon ? 0 : 1;
+    return uploader.passFailure().empty();
+}
+
+} // namespace
+
+std::vector<std::string> SendCommand::helpLines() const {
+    return {
+        "send [ID] [--now] [--json]",
+        "                              envoie maintenant les dictées en attente (un passage de la file) ;",
+        "                              ID : cette dictée seulement ; --now : sans attendre les deux minutes",
+        "                              qui suivent un essai manqué ; code 1 tant qu'il en reste à envoyer"};
+}
+
+int SendCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(arguments, {"now", "json"}, {}, context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    DicteeRequest::ClaimRule rule;
+    rule.ignoreRetryDelay = parsed->flag("now");
+    if (parsed->positional().size() > 1) {
+        return usageError(context, "send n'envoie qu'une dictée à la fois : " + parsed->positional()[1]);
+    }
+    if (!parsed->positional().empty()) {
+        auto id = DictationFormat::parseIdentifier(parsed->positional().front());
+        if (!id || *id < 1) {
+            return usageError(context, "identifiant de dictée invalide : " + parsed->positional().front());
         }
-        if (waiting == 0) {
-            context.out << "Aucune dictée à envoyer.\n";
-        } else {
-            context.out << "Aucune dictée à envoyer maintenant : " << waiting
-                        << (waiting == 1 ? " dictée attend son" : " dictées attendent leur")
-                        << " nouvel essai (deux minutes après la dernière tentative).\n";
+        rule.onlyId = *id;
+    }
+    const bool json = parsed->flag("json");
+    if (!context.start()) {
+        return kFailure;
+    }
+
+    if (rule.onlyId != 0) {
+        const DicteeModel record = DicteeRequest().selectDictee(rule.onlyId);
+        if (record.idDictee == 0) {
+            context.err << "Erreur : aucune dictée n'a l'identifiant " << rule.onlyId << "." << std::endl;
+            return kFailure;
+        }
+        if (record.envoi != 0) {
+            context.err << "La " << describe(record) << " est déjà envoyée." << std::endl;
+            return kSuccess;
+        }
+        if (record.brouillon) {
+            context.err << "Erreur : la " << describe(record)
+                        << " est un brouillon ; enregistrez-la pour l'envoi (« orvaneh-cli dictation edit "
+                        << record.idDictee << " --send »)." << std::endl;
+            return kFailure;
         }
     }
-    for (const auto& record : sent) {
-        context.out << "Envoyée : " << describe(record) << "\n";
+    // The dictations this command is about that are still to send.
+    auto left = [&] {
+        std::vector<DicteeModel> records;
+        for (auto& record : DicteeRequest().getListDictee(DicteeRequest::kOutbox)) {
+            if (!record.brouillon && (rule.onlyId == 0 || record.idDictee == rule.onlyId)) {
+                records.push_back(std::move(record));
+            }
+        }
+        return records;
+    };
+    std::vector<Outcome> outcomes;
+    bool stopped = false;
+    if (siteRequest().selectSites().empty()) {
+        // Attempting would only blame the dictation's site: there is none at all.
+        if (!left().empty()) {
+            context.err
+                << "Erreur : aucun site n'est configuré, les dictées ne peuvent pas partir. Ajoutez-en un "
+                   "avec « orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --default » "
+                   "(voir « orvaneh-cli site add --help »)."
+                << std::endl;
+            stopped = true;
+        }
+    } else {
+        stopped = !runPass(rule, json, outcomes, context);
     }
-    for (const auto& record : pending) {
-        context.out << "En attente : " << describe(record)
-                    << " (nouvel essai dans deux minutes au plus tôt)\n";
+
+    const auto remaining = left();
+    std::optional<double> next;
+    for (const auto& record : remaining) {
+        next = std::min(next.value_or(nextAttempt(record)), nextAttempt(record));
+    }
+    const bool draftBack = std::any_of(outcomes.begin(), outcomes.end(), [](const Outcome& outcome) {
+        return outcome.record.envoi == 0 && outcome.record.brouillon;
+    });
+    if (json) {
+        Json report = {{"tentatives", Json::array()}, {"resteAEnvoyer", remaining.size()}};
+        for (const auto& outcome : outcomes) {
+            report["tentatives"].push_back(outcome.json);
+        }
+        report["prochainEssai"] = next ? Json(DictationFormat::jsonDate(*next)) : Json(nullptr);
+        context.out << report.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+    } else if (!remaining.empty()) {
+        context.out << "Reste à envoyer : " << remaining.size()
+                    << (remaining.size() == 1 ? " dictée" : " dictées");
+        // After a stop the cause is not the retry delay: it was said above.
+        if (!stopped && *next <= Tools::unixTsInSeconds()) {
+            context.out << " ; prochain essai possible dès maintenant";
+        } else if (!stopped) {
+            context.out << " ; prochain essai à partir de " << DictationFormat::textTime(*next)
+                        << " (« orvaneh-cli send --now » pour réessayer tout de suite)";
+        }
+        context.out << ".\n";
+    } else if (outcomes.empty() && !stopped) {
+        context.out << "Aucune dictée à envoyer.\n";
     }
     context.out.flush();
-    return pending.empty() && !stopped ? kSuccess : kFailure;
+    return remaining.empty() && !draftBack && !stopped ? kSuccess : kFailure;
 }
 
 } // namespace orvaneh

@@ -19,6 +19,9 @@ int StartCommand::run(const std::vector<std::string>& arguments, CliContext& con
     if (!arguments.empty()) {
         return usageError(context, "start ne prend pas d'argument");
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     const Profile& profile = Profile::current();
     dataBaseRequest database;
     database.selectDataBaseInfo();

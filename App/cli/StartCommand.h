@@ -10,6 +10,7 @@ public:
     std::string name() const override { return "start"; }
     std::vector<std::string> helpLines() const override;
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
+    bool startsItself() const override { return true; }
 };
 
 } // namespace orvaneh

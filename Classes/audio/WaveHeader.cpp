@@ -240,7 +240,9 @@ std::optional<WaveHeader> WaveHeader::read(int descriptor, std::string* why) {
         return unreadable(why);
     }
     header.dataOffset = *tags.data;
-    header.audioSize = std::min<std::uint64_t>(le32(data.data() + 4), header.fileSize - header.audioOffset());
+    header.declaredAudioSize = le32(data.data() + 4);
+    header.audioSize =
+        std::min<std::uint64_t>(header.declaredAudioSize, header.fileSize - header.audioOffset());
     return header;
 }
 

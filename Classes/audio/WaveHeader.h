@@ -26,12 +26,17 @@ struct WaveHeader {
     // Audio bytes present: the declared size, or what the file holds when it is shorter (a
     // recording cut short keeps the audio it has).
     std::uint64_t audioSize = 0;
+    // The size the "data" chunk announces.
+    std::uint64_t declaredAudioSize = 0;
     std::uint64_t fileSize = 0;
     bool foundBySearch = false; // the chunk walk failed and the tags were searched for
 
     std::uint64_t audioOffset() const { return dataOffset + 8; }
     // Whole sample frames of the audio.
     std::uint64_t frameCount() const { return audioSize / blockAlign; }
+    // The file ends before the audio its header announces (a copy or a recording cut short).
+    // A writer that could not know the length announces 0xFFFFFFFF: that is no promise.
+    bool isTruncated() const { return declaredAudioSize > audioSize && declaredAudioSize != 0xFFFFFFFFu; }
     // Same sample layout and rate: the audio of one can be spliced into the other.
     bool sameFormatAs(const WaveHeader& other) const;
     // Integer PCM, float or extensible: audio in frames of blockAlign bytes.

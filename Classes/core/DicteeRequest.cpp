@@ -8,6 +8,7 @@
 #include "Platform/time/DateFormatter.h"
 
 #include <chrono>
+#include <limits>
 #include <string_view>
 
 namespace orvaneh {
@@ -37,6 +38,12 @@ constexpr const char* kListToCleanseSql =
 constexpr const char* kNextToSendSql =
     "select id from dictee where brouillon = 0 and envoi = 0 and (tsTransfert = 0 or ? > tsTransfert) "
     "order by envoiEnCours asc, id asc";
+
+// The sender's rule narrowed by a claim rule: an optional single id, and ids to skip given as
+// ",1,5," (one parameter whatever their number).
+constexpr const char* kClaimSql =
+    "select id from dictee where brouillon = 0 and envoi = 0 and (tsTransfert = 0 or ? > tsTransfert) "
+    "and (? = 0 or id = ?) and instr(?, ',' || id || ',') = 0 order by envoiEnCours asc, id asc";
 
 constexpr std::string_view kSinglePattern = "dd-MM_HH-mm";
 constexpr std::string_view kListPattern = "dd/MM/yy HH:mm";
@@ -167,7 +174,7 @@ std::int64_t DicteeRequest::updateDictee(const DicteeModel& record) {
     return record.idDictee;
 }
 
-DicteeModel DicteeRequest::selectDictee(std::int64_t idDictee) {
+DicteeModel DicteeRequest::selectDictee(std::int64_t idDictee, std::string_view datePattern) {
     Log::write("selectDictee Id : " + std::to_string(idDictee));
     if (idDictee == 0) {
         return {};
@@ -181,10 +188,10 @@ DicteeModel DicteeRequest::selectDictee(std::int64_t idDictee) {
     if (statement.step() != SqlStatement::Step::Row) {
         return {};
     }
-    return readRow(statement, kSinglePattern);
+    return readRow(statement, datePattern.empty() ? kSinglePattern : datePattern);
 }
 
-std::vector<DicteeModel> DicteeRequest::getListDictee(int filter) {
+std::vector<DicteeModel> DicteeRequest::getListDictee(int filter, std::string_view datePattern) {
     const char* sql = nullptr;
     std::int64_t maxDays = 0;
     switch (filter) {
@@ -222,7 +229,7 @@ std::vector<DicteeModel> DicteeRequest::getListDictee(int filter) {
             statement.bindDouble(2, Tools::unixTsInSeconds() - static_cast<double>(maxDays) * 86400.0);
         }
         while (statement.step() == SqlStatement::Step::Row) {
-            DicteeModel record = readRow(statement, kListPattern);
+            DicteeModel record = readRow(statement, datePattern.empty() ? kListPattern : datePattern);
             record.titreAuto =
                 record.auteur + "-" + record.worktype + "-" + record.secretaire + "-" + record.identValue;
             list.push_back(std::move(record));
@@ -273,7 +280,8 @@ void DicteeRequest::updateDicteeTsTransfert(std::int64_t idDictee) {
                       {static_cast<std::int64_t>(Tools::unixTsInSeconds()), idDictee});
 }
 
-std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend(std::string* failure) {
+std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend(std::string* failure,
+                                                                         const ClaimRule& rule) {
     SqlConnection::Failure openFailure;
     auto connection = SqlConnection::open(databasePath(), &openFailure);
     if (!connection) {
@@ -297,8 +305,17 @@ std::optional<DicteeRequest::Claim> DicteeRequest::claimNextDicteeToSend(std::st
     bool failed = false;
     {
         std::int64_t found = 0;
-        if (auto next = prepare(*connection, kNextToSendSql)) {
-            next->bindInt(1, static_cast<std::int64_t>(Tools::unixTsInSeconds() - kRetryDelaySeconds));
+        if (auto next = prepare(*connection, kClaimSql)) {
+            next->bindInt(1, rule.ignoreRetryDelay
+                                 ? std::numeric_limits<std::int64_t>::max()
+                                 : static_cast<std::int64_t>(Tools::unixTsInSeconds() - kRetryDelaySeconds));
+            next->bindInt(2, rule.onlyId);
+            next->bindInt(3, rule.onlyId);
+            std::string skipped = ",";
+            for (std::int64_t id : rule.skipIds) {
+                skipped += std::to_string(id) + ",";
+            }
+            next->bindText(4, skipped);
             const auto step = next->step();
             failed = step == SqlStatement::Step::Error;
             found = step == SqlStatement::Step::Row ? next->columnInt(0) : 0;

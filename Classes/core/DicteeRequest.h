@@ -29,11 +29,12 @@ public:
     // Rewrites the row of record.idDictee, dated now, and clears its attempt stamp so a
     // waiting dictation is eligible at once. The id, 0 on failure or when no such row exists.
     std::int64_t updateDictee(const DicteeModel& record);
-    // The row with its date as "dd-MM_HH-mm"; an empty record (idDictee 0, date "") when the
-    // id is 0 or unknown.
-    DicteeModel selectDictee(std::int64_t idDictee);
-    // Newest first, dates as "dd/MM/yy HH:mm", titreAuto filled. Unknown filters give nothing.
-    std::vector<DicteeModel> getListDictee(int filter);
+    // The row with its date as "dd-MM_HH-mm" (or `datePattern`, a DateFormatter pattern in local
+    // time); an empty record (idDictee 0, date "") when the id is 0 or unknown.
+    DicteeModel selectDictee(std::int64_t idDictee, std::string_view datePattern = {});
+    // Newest first, dates as "dd/MM/yy HH:mm" (or `datePattern`), titreAuto filled. Unknown
+    // filters give nothing.
+    std::vector<DicteeModel> getListDictee(int filter, std::string_view datePattern = {});
     // The highest id, 0 for an empty table.
     std::int64_t getLastId();
     // The first dictation the send queue may take: not a draft, not sent, and never tried or
@@ -47,11 +48,21 @@ public:
         DicteeModel record;
         std::int64_t stamp = 0;
     };
-    // Picks the dictation getNextDicteeToSend would, stamps it with now in whole seconds and
-    // reads it, in one write transaction: two senders can never take the same dictation.
-    // Nothing when none is eligible or the database fails (logged); `failure` then receives
-    // the reason in French, or is left empty when none is eligible.
-    std::optional<Claim> claimNextDicteeToSend(std::string* failure = nullptr);
+    // Which dictations a claim may take besides the sender's usual rule.
+    struct ClaimRule {
+        // A foreground pass asked for now: a failed attempt need not wait kRetryDelaySeconds.
+        bool ignoreRetryDelay = false;
+        std::int64_t onlyId = 0;           // 0: any dictation
+        std::vector<std::int64_t> skipIds; // already tried in this pass
+    };
+    // Picks the dictation getNextDicteeToSend would (within `rule`), stamps it with now in
+    // whole seconds and reads it, in one write transaction: two senders can never take the same
+    // dictation. Nothing when none is eligible or the database fails (logged); `failure` then
+    // receives the reason in French, or is left empty when none is eligible.
+    std::optional<Claim> claimNextDicteeToSend(std::string* failure, const ClaimRule& rule);
+    std::optional<Claim> claimNextDicteeToSend(std::string* failure = nullptr) {
+        return claimNextDicteeToSend(failure, ClaimRule());
+    }
     // Marks the dictation sent only while its stamp is still `stamp`: a save (which clears the
     // stamp) or another claim since then means the office did not receive what is stored now.
     // False when the row was not marked.

@@ -52,10 +52,11 @@ bool Uploader::claimRun() {
     return running_.compare_exchange_strong(expected, true);
 }
 
-bool Uploader::startRun() {
+bool Uploader::startRun(const DicteeRequest::ClaimRule& rule) {
     if (!claimRun()) {
         return false;
     }
+    passRule_ = rule;
     {
         std::lock_guard lock(passFailureMutex_);
         passFailure_.clear();
@@ -113,7 +114,7 @@ void Uploader::run() {
         break;
     }
     std::string claimFailure;
-    auto claim = DicteeRequest().claimNextDicteeToSend(&claimFailure);
+    auto claim = DicteeRequest().claimNextDicteeToSend(&claimFailure, passRule_);
     if (!claim) {
         if (!claimFailure.empty()) {
             // Not "nothing to send": the dictations wait, and the user must know why.
@@ -128,6 +129,11 @@ void Uploader::run() {
         return;
     }
     const DicteeModel& next = claim->record;
+    if (passRule_.ignoreRetryDelay || passRule_.onlyId != 0) {
+        // Its failure stamps it with now, which the rule ignores: without this, a pass
+        // would retry it for ever.
+        passRule_.skipIds.push_back(next.idDictee);
+    }
     uploadedDicteeId_.store(next.idDictee);
     Log::write("Tentative d'envoi de la dictée " + std::to_string(next.idDictee));
     NotificationCenter::defaultCenter().post("EnvoiOpen");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/core/DicteeModel.h"
+#include "Classes/core/DicteeRequest.h"
 #include "Classes/transport/WSResult.h"
 #include "Platform/files/FileLock.h"
 #include "Platform/notifications/NotificationCenter.h"
@@ -46,8 +47,10 @@ public:
     void setRunning(bool running) { running_.store(running); }
     // Marks a run as started; false when one already is.
     bool claimRun();
-    // Claims a run and starts it on the sender's thread; false when one is running.
-    bool startRun();
+    // Claims a run and starts it on the sender's thread; false when one is running. The pass
+    // takes the dictations `rule` allows (a foreground pass may skip the retry delay or take a
+    // single dictation); each dictation gets at most one attempt in a pass that ignores the delay.
+    bool startRun(const DicteeRequest::ClaimRule& rule = {});
 
     // The file whose lock allows one sender per profile.
     static std::filesystem::path senderLockPath();
@@ -85,6 +88,9 @@ private:
     // The stamp of the dictation claimed by the current run, handed to its transport; only
     // used on the sender's thread.
     std::int64_t claimStamp_ = 0;
+    // The current pass's rule: set by startRun before the first run is posted, then read and
+    // extended (tried ids) on the sender's thread only.
+    DicteeRequest::ClaimRule passRule_;
     mutable std::mutex passFailureMutex_;
     std::string passFailure_;
     std::mutex senderLockMutex_;

@@ -62,7 +62,7 @@ TEST_F(DictationCommandTest, ListChoosesTheFilterAndPrintsStateAndDurations) {
 
     ASSERT_EQ(run({"list"}), 0) << err.str();
     EXPECT_THAT(out.str(), ContainsRegex("Brouillon[^\n]*Note du lundi"));
-    EXPECT_THAT(out.str(), ContainsRegex("En attente[^\n]*62:05 \\+ 0:05[^\n]*Courrier d'Anne"));
+    EXPECT_THAT(out.str(), ContainsRegex("En attente[^\n]*62:05.0 \\+ 0:05.0[^\n]*Courrier d'Anne"));
     EXPECT_THAT(out.str(), ContainsRegex("Tentative échouée[^\n]*Lettre échouée"));
     EXPECT_THAT(out.str(), Not(HasSubstr("Envoyée hier")));
 
@@ -180,7 +180,7 @@ TEST_F(DictationCommandTest, NewThenEditKeepsEverySampleInPlace) {
     EXPECT_EQ(state(id), State::Draft);
 
     // Markers given in reverse order cut the passage between them.
-    ASSERT_EQ(run({"edit", std::to_string(id), "--cut", "1.25", "0.25", "--send"}), 0) << err.str();
+    ASSERT_EQ(run({"edit", std::to_string(id), "--cut", "1.25", "0.25", "--yes", "--send"}), 0) << err.str();
     EXPECT_EQ(stored(track), part(edited, 0, 0.25) + part(edited, 1.25, 2));
     EXPECT_EQ(state(id), State::Waiting);
 }
@@ -197,7 +197,7 @@ TEST_F(DictationCommandTest, RefusesTakesOfAnotherFormatOrWithoutWorkflowAndChan
         EXPECT_EQ(run({"new", "--audio", path, "--author", "jdupont"}), 1);
     }
     test::writeBytes(inputs.path() / "text.wav", "not audio at all");
-    EXPECT_EQ(run({"new", "--audio", (inputs.path() / "text.wav").string()}), 1);
+    EXPECT_EQ(run({"new", "--audio", (inputs.path() / "text.wav").string(), "--author", "jdupont"}), 1);
 
     userRequest().deleteAlluser();
     EXPECT_EQ(run({"new", "--audio", input("take.wav", signal(1, 0.1))}), 1);

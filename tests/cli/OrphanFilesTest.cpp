@@ -2,6 +2,7 @@
 // new dictation gets the same number and must neither take nor send the old files.
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/userRequest.h"
+#include "Classes/core/worktypeRequest.h"
 #include "support/CliProcess.h"
 #include "support/ProcessRunner.h"
 #include "transport/OfficeFixture.h"
@@ -24,6 +25,9 @@ TEST_F(OrphanFilesTest, NewDictationUnderAFreedNumberSendsOnlyItsOwnAudio) {
     author.login_name = "jdupont";
     author.role = userRequest::kAuthorRole;
     ASSERT_GT(author.insertUser(), 0);
+    worktypeRequest worktype;
+    worktype.name = "Courrier";
+    worktype.insertWorktype();
     test::TemporaryDirectory inputs;
     auto input = [&](const std::string& name, const test::Samples& samples) {
         test::writeBytes(inputs.path() / name, test::Wave{.samples = samples}.bytes());

@@ -199,7 +199,7 @@ TEST_F(StartupFaultTest, ASendThatCannotClaimOnAFullDiskFails) {
     auto sent = cli("send");
     EXPECT_EQ(sent.status, 1);
     EXPECT_THAT(sent.err, AllOf(HasSubstr("n'ont pas pu être envoyées"), HasSubstr("plus de place")));
-    EXPECT_EQ(sent.out, "");
+    EXPECT_EQ(sent.out, "Reste à envoyer : 1 dictée.\n");
     EXPECT_EQ(test::readBytes(database()), before);
 
     disk.free();

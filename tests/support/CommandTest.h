@@ -3,6 +3,7 @@
 #include "App/cli/CliCommand.h"
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Classes/core/userRequest.h"
+#include "Classes/core/worktypeRequest.h"
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +38,8 @@ protected:
     }
 };
 
-// The same with the author "jdupont" in the workflow (commands that record need one) and a
-// directory for the inputs a test builds.
+// The same with the author "jdupont" and the worktype "Courrier" in the workflow (commands that
+// record need one) and a directory for the inputs a test builds.
 class AuthorCommandTest : public CommandTest {
 protected:
     TemporaryDirectory inputs;
@@ -48,6 +49,9 @@ protected:
         author.login_name = "jdupont";
         author.role = userRequest::kAuthorRole;
         ASSERT_GT(author.insertUser(), 0);
+        worktypeRequest worktype;
+        worktype.name = "Courrier";
+        worktype.insertWorktype();
     }
 };
 

@@ -244,7 +244,7 @@ TEST_F(ConcurrentSendTest, AnEditSavedDuringItsSendIsSentAgain) {
         const auto edited = edit(id);
         const auto sent = send.get();
         ASSERT_EQ(edited.status, 0) << edited.err;
-        notMarked += sent.err.find("Reste en attente : dictée " + std::to_string(id)) != std::string::npos;
+        notMarked += sent.out.find("Non envoyée : dictée " + std::to_string(id)) != std::string::npos;
         // What the race left pending goes now.
         const auto last = cli({"send"});
         EXPECT_EQ(last.status, 0) << last.err;

@@ -85,7 +85,7 @@ TEST_F(JobNameTest, AJobNameThatIsNotAPlainFileNameSendsNothing) {
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_THAT(result.err, HasSubstr("Le nom de job de la dictée n'est pas un nom de fichier valide"));
         EXPECT_THAT(result.err, HasSubstr("La dictée n'est pas envoyée."));
-        EXPECT_THAT(result.out, HasSubstr("En attente : dictée " + std::to_string(id)));
+        EXPECT_THAT(result.out, HasSubstr("Non envoyée : dictée " + std::to_string(id)));
         EXPECT_EQ(record(id).envoi, 0);
         EXPECT_EQ(profileEntries(), before);
         DicteeRequest().deleteDicteeWithId(id);

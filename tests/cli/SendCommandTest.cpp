@@ -1,0 +1,116 @@
+// `send` as a real process against the FTP simulator: what it says and its exit status while
+// dictations are left unsent, --now, one dictation by its identifier, and a profile without site.
+#include "Classes/core/siteRequest.h"
+#include "Platform/json/Json.h"
+#include "support/CliProcess.h"
+#include "transport/OfficeFixture.h"
+
+#include <gmock/gmock.h>
+#include <sstream>
+
+namespace orvaneh {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class SendCommandTest : public test::SendTest {
+protected:
+    test::ProcessResult send(std::vector<std::string> arguments = {}) const {
+        arguments.insert(arguments.begin(), "send");
+        auto result = test::runCli(profile.home(), std::move(arguments));
+        // What the person reads on a terminal, where both streams mix: each thing said once.
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.size() > 2) {
+                EXPECT_THAT(result.err, Not(HasSubstr(line))) << "said twice";
+            }
+        }
+        return result;
+    }
+    static std::string named(std::int64_t id, const std::string& title) {
+        return "dictée " + std::to_string(id) + " « " + title + " »";
+    }
+};
+
+TEST_F(SendCommandTest, WithoutAnySiteSaysSoAndNamesTheCommandThatAddsOne) {
+    const auto letter = addDictation("Lettre");
+    const auto result = send();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr("aucun site n'est configuré"));
+    EXPECT_THAT(result.err,
+                HasSubstr("« orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --default »"));
+    EXPECT_THAT(result.err, Not(HasSubstr("n'existe plus")));
+    EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée"));
+    EXPECT_EQ(record(letter).tsTransfert, 0) << "not attempted";
+}
+
+TEST_F(SendCommandTest, FailsWhileDictationsWaitAndSaysWhenTheNextAttemptIs) {
+    test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp);
+    ASSERT_NE(server.port(), 0);
+    const auto site = addSite(1, server.address(), "faux");
+    const auto letter = addDictation("Lettre");
+
+    auto result = send();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr("Envoi de la " + named(letter, "Lettre") + "…"));
+    EXPECT_THAT(result.out, HasSubstr("Non envoyée : " + named(letter, "Lettre") +
+                                      " : reste en attente, nouvel essai à partir de "));
+    EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée ; prochain essai à partir de "));
+
+    // Tried a moment ago: not tried again, but not an empty outbox either.
+    result = send();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, Not(HasSubstr("Envoi de la")));
+    EXPECT_THAT(result.out, HasSubstr("(« orvaneh-cli send --now » pour réessayer tout de suite)"));
+
+    // The right password; the identifier sends that dictation and no other.
+    SiteModel fixed = siteRequest().selectSiteWithId(site);
+    fixed.mdp = test::kPassword;
+    siteRequest().updateSite(fixed);
+    const auto note = addDictation("Note");
+    result = send({std::to_string(note)});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Envoyée : " + named(note, "Note") + "\n");
+    EXPECT_EQ(record(letter).envoi, 0);
+
+    // --now does not wait for the retry delay, and gives each dictation one attempt.
+    result = send({"--now", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Json report = Json::parse(result.out);
+    ASSERT_EQ(report["tentatives"].size(), 1u);
+    EXPECT_EQ(report["tentatives"][0]["idDictee"], letter);
+    EXPECT_EQ(report["tentatives"][0]["etat"], "Envoyée");
+    EXPECT_EQ(report["resteAEnvoyer"], 0);
+    EXPECT_EQ(record(letter).envoi, 1);
+    EXPECT_EQ(send().out, "Aucune dictée à envoyer.\n");
+
+    for (const auto& [arguments, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"99"}, 1}, {{"x1"}, 2}, {{"1", "2"}, 2}, {{"--later"}, 2}}) {
+        EXPECT_EQ(send(arguments).status, status) << arguments.front();
+    }
+}
+
+// A dictation the sender cannot send as it is goes back to draft: said as such, and a failure.
+TEST_F(SendCommandTest, ADictationPutBackToDraftIsToldSo) {
+    test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp);
+    ASSERT_NE(server.port(), 0);
+    addSite(1, server.address());
+    const auto id = addDictation("Sans worktype");
+    DicteeModel incomplete = record(id);
+    incomplete.worktype.clear();
+    DicteeRequest().updateDictee(incomplete);
+
+    const auto result = send({"--now"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.out,
+                HasSubstr("Non envoyée : " + named(id, "Sans worktype") + " : remise en brouillon"));
+    EXPECT_THAT(result.out, Not(HasSubstr("en attente")));
+    EXPECT_TRUE(record(id).brouillon);
+    const auto draft = send({std::to_string(id)});
+    EXPECT_EQ(draft.status, 1);
+    EXPECT_THAT(draft.err, HasSubstr("est un brouillon"));
+}
+
+} // namespace
+} // namespace orvaneh
