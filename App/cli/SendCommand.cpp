@@ -52,10 +52,9 @@ Outcome outcomeOf(const DicteeModel& record) {
             "dictation edit " +
             std::to_string(record.idDictee) + " --author … --worktype … --title … --send »)";
     } else {
-        const double next = nextAttempt(record);
-        outcome.text = "Non envoyée : " + describe(record) +
-                       " : reste en attente, nouvel essai à partir de " + DictationFormat::textTime(next);
-        outcome.json["prochainEssai"] = DictationFormat::jsonDate(next);
+        // When: in the closing line, which counts every dictation left.
+        outcome.text = "Non envoyée : " + describe(record) + " : reste en attente";
+        outcome.json["prochainEssai"] = DictationFormat::jsonDate(nextAttempt(record));
     }
     return outcome;
 }

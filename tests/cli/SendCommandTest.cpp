@@ -54,8 +54,7 @@ TEST_F(SendCommandTest, FailsWhileDictationsWaitAndSaysWhenTheNextAttemptIs) {
     auto result = send();
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.err, HasSubstr("Envoi de la " + named(letter, "Lettre") + "…"));
-    EXPECT_THAT(result.out, HasSubstr("Non envoyée : " + named(letter, "Lettre") +
-                                      " : reste en attente, nouvel essai à partir de "));
+    EXPECT_THAT(result.out, HasSubstr("Non envoyée : " + named(letter, "Lettre") + " : reste en attente\n"));
     EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée ; prochain essai à partir de "));
 
     // Tried a moment ago: not tried again, but not an empty outbox either.
@@ -63,6 +62,12 @@ TEST_F(SendCommandTest, FailsWhileDictationsWaitAndSaysWhenTheNextAttemptIs) {
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.err, Not(HasSubstr("Envoi de la")));
     EXPECT_THAT(result.out, HasSubstr("(« orvaneh-cli send --now » pour réessayer tout de suite)"));
+
+    // --now tries it again at once, and once only in the pass.
+    result = send({"--now"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.find("Envoi de la"), result.err.rfind("Envoi de la")) << result.err;
+    EXPECT_NE(result.err.find("Envoi de la"), std::string::npos);
 
     // The right password; the identifier sends that dictation and no other.
     SiteModel fixed = siteRequest().selectSiteWithId(site);
