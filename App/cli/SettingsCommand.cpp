@@ -73,6 +73,9 @@ int SettingsCommand::list(const std::vector<std::string>& arguments, CliContext&
     if (!parsed) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     if (parsed->flag("json")) {
         Json all = Json::object();
         for (const auto& setting : ConfigurationManager::settings()) {
@@ -104,6 +107,9 @@ int SettingsCommand::get(const std::vector<std::string>& arguments, CliContext& 
     if (setting == nullptr) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     context.out << display(setting->read()) << std::endl;
     return kSuccess;
 }
@@ -127,6 +133,9 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
         context.err << "Erreur : " << checked.problem << "\n"
                     << "Rien n'a été enregistré." << std::endl;
         return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     if (!UserDefaultManager::setObject(*checked.value, setting->key)) {
         context.err << "Erreur : le réglage " << setting->key << " n'a pas été enregistré : "

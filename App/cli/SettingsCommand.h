@@ -9,6 +9,8 @@ class SettingsCommand final : public CliCommand {
 public:
     std::string name() const override { return "settings"; }
     std::vector<std::string> helpLines() const override;
+    // A wrong key or value is refused before the profile is made.
+    bool startsItself() const override { return true; }
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
 
 private:

@@ -166,16 +166,19 @@ void storeAsDefault(SiteModel site) {
     sites.updateSite(site);
 }
 
+int refuseSite(CliContext& context, const std::string& problem) {
+    context.err << "Erreur : " << problem << "\n"
+                << "Rien n'a été enregistré ; « orvaneh-cli site --help » donne les options." << std::endl;
+    return CliCommand::kUsageError;
+}
+
 // Saves through the site editor, which refuses a site its transport could not use.
 int save(SiteViewController& editor, CliContext& context) {
     if (editor.addOrModifySite()) {
         return CliCommand::kSuccess;
     }
     if (!SiteViewController::problemWith(editor.siteM()).empty()) {
-        context.err << "Erreur : " << editor.message() << "\n"
-                    << "Rien n'a été enregistré ; « orvaneh-cli site --help » donne les options."
-                    << std::endl;
-        return CliCommand::kUsageError;
+        return refuseSite(context, editor.message());
     }
     context.err << "Erreur : " << editor.message() << std::endl;
     return CliCommand::kFailure;
@@ -244,6 +247,9 @@ int SiteCommand::list(const std::vector<std::string>& arguments, CliContext& con
     if (!parsed) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     auto sites = siteRequest().selectSites();
     if (parsed->flag("json")) {
         Json all = Json::array();
@@ -276,6 +282,12 @@ int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& cont
     if (auto problem = applyOptions(*parsed, editor.siteM(), context); !problem.empty()) {
         return usageError(context, problem);
     }
+    if (auto problem = SiteViewController::problemWith(editor.siteM()); !problem.empty()) {
+        return refuseSite(context, problem);
+    }
+    if (!context.start()) {
+        return kFailure;
+    }
     if (int status = save(editor, context); status != kSuccess) {
         return status;
     }
@@ -294,6 +306,9 @@ int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& con
     auto id = parsed ? siteIdArgument(*parsed, context) : std::nullopt;
     if (!id) {
         return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     SiteModel site = siteRequest().selectSiteWithId(*id);
     if (site.idSite == 0) {
@@ -319,6 +334,9 @@ int SiteCommand::makeDefault(const std::vector<std::string>& arguments, CliConte
     if (!id) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     SiteModel site = siteRequest().selectSiteWithId(*id);
     if (site.idSite == 0) {
         return unknownSite(context, *id);
@@ -333,6 +351,9 @@ int SiteCommand::remove(const std::vector<std::string>& arguments, CliContext& c
     auto id = siteIdArgument(arguments, context);
     if (!id) {
         return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     if (!siteRequest().deleteSiteWithId(*id)) {
         return unknownSite(context, *id);

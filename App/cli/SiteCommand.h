@@ -15,6 +15,8 @@ class SiteCommand final : public CliCommand {
 public:
     std::string name() const override { return "site"; }
     std::vector<std::string> helpLines() const override;
+    // Wrong usage and a site that would be refused are told before the profile is made.
+    bool startsItself() const override { return true; }
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
 
 private:

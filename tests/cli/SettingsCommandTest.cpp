@@ -1,6 +1,7 @@
 #include "Platform/json/Json.h"
 #include "support/CliProcess.h"
 #include "support/CommandTest.h"
+#include "support/Files.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -34,6 +35,8 @@ protected:
 };
 
 TEST_F(SettingsCommandTest, ValuesTheReadersWouldMisreadAreRefusedAndNothingIsStored) {
+    EXPECT_EQ(cli({"settings", "set", "OptionMaxDate", "abc"}).status, 2);
+    EXPECT_TRUE(test::entryNames(home.path()).empty()) << "a refused value makes no profile";
     const Json before = listed();
     const std::string notPem = file("notes.txt", "pas un certificat\n");
     const std::vector<std::pair<std::string, std::vector<std::string>>> refused{

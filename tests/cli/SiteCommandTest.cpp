@@ -3,6 +3,7 @@
 #include "Platform/json/Json.h"
 #include "support/CliProcess.h"
 #include "support/CommandTest.h"
+#include "support/Files.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -51,6 +52,7 @@ TEST_F(SiteCommandTest, ASiteThatReachesAServerIsNotSavedWithoutItsAddress) {
             EXPECT_EQ(refused.out, "");
         }
     }
+    EXPECT_TRUE(test::entryNames(home.path()).empty()) << "a refused site makes no profile";
     EXPECT_EQ(cli("site list").out, "Aucun site.\n");
 
     // Types that send nothing need none; giving one of them a transport needs one.
