@@ -1,6 +1,7 @@
 #include "App/cli/CliApplication.h"
 
 #include "App/cli/DictationCommand.h"
+#include "App/cli/RepeatedLineFilter.h"
 #include "App/cli/SendCommand.h"
 #include "App/cli/SettingsCommand.h"
 #include "App/cli/SiteCommand.h"
@@ -70,7 +71,7 @@ void CliApplication::printCommandHelp(const CliCommand& command, const std::stri
 }
 
 int CliApplication::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                        bool interactive) {
+                        bool interactive, bool sharedTerminal) {
     std::optional<std::filesystem::path> home;
     bool verbose = false;
     bool help = false;
@@ -141,6 +142,7 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
     // The log goes to the file only: what the person must read, the command prints itself.
     Log::setEchoToStderr(verbose);
     OrvanehAppDelegate application;
+    auto console = std::make_shared<ConsoleUserInterface>(err, interactive);
     std::uint64_t failedBefore = 0;
     auto start = [&]() -> bool {
         std::string error;
@@ -148,7 +150,7 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
             err << "Erreur : " << error << std::endl;
             return false;
         }
-        UserInterface::install(std::make_shared<ConsoleUserInterface>(err, interactive));
+        UserInterface::install(console);
         auto started = application.startCore(false);
         for (const auto& notice : started.notices) {
             err << "Attention : " << notice << std::endl;
@@ -162,7 +164,15 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
         failedBefore = PreferenceStore::standard().failedWriteCount();
         return true;
     };
-    CliContext context{out, err, application, interactive, start};
+    // On one terminal, a result line the console has just shown as a message is not repeated.
+    std::optional<RepeatedLineFilter> filter;
+    std::optional<std::ostream> filteredOut;
+    if (sharedTerminal) {
+        filter.emplace(*out.rdbuf(),
+                       [console](const std::string& line) { return console->takeShownLine(line); });
+        filteredOut.emplace(&*filter);
+    }
+    CliContext context{filteredOut ? *filteredOut : out, err, application, interactive, start};
     if (!(*command)->startsItself() && !context.start()) {
         return CliCommand::kFailure;
     }

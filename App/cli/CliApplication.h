@@ -17,9 +17,10 @@ public:
     ~CliApplication();
 
     // `arguments` without the program name. Returns the exit status: 0 success, 1 failure,
-    // 2 wrong usage.
-    int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-            bool interactive);
+    // 2 wrong usage. `interactive`: standard input is a terminal; `sharedTerminal`: `out` and
+    // `err` are the same terminal.
+    int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool interactive,
+            bool sharedTerminal = false);
 
 private:
     std::vector<std::unique_ptr<CliCommand>> commands_;

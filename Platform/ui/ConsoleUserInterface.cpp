@@ -8,12 +8,20 @@
 
 namespace orvaneh {
 
+namespace {
+
+// A command prints its result just after the messages that go with it.
+constexpr std::size_t kRememberedLines = 32;
+
+} // namespace
+
 ConsoleUserInterface::ConsoleUserInterface(std::ostream& messages, bool interactive)
     : messages_(messages), interactive_(interactive) {}
 
 void ConsoleUserInterface::showBanner(const std::string& text, Seconds) {
     std::lock_guard lock(mutex_);
     messages_ << text << std::endl;
+    rememberShown(text);
 }
 
 void ConsoleUserInterface::showAlert(const std::string& title, const std::string& message) {
@@ -23,6 +31,29 @@ void ConsoleUserInterface::showAlert(const std::string& title, const std::string
     } else {
         messages_ << title << " : " << message << std::endl;
     }
+    rememberShown(title.empty() ? message : title + " : " + message);
+}
+
+void ConsoleUserInterface::rememberShown(const std::string& text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        shownLines_.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    while (shownLines_.size() > kRememberedLines) {
+        shownLines_.pop_front();
+    }
+}
+
+bool ConsoleUserInterface::takeShownLine(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    auto found = std::find(shownLines_.begin(), shownLines_.end(), line);
+    if (found == shownLines_.end()) {
+        return false;
+    }
+    shownLines_.erase(found);
+    return true;
 }
 
 void ConsoleUserInterface::queueAnswer(int button) {

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace orvaneh {
 
@@ -35,12 +36,20 @@ public:
     // terminal's (a button, or an action's index); the answer is printed.
     void queueAnswer(int button) override;
 
+    // True when `line` is one of the lines of a banner or alert shown since the last time it
+    // was asked about (so that the command line does not print it again on the same
+    // terminal); the line is then forgotten.
+    bool takeShownLine(const std::string& line);
+
 private:
     std::ostream& messages_;
     bool interactive_;
     std::mutex mutex_;
     int lastPercent_ = -1;
     std::deque<int> queuedAnswers_;
+    std::deque<std::string> shownLines_; // the last ones only
+
+    void rememberShown(const std::string& text);
 
     std::optional<int> takeQueuedAnswer();
 };

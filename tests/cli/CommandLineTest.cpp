@@ -140,6 +140,25 @@ TEST_F(CommandLineTest, TheCutIsConfirmedOnTheTerminalOrByYes) {
     EXPECT_EQ(Json::parse(scripted.out)["dureeDicteeSecondes"], 1.0);
 }
 
+// On one terminal the result and the messages mix: a result the console already showed as a
+// message is not printed again; apart, a script still reads it as the result.
+TEST_F(CommandLineTest, AMessageShownOnTheTerminalIsNotRepeatedAsTheResult) {
+    const auto catalogue = inputs.path() / "Catalogue.xml";
+    test::writeBytes(catalogue,
+                     "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role><LoginName>jdupont"
+                     "</LoginName></LoginUserInfo></LoginUserInfos></Catalogue>");
+    const std::vector<std::string> import{"--home", profile.home().string(), "workflow", "import-file",
+                                          catalogue.string()};
+    auto [shown, status] = runOnTerminal(import, "");
+    EXPECT_EQ(status, 0) << shown;
+    const auto first = shown.find("Fin de l'importation");
+    EXPECT_NE(first, std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Fin de l'importation", first + 1), std::string::npos) << shown;
+
+    const auto piped = cli({"workflow", "import-file", catalogue.string()});
+    EXPECT_EQ(piped.out, "Fin de l'importation\n");
+}
+
 TEST_F(CommandLineTest, ATakeThatHoldsLessThanItsHeaderAnnouncesIsRecordedWithAWarning) {
     const auto samples = test::signal(1, 1.25);
     const auto made = cli({"dictation", "new", "--author", "jdupont", "--audio",
