@@ -68,6 +68,7 @@ bool ParamRequest::write(const char* sql, bool insert) {
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write(std::string("Problème lors de la requête : \"") +
                    (insert ? "INSERT INTO" : "UPDATE INTO") + "\" !, " + query->connection().errorMessage());
+        noteFailure();
         return false;
     }
     Log::write(insert ? "Création de l'enregistrement !" : "Modification de l'enregistrement");

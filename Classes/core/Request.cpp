@@ -13,6 +13,19 @@ std::unique_ptr<SqlConnection> Request::openDatabase() const {
     return SqlConnection::open(databasePath_);
 }
 
+Request::Connection Request::connect() const {
+    if (transaction_ != nullptr) {
+        return transaction_->active() ? Connection(transaction_->connection()) : Connection();
+    }
+    return Connection(openDatabase());
+}
+
+void Request::noteFailure() const {
+    if (transaction_ != nullptr) {
+        transaction_->noteFailure();
+    }
+}
+
 std::unique_ptr<SqlStatement> Request::prepare(const SqlConnection& connection, std::string_view sql,
                                                std::string_view failureLog, std::string_view failureLogEnd) {
     auto statement = std::make_unique<SqlStatement>(connection, sql);
@@ -25,12 +38,13 @@ std::unique_ptr<SqlStatement> Request::prepare(const SqlConnection& connection, 
 
 std::optional<Request::PreparedStatement> Request::prepare(std::string_view sql, std::string_view failureLog,
                                                            std::string_view failureLogEnd) const {
-    auto connection = openDatabase();
+    auto connection = connect();
     if (!connection) {
         return std::nullopt;
     }
     auto statement = prepare(*connection, sql, failureLog, failureLogEnd);
     if (!statement) {
+        noteFailure();
         return std::nullopt;
     }
     return PreparedStatement(std::move(connection), std::move(statement));
@@ -54,13 +68,15 @@ std::vector<std::string> Request::selectTexts(std::string_view sql, std::int64_t
 }
 
 std::optional<std::string> Request::deleteAllRows(std::string_view table) const {
-    auto connection = openDatabase();
+    auto connection = connect();
     if (!connection) {
         return std::nullopt;
     }
     SqlStatement statement(*connection, "delete from " + std::string(table));
     if (statement.step() != SqlStatement::Step::Done) {
-        return connection->errorMessage();
+        std::string message = connection->errorMessage();
+        noteFailure();
+        return message;
     }
     Log::write("Les enregistrements de la table [" + std::string(table) + "] ont été supprimés !");
     return std::nullopt;

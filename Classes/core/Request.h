@@ -2,6 +2,7 @@
 
 #include "Classes/core/SqlConnection.h"
 #include "Classes/core/SqlStatement.h"
+#include "Classes/core/SqlTransaction.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,8 +15,10 @@ namespace orvaneh {
 
 // Base of every table-access class. Each operation opens its own connection to the file
 // named by the preference "databasePath", prepares, steps, finalises and closes; every
-// statement commits by itself. Objects are cheap: create one per task. Values are always
-// bound as parameters, never formatted into the SQL text.
+// statement commits by itself, unless the object joined a transaction: its operations then
+// run on the transaction's connection and are kept only if the whole transaction commits.
+// Objects are cheap: create one per task. Values are always bound as parameters, never
+// formatted into the SQL text.
 class Request {
 public:
     // Takes the database name and path from the preferences ("databaseName", "databasePath").
@@ -30,29 +33,58 @@ public:
     // "NOK %s !" when it fails. True on success.
     static bool executeSqlStatement(const SqlConnection& connection, const std::string& sql);
 
+    // Runs the following operations inside `transaction` (which must outlive them); nothing
+    // goes back to a connection per operation. Once the transaction failed, every operation
+    // is skipped.
+    void joinTransaction(SqlTransaction* transaction) { transaction_ = transaction; }
+    SqlTransaction* transaction() const { return transaction_; }
+
 protected:
     // Logged before the database's message when a statement cannot be prepared.
     static constexpr std::string_view kPrepareFailureLog = "Erreur lors de la création du Statement !, ";
 
-    // A statement on a connection of its own, both released together.
+    // The connection an operation runs on: its own, closed with the object, or the joined
+    // transaction's.
+    class Connection {
+    public:
+        Connection() = default;
+        explicit Connection(std::unique_ptr<SqlConnection> owned)
+            : owned_(std::move(owned)), connection_(owned_.get()) {}
+        explicit Connection(const SqlConnection& shared) : connection_(&shared) {}
+
+        explicit operator bool() const { return connection_ != nullptr; }
+        const SqlConnection& operator*() const { return *connection_; }
+        const SqlConnection* operator->() const { return connection_; }
+
+    private:
+        std::unique_ptr<SqlConnection> owned_;
+        const SqlConnection* connection_ = nullptr;
+    };
+
+    // A statement and the connection it runs on, released together.
     class PreparedStatement {
     public:
-        PreparedStatement(std::unique_ptr<SqlConnection> connection, std::unique_ptr<SqlStatement> statement)
+        PreparedStatement(Connection connection, std::unique_ptr<SqlStatement> statement)
             : connection_(std::move(connection)), statement_(std::move(statement)) {}
 
         const SqlConnection& connection() const { return *connection_; }
         SqlStatement& statement() const { return *statement_; }
 
     private:
-        std::unique_ptr<SqlConnection> connection_;
+        Connection connection_;
         // Declared after the connection: finalised before it closes.
         std::unique_ptr<SqlStatement> statement_;
     };
 
     // A new connection to the database, or nothing (silently) when it cannot be opened.
     std::unique_ptr<SqlConnection> openDatabase() const;
+    // The joined transaction's connection (nothing once it failed), else a new one.
+    Connection connect() const;
+    // To call after a statement failed: a joined transaction learns of it (and ends when the
+    // failure is not one of the statement only).
+    void noteFailure() const;
 
-    // `sql` prepared on a new connection. Nothing when the database cannot be opened (silently)
+    // `sql` prepared on connect()'s connection. Nothing when the database cannot be opened (silently)
     // or when the statement cannot be prepared (logged as `failureLog`, the database's message,
     // then `failureLogEnd`).
     std::optional<PreparedStatement> prepare(std::string_view sql,
@@ -67,7 +99,7 @@ protected:
     // Ids below 1 name no row: nothing is asked of the database.
     std::vector<std::string> selectTexts(std::string_view sql, std::int64_t rowId, int column = 0) const;
 
-    // Deletes every row of `table` on a new connection and logs
+    // Deletes every row of `table` on connect()'s connection and logs
     // "Les enregistrements de la table [table] ont été supprimés !" when done. The database's
     // message when the statement fails, for the caller to log; nothing otherwise, also when the
     // database cannot be opened.
@@ -76,6 +108,7 @@ protected:
 private:
     std::string databaseName_;
     std::string databasePath_;
+    SqlTransaction* transaction_ = nullptr;
 };
 
 } // namespace orvaneh

@@ -19,6 +19,7 @@ void contextRequest::initializeContextAndInsert(const std::string& contextName, 
     statement.bindText(2, std::string_view(context));
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
+        noteFailure();
     }
 }
 

@@ -46,7 +46,7 @@ public:
 
     // Empties the workflow directory (users, worktypes, contexts, default parameters,
     // services) before a new configuration is imported; dictations, sites and preferences
-    // stay.
+    // stay. Inside this object's transaction when it joined one.
     void removeWorkflow();
 
 private:

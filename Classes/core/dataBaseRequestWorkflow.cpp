@@ -8,11 +8,16 @@
 namespace orvaneh {
 
 void dataBaseRequest::removeWorkflow() {
-    userRequest().deleteAlluser();
-    worktypeRequest().deleteAllworktype();
-    contextRequest().deleteAllcontext();
-    ParamRequest().deleteParamWorkflow();
-    serviceRequest().deleteService();
+    // Each table's request runs inside this object's transaction, if it joined one.
+    auto joined = [this](auto request) {
+        request.joinTransaction(transaction());
+        return request;
+    };
+    joined(userRequest()).deleteAlluser();
+    joined(worktypeRequest()).deleteAllworktype();
+    joined(contextRequest()).deleteAllcontext();
+    joined(ParamRequest()).deleteParamWorkflow();
+    joined(serviceRequest()).deleteService();
 }
 
 } // namespace orvaneh

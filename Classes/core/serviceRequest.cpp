@@ -45,6 +45,7 @@ void serviceRequest::insertServiceAndUsersWorktypes(ServiceModel& service) {
         if (statement.step() != SqlStatement::Step::Done) {
             Log::write("Problème lors de la requête : \"INSERT INTO\" !, " +
                        query->connection().errorMessage() + " , " + kInsertSql);
+            noteFailure();
             return;
         }
         rowId = query->connection().lastInsertRowId();
@@ -57,12 +58,13 @@ void serviceRequest::insertServiceAndUsersWorktypes(ServiceModel& service) {
 void serviceRequest::addLinks(const char* sql, const std::vector<std::string>& values,
                               std::int64_t serviceRowId) {
     for (const auto& value : values) {
-        auto connection = openDatabase();
+        auto connection = connect();
         if (!connection) {
             return;
         }
         auto statement = prepare(*connection, sql);
         if (!statement) {
+            noteFailure();
             continue;
         }
         statement->bindText(1, std::string_view(value));
@@ -70,6 +72,7 @@ void serviceRequest::addLinks(const char* sql, const std::vector<std::string>& v
         if (statement->step() != SqlStatement::Step::Done) {
             Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + connection->errorMessage() +
                        " , " + sql);
+            noteFailure();
         }
     }
 }
@@ -140,16 +143,23 @@ std::vector<std::string> serviceRequest::getWorktypeForService(std::int64_t serv
 }
 
 void serviceRequest::deleteService() {
-    auto connection = openDatabase();
+    auto connection = connect();
     if (!connection) {
         return;
     }
-    executeSqlStatement(*connection, "delete from user_service ; ");
-    executeSqlStatement(*connection, "delete from worktype_service ;");
-    executeSqlStatement(*connection, "delete from service ;");
+    for (const char* sql :
+         {"delete from user_service ; ", "delete from worktype_service ;", "delete from service ;"}) {
+        if (!executeSqlStatement(*connection, sql)) {
+            noteFailure();
+        }
+    }
 }
 
 void serviceRequest::saveDictionaryOfServices(const Json& entries) {
+    ConfigurationManager::setShouldDisplayServices(storeServices(entries) > 0);
+}
+
+std::size_t serviceRequest::storeServices(const Json& entries) {
     std::size_t count = 0;
     if (entries.is_array()) {
         for (const auto& entry : entries) {
@@ -166,7 +176,7 @@ void serviceRequest::saveDictionaryOfServices(const Json& entries) {
             ++count;
         }
     }
-    ConfigurationManager::setShouldDisplayServices(count > 0);
+    return count;
 }
 
 } // namespace orvaneh

@@ -4,6 +4,7 @@
 #include "Classes/core/ServiceModel.h"
 #include "Platform/json/Json.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ public:
     // "ServiceUsers", "ServiceWorktypes" and "SiteId". Turns "ServicesDisplay" on when the
     // list had a service, off when it was empty.
     void saveDictionaryOfServices(const Json& entries);
+    // The same without the preference: the rows only, and how many services the list had. For
+    // an import inside a transaction, whose preference waits for the commit.
+    std::size_t storeServices(const Json& entries);
 
 private:
     std::vector<ServiceModel> selectServices(const char* sql, const std::string* login,

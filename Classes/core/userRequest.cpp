@@ -26,6 +26,7 @@ std::int64_t userRequest::insertUser() {
     statement.bindText(5, std::string_view(login_id));
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
+        noteFailure();
         return 0;
     }
     return query->connection().lastInsertRowId();
@@ -37,7 +38,11 @@ bool userRequest::checkIfUserExistWithName(const std::string& login) {
         return false;
     }
     query->statement().bindText(1, std::string_view(login));
-    return query->statement().step() == SqlStatement::Step::Row;
+    const auto step = query->statement().step();
+    if (step == SqlStatement::Step::Error) {
+        noteFailure();
+    }
+    return step == SqlStatement::Step::Row;
 }
 
 void userRequest::selectRole(const char* sql) {
@@ -88,6 +93,7 @@ void userRequest::saveDictionaryOfUser(const Json& entries) {
         return;
     }
     contextRequest contexts;
+    contexts.joinTransaction(transaction());
     for (const auto& entry : entries) {
         role = CatalogueValue::text(entry, "Role");
         login_name = CatalogueValue::text(entry, "LoginName");

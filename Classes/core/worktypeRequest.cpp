@@ -29,6 +29,7 @@ void worktypeRequest::insertWorktype() {
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage() +
                    " , " + kInsertSql);
+        noteFailure();
     }
 }
 

@@ -2,7 +2,9 @@
 // "workflow import-file" is not a catalogue, and that the workflow in place survives it.
 #include "audio/WaveTestFiles.h"
 #include "support/CliProcess.h"
+#include "support/SmallDisk.h"
 #include "support/TestProfile.h"
+#include "workflow/LargeCatalogue.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 namespace orvaneh {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -65,6 +68,38 @@ TEST(CatalogueProcessTest, ADocumentThatIsNotAWholeCatalogueKeepsTheWorkflow) {
         test::runCli(home.path(), {"dictation", "new", "--audio", (home.path() / "take.wav").string(),
                                    "--author", "jdupont"});
     EXPECT_EQ(dictation.status, 0) << dictation.err;
+}
+
+// A disk that fills up while a large catalogue is being saved: the directory in place stays
+// whole and the user is told why; with room again the same catalogue goes in whole.
+TEST(CatalogueProcessTest, ADiskFullDuringTheSaveKeepsTheWorkflow) {
+    test::TemporaryDirectory files;
+    test::SmallDisk disk(files.path() / "disque", "8m");
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
+    }
+    const auto home = disk.path() / "profil";
+    const auto small = files.path() / "catalogue.xml";
+    const auto large = files.path() / "grand.xml";
+    test::writeBytes(small, kCatalogue);
+    test::writeBytes(large, test::largeCatalogue("Dossier"));
+    ASSERT_EQ(test::runCli(home, {"workflow", "import-file", small.string()}).status, 0);
+    const auto before = test::runCli(home, {"workflow", "show", "--json"});
+    ASSERT_THAT(before.out, HasSubstr("jdupont"));
+
+    disk.fill();
+    disk.release(64 * 1024); // room for the old rows' deletion, not for the new ones
+    const auto refused = test::runCli(home, {"workflow", "import-file", large.string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("plus de place sur le disque"));
+    EXPECT_THAT(refused.err, HasSubstr("Le workflow actuel est conservé."));
+    disk.free();
+    EXPECT_EQ(test::runCli(home, {"workflow", "show", "--json"}).out, before.out);
+
+    const auto imported = test::runCli(home, {"workflow", "import-file", large.string()});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    const auto after = test::runCli(home, {"workflow", "show", "--json"});
+    EXPECT_THAT(after.out, AllOf(HasSubstr("\"u1998\""), HasSubstr("\"W1999\""), Not(HasSubstr("jdupont"))));
 }
 
 } // namespace

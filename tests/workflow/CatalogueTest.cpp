@@ -8,6 +8,7 @@
 #include "Classes/workflow/XMLCatalogueParser.h"
 #include "support/LogCapture.h"
 #include "support/TestDatabase.h"
+#include "workflow/LargeCatalogue.h"
 
 #include <chrono>
 #include <filesystem>
@@ -153,27 +154,63 @@ TEST_F(CatalogueImportTest, MalformedOrHostileDocumentsStoreNothing) {
     EXPECT_EQ(directoryRows(), before);
 }
 
-// A catalogue of thousands of entries writes a summary per table, not a line per entry.
-TEST_F(CatalogueImportTest, ALargeCatalogueLogsOneLinePerTable) {
-    std::string xml = "<Catalogue><LoginUserInfos>";
-    for (int index = 0; index < 100; ++index) {
-        xml += "<LoginUserInfo><Role>Dictant</Role><LoginName>u" + std::to_string(index) +
-               "</LoginName></LoginUserInfo>";
-    }
-    xml += "</LoginUserInfos><Worktypes>";
-    for (int index = 0; index < 100; ++index) {
-        xml += "<Worktype>W" + std::to_string(index) + ";T;</Worktype>";
-    }
-    xml += "</Worktypes><Fields>";
+// A catalogue of thousands of entries is stored in one go, and writes a summary per table,
+// not a line per entry.
+TEST_F(CatalogueImportTest, ALargeCatalogueIsStoredWholeAndLogsOneLinePerTable) {
+    std::string fields = "<Fields>";
     for (int index = 0; index < 2000; ++index) {
-        xml += "<Field><Key>k" + std::to_string(index) + "</Key><Value>v</Value></Field><Field>texte</Field>";
+        fields +=
+            "<Field><Key>k" + std::to_string(index) + "</Key><Value>v</Value></Field><Field>texte</Field>";
     }
-    xml += "</Fields></Catalogue>";
-    ASSERT_TRUE(Entity::importCatalogue(xml));
+    ASSERT_TRUE(Entity::importCatalogue(test::largeCatalogue("Dossier", fields + "</Fields>")));
+    EXPECT_EQ(
+        test::rows("select (select count(*) from user), (select count(*) from worktype), (select count(*) "
+                   "from context), (select count(*) from user_service), (select count(*) from "
+                   "worktype_service)"),
+        (test::Rows{{"2000", "2000", "2000", "2000", "2000"}}));
     EXPECT_LT(log.lines().size(), 40u);
-    EXPECT_TRUE(log.contains("Catalogue importé : 100 utilisateur(s)"));
-    EXPECT_TRUE(log.contains("Catalogue importé : 100 type(s) de travail"));
-    EXPECT_TRUE(log.contains("Catalogue importé : 3000 option(s)"));
+    EXPECT_TRUE(log.contains("Catalogue importé : 2000 utilisateur(s)"));
+    EXPECT_TRUE(log.contains("Catalogue importé : 2000 type(s) de travail"));
+    EXPECT_TRUE(log.contains("Catalogue importé : 3001 option(s)"));
+}
+
+// A save that fails part way, after the old directory was emptied, keeps the old directory
+// whole and its preferences untouched; a row the schema refuses is only skipped, as before.
+TEST_F(CatalogueImportTest, ASaveFailingPartWayKeepsThePreviousWorkflow) {
+    ASSERT_TRUE(Entity::importCatalogue(kCatalogue));
+    auto directory = [] {
+        std::vector<test::Rows> tables;
+        for (const char* table :
+             {"user", "context", "worktype", "service", "user_service", "worktype_service"}) {
+            tables.push_back(test::rows(std::string("select * from ") + table));
+        }
+        return tables;
+    };
+    const auto before = directory();
+
+    // The database undoes the whole transaction in the middle of the worktypes, as it may on
+    // a full disk or an I/O error.
+    test::execute("CREATE TRIGGER panne BEFORE INSERT ON worktype WHEN NEW.name = 'W1500' "
+                  "BEGIN SELECT RAISE(ROLLBACK, 'panne simulée'); END");
+    std::string error;
+    EXPECT_FALSE(Entity::importCatalogue(test::largeCatalogue("Autre titre"), &error));
+    EXPECT_THAT(error, ::testing::EndsWith("Le workflow actuel est conservé."));
+    EXPECT_EQ(directory(), before);
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Dossier");
+    EXPECT_TRUE(log.contains("Le catalogue n'a pas été enregistré"));
+
+    // A member listed twice breaks the link table's key: that link only is left out.
+    test::execute("DROP TRIGGER panne");
+    ASSERT_TRUE(Entity::importCatalogue(
+        "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Secretaire</Role><LoginName>a</LoginName>"
+        "</LoginUserInfo></LoginUserInfos><Services><Service><Guid>g</Guid><ServiceUsers><UserId>a</UserId>"
+        "<UserId>a</UserId></ServiceUsers></Service></Services>"
+        "<Fields><Field><Key>JobTitle</Key><Value>Nouveau</Value></Field></Fields></Catalogue>",
+        &error));
+    EXPECT_EQ(test::rows("select login_name from user"), (test::Rows{{"a"}}));
+    ASSERT_EQ(serviceRequest().selectAllServices().size(), 1u);
+    EXPECT_THAT(serviceRequest().selectAllServices()[0].users, ElementsAre("a"));
+    EXPECT_EQ(ConfigurationManager::getJobTitle(), "Nouveau");
 }
 
 Json parsed(const std::string& xml) {
