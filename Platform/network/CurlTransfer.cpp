@@ -60,7 +60,11 @@ int CurlTransfer::progress(void* user, curl_off_t /*receiveTotal*/, curl_off_t r
         waited = now - *self->awaitingSince_;
         limit = self->limits_.answerWait;
     } else {
-        self->awaitingSince_.reset();
+        if (self->awaitingSince_) {
+            // The answer begins now (its status line moves no byte counter).
+            self->awaitingSince_.reset();
+            self->lastMove_ = now;
+        }
         waited = now - self->lastMove_;
         limit = self->limits_.stall;
     }

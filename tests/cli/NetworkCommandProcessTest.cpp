@@ -172,5 +172,25 @@ TEST_F(NetworkCommandProcessTest, AnOfficeSlowToAcceptAWholeJobIsWaitedFor) {
     EXPECT_EQ(server->requests().size(), 1u);
 }
 
+// A server under maintenance hands out its HTML page where the catalogue should be.
+TEST_F(NetworkCommandProcessTest, AMaintenancePageForACatalogueReplacesNothing) {
+    const std::string page = "<html><body><h1>Service en maintenance</h1></body></html>";
+    for (const std::int32_t type : {1, 2}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        seedWorkflow();
+        auto server = serve(type, type == 1 ? std::vector<std::string>{}
+                                            : std::vector<std::string>{"--fault", "maintenance"});
+        if (type == 1) {
+            test::writeBytes(server->catalogueRoot() / "Service Cardiologie" / "Catalogue.xml", page);
+        }
+        auto result = cli({"workflow", "import", "--dir", "Service Cardiologie"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err,
+                    HasSubstr("Une erreur est survenue lors de l'importation, veuillez recommencer. ("));
+        EXPECT_THAT(result.out, Not(HasSubstr("Fin de l'importation")));
+        EXPECT_TRUE(workflowUntouched());
+    }
+}
+
 } // namespace
 } // namespace orvaneh
