@@ -225,7 +225,7 @@ std::optional<std::int64_t> DictationCommand::identifierArgument(const CliArgume
 std::vector<std::string> DictationCommand::helpLines() const {
     return {
         "dictation list [--outbox|--sent|--all] [--json]",
-        "                              les dictations (par défaut celles qui restent à envoyer)",
+        "                              les dictées (par défaut celles qui restent à envoyer)",
         "dictation show ID [--json]    une dictée avec tous ses champs",
         "dictation delete ID           supprime une dictée, ses enregistrements et ses photos",
         "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",

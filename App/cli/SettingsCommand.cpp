@@ -143,7 +143,10 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
         return kFailure;
     }
     context.out << setting->key << " = " << display(setting->read()) << std::endl;
-    printRemarks(context.err);
+    // The only remark concerns these two; after another key it would read as a complaint about it.
+    if (setting->key == "CompresseFile" || setting->key == "versionWS") {
+        printRemarks(context.err);
+    }
     return kSuccess;
 }
 

@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kMaskedPassword = "****";
 
 const std::set<std::string> kAddFlags{"email", "default", "password-stdin"};
-const std::set<std::string> kEditFlags{"email", "no-email", "default", "password-stdin"};
+const std::set<std::string> kEditFlags{"email", "no-email", "default", "password-stdin", "password-env"};
 constexpr const char* kPasswordVariable = "ORVANEH_PASSWORD";
 const std::set<std::string> kEditOptions{"name", "type", "address", "login", "password"};
 
@@ -96,9 +96,11 @@ std::optional<std::string> readPasswordLine(CliContext& context) {
 }
 
 // The password asked for: --password, --password-stdin or the environment, in that order; only
-// one of the options. Nothing when none is given. Usage error text in `problem`.
+// one of the options. Nothing when none is given. Usage error text in `problem`. A new site takes
+// the environment's password by itself; an edit only when --password-env asks, or an exported
+// variable would change the password of any site renamed in that shell.
 std::optional<std::string> passwordGiven(const CliArguments& parsed, CliContext& context,
-                                         std::string& problem) {
+                                         bool environmentByDefault, std::string& problem) {
     const auto option = parsed.option("password");
     if (option && parsed.flag("password-stdin")) {
         problem = "--password et --password-stdin s'excluent";
@@ -115,15 +117,21 @@ std::optional<std::string> passwordGiven(const CliArguments& parsed, CliContext&
         }
         return line;
     }
+    if (!environmentByDefault && !parsed.flag("password-env")) {
+        return std::nullopt;
+    }
     if (const char* variable = std::getenv(kPasswordVariable); variable != nullptr && *variable != '\0') {
         context.err << "Mot de passe pris dans " << kPasswordVariable << "." << std::endl;
         return std::string(variable);
+    }
+    if (parsed.flag("password-env")) {
+        problem = std::string("--password-env : la variable ") + kPasswordVariable + " est absente ou vide";
     }
     return std::nullopt;
 }
 
 // Applies the options given; the fields not named keep their value. Usage error text, or "".
-std::string applyOptions(const CliArguments& parsed, SiteModel& site, CliContext& context) {
+std::string applyOptions(const CliArguments& parsed, SiteModel& site, bool adding, CliContext& context) {
     if (auto type = parsed.option("type")) {
         auto number = parseInteger(*type);
         if (!number) {
@@ -141,7 +149,7 @@ std::string applyOptions(const CliArguments& parsed, SiteModel& site, CliContext
         site.login = *value;
     }
     std::string problem;
-    if (auto password = passwordGiven(parsed, context, problem)) {
+    if (auto password = passwordGiven(parsed, context, adding, problem)) {
         site.mdp = *password;
     } else if (!problem.empty()) {
         return problem;
@@ -221,13 +229,14 @@ std::vector<std::string> SiteCommand::helpLines() const {
         "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, 3 et 4 sans",
         "                              envoi, 6 service de transcription) ; les types 1, 2, 6 et 7 exigent",
         "                              --address",
-        "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin]",
+        "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin|--password-env]",
         "             [--email|--no-email] [--default]",
         "                              modifie les champs donnés d'un site, garde les autres",
-        "                              mot de passe de add et edit : --password-stdin (une ligne lue sur",
-        "                              l'entrée standard, sans écho sur un terminal) ou la variable",
-        "                              ORVANEH_PASSWORD ; --password P marche aussi, mais P est visible des",
-        "                              autres utilisateurs de la machine (ps, historique du shell)",
+        "                              mot de passe : --password-stdin (une ligne lue sur l'entrée",
+        "                              standard, sans écho sur un terminal) ou la variable ORVANEH_PASSWORD",
+        "                              (lue par add ; par edit seulement avec --password-env) ;",
+        "                              --password P marche aussi, mais P est visible des autres",
+        "                              utilisateurs de la machine (ps, historique du shell)",
         "site default ID               fait de ce site le site par défaut",
         "site delete ID                supprime un site (les dictées qui y sont liées restent)",
     };
@@ -279,7 +288,7 @@ int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& cont
         return usageError(context, "site add demande au moins --name et --type");
     }
     SiteViewController editor;
-    if (auto problem = applyOptions(*parsed, editor.siteM(), context); !problem.empty()) {
+    if (auto problem = applyOptions(*parsed, editor.siteM(), true, context); !problem.empty()) {
         return usageError(context, problem);
     }
     if (auto problem = SiteViewController::problemWith(editor.siteM()); !problem.empty()) {
@@ -315,7 +324,7 @@ int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& con
         return unknownSite(context, *id);
     }
     SiteViewController editor(site);
-    if (auto problem = applyOptions(*parsed, editor.siteM(), context); !problem.empty()) {
+    if (auto problem = applyOptions(*parsed, editor.siteM(), false, context); !problem.empty()) {
         return usageError(context, problem);
     }
     if (int status = save(editor, context); status != kSuccess) {

@@ -3,6 +3,7 @@
 #include "Classes/core/ConfigurationManager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -77,7 +78,9 @@ std::optional<double> parseReal(std::string text) {
     return value;
 }
 
-std::optional<bool> parseBoolean(const std::string& text) {
+std::optional<bool> parseBoolean(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (text == "true" || text == "oui" || text == "1") {
         return true;
     }
@@ -109,7 +112,9 @@ SettingDescription::Checked checkFile(const std::string& text) {
         return {Json(""), {}};
     }
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(text, error);
+    // The file itself, links followed: "/dev/stdin" or a link that may later point elsewhere is
+    // not what the next command will find.
+    const std::filesystem::path path = std::filesystem::canonical(text, error);
     if (error || !std::filesystem::is_regular_file(path, error)) {
         return {std::nullopt, "le fichier " + text + " n'existe pas ou n'est pas un fichier ordinaire"};
     }

@@ -74,10 +74,14 @@ TEST_F(SettingsCommandTest, AllowedValuesAreStoredTyped) {
     // Relative to this process's directory, which the command inherits: stored absolute, so a
     // command run from elsewhere still finds it.
     const std::string relativeCa = std::filesystem::relative(ca).string();
+    // A link (as /dev/stdin is) is stored as the file it leads to today.
+    const std::string link = ca + ".lien";
+    std::filesystem::create_symlink(ca, link);
     const std::vector<std::tuple<std::string, std::string, Json>> accepted{
         {"OptionMaxDate", "0", 0},
         {"OptionMaxDate", "30", 30},
         {"CompresseFile", "oui", true},
+        {"CompresseFile", "TRUE", true},
         {"LinkDictationToSite", "1", true},
         {"ValidateBeforeSend", "false", false},
         {"versionWS", "1,1", 1.1},
@@ -87,6 +91,7 @@ TEST_F(SettingsCommandTest, AllowedValuesAreStoredTyped) {
         {"TypeOfDelivery", "5", 5},
         {"JobTitlPref", "Dossier n°", "Dossier n°"},
         {"TrustedCertificatesFile", relativeCa, ca},
+        {"TrustedCertificatesFile", link, ca},
         {"TrustedCertificatesFile", "", ""},
     };
     for (const auto& [key, value, stored] : accepted) {
@@ -128,6 +133,7 @@ TEST_F(SettingsCommandTest, ListingExplainsEachKeyAndWhatOtherKeysItNeeds) {
     EXPECT_EQ(zip.status, 0);
     EXPECT_THAT(zip.err, HasSubstr("Remarque : CompresseFile est activé mais reste sans effet"));
     EXPECT_THAT(cli({"settings", "list"}).out, HasSubstr("versionWS supérieure à 1"));
+    EXPECT_THAT(cli({"settings", "set", "AudioSampleRate", "16000"}).err, Not(HasSubstr("Remarque")));
     ASSERT_EQ(cli({"settings", "set", "versionWS", "1.1"}).status, 0);
     EXPECT_THAT(cli({"settings", "list"}).out, Not(HasSubstr("Remarque")));
 }

@@ -120,6 +120,12 @@ TEST_F(SiteCommandTest, PasswordsComeFromStandardInputOrTheEnvironmentAndAreNeve
     ASSERT_EQ(cli("site add --name Court --type 2 --address jean:pw-court@office.example:8443").status, 0);
     ASSERT_EQ(cli("--verbose site edit 1 --password-stdin", "pw-modifie\n").status, 0);
     EXPECT_EQ(storedPassword("Argument"), "pw-modifie");
+    // A variable exported for another site does not change this one's password on a rename.
+    ASSERT_EQ(cli("site edit 1 --name Argument", "", {{"ORVANEH_PASSWORD", "pw-exporte"}}).status, 0);
+    EXPECT_EQ(storedPassword("Argument"), "pw-modifie");
+    EXPECT_EQ(cli("site edit 1 --password-env", "", {{"ORVANEH_PASSWORD", ""}}).status, 2);
+    ASSERT_EQ(cli("site edit 1 --password-env", "", {{"ORVANEH_PASSWORD", "pw-exporte"}}).status, 0);
+    EXPECT_EQ(storedPassword("Argument"), "pw-exporte");
     auto text = cli("--verbose site list");
     auto json = cli("site list --json");
     ASSERT_EQ(json.status, 0);
