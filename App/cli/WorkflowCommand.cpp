@@ -20,7 +20,8 @@ namespace orvaneh {
 namespace {
 
 constexpr const char* kMaskedPassword = "****";
-// Every transfer ends on its own (stall limit); this only bounds a choice nobody answers.
+// Every fetch ends on its own (stall, size and total limits); this only bounds a choice
+// nobody answers.
 constexpr Seconds kImportTimeLimit = Seconds(24 * 3600);
 
 // Everything the directory holds, read once; both outputs are printed from it.
