@@ -8,12 +8,17 @@
 #include "Classes/core/worktypeRequest.h"
 #include "Classes/packaging/Entity.h"
 #include "Gestion Site/SiteListViewController.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/json/Json.h"
+#include "Platform/network/NetworkLimits.h"
 #include "Platform/runloop/RunLoop.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
 #include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvaneh {
 
@@ -23,6 +28,48 @@ constexpr const char* kMaskedPassword = "****";
 // Every fetch ends on its own (stall, size and total limits); this only bounds a choice
 // nobody answers.
 constexpr Seconds kImportTimeLimit = Seconds(24 * 3600);
+
+// The whole catalogue file, as the server's answer would be: a regular file no larger than an
+// answer may be. A tube or a device is refused before any read, so nothing waits or fills memory.
+std::optional<std::string> readCatalogueFile(const std::string& path, std::string& problem) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        problem = "impossible de lire le fichier « " + path + " » : " + systemErrorText(errno) +
+                  ". Le workflow actuel est conservé.";
+        return std::nullopt;
+    }
+    struct stat status {};
+    std::optional<std::string> bytes;
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem = "« " + path + " » n'est pas un fichier ordinaire (dossier, tube ou périphérique)";
+    } else if (static_cast<std::uintmax_t>(status.st_size) > kMaxAnswerBytes) {
+        problem = "le fichier « " + path + " » dépasse 64 Mio : ce n'est pas un catalogue de workflow";
+    } else {
+        bytes.emplace();
+        char block[65536];
+        ssize_t count = 0;
+        while ((count = ::read(descriptor, block, sizeof block)) != 0) {
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count < 0 || bytes->size() + static_cast<std::size_t>(count) > kMaxAnswerBytes) {
+                problem = count < 0
+                              ? "impossible de lire le fichier « " + path + " » : " + systemErrorText(errno)
+                              : "le fichier « " + path +
+                                    " » dépasse 64 Mio : ce n'est pas un catalogue de "
+                                    "workflow";
+                bytes.reset();
+                break;
+            }
+            bytes->append(block, static_cast<std::size_t>(count));
+        }
+    }
+    ::close(descriptor);
+    if (!bytes) {
+        problem += ". Le workflow actuel est conservé.";
+    }
+    return bytes;
+}
 
 // Everything the directory holds, read once; both outputs are printed from it.
 Json readDirectory() {
@@ -160,6 +207,9 @@ int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext&
     if (!parsed) {
         return kUsageError;
     }
+    if (!context.start()) {
+        return kFailure;
+    }
     Json directory = readDirectory();
     if (parsed->flag("json")) {
         context.out << directory.dump(2) << std::endl;
@@ -178,18 +228,16 @@ int WorkflowCommand::importFile(const std::vector<std::string>& arguments, CliCo
     if (parsed->positional().size() != 1) {
         return usageError(context, "indiquez un seul fichier de catalogue");
     }
-    const std::string& path = parsed->positional().front();
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes;
-    if (file.is_open()) {
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    if (!file.is_open() || file.bad()) {
-        context.err << "Erreur : impossible de lire le fichier « " << path << " »" << std::endl;
+    if (!context.start()) {
         return kFailure;
     }
     std::string error;
-    if (!Entity::importCatalogue(bytes, &error)) {
+    const auto bytes = readCatalogueFile(parsed->positional().front(), error);
+    if (!bytes) {
+        context.err << "Erreur : " << error << std::endl;
+        return kFailure;
+    }
+    if (!Entity::importCatalogue(*bytes, &error)) {
         context.err << "Erreur : " << error << std::endl;
         return kFailure;
     }
@@ -201,6 +249,9 @@ int WorkflowCommand::importFromServer(const std::vector<std::string>& arguments,
     auto parsed = parseOptions(arguments, {}, {"dir"}, context);
     if (!parsed) {
         return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
     }
     SiteListViewController sites;
     sites.setPresetDirectory(parsed->option("dir"));

@@ -11,6 +11,7 @@ class WorkflowCommand final : public CliCommand {
 public:
     std::string name() const override { return "workflow"; }
     std::vector<std::string> helpLines() const override;
+    bool startsItself() const override { return true; }
     int run(const std::vector<std::string>& arguments, CliContext& context) override;
 
 private:

@@ -217,9 +217,16 @@ void WSCommunication::didReceiveResponse(std::uint64_t generation, const HttpCon
         finish(true, localized("WS_ACCESS_DENIED",
                                "L'accès aux Web Services est refusé. Veuillez vérifier vos identifiants."));
     } else if (response.status == 404) {
-        finish(true, localized("kMss404Error", "Erreur 404"));
+        finish(true, localized("kMss404Error", "Erreur 404") +
+                         " : le service web est introuvable à cette adresse ; vérifiez l'adresse du site.");
     } else if (response.status >= 500) {
-        finish(true, localized("WS_SERVER_ERROR", "Erreur interne du serveur."));
+        // The usual text, then what the status really says: a 503 is an office in maintenance.
+        const bool unavailable = response.status == 502 || response.status == 503 || response.status == 504;
+        finish(true,
+               localized("WS_SERVER_ERROR", "Erreur interne du serveur.") +
+                   (unavailable ? " Le serveur est momentanément indisponible (maintenance ou surcharge)"
+                                : " Le serveur n'a pas pu traiter la demande") +
+                   " (err. " + std::to_string(response.status) + ").");
     } else if (response.status < 200 || response.status >= 300) {
         // A redirection (to a login page, say) is no answer of the office, whatever its body.
         finish(true, localized("NETWORK_UNEXPECTED_REPLY", "Réponse inattendue du serveur") + " (err. " +

@@ -102,9 +102,11 @@ TEST_F(CommandLineTest, HelpAndVersionForEveryCommandAndNoProfileFromAUsageError
         EXPECT_EQ(result.err, "");
     }
     EXPECT_THAT(test::runCli(home, {"dictation", "new", "--help"}).out, Not(HasSubstr("dictation list")));
-    for (const char* arguments : {"dictation", "dictation frob", "dictation new --bogus", "dictation new",
-                                  "dictation show", "dictation show 1 2", "dictation edit 1 --cut 1",
-                                  "dictation edit 1 --cut 1 2", "send --later", "send 1 2", "start now"}) {
+    for (const char* arguments :
+         {"dictation", "dictation frob", "dictation new --bogus", "dictation new", "dictation show",
+          "dictation show 1 2", "dictation edit 1 --cut 1", "dictation edit 1 --cut 1 2", "send --later",
+          "send 1 2", "start now", "workflow frob", "workflow import-file", "workflow import --bogus",
+          "workflow show --bogus"}) {
         SCOPED_TRACE(arguments);
         const auto result = test::runCli(home, test::words(arguments));
         EXPECT_EQ(result.status, 2);

@@ -6,6 +6,7 @@
 #include "support/CommandTest.h"
 #include "support/Files.h"
 #include "support/ProcessRunner.h"
+#include "support/SmallDisk.h"
 #include "support/TestDatabase.h"
 
 #include <cerrno>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <random>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace orvaneh {
@@ -33,48 +33,7 @@ bool anyNameContains(const fs::path& directory, const std::string& part) {
                        [&](const std::string& name) { return name.find(part) != std::string::npos; });
 }
 
-// A tmpfs of a few megabytes mounted for the test; filled to the last byte on demand.
-class SmallDisk {
-public:
-    explicit SmallDisk(const fs::path& where) : path_(where) {
-        fs::create_directories(path_);
-        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=4m,mode=0700") == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_) {
-            ::umount2(path_.c_str(), MNT_DETACH);
-        }
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-
-    bool mounted() const { return mounted_; }
-    const fs::path& path() const { return path_; }
-
-    // Big writes until the disk refuses, then single bytes until not one more fits.
-    void fill() {
-        int descriptor =
-            ::open((path_ / "remplissage").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(descriptor, 0);
-        const std::string block(65536, 'x');
-        for (std::size_t size : {block.size(), std::size_t{1}}) {
-            while (::write(descriptor, block.data(), size) > 0) {
-            }
-            ASSERT_EQ(errno, ENOSPC);
-        }
-        ::close(descriptor);
-    }
-    void free() { fs::remove(path_ / "remplissage"); }
-    // Gives `bytes` back to a filled disk.
-    void release(std::uintmax_t bytes) {
-        const auto filler = path_ / "remplissage";
-        fs::resize_file(filler, fs::file_size(filler) - bytes);
-    }
-
-private:
-    fs::path path_;
-    bool mounted_ = false;
-};
+using test::SmallDisk;
 
 class StartupFaultTest : public ::testing::Test {
 protected:
@@ -109,7 +68,7 @@ protected:
 };
 
 TEST_F(StartupFaultTest, AFullDiskRefusesWritesAndLosesNothing) {
-    SmallDisk disk(home);
+    SmallDisk disk(home, "4m");
     if (!disk.mounted()) {
         GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
     }
@@ -154,7 +113,7 @@ TEST_F(StartupFaultTest, AFullDiskRefusesWritesAndLosesNothing) {
 // Room for a take but not for the working copy of the recording: the dictation is not opened,
 // rather than shown empty and saved over its recording.
 TEST_F(StartupFaultTest, AnEditWithoutRoomForItsWorkingCopyLeavesTheRecordingAsItWas) {
-    SmallDisk disk(home);
+    SmallDisk disk(home, "4m");
     if (!disk.mounted()) {
         GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
     }
@@ -184,7 +143,7 @@ TEST_F(StartupFaultTest, AnEditWithoutRoomForItsWorkingCopyLeavesTheRecordingAsI
 // A send whose claim the full disk refuses is not "nothing to send": it says why and fails, and
 // the dictation still waits once there is room again.
 TEST_F(StartupFaultTest, ASendThatCannotClaimOnAFullDiskFails) {
-    SmallDisk disk(home);
+    SmallDisk disk(home, "4m");
     if (!disk.mounted()) {
         GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
     }
@@ -213,7 +172,7 @@ TEST_F(StartupFaultTest, ASendThatCannotClaimOnAFullDiskFails) {
 }
 
 TEST_F(StartupFaultTest, OnlyTheCommandsThatWriteSettingsFailWhenTheyCannotBeStored) {
-    SmallDisk disk(home / "config"); // the database keeps its room
+    SmallDisk disk(home / "config", "4m"); // the database keeps its room
     if (!disk.mounted()) {
         GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
     }
@@ -239,7 +198,7 @@ TEST_F(StartupFaultTest, OnlyTheCommandsThatWriteSettingsFailWhenTheyCannotBeSto
 }
 
 TEST_F(StartupFaultTest, AMigrationStoppedByAFullDiskIsNotRecordedAsDone) {
-    SmallDisk disk(home);
+    SmallDisk disk(home, "4m");
     if (!disk.mounted()) {
         GTEST_SKIP() << "montage d'un tmpfs refusé ici (il faut être root)";
     }

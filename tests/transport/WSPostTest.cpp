@@ -31,8 +31,11 @@ TEST_F(WSPostTest, FailuresShowTheirTextAndLeaveTheDictationPending) {
     profile.preferences().setInteger("NetworkStallTimeout", 2);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--fault", "401"}, "L'accès aux Web Services est refusé. Veuillez vérifier vos identifiants."},
-        {{"--fault", "404"}, "Erreur 404"},
-        {{"--fault", "503"}, "Erreur interne du serveur."},
+        {{"--fault", "404"},
+         "Erreur 404 : le service web est introuvable à cette adresse ; vérifiez l'adresse du site."},
+        {{"--fault", "503"},
+         "Erreur interne du serveur. Le serveur est momentanément indisponible (maintenance ou surcharge) "
+         "(err. 503)."},
         {{"--fault", "not-json"}, "Erreur interne du serveur"},
         {{"--fault", "erreur", "--reason", "Le dossier du patient est verrouillé"},
          "Le dossier du patient est verrouillé"},

@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace orvaneh {
 namespace {
@@ -62,6 +63,27 @@ TEST(CatalogueProcessTest, ADocumentThatIsNotAWholeCatalogueKeepsTheWorkflow) {
         EXPECT_THAT(result.out, Not(HasSubstr("Fin de l'importation")));
         EXPECT_EQ(test::runCli(home.path(), {"workflow", "show", "--json"}).out, before.out);
     }
+
+    // What is not a plain file of a sensible size is refused before a byte is read: a tube would
+    // wait for ever, /dev/zero would fill the memory.
+    const auto tube = home.path() / "tube";
+    ASSERT_EQ(::mkfifo(tube.c_str(), 0600), 0);
+    const auto huge = home.path() / "enorme.xml";
+    test::writeBytes(huge, "<Catalogue>");
+    std::filesystem::resize_file(huge, (std::uintmax_t{64} << 20) + 1);
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {home.path().string(), "n'est pas un fichier ordinaire"},
+             {tube.string(), "n'est pas un fichier ordinaire"},
+             {"/dev/zero", "n'est pas un fichier ordinaire"},
+             {huge.string(), "dépasse 64 Mio"},
+             {(home.path() / "absent.xml").string(), "impossible de lire"}}) {
+        SCOPED_TRACE(path);
+        const auto result = test::runCli(home.path(), {"workflow", "import-file", path});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err, HasSubstr(reason));
+        EXPECT_THAT(result.err, HasSubstr("Le workflow actuel est conservé."));
+    }
+    EXPECT_EQ(test::runCli(home.path(), {"workflow", "show", "--json"}).out, before.out);
 
     test::writeBytes(home.path() / "take.wav", test::Wave{.samples = test::signal(1, 0.5)}.bytes());
     const auto dictation =
