@@ -173,6 +173,7 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
         filteredOut.emplace(&*filter);
     }
     CliContext context{filteredOut ? *filteredOut : out, err, application, interactive, start};
+    context.shownAsMessage = [console](const std::string& line) { return console->takeShownLine(line); };
     if (!(*command)->startsItself() && !context.start()) {
         return CliCommand::kFailure;
     }

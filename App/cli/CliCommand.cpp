@@ -1,6 +1,7 @@
 #include "App/cli/CliCommand.h"
 
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 namespace orvaneh {
@@ -10,6 +11,19 @@ bool CliContext::start() {
         startFailed = !std::exchange(starter, nullptr)();
     }
     return !startFailed;
+}
+
+bool CliContext::alreadyShown(const std::string& text) {
+    if (!shownAsMessage || text.empty()) {
+        return false;
+    }
+    std::istringstream lines(text);
+    std::string line;
+    bool all = true;
+    while (std::getline(lines, line)) {
+        all = (line.empty() || shownAsMessage(line)) && all;
+    }
+    return all;
 }
 
 int CliCommand::usageError(CliContext& context, const std::string& message) {

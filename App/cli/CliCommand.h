@@ -35,9 +35,16 @@ struct CliContext {
     std::function<bool()> starter;
     bool startFailed = false;
 
+    // Answers whether the console has just shown a line as a message (and forgets it); empty
+    // where nothing is shown (tests in process).
+    std::function<bool(const std::string&)> shownAsMessage;
+
     // For commands that start on their own: true once the profile and the application are
     // ready; false when the start-up failed (it said why).
     bool start();
+    // True when every line of `text` was just shown on the message stream as a banner or an
+    // alert, so that an error already told is not told twice.
+    bool alreadyShown(const std::string& text);
 };
 
 // One command of orvaneh-cli ("settings", "start", ...). Commands hold no logic of their

@@ -1,6 +1,7 @@
 #include "App/cli/SendCommand.h"
 
 #include "App/cli/DictationFormat.h"
+#include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/OrvanehAppDelegate.h"
 #include "Classes/core/Tools.h"
@@ -204,6 +205,17 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
                    "avec « orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --default » "
                    "(voir « orvaneh-cli site add --help »)."
                 << std::endl;
+            stopped = true;
+        }
+    } else if (!ConfigurationManager::shouldLinkDictationToSite() &&
+               siteRequest().selectDefaultSite().idSite == 0) {
+        // Every dictation goes to the default site, and none is marked: say that, not that the
+        // dictation's site is gone.
+        if (!left().empty()) {
+            context.err << "Erreur : aucun site n'est choisi par défaut, les dictées ne peuvent pas partir. "
+                           "Choisissez-en un avec « orvaneh-cli site default ID » (« orvaneh-cli site list » "
+                           "donne les identifiants)."
+                        << std::endl;
             stopped = true;
         }
     } else {

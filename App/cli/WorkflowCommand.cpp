@@ -273,7 +273,10 @@ int WorkflowCommand::importFromServer(const std::vector<std::string>& arguments,
                     << std::endl;
         return kFailure;
     case State::Failed:
-        context.err << "Erreur : " << sites.importMessage() << std::endl;
+        // The import's banner has usually told it already, on this same stream.
+        if (!context.alreadyShown(sites.importMessage())) {
+            context.err << "Erreur : " << sites.importMessage() << std::endl;
+        }
         return kFailure;
     default:
         context.err << "Erreur : l'importation n'a pas abouti" << std::endl;

@@ -43,6 +43,18 @@ TEST_F(SendCommandTest, WithoutAnySiteSaysSoAndNamesTheCommandThatAddsOne) {
     EXPECT_THAT(result.err, Not(HasSubstr("n'existe plus")));
     EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée"));
     EXPECT_EQ(record(letter).tsTransfert, 0) << "not attempted";
+
+    // A site, but none chosen as the default: that is what is said, with the command to choose.
+    ASSERT_EQ(test::runCli(profile.home(), {"site", "add", "--name", "Cabinet", "--type", "1", "--address",
+                                            "127.0.0.1:1", "--login", "u"})
+                  .status,
+              0);
+    const auto undecided = send();
+    EXPECT_EQ(undecided.status, 1);
+    EXPECT_THAT(undecided.err, HasSubstr("aucun site n'est choisi par défaut"));
+    EXPECT_THAT(undecided.err, HasSubstr("« orvaneh-cli site default ID »"));
+    EXPECT_THAT(undecided.err, Not(HasSubstr("n'existe plus")));
+    EXPECT_EQ(record(letter).tsTransfert, 0) << "not attempted";
 }
 
 TEST_F(SendCommandTest, FailsWhileDictationsWaitAndSaysWhenTheNextAttemptIs) {
