@@ -53,6 +53,9 @@ DictationRecorder::DictationRecorder(OrvanehAppDelegate& application, std::ostre
 DictationRecorder::~DictationRecorder() {
     if (controller_) {
         controller_->viewWillDisappear();
+        // An edit that failed or was refused leaves nothing behind for the next screen to set
+        // aside as somebody's unsaved recordings.
+        controller_->discardUneditedWorkingFiles();
     }
 }
 

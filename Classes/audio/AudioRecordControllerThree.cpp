@@ -499,6 +499,18 @@ void AudioRecordControllerThree::viewWillDisappear() {
     changed();
 }
 
+bool AudioRecordControllerThree::discardUneditedWorkingFiles() {
+    if (refused_ || hasNoRecord_ || isRecording() || journal_.steps != 0 || journal_.saving ||
+        RecorderJournal::FileStamp::of(baseDicteeFilePath_) != journal_.dictation ||
+        RecorderJournal::FileStamp::of(baseInstFilePath_) != journal_.instruction) {
+        return false;
+    }
+    stopPlayDictee();
+    stopDisplayTimer();
+    deleteFileTempFile();
+    return true;
+}
+
 bool AudioRecordControllerThree::viewShouldBackToParentView() {
     showRecordChoiceMenuWithTitle(std::nullopt);
     return false;

@@ -182,6 +182,11 @@ public:
     static std::optional<std::string> recorderUnavailable();
     // False when the screen was refused because another one is open: it does nothing.
     bool isOpen() const { return !refused_; }
+    // Leaving the screen of a stored dictation whose working files hold no edit (copies of the
+    // stored tracks, untouched since): removes them and the journal, so that they are not
+    // mistaken later for unsaved work. Files holding an edit stay, for the next opening to take
+    // up. True when they were removed.
+    bool discardUneditedWorkingFiles();
 
     // State.
     const View& view() const { return view_; }

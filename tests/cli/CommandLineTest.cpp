@@ -131,6 +131,12 @@ TEST_F(CommandLineTest, TheCutIsConfirmedOnTheTerminalOrByYes) {
     EXPECT_EQ(declinedStatus, 1) << declined;
     EXPECT_THAT(declined, HasSubstr("Voulez-supprimer cette partie ?"));
     EXPECT_EQ(trackSamples(id), before);
+    // Declined, or refused for a position past the end: no working copy is left for the next
+    // screen to set aside as unsaved recordings.
+    EXPECT_EQ(cli({"dictation", "edit", number, "--cut", "1", "9", "--yes"}).status, 2);
+    for (const char* left : {"dictee.wav", "instruction.wav", "enregistreur.journal"}) {
+        EXPECT_FALSE(std::filesystem::exists(profile.documents() / left)) << left;
+    }
 
     auto [accepted, acceptedStatus] = runOnTerminal(cut, "o\n");
     EXPECT_EQ(acceptedStatus, 0) << accepted;
