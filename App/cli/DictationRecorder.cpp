@@ -9,6 +9,7 @@
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <ostream>
@@ -90,12 +91,26 @@ std::optional<std::string> DictationRecorder::checkTakeFile(const std::string& p
 
 std::optional<std::string> DictationRecorder::truncationWarning(const std::string& path) {
     auto header = WaveHeader::readFile(path);
-    if (!header || !header->isTruncated() || header->byteRate == 0) {
+    if (!header || header->byteRate == 0 || header->blockAlign == 0) {
         return std::nullopt;
     }
     const auto seconds = [&](std::uint64_t bytes) {
         return static_cast<double>(bytes / header->blockAlign * header->blockAlign) / header->byteRate;
     };
+    // A recorder stopped before it wrote its sizes leaves "no audio" in a header followed by all
+    // of it; any chunk after the audio would make the file longer too, so only the empty case.
+    const std::uint64_t after =
+        header->fileSize - std::min(header->fileSize, header->audioOffset() + header->audioSize);
+    if (header->declaredAudioSize == 0 && after >= header->blockAlign) {
+        return "le fichier « " + path + " » semble inachevé : son en-tête annonce " +
+               DictationFormat::duration(0) + " d'audio, mais " + DictationFormat::duration(seconds(after)) +
+               " de données le suivent ; la prise est enregistrée vide (refaites le fichier, par exemple "
+               "avec "
+               "« sox fichier.wav -r 16000 -c 1 -b 16 prise.wav »).";
+    }
+    if (!header->isTruncated()) {
+        return std::nullopt;
+    }
     return "le fichier « " + path + " » est incomplet : son en-tête annonce " +
            DictationFormat::duration(seconds(header->declaredAudioSize)) + " d'audio, il n'en contient que " +
            DictationFormat::duration(seconds(header->audioSize)) +

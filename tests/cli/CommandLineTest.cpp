@@ -181,6 +181,13 @@ TEST_F(CommandLineTest, ATakeThatHoldsLessThanItsHeaderAnnouncesIsRecordedWithAW
                                input("streamed.wav", {.samples = samples, .dataSize = 0xFFFFFFFFu})});
     ASSERT_EQ(streamed.status, 0) << streamed.err;
     EXPECT_THAT(streamed.err, Not(HasSubstr("Attention")));
+
+    // A recorder stopped before writing its sizes: "no audio", then all of it.
+    const auto unfinished = cli({"dictation", "new", "--author", "jdupont", "--audio",
+                                 input("unfinished.wav", {.samples = samples, .dataSize = 0})});
+    ASSERT_EQ(unfinished.status, 0) << unfinished.err;
+    EXPECT_THAT(unfinished.err,
+                HasSubstr("son en-tête annonce 0:00.0 d'audio, mais 0:01.3 de données le suivent"));
 }
 
 TEST_F(CommandLineTest, ListsShowLengthsToTheTenthAndOneDateFormat) {
