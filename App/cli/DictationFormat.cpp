@@ -51,7 +51,13 @@ std::string DictationFormat::duration(double seconds) {
     // keeps the conversion defined, far beyond any recording.
     const long long tenths = std::llround(std::clamp(std::isfinite(seconds) ? seconds : 0.0, 0.0, 1e12) * 10);
     char text[64];
-    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", tenths / 600, tenths % 600 / 10, tenths % 10);
+    if (tenths >= 36000) {
+        // An hour or more: hours apart, so that minutes stay two digits as in the lists.
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%lld", tenths / 36000, tenths % 36000 / 600,
+                      tenths % 600 / 10, tenths % 10);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", tenths / 600, tenths % 600 / 10, tenths % 10);
+    }
     return text;
 }
 

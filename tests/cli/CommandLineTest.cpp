@@ -208,8 +208,12 @@ TEST_F(CommandLineTest, ListsShowLengthsToTheTenthAndOneDateFormat) {
             "[0-9]{4}-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9](Z|[+-][0-9][0-9]:[0-9][0-9])"));
     EXPECT_EQ(shown["etat"], "Brouillon");
 
-    for (const auto& [seconds, text] : std::vector<std::pair<double, std::string>>{
-             {119.6, "1:59.6"}, {59.96, "1:00.0"}, {3725.25, "62:05.3"}, {0, "0:00.0"}, {-4, "0:00.0"}}) {
+    for (const auto& [seconds, text] : std::vector<std::pair<double, std::string>>{{119.6, "1:59.6"},
+                                                                                   {59.96, "1:00.0"},
+                                                                                   {3725.25, "1:02:05.3"},
+                                                                                   {3599.96, "1:00:00.0"},
+                                                                                   {0, "0:00.0"},
+                                                                                   {-4, "0:00.0"}}) {
         EXPECT_EQ(DictationFormat::duration(seconds), text) << seconds;
     }
 }

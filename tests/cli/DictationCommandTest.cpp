@@ -62,7 +62,7 @@ TEST_F(DictationCommandTest, ListChoosesTheFilterAndPrintsStateAndDurations) {
 
     ASSERT_EQ(run({"list"}), 0) << err.str();
     EXPECT_THAT(out.str(), ContainsRegex("Brouillon[^\n]*Note du lundi"));
-    EXPECT_THAT(out.str(), ContainsRegex("En attente[^\n]*62:05.0 \\+ 0:05.0[^\n]*Courrier d'Anne"));
+    EXPECT_THAT(out.str(), ContainsRegex("En attente[^\n]*1:02:05.0 \\+ 0:05.0[^\n]*Courrier d'Anne"));
     EXPECT_THAT(out.str(), ContainsRegex("Tentative échouée[^\n]*Lettre échouée"));
     EXPECT_THAT(out.str(), Not(HasSubstr("Envoyée hier")));
 
