@@ -165,6 +165,17 @@ TEST_F(CommandLineTest, AMessageShownOnTheTerminalIsNotRepeatedAsTheResult) {
 
     const auto piped = cli({"workflow", "import-file", catalogue.string()});
     EXPECT_EQ(piped.out, "Fin de l'importation\n");
+
+    // Both streams into one file, as "2>&1" does: once there as well.
+    const auto both = inputs.path() / "journal.txt";
+    const auto redirected = test::ProcessRunner::run(
+        {"/bin/sh", "-c", "\"$0\" --home \"$1\" workflow import-file \"$2\" >\"$3\" 2>&1", ORVANEH_CLI_PATH,
+         profile.home().string(), catalogue.string(), both.string()});
+    ASSERT_EQ(redirected.status, 0) << redirected.err;
+    const std::string written = test::readBytes(both);
+    const auto once = written.find("Fin de l'importation");
+    ASSERT_NE(once, std::string::npos) << written;
+    EXPECT_EQ(written.find("Fin de l'importation", once + 1), std::string::npos) << written;
 }
 
 TEST_F(CommandLineTest, ATakeThatHoldsLessThanItsHeaderAnnouncesIsRecordedWithAWarning) {
