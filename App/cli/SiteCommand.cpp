@@ -1,13 +1,14 @@
 #include "App/cli/SiteCommand.h"
 
 #include "App/cli/CliArguments.h"
+#include "App/cli/DictationFormat.h"
 #include "Classes/core/siteRequest.h"
 #include "Gestion Site/SiteViewController.h"
 #include "Platform/json/Json.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <termios.h>
@@ -24,14 +25,13 @@ const std::set<std::string> kEditFlags{"email", "no-email", "default", "password
 constexpr const char* kPasswordVariable = "ORVANEH_PASSWORD";
 const std::set<std::string> kEditOptions{"name", "type", "address", "login", "password"};
 
+// A site's identifier or type: digits only, within what the table stores.
 std::optional<std::int32_t> parseInteger(const std::string& text) {
-    std::int32_t value = 0;
-    const char* end = text.data() + text.size();
-    auto [last, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || last != end) {
+    const auto value = DictationFormat::parseIdentifier(text);
+    if (!value || *value > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
     }
-    return value;
+    return static_cast<std::int32_t>(*value);
 }
 
 std::string typeLabel(std::int32_t type) {
