@@ -1,5 +1,6 @@
 #include "Gestion Site/SiteListViewController.h"
 
+#include "Classes/core/SiteType.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/Notification.h"
@@ -18,11 +19,11 @@ namespace {
 constexpr int kDirectoryChoiceTag = 81;
 
 bool isFtpSite(const SiteModel& site) {
-    return site.typeSite == 1 || site.typeSite == 3;
+    return SiteType::isFtpSite(site.typeSite);
 }
 
 bool isWebServiceSite(const SiteModel& site) {
-    return site.typeSite == 2 || site.typeSite == 4 || site.typeSite == 7 || site.typeSite == 8;
+    return SiteType::isWebServiceSite(site.typeSite);
 }
 
 // The site's address without spaces, and without "ftp://" (added back by FTPGet). Only the
@@ -206,7 +207,7 @@ void SiteListViewController::importXML() {
             ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
         }
         ftpGet_->getCatalogueWithUrl(url);
-    } else if (site.typeSite == 2 || site.typeSite == 4) {
+    } else if (SiteType::isWebServiceSite(site.typeSite) && !SiteType::usesPhpPaths(site.typeSite)) {
         retireWsGet();
         wsGet_ = std::make_shared<WSGet>(0, this);
         wsGet_->getCatalogueForService(encodedDirectory(dossier_));

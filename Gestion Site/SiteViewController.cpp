@@ -1,5 +1,6 @@
 #include "Gestion Site/SiteViewController.h"
 
+#include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -14,37 +15,26 @@ bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t") == std::string::npos;
 }
 
-std::string transportName(std::int32_t typeSite) {
-    switch (typeSite) {
-    case 1:
-        return "FTP";
-    case 6:
-        return "service de transcription";
-    default:
-        return "service web";
-    }
-}
-
 } // namespace
 
 SiteViewController::SiteViewController(SiteModel site)
     : siteM_(std::move(site)), shouldUpdate_(siteM_.idSite != 0) {}
 
 bool SiteViewController::needsAddress(std::int32_t typeSite) {
-    return typeSite == 1 || typeSite == 2 || typeSite == 6 || typeSite == 7;
+    return SiteType::needsAddress(typeSite);
 }
 
 std::string SiteViewController::problemWith(const SiteModel& site) {
     if (isBlank(site.name)) {
         return localized("SITE_VIEW_ERROR_NO_SITE_NAME", "Veuillez saisir le nom du site");
     }
-    if (site.typeSite < 1 || site.typeSite > 8) {
+    if (SiteType::find(site.typeSite) == nullptr) {
         return "Type de site inconnu : " + std::to_string(site.typeSite) + " (de 1 à 8)";
     }
     // Without its own address a site would be sent to whatever server was asked last.
     if (needsAddress(site.typeSite) && isBlank(site.address)) {
         return localized("SITE_VIEW_ERROR_NO_SITE_ADDRESS", "Veuillez saisir l'adresse") +
-               " : un site de type " + std::to_string(site.typeSite) + " (" + transportName(site.typeSite) +
+               " : un site de type " + std::to_string(site.typeSite) + " (" + SiteType::label(site.typeSite) +
                ") en a besoin";
     }
     return {};

@@ -7,7 +7,7 @@
 #include "App/cli/SiteCommand.h"
 #include "App/cli/StartCommand.h"
 #include "App/cli/WorkflowCommand.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Platform/log/Log.h"
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/profile/ProfileSetup.h"

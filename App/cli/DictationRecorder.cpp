@@ -4,7 +4,7 @@
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"

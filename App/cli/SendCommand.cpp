@@ -3,7 +3,7 @@
 #include "App/cli/DictationFormat.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/transport/Uploader.h"

@@ -2,6 +2,7 @@
 
 #include "App/cli/CliArguments.h"
 #include "App/cli/DictationFormat.h"
+#include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
 #include "Gestion Site/SiteViewController.h"
 #include "Platform/json/Json.h"
@@ -34,23 +35,6 @@ std::optional<std::int32_t> parseInteger(const std::string& text) {
     return static_cast<std::int32_t>(*value);
 }
 
-std::string typeLabel(std::int32_t type) {
-    switch (type) {
-    case 1:
-        return "FTP";
-    case 2:
-    case 7:
-        return "service web";
-    case 3:
-    case 4:
-        return "sans envoi";
-    case 6:
-        return "service de transcription";
-    default:
-        return "autre";
-    }
-}
-
 Json siteAsJson(const SiteModel& site) {
     return Json{{"idSite", site.idSite},
                 {"name", site.name},
@@ -64,7 +48,7 @@ Json siteAsJson(const SiteModel& site) {
 
 void printSite(std::ostream& out, const SiteModel& site) {
     out << (site.selected ? "* " : "  ") << site.idSite << "  « " << site.name << " »  type " << site.typeSite
-        << " (" << typeLabel(site.typeSite) << ")  adresse : " << site.addressForDisplay()
+        << " (" << SiteType::label(site.typeSite) << ")  adresse : " << site.addressForDisplay()
         << "  login : " << site.login << "  mot de passe : " << kMaskedPassword
         << "  e-mail : " << (site.emailPropose ? "oui" : "non") << "\n";
 }

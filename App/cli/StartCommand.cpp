@@ -2,7 +2,7 @@
 
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/dataBaseRequest.h"
 #include "Classes/core/siteRequest.h"
 #include "Platform/profile/Profile.h"

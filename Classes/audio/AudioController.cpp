@@ -1,9 +1,11 @@
 #include "Classes/audio/AudioController.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DictationType.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
+#include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/Notification.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -13,7 +15,7 @@
 
 namespace orvaneh {
 
-AudioController::AudioController(OrvanehAppDelegate& application) : application_(application) {}
+AudioController::AudioController(ApplicationHost& application) : application_(application) {}
 
 AudioController::~AudioController() = default;
 
@@ -120,7 +122,7 @@ void AudioController::performRecordChoice(RecordChoice choice) {
 
 void AudioController::sendDictation() {
     const int type = getTypeEnvoi();
-    if (type == 3 || type == 4 || type == 8) {
+    if (SiteType::sendsByMail(type)) {
         Notification::pushNotification(localized("AUDIO_CONTROLLER_ENVOI_MAIL_NON_PRIS_EN_CHARGE",
                                                  "L'envoi par mail n'est pas pris en charge"));
         return;
@@ -133,14 +135,14 @@ void AudioController::sendDictation() {
         return;
     }
     sendDictees();
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
 }
 
 void AudioController::interruptDictation() {
     if (!saveDictation(true)) {
         return;
     }
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
     NotificationCenter::defaultCenter().post(kRecordFinished);
 }
 
@@ -167,7 +169,7 @@ std::string AudioController::resumeMessage(const DicteeModel& record, const std:
     }
     message += localized("AUDIO_CONTROLLER_RESUME_AUTEUR", "Auteur : ") + record.auteur + "\n";
     message += localized("AUDIO_CONTROLLER_RESUME_TYPE", "Type : ") + record.type + "\n";
-    if (record.type == kSpeechRecognitionType) {
+    if (DictationType::isSpeechRecognition(record.type)) {
         message += localized("AUDIO_CONTROLLER_RESUME_CONTEXTE", "Contexte : ") + record.contexte + "\n";
     }
     message += localized("AUDIO_CONTROLLER_RESUME_SECRETAIRE", "Secrétaire : ") + record.secretaire + "\n";
@@ -205,7 +207,7 @@ void AudioController::sendResumedDictation(DicteeModel record) {
         return;
     }
     sendDictees();
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
 }
 
 std::optional<DicteeModel> AudioController::saveDictation(bool /*draft*/) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Classes/core/DicteeModel.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/SuperController.h"
 
 #include <functional>
@@ -24,12 +24,13 @@ public:
     static constexpr int kRecordChoiceMenuTag = 100;
     static constexpr int kResumeAlertTag = 200;
     static constexpr const char* kRecordFinished = "RecordFinished";
-    static constexpr const char* kSpeechRecognitionType = "Reconnaissance vocale";
 
-    explicit AudioController(OrvanehAppDelegate& application);
+    explicit AudioController(ApplicationHost& application);
     ~AudioController() override;
     AudioController(const AudioController&) = delete;
     AudioController& operator=(const AudioController&) = delete;
+
+    std::string screenName() const override { return "AudioController"; }
 
     // The microphone permission: the completion gets it at once when known, otherwise when the
     // user has answered the platform's request (possibly on another thread: the caller moves
@@ -80,7 +81,7 @@ public:
     virtual void dictationStaysOpenAfterSave(const DicteeModel& record);
 
 protected:
-    OrvanehAppDelegate& application() const { return application_; }
+    ApplicationHost& application() const { return application_; }
     // The banner telling the user that the dictation could not be stored and its recordings
     // stay on the device.
     static void notifySaveFailed();
@@ -88,7 +89,7 @@ protected:
     std::function<void(int)> guarded(std::function<void(int)> answer) const;
 
 private:
-    OrvanehAppDelegate& application_;
+    ApplicationHost& application_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 
     void sendResumedDictation(DicteeModel record);

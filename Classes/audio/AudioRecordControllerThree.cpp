@@ -3,11 +3,12 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/core/Pictures.h"
+#include "Classes/core/Priority.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
+#include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/Notification.h"
-#include "Classes/screens/Pictures.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -120,7 +121,7 @@ std::string secondsText(double seconds) {
 
 } // namespace
 
-AudioRecordControllerThree::AudioRecordControllerThree(OrvanehAppDelegate& application)
+AudioRecordControllerThree::AudioRecordControllerThree(ApplicationHost& application)
     : AudioController(application), recorderLock_(recorderLockPath()) {}
 
 AudioRecordControllerThree::~AudioRecordControllerThree() {
@@ -209,7 +210,7 @@ bool AudioRecordControllerThree::takeRecorderLock() {
     const std::string why = recorderUnavailable().value_or("");
     Log::write("Écran d'enregistrement refusé : " + why);
     Notification::pushNotification(why);
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
     return false;
 }
 
@@ -295,7 +296,7 @@ bool AudioRecordControllerThree::copyStoredTracks() {
         *problem + "). Elle reste telle qu'elle était.";
     Log::write(text);
     Notification::pushNotification(text);
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
     return false;
 }
 
@@ -1156,22 +1157,10 @@ void AudioRecordControllerThree::removeCursorAndSetLabelAfterCut() {
 // Priority, indicator and side screens
 
 void AudioRecordControllerThree::setBoutonPriorityColor() {
-    switch (nivPriorite_) {
-    case 0:
-        strPriorite_ = localized("PRIORITY_LOW", "Basse");
-        view_.priorityImage = "priorite_basse";
-        break;
-    case 2:
-        strPriorite_ = localized("PRIORITY_HIGH", "Haute");
-        view_.priorityImage = "priorite_haute";
-        view_.tabStripColor = kHighPriorityColor;
-        break;
-    default:
-        strPriorite_ = localized("PRIORITY_NORMAL", "Moyenne");
-        view_.priorityImage = "priorite_moyenne";
-        view_.tabStripColor = Colors::NavigationBarDefaultBackground;
-        break;
-    }
+    strPriorite_ = Priority::label(nivPriorite_);
+    view_.priorityImage = Priority::image(nivPriorite_);
+    view_.tabStripColor =
+        nivPriorite_ == Priority::High ? kHighPriorityColor : Colors::NavigationBarDefaultBackground;
     changed();
 }
 
@@ -1392,7 +1381,7 @@ void AudioRecordControllerThree::deleteFileTempFile() {
 
 void AudioRecordControllerThree::cancelDictation() {
     if (refused_) {
-        UserInterface::shared().popToRoot();
+        application().popToRoot();
         return;
     }
     if (isRecording()) {
@@ -1428,7 +1417,7 @@ void AudioRecordControllerThree::cancelDictation() {
             }
         }
     }
-    UserInterface::shared().popToRoot();
+    application().popToRoot();
 }
 
 bool AudioRecordControllerThree::recordChoiceMenuShouldDisplaySendDictation() {

@@ -46,6 +46,8 @@ namespace orvaneh {
 // case is told to the user by a banner.
 class AudioRecordControllerThree : public AudioController {
 public:
+    std::string screenName() const override { return "AudioRecordControllerThree"; }
+
     // Transport states (etatLecteur).
     static constexpr int kStandBy = 1;
     static constexpr int kRecording = 2;
@@ -98,7 +100,7 @@ public:
         Color toolBarColor = Colors::NavigationBarDefaultBackground;
     };
 
-    explicit AudioRecordControllerThree(OrvanehAppDelegate& application);
+    explicit AudioRecordControllerThree(ApplicationHost& application);
     ~AudioRecordControllerThree() override;
 
     void setParamWorkflow(const ParamWorkflow& paramWorkflow) { paramWorkflow_ = paramWorkflow; }

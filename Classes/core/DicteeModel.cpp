@@ -1,22 +1,10 @@
 #include "Classes/core/DicteeModel.h"
 
+#include "Classes/core/DictationType.h"
+#include "Classes/core/Priority.h"
 #include "Platform/localisation/Localization.h"
 
 namespace orvaneh {
-
-namespace {
-
-std::string lowLabel() {
-    return localized("PRIORITY_LOW", "Basse");
-}
-std::string normalLabel() {
-    return localized("PRIORITY_NORMAL", "Moyenne");
-}
-std::string highLabel() {
-    return localized("PRIORITY_HIGH", "Haute");
-}
-
-} // namespace
 
 DicteeModel::SendingState DicteeModel::sendingState() const {
     if (envoi == 1) {
@@ -29,36 +17,21 @@ DicteeModel::SendingState DicteeModel::sendingState() const {
 }
 
 std::string DicteeModel::getTypeDicteeXML() const {
-    if (type == "Reconnaissance vocale") {
-        return "BatchModeRecognition";
-    }
-    if (type == "Dictée numérique") {
-        return "DigitalDictation";
-    }
-    return type;
+    return DictationType::codeForLabel(type);
 }
 
 std::string DicteeModel::getPrioriteNameXML() const {
-    if (priorite == lowLabel()) {
-        return "Low";
-    }
-    if (priorite == normalLabel()) {
-        return "Normal";
+    // A label no level has is sent as high: the office looks at it rather than miss it.
+    for (const auto& row : Priority::table()) {
+        if (priorite == localized(row.key, row.frenchLabel)) {
+            return row.xmlName;
+        }
     }
     return "High";
 }
 
 int DicteeModel::getPrioriteNum() const {
-    if (priorite == lowLabel()) {
-        return 0;
-    }
-    if (priorite == normalLabel()) {
-        return 1;
-    }
-    if (priorite == highLabel()) {
-        return 2;
-    }
-    return 1;
+    return Priority::levelOfLabel(priorite);
 }
 
 Json DicteeModel::toJson() const {

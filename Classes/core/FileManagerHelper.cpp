@@ -1,7 +1,7 @@
 #include "Classes/core/FileManagerHelper.h"
 
 #include "Classes/core/Tools.h"
-#include "Classes/screens/Pictures.h"
+#include "Classes/core/Pictures.h"
 #include "Platform/files/TemporaryFile.h"
 #include "Platform/log/Log.h"
 

@@ -1,5 +1,6 @@
 #include "Classes/core/ParamRequest.h"
 
+#include "Classes/core/DictationType.h"
 #include "Classes/core/SqlStatement.h"
 #include "Platform/log/Log.h"
 
@@ -8,14 +9,11 @@
 namespace orvaneh {
 
 void ParamRequest::setWfTypeDictee(const std::string& value) {
-    if (value == "Dictée numérique") {
-        wfTypeDictee = "DigitalDictation";
-    } else if (value == "DigitalDictation") {
-        wfTypeDictee = "Dictée numérique";
-    } else if (value == "Reconnaissance vocale") {
-        wfTypeDictee = "BatchModeRecognition";
-    } else if (value == "BatchModeRecognition") {
-        wfTypeDictee = "Reconnaissance vocale";
+    // A label becomes its code and a code its label; anything else is no type.
+    if (const std::string code = DictationType::codeForLabel(value); code != value) {
+        wfTypeDictee = code;
+    } else if (const std::string label = DictationType::labelForCode(value); label != value) {
+        wfTypeDictee = label;
     } else {
         wfTypeDictee.clear();
     }

@@ -1,6 +1,5 @@
 #include "Classes/core/Tools.h"
 
-#include "Classes/screens/Notification.h"
 #include "Platform/crypto/Base64.h"
 #include "Platform/crypto/Digest.h"
 #include "Platform/crypto/Uuid.h"
@@ -171,12 +170,8 @@ std::optional<Json> Tools::parseJSON(std::string_view text) {
     }
 }
 
-NetworkResult Tools::NetworkIsAvailable(const std::string& host) {
-    return NetworkManager::isNetworkAvailable(host);
-}
-
 void Tools::displayAlertViewWithMessage(const std::string& message, const std::string& /*title*/) {
-    Notification::pushNotification(message);
+    UserInterface::shared().pushBanner(message);
 }
 
 void Tools::displayAlertViewWithConfirm(const std::string& message, const std::string& title, int tag,

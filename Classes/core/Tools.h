@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Classes/transport/NetworkManager.h"
 #include "Platform/json/Json.h"
 
 #include <cstdint>
@@ -41,10 +40,6 @@ public:
     static std::string objectToJSON(const Json& object);
     // The parsed value; nothing when the text does not parse.
     static std::optional<Json> parseJSON(std::string_view text);
-
-    // The network check before an attempt or a fetch to `host` (a site address is accepted):
-    // NetworkManager::isNetworkAvailable.
-    static NetworkResult NetworkIsAvailable(const std::string& host = {});
 
     // Shows the message as a transient banner; the title is not shown.
     static void displayAlertViewWithMessage(const std::string& message, const std::string& title);

@@ -3,10 +3,11 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/Pictures.h"
+#include "Classes/core/SiteType.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/packaging/XMLToSend.h"
-#include "Classes/screens/Pictures.h"
 #include "Platform/files/AtomicFile.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -87,7 +88,7 @@ std::string CommunicationObject::noServerAddressMessage(const SiteModel& site) {
 }
 
 std::string CommunicationObject::resolveUrlVsSiteType(const SiteModel& site, const std::string& path) {
-    if (site.typeSite != 7 && site.typeSite != 8) {
+    if (!SiteType::usesPhpPaths(site.typeSite)) {
         return path;
     }
     static const std::pair<const char*, const char*> kPhpPaths[] = {

@@ -1,10 +1,12 @@
 #include "Classes/transport/Uploader.h"
 
 #include "Classes/core/DicteeRequest.h"
+#include "Classes/core/SiteType.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/transport/FTPSend.h"
+#include "Classes/transport/NetworkManager.h"
 #include "Classes/transport/WSPost.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -95,6 +97,8 @@ void Uploader::finishPass() {
     uploadedDicteeId_.store(0);
     releaseSenderLock();
     running_.store(false);
+    // After the flag, so that an observer asking running() sees the pass over.
+    NotificationCenter::defaultCenter().post("EnvoiFin");
 }
 
 void Uploader::run() {
@@ -144,7 +148,7 @@ void Uploader::run() {
 
 void Uploader::sendDictee(const DicteeModel& dictee) {
     const SiteModel site = siteRequest::destinationForDictation(dictee.idSite);
-    const NetworkResult network = Tools::NetworkIsAvailable(site.address);
+    const NetworkResult network = NetworkManager::isNetworkAvailable(site.address);
     if (!network.networkIsAvailable) {
         Notification::pushNotification(network.message);
         endAttemptWithoutTransport();
@@ -168,15 +172,15 @@ void Uploader::sendDictee(const DicteeModel& dictee) {
         return;
     }
     switch (site.typeSite) {
-    case 1:
+    case SiteType::Ftp:
         envoiDicteeByFTP(dictee);
         break;
-    case 2:
-    case 7:
+    case SiteType::WebService:
+    case SiteType::WebServicePhp:
         envoiDicteeByWS(dictee);
         break;
-    case 3:
-    case 4:
+    case SiteType::FtpWithoutSending:
+    case SiteType::MailProposed:
         Log::write("Le site de la dictée " + std::to_string(dictee.idDictee) + " est de type " +
                    std::to_string(site.typeSite) + " : elle n'est pas transmise");
         endAttemptWithoutTransport();

@@ -28,7 +28,9 @@ class RunLoop;
 // the transports' network callbacks run on the main run loop.
 //
 // `running` is set atomically before a run starts (claimRun) and cleared only when no
-// dictation is left; a chained run keeps it set. Construct and destroy it on the main thread:
+// dictation is left; a chained run keeps it set. The end of a pass (nothing left to send, or
+// the pass gave up) is announced once by "EnvoiFin", on the sender's thread, after `running`
+// is cleared. Construct and destroy it on the main thread:
 // the destructor waits for a run in progress on the sender's thread.
 //
 // One sender per profile: a pass holds the profile's sender lock (a file lock, so also against
@@ -108,7 +110,8 @@ private:
     // On "EnvoiClose", on the thread that posted it: hides the activity indicator, forgets the
     // attempt and chains the next run (running stays set).
     void infoUploadClose();
-    // Ends the pass: no dictation in flight, the sender lock released, `running` cleared.
+    // Ends the pass: no dictation in flight, the sender lock released, `running` cleared,
+    // then "EnvoiFin".
     void finishPass();
     void releaseSenderLock();
     // Ends an attempt refused before a transport exists: one "EnvoiClose".

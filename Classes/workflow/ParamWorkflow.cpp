@@ -1,7 +1,9 @@
 #include "Classes/workflow/ParamWorkflow.h"
 
+#include "Classes/core/DictationType.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/ParamRequest.h"
+#include "Classes/core/Priority.h"
 #include "Classes/screens/Notification.h"
 #include "Platform/localisation/Localization.h"
 
@@ -75,13 +77,7 @@ void ParamWorkflow::setToDicteeModel(DicteeModel& record) const {
 }
 
 int ParamWorkflow::getParamPriorityNum() const {
-    if (priority == localized("PRIORITY_LOW", "Basse")) {
-        return 0;
-    }
-    if (priority == localized("PRIORITY_HIGH", "Haute")) {
-        return 2;
-    }
-    return 1;
+    return Priority::levelOfLabel(priority);
 }
 
 std::string ParamWorkflow::getTypeDictee() const {
@@ -89,24 +85,11 @@ std::string ParamWorkflow::getTypeDictee() const {
 }
 
 std::string ParamWorkflow::labelForTypeCode(const std::string& value) {
-    if (value == "BatchModeRecognition") {
-        return "Reconnaissance vocale";
-    }
-    if (value == "DigitalDictation") {
-        return "Dictée numérique";
-    }
-    return value;
+    return DictationType::labelForCode(value);
 }
 
 std::string ParamWorkflow::priorityLabel(int number) {
-    switch (number) {
-    case 0:
-        return localized("PRIORITY_LOW", "Basse");
-    case 2:
-        return localized("PRIORITY_HIGH", "Haute");
-    default:
-        return localized("PRIORITY_NORMAL", "Moyenne");
-    }
+    return Priority::label(number);
 }
 
 } // namespace orvaneh

@@ -22,6 +22,11 @@ public:
 
     // A transient banner with `text`, shown for `duration`.
     virtual void showBanner(const std::string& text, Seconds duration) = 0;
+    // The banner with `text`, shown for bannerDuration(text).
+    void pushBanner(const std::string& text) { showBanner(text, bannerDuration(text)); }
+    // How long a banner stays: min(20, 3 + 17 × length / 200) seconds, the length counted in
+    // characters, so that a longer text can be read to its end.
+    static Seconds bannerDuration(const std::string& text);
     // A modal alert with one button.
     virtual void showAlert(const std::string& title, const std::string& message) = 0;
     // A modal question; `answer` is called once, on the main run loop, with the button.

@@ -3,7 +3,7 @@
 #include "Classes/audio/AudioController.h"
 
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/siteRequest.h"
 #include "Platform/notifications/NotificationCenter.h"

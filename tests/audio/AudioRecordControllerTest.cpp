@@ -6,7 +6,7 @@
 #include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/audio/RecorderJournal.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/notifications/NotificationCenter.h"

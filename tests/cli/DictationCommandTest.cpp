@@ -1,7 +1,7 @@
 #include "App/cli/DictationCommand.h"
 
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Platform/json/Json.h"

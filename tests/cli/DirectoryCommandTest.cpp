@@ -1,6 +1,6 @@
 #include "App/cli/SiteCommand.h"
 #include "App/cli/WorkflowCommand.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/siteRequest.h"

@@ -1,6 +1,6 @@
 #include "Classes/core/ConfigurationManager.h"
 
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/PropertyList.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/log/Log.h"

@@ -1,4 +1,4 @@
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Platform/files/AtomicFile.h"
 #include "Platform/runloop/RunLoop.h"
 #include "support/LogCapture.h"

@@ -1,6 +1,6 @@
 #include "Classes/core/FileManagerHelper.h"
 
-#include "Classes/screens/Pictures.h"
+#include "Classes/core/Pictures.h"
 #include "support/Files.h"
 #include "support/TestProfile.h"
 

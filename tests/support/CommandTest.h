@@ -1,7 +1,7 @@
 #pragma once
 
 #include "App/cli/CliCommand.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
 #include "support/TestDatabase.h"

@@ -2,7 +2,7 @@
 
 // The office simulators of tools/, and fixtures for sending to them and importing from them.
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/packaging/Entity.h"

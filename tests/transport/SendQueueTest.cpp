@@ -1,3 +1,4 @@
+#include "Classes/transport/NetworkManager.h"
 #include "Platform/network/Reachability.h"
 #include "transport/OfficeFixture.h"
 
@@ -130,7 +131,7 @@ TEST(SendNetworkCheckTest, ASwitchOfConnectionWaitsThirtySecondsAfterTheLastGood
         SCOPED_TRACE(index++);
         profile.clock().advance(Seconds(step.after));
         status = step.status;
-        const NetworkResult result = Tools::NetworkIsAvailable();
+        const NetworkResult result = NetworkManager::isNetworkAvailable();
         EXPECT_EQ(result.networkIsAvailable, step.message.empty());
         EXPECT_EQ(result.message, step.message);
     }
@@ -139,12 +140,12 @@ TEST(SendNetworkCheckTest, ASwitchOfConnectionWaitsThirtySecondsAfterTheLastGood
     status = None;
     for (const char* address : {"ftp://127.0.0.1:2121/import", "ftp://jean:p@ss@127.0.0.1:2121",
                                 "localhost:8443", "[::1]:21", "::1"}) {
-        EXPECT_TRUE(Tools::NetworkIsAvailable(address).networkIsAvailable) << address;
+        EXPECT_TRUE(NetworkManager::isNetworkAvailable(address).networkIsAvailable) << address;
     }
     status = WiFi;
-    EXPECT_EQ(Tools::NetworkIsAvailable().message, "") << "not a switch";
+    EXPECT_EQ(NetworkManager::isNetworkAvailable().message, "") << "not a switch";
     status = None;
-    EXPECT_FALSE(Tools::NetworkIsAvailable("192.0.2.10:21").networkIsAvailable);
+    EXPECT_FALSE(NetworkManager::isNetworkAvailable("192.0.2.10:21").networkIsAvailable);
     Reachability::install(nullptr);
 }
 

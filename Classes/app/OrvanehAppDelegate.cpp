@@ -1,4 +1,4 @@
-#include "Classes/core/OrvanehAppDelegate.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
@@ -15,6 +15,7 @@
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/time/DateFormatter.h"
+#include "Platform/ui/UserInterface.h"
 
 #include <cerrno>
 #include <chrono>
@@ -344,5 +345,16 @@ void OrvanehAppDelegate::applicationWillEnterForeground() {
 void OrvanehAppDelegate::applicationDidBecomeActive() {
     NotificationCenter::defaultCenter().post("ApplicationBecomeActive");
 }
+
+} // namespace orvaneh
+
+namespace orvaneh {
+
+void OrvanehAppDelegate::popToRoot() {
+    navigation_.popToRoot();
+    UserInterface::shared().popToRoot();
+}
+
+void OrvanehAppDelegate::showMenu() {}
 
 } // namespace orvaneh

@@ -1,4 +1,4 @@
-#include "Classes/screens/Pictures.h"
+#include "Classes/core/Pictures.h"
 
 #include "Classes/core/Tools.h"
 #include "Platform/log/Log.h"

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Classes/core/dataBaseRequest.h"
+#include "Classes/screens/ApplicationHost.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/transport/Uploader.h"
 #include "Platform/runloop/Timer.h"
 
@@ -13,14 +15,15 @@
 
 namespace orvaneh {
 
-// The root of the running system: decides the order of start-up, owns the background sender
-// and the timers that wake it, relays the lifecycle events, and carries the values the
+// The root of the running system and the place where it is assembled: decides the order of
+// start-up, owns the background sender and the timers that wake it, the navigation of the
+// screens and the main menu, relays the lifecycle events, and carries the values the
 // dictation list hands to the recorder. One per process; used on the main thread (the one
 // running RunLoop::main()).
-class OrvanehAppDelegate {
+class OrvanehAppDelegate : public ApplicationHost {
 public:
     OrvanehAppDelegate();
-    ~OrvanehAppDelegate();
+    ~OrvanehAppDelegate() override;
     OrvanehAppDelegate(const OrvanehAppDelegate&) = delete;
     OrvanehAppDelegate& operator=(const OrvanehAppDelegate&) = delete;
 
@@ -54,7 +57,7 @@ public:
 
     // Prompts the sender about a second from now, and makes sure the 60-second wake-up
     // exists.
-    void sendDictees();
+    void sendDictees() override;
     // Timer target: starts a run on the sender's thread unless one is running.
     void doSendDictees();
     // True when at least one site is configured.
@@ -72,10 +75,14 @@ public:
     int badgeNumber() const { return badgeNumber_; }
 
     // Hand-over to the recorder: true to start a new dictation, false to open idDictee.
-    bool record() const { return record_; }
-    void setRecord(bool record) { record_ = record; }
-    std::int64_t idDictee() const { return idDictee_; }
-    void setIdDictee(std::int64_t idDictee) { idDictee_ = idDictee; }
+    bool record() const override { return record_; }
+    void setRecord(bool record) override { record_ = record; }
+    std::int64_t idDictee() const override { return idDictee_; }
+    void setIdDictee(std::int64_t idDictee) override { idDictee_ = idDictee; }
+
+    NavigationController& navigation() override { return navigation_; }
+    void popToRoot() override;
+    void showMenu() override;
 
     static constexpr double kUploadInterval = 60.0;
     static constexpr double kPromptDelay = 1.0;
@@ -89,6 +96,7 @@ private:
     bool record_ = false;
     std::int64_t idDictee_ = 0;
     int badgeNumber_ = 0;
+    NavigationController navigation_;
 
     // The template copied beside the database, ready to be renamed over it; nothing (logged)
     // when the copy failed, with the reason in `reason`.
