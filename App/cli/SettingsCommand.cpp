@@ -1,10 +1,7 @@
 #include "App/cli/SettingsCommand.h"
 
 #include "App/cli/CliArguments.h"
-#include "Classes/core/ConfigurationManager.h"
-#include "Classes/core/SettingDescription.h"
-#include "Classes/core/UserDefaultManager.h"
-#include "Platform/preferences/PreferenceStore.h"
+#include "Classes/screens/SettingsViewController.h"
 
 #include <iomanip>
 #include <ostream>
@@ -13,39 +10,21 @@ namespace orvaneh {
 
 namespace {
 
-std::string display(const Json& value) {
-    if (value.is_string()) {
-        return value.get<std::string>();
+bool knownOrComplain(const std::string& key, CliContext& context) {
+    if (SettingsViewController::hasSetting(key)) {
+        return true;
     }
-    return value.dump();
+    context.err << "Erreur : réglage inconnu : " << key << "\n"
+                << "« orvaneh-cli settings list » donne la liste des réglages." << std::endl;
+    return false;
 }
 
-const ConfigurationManager::Setting* findOrComplain(const std::string& key, CliContext& context) {
-    const auto* setting = ConfigurationManager::findSetting(key);
-    if (setting == nullptr) {
-        context.err << "Erreur : réglage inconnu : " << key << "\n"
-                    << "« orvaneh-cli settings list » donne la liste des réglages." << std::endl;
-    }
-    return setting;
+std::string withUnit(const SettingsViewController::Item& item) {
+    return item.unit.empty() || item.valueText.empty() ? item.valueText : item.valueText + " " + item.unit;
 }
 
-// The description of a setting of the table, for showing it.
-const SettingDescription& describe(const ConfigurationManager::Setting& setting) {
-    static const SettingDescription unknown;
-    const auto* description = SettingDescription::find(setting.key);
-    return description != nullptr ? *description : unknown;
-}
-
-std::string withUnit(const Json& value, const SettingDescription& description) {
-    std::string text = display(value);
-    if (!description.unit.empty() && !text.empty()) {
-        text += " " + description.unit;
-    }
-    return text;
-}
-
-void printRemarks(std::ostream& stream) {
-    for (const auto& remark : SettingDescription::remarksOnCurrentValues()) {
+void printRemarks(const std::vector<std::string>& remarks, std::ostream& stream) {
+    for (const auto& remark : remarks) {
         stream << "Remarque : " << remark << "\n";
     }
     stream.flush();
@@ -55,7 +34,8 @@ void printRemarks(std::ostream& stream) {
 
 std::vector<std::string> SettingsCommand::helpLines() const {
     return {
-        "settings list [--json]        chaque réglage : valeur, unité, sens et valeurs possibles",
+        "settings list [--json]        les réglages par groupe : valeur, unité, libellé, sens et valeurs",
+        "                              possibles",
         "settings get CLÉ              la valeur en vigueur d'un réglage",
         "settings set CLÉ VALEUR       enregistre un réglage après l'avoir vérifié (type, bornes, valeurs",
         "                              possibles ; une valeur refusée n'est pas enregistrée)",
@@ -76,26 +56,30 @@ int SettingsCommand::list(const std::vector<std::string>& arguments, CliContext&
     if (!context.start()) {
         return kFailure;
     }
+    const SettingsViewController screen;
+    const auto groups = screen.groups();
     if (parsed->flag("json")) {
         Json all = Json::object();
-        for (const auto& setting : ConfigurationManager::settings()) {
-            const auto& description = describe(setting);
-            all[setting.key] = Json{{"value", setting.read()},
-                                    {"unit", description.unit},
-                                    {"meaning", description.meaning},
-                                    {"allowed", description.allowedValues()}};
+        for (const auto& group : groups) {
+            for (const auto& item : group.items) {
+                all[item.key] =
+                    Json{{"value", item.value},           {"unit", item.unit},    {"meaning", item.meaning},
+                         {"allowed", item.allowedValues}, {"group", group.title}, {"label", item.label}};
+            }
         }
         context.out << all.dump(2) << std::endl;
         return kSuccess;
     }
-    for (const auto& setting : ConfigurationManager::settings()) {
-        const auto& description = describe(setting);
-        context.out << std::left << std::setw(26) << setting.key << withUnit(setting.read(), description)
-                    << "\n"
-                    << "    " << description.meaning << "\n"
-                    << "    valeurs possibles : " << description.allowedValues() << "\n";
+    for (const auto& group : groups) {
+        context.out << (&group == &groups.front() ? "" : "\n") << "== " << group.title << " ==\n";
+        for (const auto& item : group.items) {
+            context.out << std::left << std::setw(26) << item.key << withUnit(item) << "\n"
+                        << "    " << item.label << "\n"
+                        << "    " << item.meaning << "\n"
+                        << "    valeurs possibles : " << item.allowedValues << "\n";
+        }
     }
-    printRemarks(context.out);
+    printRemarks(screen.remarks(), context.out);
     return kSuccess;
 }
 
@@ -103,14 +87,13 @@ int SettingsCommand::get(const std::vector<std::string>& arguments, CliContext& 
     if (arguments.size() != 1) {
         return usageError(context, arguments.empty() ? "il manque la clé du réglage" : "trop d'arguments");
     }
-    const auto* setting = findOrComplain(arguments.front(), context);
-    if (setting == nullptr) {
+    if (!knownOrComplain(arguments.front(), context)) {
         return kUsageError;
     }
     if (!context.start()) {
         return kFailure;
     }
-    context.out << display(setting->read()) << std::endl;
+    context.out << SettingsViewController().item(arguments.front())->valueText << std::endl;
     return kSuccess;
 }
 
@@ -118,35 +101,26 @@ int SettingsCommand::set(const std::vector<std::string>& arguments, CliContext& 
     if (arguments.size() != 2) {
         return usageError(context, arguments.size() < 2 ? "il faut la clé et la valeur" : "trop d'arguments");
     }
-    const auto* setting = findOrComplain(arguments[0], context);
-    if (setting == nullptr) {
+    const std::string& key = arguments[0];
+    if (!knownOrComplain(key, context)) {
         return kUsageError;
     }
-    // An option nobody described is not written blind.
-    const auto* description = SettingDescription::find(setting->key);
-    if (description == nullptr) {
-        context.err << "Erreur : le réglage " << setting->key << " ne se modifie pas ici." << std::endl;
-        return kFailure;
-    }
-    const auto checked = description->check(arguments[1]);
-    if (!checked.value) {
-        context.err << "Erreur : " << checked.problem << "\n"
+    // Checked before the start: a refused value leaves no profile behind.
+    if (auto problem = SettingsViewController::checkValue(key, arguments[1])) {
+        context.err << "Erreur : " << *problem << "\n"
                     << "Rien n'a été enregistré." << std::endl;
         return kUsageError;
     }
     if (!context.start()) {
         return kFailure;
     }
-    if (!UserDefaultManager::setObject(*checked.value, setting->key)) {
-        context.err << "Erreur : le réglage " << setting->key << " n'a pas été enregistré : "
-                    << PreferenceStore::standard().lastWriteError().value_or("raison inconnue") << std::endl;
+    SettingsViewController screen;
+    if (auto problem = screen.setValue(key, arguments[1])) {
+        context.err << "Erreur : " << *problem << std::endl;
         return kFailure;
     }
-    context.out << setting->key << " = " << display(setting->read()) << std::endl;
-    // The only remark concerns these two; after another key it would read as a complaint about it.
-    if (setting->key == "CompresseFile" || setting->key == "versionWS") {
-        printRemarks(context.err);
-    }
+    context.out << key << " = " << screen.item(key)->valueText << std::endl;
+    printRemarks(screen.remarksAfterSetting(key), context.err);
     return kSuccess;
 }
 

@@ -115,6 +115,8 @@ TEST_F(SettingsCommandTest, ListingExplainsEachKeyAndWhatOtherKeysItNeeds) {
         EXPECT_FALSE(entry["meaning"].get<std::string>().empty());
         EXPECT_FALSE(entry["allowed"].get<std::string>().empty());
         EXPECT_TRUE(entry.contains("value") && entry["unit"].is_string());
+        EXPECT_FALSE(entry["label"].get<std::string>().empty());
+        EXPECT_FALSE(entry["group"].get<std::string>().empty());
     }
     EXPECT_EQ(all["OptionMaxDate"]["unit"], "jours");
     EXPECT_EQ(all["AudioSampleRate"]["unit"], "Hz");
@@ -124,9 +126,21 @@ TEST_F(SettingsCommandTest, ListingExplainsEachKeyAndWhatOtherKeysItNeeds) {
 
     auto text = cli({"settings", "list"});
     ASSERT_EQ(text.status, 0);
-    EXPECT_THAT(text.out, HasSubstr("OptionMaxDate             120 jours\n    Nombre de jours"));
+    EXPECT_THAT(text.out,
+                HasSubstr("OptionMaxDate             120 jours\n    " +
+                          all["OptionMaxDate"]["label"].get<std::string>() + "\n    Nombre de jours"));
     EXPECT_THAT(text.out, HasSubstr("AudioSampleRate           16000 Hz\n"));
     EXPECT_THAT(text.out, Not(HasSubstr("Remarque")));
+    // Each key is listed under the heading of its group, as --json names it.
+    for (const auto& [key, entry] : all.items()) {
+        SCOPED_TRACE(key);
+        const auto line = text.out.find("\n" + key + " ");
+        ASSERT_NE(line, std::string::npos);
+        const auto heading = text.out.rfind("== ", line);
+        ASSERT_NE(heading, std::string::npos);
+        EXPECT_EQ(text.out.substr(heading, text.out.find('\n', heading) - heading),
+                  "== " + entry["group"].get<std::string>() + " ==");
+    }
 
     // Zip asked while the web service is too old for it: said when set and when listed.
     auto zip = cli({"settings", "set", "CompresseFile", "true"});
