@@ -1,6 +1,7 @@
 #include "Classes/core/siteRequest.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/SiteType.h"
 #include "Classes/core/SqlStatement.h"
 #include "Platform/log/Log.h"
 
@@ -127,7 +128,7 @@ SiteModel siteRequest::selectSiteWithId(std::int32_t idSite) {
 
 SiteModel siteRequest::selectSiteVelmoraIfExist() {
     auto sites =
-        select("select * from site where type = ?", kTranscriptionServiceType, true, Missing::Logged);
+        select("select * from site where type = ?", SiteType::TranscriptionService, true, Missing::Logged);
     return sites.empty() ? SiteModel{} : sites.front();
 }
 

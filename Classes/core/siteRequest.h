@@ -13,8 +13,6 @@ namespace orvaneh {
 // default site, the site list clears the mark (unselectSite) before storing a new one.
 class siteRequest : public Request {
 public:
-    static constexpr std::int32_t kTranscriptionServiceType = 6;
-
     // Stores the site, not selected. The new row id, 0 on failure.
     std::int32_t addSite(const SiteModel& site);
     // Rewrites every column of the row site.idSite, the mark included.
