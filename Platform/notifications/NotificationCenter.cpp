@@ -1,5 +1,7 @@
 #include "Platform/notifications/NotificationCenter.h"
 
+#include "Platform/runloop/RunLoop.h"
+
 #include <algorithm>
 #include <atomic>
 #include <utility>
@@ -10,10 +12,15 @@ namespace orvaneh {
 // touches the centre (inactive entries are swept out later), so an Observation may outlive
 // its centre.
 struct Observation::Entry {
-    Entry(std::string observedName, NotificationCenter::Callback observerCallback)
-        : name(std::move(observedName)), callback(std::move(observerCallback)) {}
+    Entry(std::string observedName, NotificationCenter::Callback observerCallback, RunLoop* deliveryLoop,
+          bool onMainLoop)
+        : name(std::move(observedName)), loop(deliveryLoop), mainLoop(onMainLoop),
+          callback(std::move(observerCallback)) {}
 
     const std::string name;
+    // Where deliveries are queued; neither for a synchronous observer.
+    RunLoop* const loop;
+    const bool mainLoop;
     // Held while the callback runs, and by end() to wait for a running delivery. Recursive,
     // so that a callback may end its own observation or post again.
     std::recursive_mutex deliveryMutex;
@@ -45,6 +52,19 @@ struct Observation::Entry {
                 released = std::move(callback);
             }
         }
+    }
+
+    bool queued() const { return loop != nullptr || mainLoop; }
+
+    // The task holds the entry weakly: a queued delivery keeps nothing of the observer alive.
+    void queue(const std::shared_ptr<Entry>& self,
+               const std::shared_ptr<const PostedNotification>& notification) {
+        RunLoop& target = mainLoop ? RunLoop::main() : *loop;
+        target.post([weak = std::weak_ptr<Entry>(self), notification] {
+            if (auto entry = weak.lock()) {
+                entry->deliver(*notification);
+            }
+        });
     }
 
     void end() {
@@ -95,10 +115,23 @@ NotificationCenter& NotificationCenter::defaultCenter() {
 }
 
 Observation NotificationCenter::addObserver(const std::string& name, Callback callback) {
+    return add(name, nullptr, false, std::move(callback));
+}
+
+Observation NotificationCenter::addObserver(const std::string& name, RunLoop& loop, Callback callback) {
+    return add(name, &loop, false, std::move(callback));
+}
+
+Observation NotificationCenter::addMainLoopObserver(const std::string& name, Callback callback) {
+    return add(name, nullptr, true, std::move(callback));
+}
+
+Observation NotificationCenter::add(const std::string& name, RunLoop* loop, bool mainLoop,
+                                    Callback callback) {
     if (!callback) {
         return Observation();
     }
-    auto entry = std::make_shared<Observation::Entry>(name, std::move(callback));
+    auto entry = std::make_shared<Observation::Entry>(name, std::move(callback), loop, mainLoop);
     std::vector<std::shared_ptr<Observation::Entry>> swept;
     {
         std::lock_guard lock(mutex_);
@@ -125,9 +158,22 @@ void NotificationCenter::post(const std::string& name, const Json& userInfo) {
     if (receivers.empty()) {
         return;
     }
+    // Queued deliveries first: they are cheap, and so anything a synchronous observer posts
+    // in turn reaches a loop behind this notification.
+    std::shared_ptr<const PostedNotification> queuedCopy;
+    for (const auto& entry : receivers) {
+        if (entry->queued()) {
+            if (!queuedCopy) {
+                queuedCopy = std::make_shared<const PostedNotification>(PostedNotification{name, userInfo});
+            }
+            entry->queue(entry, queuedCopy);
+        }
+    }
     const PostedNotification notification{name, userInfo};
     for (const auto& entry : receivers) {
-        entry->deliver(notification);
+        if (!entry->queued()) {
+            entry->deliver(notification);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Platform/runloop/VirtualClock.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace orvaneh {
@@ -60,7 +61,10 @@ RunLoop::RunLoop(std::shared_ptr<Clock> clock)
     : clock_(clock ? std::move(clock) : Clock::current()), threadId_(std::this_thread::get_id()) {}
 
 RunLoop::~RunLoop() {
-    std::deque<Task> tasks;
+    // The host's hook may capture objects that die right after the loop: no call of it may
+    // still be running on another thread.
+    replaceWakeUpHook(nullptr);
+    std::deque<Queued> tasks;
     std::vector<Scheduled> timers;
     {
         std::lock_guard lock(mutex_);
@@ -117,30 +121,133 @@ void RunLoop::post(Task task) {
     if (!task) {
         return;
     }
-    std::lock_guard lock(mutex_);
-    tasks_.push_back(std::move(task));
-    wake_.notify_all();
+    bool wakeHost = false;
+    {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back({nextTaskSequence_++, std::move(task)});
+        wakeHost = !std::exchange(wakeUpPending_, true);
+        wake_.notify_all();
+    }
+    if (wakeHost) {
+        callWakeUpHook();
+    }
+}
+
+void RunLoop::setWakeUpHook(WakeUpHook hook) {
+    auto installed = hook ? std::make_shared<const WakeUpHook>(std::move(hook)) : nullptr;
+    replaceWakeUpHook(installed);
+    if (!installed) {
+        return;
+    }
+    // Work that came before the hook would otherwise wait for the next post.
+    bool workWaiting = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!tasks_.empty()) {
+            wakeUpPending_ = true;
+        }
+        workWaiting = !tasks_.empty() || earliestValidTimer().has_value();
+    }
+    if (workWaiting) {
+        callWakeUpHook();
+    }
+}
+
+void RunLoop::replaceWakeUpHook(std::shared_ptr<const WakeUpHook> hook) {
+    std::shared_ptr<const WakeUpHook> previous;
+    {
+        std::unique_lock lock(hookMutex_);
+        previous = std::exchange(hook_, std::move(hook));
+        const auto generation = ++hookGeneration_;
+        const auto self = std::this_thread::get_id();
+        // Calls of the new hook do not hold this up, nor does a call of the old one on this
+        // thread (a hook that replaces itself).
+        hookCallEnded_.wait(lock, [&] {
+            return std::none_of(hookCalls_.begin(), hookCalls_.end(), [&](const HookCall& call) {
+                return call.generation != generation && call.thread != self;
+            });
+        });
+    }
+    // Dies here, outside the lock, unless a call on this very thread still holds it.
+}
+
+void RunLoop::callWakeUpHook() {
+    std::shared_ptr<const WakeUpHook> hook;
+    const auto self = std::this_thread::get_id();
+    {
+        std::lock_guard lock(hookMutex_);
+        if (!hook_) {
+            return;
+        }
+        hook = hook_;
+        hookCalls_.push_back({self, hookGeneration_});
+    }
+    struct CallEnd {
+        RunLoop& loop;
+        std::shared_ptr<const WakeUpHook>& hook;
+        std::thread::id self;
+        CallEnd(RunLoop& l, std::shared_ptr<const WakeUpHook>& h, std::thread::id s)
+            : loop(l), hook(h), self(s) {}
+        CallEnd(const CallEnd&) = delete;
+        CallEnd& operator=(const CallEnd&) = delete;
+        ~CallEnd() {
+            // Released before the call counts as ended: a replacement that waited for it then
+            // holds the last reference, and the hook's captures die on the replacing thread.
+            hook.reset();
+            std::lock_guard lock(loop.hookMutex_);
+            // Calls on one thread nest: the innermost one, the last recorded, ends first.
+            auto it = std::find_if(loop.hookCalls_.rbegin(), loop.hookCalls_.rend(),
+                                   [&](const HookCall& call) { return call.thread == self; });
+            if (it != loop.hookCalls_.rend()) {
+                loop.hookCalls_.erase(std::next(it).base());
+            }
+            // Under the lock: the waiting thread may destroy the loop as soon as it sees the end.
+            loop.hookCallEnded_.notify_all();
+        }
+    } callEnd(*this, hook, self);
+    (*hook)();
+}
+
+std::optional<MonotonicTime> RunLoop::earliestValidTimer() const {
+    std::optional<MonotonicTime> next;
+    for (const auto& scheduled : timers_) {
+        if (scheduled.timer->isValid() && (!next || scheduled.fireAt < *next)) {
+            next = scheduled.fireAt;
+        }
+    }
+    return next;
 }
 
 std::shared_ptr<Timer> RunLoop::scheduleTimer(Seconds interval, bool repeats, Timer::Callback callback) {
     auto timer = std::make_shared<Timer>(interval, repeats, std::move(callback));
+    bool wakeHost = false;
     {
         std::lock_guard lock(mutex_);
-        timers_.push_back({timer, clock_->now() + toTicks(timer->interval()), nextSequence_++});
+        const auto fireAt = clock_->now() + toTicks(timer->interval());
+        const auto previous = earliestValidTimer();
+        // A host timer armed for a later deadline would fire this one late.
+        wakeHost = !previous || fireAt < *previous;
+        timers_.push_back({timer, fireAt, nextSequence_++});
     }
     wake_.notify_all();
+    if (wakeHost) {
+        callWakeUpHook();
+    }
     return timer;
 }
 
-bool RunLoop::runOneTask() {
+bool RunLoop::runOneTask(unsigned long long sequenceLimit) {
     Task task;
     {
         std::lock_guard lock(mutex_);
-        if (tasks_.empty()) {
+        if (tasks_.empty() || tasks_.front().sequence >= sequenceLimit) {
             return false;
         }
-        task = std::move(tasks_.front());
+        task = std::move(tasks_.front().task);
         tasks_.pop_front();
+        if (tasks_.empty()) {
+            wakeUpPending_ = false;
+        }
     }
     task();
     return true;
@@ -204,21 +311,30 @@ bool RunLoop::runOneTimer() {
     return true;
 }
 
-std::optional<MonotonicTime> RunLoop::nextFireTime() const {
+std::optional<MonotonicTime> RunLoop::nextDeadline() const {
     std::lock_guard lock(mutex_);
-    std::optional<MonotonicTime> next;
-    for (const auto& scheduled : timers_) {
-        if (scheduled.timer->isValid() && (!next || scheduled.fireAt < *next)) {
-            next = scheduled.fireAt;
-        }
+    return earliestValidTimer();
+}
+
+std::optional<std::chrono::milliseconds> RunLoop::realWaitUntilNextDeadline() const {
+    const auto next = nextDeadline();
+    if (!next) {
+        return std::nullopt;
     }
-    return next;
+    const auto now = clock_->now();
+    if (*next <= now) {
+        return std::chrono::milliseconds::zero();
+    }
+    if (clock_->isVirtual()) {
+        return std::chrono::ceil<std::chrono::milliseconds>(virtualClockPoll);
+    }
+    return std::chrono::ceil<std::chrono::milliseconds>(*next - now);
 }
 
 void RunLoop::waitForWork(MonotonicTime until, RealTime realLimit, bool stopEnds) {
     // Only the loop's own thread schedules timers, so the answer cannot change before the
     // lock below is taken.
-    auto nextTimer = nextFireTime();
+    auto nextTimer = nextDeadline();
     std::unique_lock lock(mutex_);
     auto ready = [&] { return !tasks_.empty() || (stopEnds && stopRequested_); };
     if (ready()) {
@@ -296,7 +412,7 @@ void RunLoop::runFor(Seconds interval) {
     };
     for (;;) {
         runTasks();
-        auto next = nextFireTime();
+        auto next = nextDeadline();
         if (!next || *next > end) {
             break;
         }
@@ -309,17 +425,21 @@ void RunLoop::runFor(Seconds interval) {
 
 int RunLoop::runPending() {
     // Only the work present now: what it posts or schedules for now waits for the next pass.
-    std::size_t taskCount = 0;
+    // Tasks are told apart by their number rather than counted, so that a nested call that
+    // ran some of them does not let this one run later posts.
+    unsigned long long taskLimit = 0;
     std::size_t dueTimerCount = 0;
     {
         std::lock_guard lock(mutex_);
-        taskCount = tasks_.size();
+        taskLimit = nextTaskSequence_;
+        // Whatever is posted from now on is not part of this pass: the host must hear of it.
+        wakeUpPending_ = false;
         auto now = clock_->now();
         dueTimerCount = static_cast<std::size_t>(std::count_if(
             timers_.begin(), timers_.end(), [&](const Scheduled& s) { return s.fireAt <= now; }));
     }
     int done = 0;
-    for (std::size_t i = 0; i < taskCount && runOneTask(); ++i) {
+    while (runOneTask(taskLimit)) {
         ++done;
     }
     for (std::size_t i = 0; i < dueTimerCount && runOneTimer(); ++i) {

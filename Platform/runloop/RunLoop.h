@@ -20,9 +20,14 @@ namespace orvaneh {
 //
 // Only the owning thread may run the loop (run, runUntil, runFor, runPending); post() and
 // Timer::invalidate() are safe from any thread.
+//
+// A host event loop (a GUI toolkit's) may drive the loop instead of run(): it installs a
+// wake-up hook, calls runPending() on the loop's thread whenever the hook asks, and after each
+// runPending() arms its own single-shot timer with realWaitUntilNextDeadline().
 class RunLoop {
 public:
     using Task = std::function<void()>;
+    using WakeUpHook = std::function<void()>;
 
     explicit RunLoop(std::shared_ptr<Clock> clock = Clock::current());
     ~RunLoop();
@@ -60,9 +65,31 @@ public:
     // forward timer by timer, so each timer fires at exactly its own moment.
     void runFor(Seconds interval);
 
-    // Runs the posted tasks and the due timers once, without waiting. Returns the number of
-    // pieces of work done.
+    // Runs the tasks posted before the call and the timers due at its start, without waiting.
+    // Returns the number of pieces of work done; what that work posts waits for the next call.
+    // Re-entrant: a task may call it again (a modal dialog's nested host loop does); the inner
+    // call runs everything queued by then, in order, and the outer one goes on with what is
+    // left of its own share.
     int runPending();
+
+    // Tells a host event loop that the loop needs a runPending(): called from whichever thread
+    // posts a task, or schedules a timer due before every other one. Posts are coalesced: after
+    // one call, more posts call it again only once the loop has taken its tasks (runPending, or
+    // the queue emptied by another way of running). It is never called with the loop's lock
+    // held, so it may post or ask for nextDeadline(); it must not wait for the loop's thread.
+    // Invalidating a timer never calls it: a deadline only moves later, and a host woken early
+    // finds nothing due.
+    // Installing a hook calls it once when work is already waiting. Replacing it (or nullptr)
+    // and destroying the loop wait for calls of the previous hook in progress on other threads:
+    // once this returns, the previous hook never runs again and may capture the host's objects.
+    void setWakeUpHook(WakeUpHook hook);
+    // The moment the earliest valid timer is due, on the loop's clock.
+    std::optional<MonotonicTime> nextDeadline() const;
+    // How long a host should wait in real time before the next runPending() for timers (zero
+    // when one is due now), rounded up to the millisecond so that it never wakes early.
+    // Virtual time moves only when some thread advances it, unannounced: with a virtual clock
+    // a timer not yet due gives a short polling delay instead.
+    std::optional<std::chrono::milliseconds> realWaitUntilNextDeadline() const;
 
     // Runs until stop() is called (from the loop's thread or any other).
     void run();
@@ -81,18 +108,40 @@ private:
         unsigned long long sequence;
     };
 
+    struct Queued {
+        unsigned long long sequence;
+        Task task;
+    };
+    struct HookCall {
+        std::thread::id thread;
+        unsigned long long generation;
+    };
+
     std::shared_ptr<Clock> clock_;
     std::thread::id threadId_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Task> tasks_;
+    std::deque<Queued> tasks_;
     std::vector<Scheduled> timers_;
     unsigned long long nextSequence_ = 0;
+    unsigned long long nextTaskSequence_ = 0;
     bool stopRequested_ = false;
+    // The hook was called for the queued tasks and the loop has not taken them yet.
+    bool wakeUpPending_ = false;
+
+    // Apart from mutex_, so that the hook is never called with it held.
+    std::mutex hookMutex_;
+    std::condition_variable hookCallEnded_;
+    std::shared_ptr<const WakeUpHook> hook_;
+    unsigned long long hookGeneration_ = 0;
+    std::vector<HookCall> hookCalls_;
 
     bool runOneTimer();
-    bool runOneTask();
-    std::optional<MonotonicTime> nextFireTime() const;
+    // Runs the first queued task if it was posted before `sequenceLimit`.
+    bool runOneTask(unsigned long long sequenceLimit = ~0ULL);
+    std::optional<MonotonicTime> earliestValidTimer() const; // with mutex_ held
+    void replaceWakeUpHook(std::shared_ptr<const WakeUpHook> hook);
+    void callWakeUpHook();
     void waitForWork(MonotonicTime until, std::chrono::steady_clock::time_point realLimit, bool stopEnds);
 };
 
