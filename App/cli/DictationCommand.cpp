@@ -4,17 +4,18 @@
 #include "App/cli/DictationFields.h"
 #include "App/cli/DictationFormat.h"
 #include "App/cli/DictationRecorder.h"
-#include "Classes/audio/AudioController.h"
+#include "Classes/app/ListeDictViewController.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/core/FileManagerHelper.h"
-#include "Classes/core/Tools.h"
-#include "Classes/core/userRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
 #include "Classes/screens/Notification.h"
+#include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Platform/localisation/Localization.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/UserInterface.h"
 
 #include <charconv>
 #include <cmath>
@@ -27,9 +28,6 @@
 namespace orvaneh {
 
 namespace {
-
-// Job names made here are UUIDs; below this length a name may lie inside other jobs' names.
-constexpr std::size_t kShortestJobNameToRemove = 8;
 
 // Pads to a width in characters: the states carry accents, which take two bytes in UTF-8.
 std::string padded(const std::string& text, std::size_t width) {
@@ -121,16 +119,6 @@ std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWo
     return std::nullopt;
 }
 
-// With "ShowSettingsForRecord" on, the parameter screen comes before the recorder: the
-// options given are its answer ("Valider").
-void answerParameterScreen(ParamWorkflow& parameters) {
-    if (ConfigurationManager::shouldDisplayParameterResumeBeforeRecord()) {
-        parameters.isChanged = true;
-        Notification::pushNotification(
-            localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
-    }
-}
-
 // One recording screen per profile: the application or another command may have one open.
 bool recorderAvailable(CliContext& context) {
     if (auto why = AudioRecordControllerThree::recorderUnavailable()) {
@@ -140,15 +128,40 @@ bool recorderAvailable(CliContext& context) {
     return true;
 }
 
-bool microphoneAllowed() {
-    bool granted = false;
-    AudioController::checkRecordPermission([&granted](bool answer) { granted = answer; });
-    if (!granted) {
-        Notification::pushNotification(localized(
-            "JOBLIST_MIC_FORBIDDEN",
-            "L'accès au micro est interdit. Vérifiez les paramètres de l'application, menu \"Paramètres\""));
+// Opens the recording screen the way the dictation list does (microphone check, then the
+// parameter screen when "ShowSettingsForRecord" asks for it, whose answer is the field options
+// given: "Valider"), handing the opening to the recorder driver with those options applied.
+// False when the list opened nothing (it said why).
+bool openThroughList(DictationRecorder& recorder, const std::optional<DicteeModel>& record,
+                     const CliArguments& parsed, CliContext& context) {
+    ListeDictViewController list(context.application, ListeDictViewController::WithoutStart{});
+    std::optional<ParamWorkflow> chosen;
+    std::optional<std::int64_t> opened;
+    list.setRecorderOpener([&](std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
+        chosen = parameters;
+        opened = idDictee;
+    });
+    if (record) {
+        list.openRecorderUI(DictationCell(*record, Uploader::uploadedDicteeId()));
+    } else {
+        list.NewDictee();
     }
-    return granted;
+    // The microphone's answer comes through the main loop.
+    RunLoop::main().runPending();
+    if (const auto& pending = list.pendingParameters()) {
+        ParamWorkflow answered = pending->parameters;
+        applyFieldOptions(parsed, answered);
+        answered.isChanged = true;
+        Notification::pushNotification(
+            localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
+        list.parameterScreenFinished(answered, false);
+    }
+    if (!chosen) {
+        return false;
+    }
+    ParamWorkflow parameters = *chosen;
+    applyFieldOptions(parsed, parameters);
+    return recorder.open(opened, parameters);
 }
 
 int closeRecorder(DictationRecorder& recorder, const CliArguments& parsed, CliContext& context) {
@@ -225,9 +238,11 @@ std::optional<std::int64_t> DictationCommand::identifierArgument(const CliArgume
 std::vector<std::string> DictationCommand::helpLines() const {
     return {
         "dictation list [--outbox|--sent|--all] [--json]",
-        "                              les dictées (par défaut celles qui restent à envoyer)",
+        "                              les dictées comme la liste les montre (par défaut celles",
+        "                              qui restent à envoyer) : état, durées, priorité, titre",
         "dictation show ID [--json]    une dictée avec tous ses champs",
-        "dictation delete ID           supprime une dictée, ses enregistrements et ses photos",
+        "dictation delete ID [--yes]   supprime une dictée, ses enregistrements et ses photos ;",
+        "                              confirmé sur le terminal, ou d'avance par --yes",
         "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",
         "dictation new --audio WAV [--instruction WAV] [--title T] [--ident V] [--author A]",
         "              [--context C] [--typist S] [--worktype W] [--type TYPE]",
@@ -269,24 +284,32 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
         return kFailure;
     }
     const bool json = parsed->flag("json");
-    auto dictations = DicteeRequest().getListDictee(filter, json ? DictationFormat::kJsonDatePattern
-                                                                 : DictationFormat::kTextDatePattern);
+    const auto pattern = json ? DictationFormat::kJsonDatePattern : DictationFormat::kTextDatePattern;
+    // The rows of the list's tabs; --all reads both at once.
+    std::vector<DictationCell> rows;
+    if (filter == DicteeRequest::kAll) {
+        for (const auto& record : DicteeRequest().getListDictee(filter, pattern)) {
+            rows.emplace_back(record, Uploader::uploadedDicteeId());
+        }
+    } else {
+        rows = ListeDictViewController::BuildTab(filter == DicteeRequest::kSent, pattern);
+    }
     if (json) {
         Json all = Json::array();
-        for (const auto& record : dictations) {
-            all.push_back(DictationFormat::toJson(record));
+        for (const auto& row : rows) {
+            all.push_back(DictationFormat::toJson(row.record));
         }
         context.out << dump(all) << std::endl;
         return kSuccess;
     }
-    if (dictations.empty()) {
+    if (rows.empty()) {
         context.out << "Aucune dictée." << std::endl;
         return kSuccess;
     }
-    for (const auto& record : dictations) {
-        context.out << std::right << std::setw(5) << record.idDictee << "  " << record.date << "  "
-                    << padded(DictationFormat::stateLabel(record), 17) << "  "
-                    << padded(durations(record), 17) << "  " << record.titre << "\n";
+    for (const auto& row : rows) {
+        context.out << std::right << std::setw(5) << row.idDictee << "  " << row.date << "  "
+                    << padded(row.state, 17) << "  " << padded(durations(row.record), 17) << "  "
+                    << padded(row.priorityWord, 7) << "  " << row.title << "\n";
     }
     context.out.flush();
     return kSuccess;
@@ -332,36 +355,43 @@ int DictationCommand::show(const std::vector<std::string>& arguments, CliContext
 }
 
 int DictationCommand::remove(const std::vector<std::string>& arguments, CliContext& context) {
-    auto parsed = parseArguments(arguments, {}, {}, context);
+    auto parsed = parseArguments(arguments, {"yes"}, {}, context);
     auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
     if (!id) {
         return kUsageError;
     }
+    // The list asks before deleting: a script answers with --yes, a person on the terminal.
+    if (!parsed->flag("yes") && !context.interactive) {
+        return usageError(context, "la suppression demande une confirmation et il n'y a pas de terminal pour "
+                                   "la poser : ajoutez --yes pour confirmer");
+    }
     if (!context.start()) {
         return kFailure;
     }
-    DicteeRequest dictations;
-    // Files of an unknown identifier are left alone: they may belong to a dictation being saved.
-    const DicteeModel record = dictations.selectDictee(*id);
-    if (record.idDictee == 0) {
+    if (DicteeRequest().selectDictee(*id).idDictee == 0) {
         return unknownDictation(context, *id);
     }
-    // The row first: a dictation that stays listed keeps its recordings and pictures.
-    if (!dictations.deleteDicteeWithId(*id)) {
-        context.err
-            << "Erreur : la dictée " << *id
-            << " n'a pas pu être supprimée de la base ; ses enregistrements et ses photos sont conservés."
-            << std::endl;
+    ListeDictViewController list(context.application, ListeDictViewController::WithoutStart{});
+    if (parsed->flag("yes")) {
+        UserInterface::shared().queueAnswer(1);
+    }
+    using Removal = ListeDictViewController::Removal;
+    Removal outcome = Removal::Cancelled;
+    list.askToDelete(*id, [&outcome](Removal removal) { outcome = removal; });
+    switch (outcome) {
+    case Removal::Removed:
+        context.out << "Dictée " << *id << " supprimée, avec ses enregistrements et ses photos." << std::endl;
+        return kSuccess;
+    case Removal::Cancelled:
+        context.err << "Dictée " << *id << " conservée." << std::endl;
         return kFailure;
+    case Removal::Unknown:
+        return unknownDictation(context, *id);
+    case Removal::Transferring:
+    case Removal::Failed:
+        break; // the list said why
     }
-    FileManagerHelper::deleteFilesOfDictation(*id);
-    // Copies an interrupted send left under the job's name. A short name from an old record
-    // could be part of other jobs' names: those stay for their own clean-up.
-    if (record.masterJobId.size() >= kShortestJobNameToRemove && Tools::isPlainFileName(record.masterJobId)) {
-        FileManagerHelper::deleteFilesOfJob(record.masterJobId);
-    }
-    context.out << "Dictée " << *id << " supprimée, avec ses enregistrements et ses photos." << std::endl;
-    return kSuccess;
+    return kFailure;
 }
 
 int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext& context) {
@@ -403,13 +433,8 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
     if (!context.start()) {
         return kFailure;
     }
-    // As the list's new-dictation button: nothing can be dictated before the workflow exists.
-    userRequest authors;
-    authors.selectAllAuteur();
-    if (authors.nbEnreg == 0) {
-        Notification::pushNotification(
-            localized("ERROR_ALERT_SHOULD_IMPORT_WORKFLOW_PARAMETERS_FIRST",
-                      "Vous devez importer les paramètres du workflow Tarnix pour créer une dictée !"));
+    // The list's new-dictation guard, before the options are checked against the workflow.
+    if (!ListeDictViewController::canCreateDictation()) {
         return kFailure;
     }
     // The stored defaults, then what the options say; every field as the pickers would offer it.
@@ -430,14 +455,12 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
         }
     }
     warnTruncatedTakes(takes, context);
-    if (!recorderAvailable(context) || !microphoneAllowed()) {
+    if (!recorderAvailable(context)) {
         return kFailure;
     }
-    answerParameterScreen(parameters);
-
     DictationRecorder recorder(context.application, context.err);
-    if (!recorder.open(std::nullopt, parameters)) {
-        return 1; // the screen said why
+    if (!openThroughList(recorder, std::nullopt, *parsed, context)) {
+        return kFailure; // the list or the screen said why
     }
     if (!recorder.recordTake(*audio)) {
         return kFailure;
@@ -523,17 +546,12 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         }
         warnTruncatedTakes({*take}, context);
     }
-    if (!recorderAvailable(context) || !microphoneAllowed()) {
+    if (!recorderAvailable(context)) {
         return kFailure;
     }
-    // A sent dictation always opens straight in the recorder.
-    if (record.envoi == 0) {
-        answerParameterScreen(parameters);
-    }
-
     DictationRecorder recorder(context.application, context.err);
-    if (!recorder.open(*id, parameters)) {
-        return 1; // the screen said why
+    if (!openThroughList(recorder, record, *parsed, context)) {
+        return kFailure; // the list or the screen said why
     }
     recorder.selectTrack(track == "instruction" ? DictationRecorder::Track::Instruction
                                                 : DictationRecorder::Track::Dictation);

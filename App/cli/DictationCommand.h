@@ -8,7 +8,7 @@
 namespace orvaneh {
 
 // dictation list [--outbox|--sent|--all] [--json] | dictation show ID [--json] |
-// dictation delete ID | dictation xml ID | dictation new --audio WAV [...] |
+// dictation delete ID [--yes] | dictation xml ID | dictation new --audio WAV [...] |
 // dictation edit ID [...]
 class DictationCommand final : public CliCommand {
 public:

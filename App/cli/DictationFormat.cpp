@@ -1,7 +1,9 @@
 #include "App/cli/DictationFormat.h"
 
+#include "Classes/app/DictationCell.h"
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/FileManagerHelper.h"
+#include "Classes/transport/Uploader.h"
 #include "Platform/time/DateFormatter.h"
 
 #include <algorithm>
@@ -33,17 +35,9 @@ std::optional<std::int64_t> DictationFormat::parseIdentifier(const std::string& 
 }
 
 std::string DictationFormat::stateLabel(const DicteeModel& record) {
-    switch (record.sendingState()) {
-    case DicteeModel::SendingState::Draft:
-        return "Brouillon";
-    case DicteeModel::SendingState::Waiting:
-        return "En attente";
-    case DicteeModel::SendingState::Attempted:
-        return "Tentative échouée";
-    case DicteeModel::SendingState::Sent:
-        return "Envoyée";
-    }
-    return "";
+    // The list's word, so that the command line and the screen never disagree.
+    return DictationCell::stateWord(record,
+                                    record.idDictee != 0 && record.idDictee == Uploader::uploadedDicteeId());
 }
 
 std::string DictationFormat::duration(double seconds) {

@@ -21,7 +21,8 @@ public:
     // A dictation identifier: digits only, so "12abc" or "-3" is a usage error rather than 12
     // or -3.
     static std::optional<std::int64_t> parseIdentifier(const std::string& text);
-    // "Brouillon", "En attente", "Tentative échouée" or "Envoyée".
+    // The dictation list's state word: "Brouillon", "En attente", "Envoi en cours",
+    // "Tentative échouée" or "Envoyée".
     static std::string stateLabel(const DicteeModel& record);
     // Minutes, seconds and tenths: "1:59.6".
     static std::string duration(double seconds);

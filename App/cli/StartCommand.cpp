@@ -1,8 +1,9 @@
 #include "App/cli/StartCommand.h"
 
+#include "Classes/app/ListeDictViewController.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/dataBaseRequest.h"
 #include "Classes/core/siteRequest.h"
 #include "Platform/profile/Profile.h"
@@ -11,8 +12,22 @@
 
 namespace orvaneh {
 
+namespace {
+
+std::string cleanUpLine(int removed) {
+    const auto days = ConfigurationManager::getCleansingMaxDate();
+    if (days < 1) {
+        return "Nettoyage des dictées envoyées : désactivé (OptionMaxDate = " + std::to_string(days) + ")";
+    }
+    return "Nettoyage des dictées envoyées depuis plus de " + std::to_string(days) +
+           " jours : " + std::to_string(removed) + " supprimée" + (removed > 1 ? "s" : "");
+}
+
+} // namespace
+
 std::vector<std::string> StartCommand::helpLines() const {
-    return {"start                         démarre le système et dit ce qu'il a fait"};
+    return {"start                         démarre le système comme l'application (dont le nettoyage",
+            "                              des dictées envoyées anciennes) et dit ce qu'il a fait"};
 }
 
 int StartCommand::run(const std::vector<std::string>& arguments, CliContext& context) {
@@ -22,6 +37,8 @@ int StartCommand::run(const std::vector<std::string>& arguments, CliContext& con
     if (!context.start()) {
         return kFailure;
     }
+    // The application opens on the dictation list, whose start removes the old sent dictations.
+    const ListeDictViewController list(context.application);
     const Profile& profile = Profile::current();
     dataBaseRequest database;
     database.selectDataBaseInfo();
@@ -37,6 +54,7 @@ int StartCommand::run(const std::vector<std::string>& arguments, CliContext& con
                 << database.numVersion() << ")\n"
                 << "Dictées : " << all.size() << " dont " << outbox.size() << " dans la boîte d'envoi\n"
                 << "Sites : " << sites.size() << "\n"
+                << cleanUpLine(list.removedAtStart()) << "\n"
                 << "Libellés des champs : « " << ConfigurationManager::getJobTitle() << " » et « "
                 << ConfigurationManager::getIdentValue() << " »\n";
     if (!context.application.siteExists()) {

@@ -206,7 +206,7 @@ TEST_F(CommandLineTest, ListsShowLengthsToTheTenthAndOneDateFormat) {
     const std::string number = std::to_string(id);
     EXPECT_THAT(cli({"dictation", "list", "--all"}).out,
                 ContainsRegex("[0-9]{4}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]  Brouillon +0:01\\.6 \\+ "
-                              "0:00\\.0 +Lettre"));
+                              "0:00\\.0 +Moyenne  Lettre"));
     EXPECT_THAT(cli({"dictation", "show", number}).out, HasSubstr("Durées : 0:01.6 (instruction 0:00.0)"));
     Json shown = Json::parse(cli({"dictation", "show", number, "--json"}).out);
     Json listed = Json::parse(cli({"dictation", "list", "--all", "--json"}).out).at(0);

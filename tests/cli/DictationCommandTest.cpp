@@ -1,7 +1,7 @@
 #include "App/cli/DictationCommand.h"
 
-#include "Classes/core/DicteeRequest.h"
 #include "Classes/app/OrvanehAppDelegate.h"
+#include "Classes/core/DicteeRequest.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Platform/json/Json.h"
@@ -22,6 +22,7 @@ using State = DicteeModel::SendingState;
 using ::testing::ContainsRegex;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 
 // The dictation command in process, with the author "jdupont" in the workflow and inputs
@@ -60,11 +61,14 @@ TEST_F(DictationCommandTest, ListChoosesTheFilterAndPrintsStateAndDurations) {
     std::int64_t sent = store("Envoyée hier", false);
     DicteeRequest().updateDicteeEnvoi(sent);
 
+    test::execute("update dictee set propriete = 'Haute' where titre = 'Note du lundi'");
+
     ASSERT_EQ(run({"list"}), 0) << err.str();
-    EXPECT_THAT(out.str(), ContainsRegex("Brouillon[^\n]*Note du lundi"));
-    EXPECT_THAT(out.str(), ContainsRegex("En attente[^\n]*1:02:05.0 \\+ 0:05.0[^\n]*Courrier d'Anne"));
-    EXPECT_THAT(out.str(), ContainsRegex("Tentative échouée[^\n]*Lettre échouée"));
-    EXPECT_THAT(out.str(), Not(HasSubstr("Envoyée hier")));
+    // The outbox tab's rows, newest first, with the list's state words and priorities.
+    EXPECT_THAT(out.str(),
+                ContainsRegex("^ +[0-9]+  [-0-9]+ [0-9:]+  Tentative échouée  [^\n]*Moyenne  Lettre "
+                              "échouée\n[^\n]*En attente  +1:02:05.0 \\+ 0:05.0 +Moyenne  "
+                              "Courrier d'Anne\n[^\n]*Brouillon [^\n]*Haute +Note du lundi\n$"));
 
     for (const auto& [flag, count] : {std::pair{"--sent", 1u}, {"--all", 4u}, {"--outbox", 3u}}) {
         ASSERT_EQ(run({"list", flag, "--json"}), 0) << flag;
@@ -112,7 +116,8 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
     const auto jobCopies = {profile.writeDocument("JOB-A-0001.wav"), profile.writeDocument("JOB-A-0001.XML")};
     const auto otherJob = profile.writeDocument("JOB-B-0002.wav");
 
-    ASSERT_EQ(run({"delete", name}), 0) << err.str();
+    ASSERT_EQ(run({"delete", name, "--yes"}), 0) << err.str();
+    EXPECT_THAT(profile.ui().calls().back().otherTitle, "Supprimer");
     for (const auto& copy : jobCopies) {
         EXPECT_FALSE(std::filesystem::exists(copy)) << copy;
     }
@@ -125,17 +130,19 @@ TEST_F(DictationCommandTest, DeleteRemovesTheRowAndItsFilesOnly) {
 
     // Unknown now: nothing else is touched.
     profile.writeDocument(name + ".wav");
-    EXPECT_EQ(run({"delete", name}), 1);
+    EXPECT_EQ(run({"delete", name, "--yes"}), 1);
     EXPECT_TRUE(std::filesystem::exists(recording));
 
     // A row that cannot be deleted stays listed with all its files.
     const std::string keptName = std::to_string(kept);
     const auto picture = profile.writeDocument(keptName + "-1.jpg");
     test::execute("create trigger keep before delete on dictee begin select raise(abort, 'non'); end");
-    EXPECT_EQ(run({"delete", keptName}), 1);
-    EXPECT_EQ(err.str(), "Erreur : la dictée " + keptName +
-                             " n'a pas pu être supprimée de la base ; ses enregistrements et ses photos sont "
-                             "conservés.\n");
+    profile.ui().clear();
+    EXPECT_EQ(run({"delete", keptName, "--yes"}), 1);
+    EXPECT_THAT(
+        profile.ui().messages("banner"),
+        ElementsAre("La dictée n'a pas pu être supprimée de la base ; ses enregistrements et ses photos "
+                    "sont conservés."));
     EXPECT_EQ(DicteeRequest().selectDictee(kept).idDictee, kept);
     EXPECT_TRUE(std::filesystem::exists(other) && std::filesystem::exists(picture));
 }
@@ -144,7 +151,7 @@ TEST_F(DictationCommandTest, BadUsageIsStatusTwo) {
     // Unknown actions and options are refused by the code shared with the other commands.
     for (const char* arguments :
          {"show", "show douze", "show -3", "show 12abc", "show 99999999999999999999999", "delete 1 2",
-          "delete 1 --json", "list --sent --all", "list en-trop", "xml", "xml 1 2"}) {
+          "delete 1 --json", "delete 1", "list --sent --all", "list en-trop", "xml", "xml 1 2"}) {
         SCOPED_TRACE(arguments);
         EXPECT_EQ(run(test::words(arguments)), 2);
         EXPECT_THAT(err.str(), HasSubstr("Erreur"));
@@ -226,6 +233,26 @@ TEST_F(DictationCommandTest, SendFollowsTheSiteTypeAndTheSummarySetting) {
     EXPECT_EQ(state(printedId()), State::Waiting);
 }
 
+// As the list opens the recorder: the parameter screen first when the setting asks for it,
+// answered by the options given; never for a sent dictation.
+TEST_F(DictationCommandTest, ParameterScreenComesFirstUnlessTheDictationWasSent) {
+    profile.preferences().setBool("ShowSettingsForRecord", true);
+    const std::string take = input("take.wav", signal(1, 0.5));
+    ASSERT_EQ(run({"new", "--audio", take, "--author", "jdupont", "--title", "Avis"}), 0) << err.str();
+    const std::int64_t id = printedId();
+    EXPECT_EQ(DicteeRequest().selectDictee(id).titre, "Avis");
+    EXPECT_THAT(profile.ui().messages("screen"), ElementsAre(""));
+    EXPECT_THAT(profile.ui().messages("banner"), ElementsAre("Paramètres enregistrés"));
+
+    DicteeRequest().updateDicteeEnvoi(id);
+    profile.ui().clear();
+    ASSERT_EQ(run({"edit", std::to_string(id), "--take", take, "--title", "Avis bis"}), 0) << err.str();
+    EXPECT_THAT(profile.ui().messages("screen"), IsEmpty());
+    // Saved as a new copy of the sent dictation.
+    EXPECT_NE(printedId(), id);
+    EXPECT_EQ(DicteeRequest().selectDictee(printedId()).titre, "Avis bis-1");
+}
+
 // The whole road through the real program: recorded, then reported as waiting to be sent.
 TEST_F(DictationCommandTest, ProgramRecordsAndShowsTheDictation) {
     auto cli = [&](std::vector<std::string> arguments) {
@@ -237,6 +264,52 @@ TEST_F(DictationCommandTest, ProgramRecordsAndShowsTheDictation) {
                         "--worktype", "Courrier", "--title", "Lettre", "--send"});
     ASSERT_EQ(created.status, 0) << created.err;
     EXPECT_THAT(cli({"show", std::to_string(std::stoll(created.out))}).out, HasSubstr("État : En attente"));
+}
+
+// The real program: deleting asks first, so a script without a terminal must say --yes; and the
+// start removes the sent dictations older than the clean-up delay, as the application's list does.
+TEST_F(DictationCommandTest, ProgramDeletesOnlyWhenConfirmedAndStartCleansUp) {
+    auto cli = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", profile.home().string()});
+        return test::ProcessRunner::run(arguments);
+    };
+    const std::int64_t id = store("Lettre", false);
+    const auto recording = profile.writeDocument(std::to_string(id) + ".wav");
+
+    auto refused = cli({"dictation", "delete", std::to_string(id)});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_THAT(refused.err, HasSubstr("ajoutez --yes"));
+    EXPECT_EQ(DicteeRequest().selectDictee(id).idDictee, id);
+    EXPECT_TRUE(std::filesystem::exists(recording));
+
+    auto deleted = cli({"dictation", "delete", std::to_string(id), "--yes"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_THAT(deleted.err, HasSubstr("(réponse « Supprimer »)"));
+    EXPECT_EQ(deleted.out,
+              "Dictée " + std::to_string(id) + " supprimée, avec ses enregistrements et ses photos.\n");
+    EXPECT_EQ(DicteeRequest().selectDictee(id).idDictee, 0);
+    EXPECT_FALSE(std::filesystem::exists(recording));
+
+    // Sent 31 and 29 days ago, and an unsent one of 31 days: only the first goes after 30 days.
+    std::vector<std::int64_t> ids;
+    for (int days : {31, 29, 31}) {
+        ids.push_back(store("Il y a " + std::to_string(days) + " jours", false));
+        // The program's clock is the system's.
+        test::execute("update dictee set date_heure = (julianday('now') - 2440587.5) * 86400.0 - " +
+                      std::to_string(days * 86400) + " where id = " + std::to_string(ids.back()));
+    }
+    DicteeRequest().updateDicteeEnvoi(ids[0]);
+    DicteeRequest().updateDicteeEnvoi(ids[1]);
+    const auto oldRecording = profile.writeDocument(std::to_string(ids[0]) + ".wav");
+    ASSERT_EQ(cli({"settings", "set", "OptionMaxDate", "30"}).status, 0);
+    auto started = cli({"start"});
+    ASSERT_EQ(started.status, 0) << started.err;
+    EXPECT_THAT(started.out,
+                HasSubstr("Nettoyage des dictées envoyées depuis plus de 30 jours : 1 supprimée\n"));
+    EXPECT_EQ(DicteeRequest().selectDictee(ids[0]).idDictee, 0);
+    EXPECT_FALSE(std::filesystem::exists(oldRecording));
+    EXPECT_EQ(DicteeRequest().selectDictee(ids[1]).idDictee, ids[1]);
+    EXPECT_EQ(DicteeRequest().selectDictee(ids[2]).idDictee, ids[2]);
 }
 
 } // namespace
