@@ -3,8 +3,11 @@
 #include "Classes/core/SiteType.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
+#include "Classes/screens/ApplicationHost.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/transport/WSGet.h"
+#include "Gestion Site/SiteViewController.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/ui/UserInterface.h"
 
@@ -17,6 +20,7 @@ namespace orvaneh {
 namespace {
 
 constexpr int kDirectoryChoiceTag = 81;
+constexpr int kDeleteQuestionTag = 82;
 
 bool isFtpSite(const SiteModel& site) {
     return SiteType::isFtpSite(site.typeSite);
@@ -64,7 +68,9 @@ std::string encodedDirectory(const std::string& name) {
 
 } // namespace
 
-SiteListViewController::SiteListViewController() {
+SiteListViewController::SiteListViewController() : SiteListViewController(nullptr) {}
+
+SiteListViewController::SiteListViewController(ApplicationHost* host) : host_(host) {
     reloadSites();
     downLoadFinished_ = NotificationCenter::defaultCenter().addObserver(
         "DownLoadFinished", [](const PostedNotification&) { UserInterface::shared().closeWait(); });
@@ -72,8 +78,133 @@ SiteListViewController::SiteListViewController() {
 
 SiteListViewController::~SiteListViewController() = default;
 
+std::string SiteListViewController::title() const {
+    return localized("SITES_LISTE_TITRE", "Sites");
+}
+
 void SiteListViewController::reloadSites() {
     listOfSite_ = siteRequest().selectSites();
+    updateSelectedRow();
+    changed();
+}
+
+void SiteListViewController::updateSelectedRow() {
+    auto found = std::find_if(listOfSite_.begin(), listOfSite_.end(),
+                              [](const SiteModel& site) { return site.selected; });
+    selectedSite_ = found == listOfSite_.end() ? -1 : static_cast<int>(found - listOfSite_.begin());
+}
+
+std::vector<SiteListViewController::Row> SiteListViewController::rows() const {
+    std::vector<Row> rows;
+    rows.reserve(listOfSite_.size());
+    for (const auto& site : listOfSite_) {
+        rows.push_back({site.name, site.addressForDisplay(), SiteType::label(site.typeSite), site.selected});
+    }
+    return rows;
+}
+
+bool SiteListViewController::saveSelectedSite() {
+    auto site = getSelectedSite();
+    if (!site) {
+        return false;
+    }
+    siteRequest sites;
+    sites.unselectSite();
+    sites.updateSite(*site);
+    return true;
+}
+
+void SiteListViewController::selectDefaultSite(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= listOfSite_.size()) {
+        return;
+    }
+    const auto current = getSelectedSite();
+    if (current && selectedSite_ != -1) {
+        // Every mark, should the table hold more than one: the list stores a single default.
+        for (auto& site : listOfSite_) {
+            site.selected = false;
+        }
+    }
+    SiteModel& touched = listOfSite_[static_cast<std::size_t>(row)];
+    if ((current ? current->idSite : 0) != touched.idSite) {
+        touched.selected = !touched.selected;
+        saveSelectedSite();
+    }
+    updateSelectedRow();
+    changed();
+}
+
+bool SiteListViewController::viewShouldBackToParentView() {
+    UserInterface::shared().setNetworkActivityIndicatorVisible(false);
+    // Nothing to choose from yet: the first start opens the editor over an empty list.
+    if (saveSelectedSite() || listOfSite_.empty()) {
+        return true;
+    }
+    UserInterface::shared().showAlert(
+        "", localized("SITE_LIST_VIEW_NO_DEFAULT_SITE", "Vous devez sélectionner un site par défaut"));
+    return false;
+}
+
+void SiteListViewController::deleteSite(int row, DeleteCallback callback) {
+    if (row < 0 || static_cast<std::size_t>(row) >= listOfSite_.size()) {
+        if (callback) {
+            callback(false);
+        }
+        return;
+    }
+    const std::int32_t idSite = listOfSite_[static_cast<std::size_t>(row)].idSite;
+    const std::vector<UserInterface::Choice> choices{
+        {localized("SITE_LIST_VIEW_CONFIRM_YES", "Oui"), UserInterface::Choice::Style::Destructive},
+        {localized("SITE_LIST_VIEW_NON", "Non"), UserInterface::Choice::Style::Cancel},
+    };
+    UserInterface::shared().presentChoices(
+        localized("SITE_LIST_VIEW_CONFIRM_DELETE", "Supprimer le site sélectionné ?"), "", choices,
+        kDeleteQuestionTag,
+        [this, alive = std::weak_ptr<int>(alive_), idSite, callback = std::move(callback)](int index) {
+            if (index != 0 || !alive.lock()) {
+                if (callback) {
+                    callback(false);
+                }
+                return;
+            }
+            const bool deleted = siteRequest().deleteSiteWithId(idSite);
+            Notification::pushNotification(
+                deleted ? localized("SITE_LIST_VIEW_SITE_DELETED", "Site supprimé")
+                        : localized("SITE_LIST_VIEW_SITE_DELETE_ERROR", "La suppression a échoué"));
+            if (deleted) {
+                // Found again by its id: the list may have been reloaded while the question waited.
+                std::erase_if(listOfSite_, [idSite](const SiteModel& site) { return site.idSite == idSite; });
+                updateSelectedRow();
+                changed();
+            }
+            if (callback) {
+                callback(deleted);
+            }
+        });
+}
+
+void SiteListViewController::addNewSite() {
+    openEditor(std::make_shared<SiteViewController>());
+}
+
+void SiteListViewController::openSiteDetails(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= listOfSite_.size()) {
+        return;
+    }
+    openEditor(std::make_shared<SiteViewController>(listOfSite_[static_cast<std::size_t>(row)]));
+}
+
+void SiteListViewController::openEditor(std::shared_ptr<SiteViewController> editor) {
+    if (host_ == nullptr) {
+        return;
+    }
+    // Back on the list once the editor has closed: what it stored shows.
+    editor->setFinishedCallback([this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.lock()) {
+            reloadSites();
+        }
+    });
+    host_->navigation().push(std::move(editor));
 }
 
 std::optional<SiteModel> SiteListViewController::getSelectedSite() const {

@@ -1,41 +1,109 @@
 #pragma once
 
 #include "Classes/core/SiteModel.h"
+#include "Classes/screens/SuperController.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace orvaneh {
 
-// The site editor: the site being edited and its save. Every way of storing a site (this
-// screen, the command line) saves through it, so no site is stored without what its transport
-// needs to reach its own server. The view shows message() after a save, as a banner.
-class SiteViewController {
+// The site editor: the fields of one site, the transport selector (FTP, web service, its PHP
+// variant) with the e-mail switch, and the save. Every way of storing a site (this screen, the
+// command line) saves through it, so no site is stored without what its transport needs to
+// reach its own server. Refusals and the save are told as banners; message() keeps the last.
+//
+// The type saved comes from the selector (1, 2, 7, or 4 when the e-mail switch is on). A site
+// of a type the selector does not make (3, 5, 6, 8) keeps it until the selector or the switch
+// is touched, and is then checked only as the transports need (problemWith).
+// Main run loop only.
+class SiteViewController : public SuperController {
 public:
-    // A new site: saving adds it.
-    SiteViewController() = default;
-    // A stored site: saving rewrites it.
+    static constexpr int kSegmentCount = 3;
+
+    // A new site: empty fields, FTP selected, switch disabled; saving adds it.
+    SiteViewController();
+    // A stored site (idSite 0: a site not stored yet, of the type given): its fields and its
+    // type on the selector; saving rewrites it.
     explicit SiteViewController(SiteModel site);
 
-    SiteModel& siteM() { return siteM_; }
+    std::string screenName() const override { return "SiteViewController"; }
+    // The site's name, or "Nouveau site".
+    std::string title() const override;
+    std::string saveButtonTitle() const;
+    // Always asks: save, discard, or stay. Answers false; the screen closes itself later.
+    bool viewShouldBackToParentView() override;
+
+    // The text fields.
+    const std::string& name() const { return name_; }
+    const std::string& address() const { return address_; }
+    const std::string& login() const { return login_; }
+    const std::string& password() const { return password_; }
+    void setName(std::string text);
+    void setAddress(std::string text);
+    void setLogin(std::string text);
+    void setPassword(std::string text);
+
+    // The selector: 0 FTP, 1 web service, 2 its PHP variant (-1: a type without a segment).
+    int segment() const { return segment_; }
+    // A segment touched: clears address, login and password; the e-mail switch is offered for
+    // the web services only. A segment past the last only clears.
+    void changeSgmValue(int segment);
+    bool emailSwitchOn() const { return emailSwitchOn_; }
+    bool emailSwitchEnabled() const { return emailSwitchEnabled_; }
+    void setEmailSwitchOn(bool on);
+    bool addressEnabled() const { return addressEnabled_; }
+    const std::string& addressPlaceholder() const { return addressPlaceholder_; }
+
+    // The site as last stored or opened (the fields are copied into it by a save).
     const SiteModel& siteM() const { return siteM_; }
     bool shouldUpdate() const { return shouldUpdate_; }
 
-    // Types whose dictations or workflow travel to a server at the site's address: FTP (1),
-    // web service (2, 7), transcription service (6).
+    // Types whose dictations or workflow travel to a server at the site's address.
     static bool needsAddress(std::int32_t typeSite);
-    // Why this site cannot be stored, in French; "" when it can.
+    // Why this site cannot be stored as the transports need it, in French; "" when it can.
     static std::string problemWith(const SiteModel& site);
 
-    // Stores the site when nothing is wrong with it (a new one gets its row id). False, with
-    // nothing written, when it is refused or the database fails; message() says which.
+    // Why the fields cannot be saved, in French (the screen's checks in their order, then
+    // problemWith); "" when they can. Shows and stores nothing.
+    std::string pendingProblem() const;
+    // Checks the fields, stores the site (a new one gets its row id; the very first site
+    // becomes the default one) and closes the screen. False, with a banner and nothing written,
+    // when it is refused or the database fails; message() says which.
     bool addOrModifySite();
     const std::string& message() const { return message_; }
 
+    // Called when the screen closes itself (saved, or changes discarded).
+    void setFinishedCallback(std::function<void()> callback) { finished_ = std::move(callback); }
+
 private:
+    struct Outcome {
+        SiteModel site;
+        std::string problem;
+    };
+    // The fields as they would be stored, or why they cannot be.
+    Outcome prepared() const;
+    void close();
+
     SiteModel siteM_;
     bool shouldUpdate_ = false;
+    std::string name_;
+    std::string address_;
+    std::string login_;
+    std::string password_;
+    int segment_ = 0;
+    bool emailSwitchOn_ = false;
+    bool emailSwitchEnabled_ = false;
+    bool addressEnabled_ = true;
+    std::string addressPlaceholder_;
+    // The type saved is the selector's (false: the stored type is kept).
+    bool typeFromSelector_ = true;
     std::string message_;
+    std::function<void()> finished_;
+    // Lets a late answer to the leave question know the screen is still there.
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 
 } // namespace orvaneh

@@ -4,12 +4,15 @@
 #include "App/cli/DictationFormat.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
+#include "Gestion Site/SiteListViewController.h"
 #include "Gestion Site/SiteViewController.h"
 #include "Platform/json/Json.h"
+#include "Platform/ui/UserInterface.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <termios.h>
@@ -114,48 +117,87 @@ std::optional<std::string> passwordGiven(const CliArguments& parsed, CliContext&
     return std::nullopt;
 }
 
-// Applies the options given; the fields not named keep their value. Usage error text, or "".
-std::string applyOptions(const CliArguments& parsed, SiteModel& site, bool adding, CliContext& context) {
-    if (auto type = parsed.option("type")) {
-        auto number = parseInteger(*type);
-        if (!number) {
-            return "le type doit être un nombre de 1 à 8 : " + *type;
-        }
-        site.typeSite = *number;
+// The type a --type option asks for, checked before anything else reads it.
+std::optional<std::int32_t> requestedType(const CliArguments& parsed, std::string& problem) {
+    auto type = parsed.option("type");
+    if (!type) {
+        return std::nullopt;
     }
-    if (auto value = parsed.option("name")) {
-        site.name = *value;
+    auto number = parseInteger(*type);
+    if (!number) {
+        problem = "le type doit être un nombre de 1 à 8 : " + *type;
     }
-    if (auto value = parsed.option("address")) {
-        site.address = *value;
-    }
-    if (auto value = parsed.option("login")) {
-        site.login = *value;
-    }
-    std::string problem;
-    if (auto password = passwordGiven(parsed, context, adding, problem)) {
-        site.mdp = *password;
-    } else if (!problem.empty()) {
-        return problem;
-    }
-    if (parsed.flag("email") && parsed.flag("no-email")) {
-        return "--email et --no-email s'excluent";
-    }
-    if (parsed.flag("email")) {
-        site.emailPropose = true;
-    }
-    if (parsed.flag("no-email")) {
-        site.emailPropose = false;
-    }
-    return {};
+    return number;
 }
 
-// Clears the mark on every site before marking this one, so there is one default.
-void storeAsDefault(SiteModel site) {
-    siteRequest sites;
-    sites.unselectSite();
-    site.selected = true;
-    sites.updateSite(site);
+// The types the editor's selector makes (1, 2, 7, and 4 with the e-mail switch): the segment
+// showing each, or -1 for the others, which the editor keeps as they are.
+int selectorSegment(std::int32_t type) {
+    const int segment = SiteType::segmentForType(type);
+    const bool switchOn = type == SiteType::MailProposed;
+    return segment >= 0 && SiteType::typeForSegment(segment, switchOn) == std::optional<std::int32_t>(type)
+               ? segment
+               : -1;
+}
+
+// The editor on `stored` (an empty record for a new site), driven as a person would: the type
+// on the selector and the switch, then the fields, those not named keeping their value. Nothing
+// and a usage error text in `problem` when the options cannot be applied.
+std::unique_ptr<SiteViewController> editorFor(const SiteModel& stored, const CliArguments& parsed,
+                                              bool adding, CliContext& context, std::string& problem) {
+    const auto type = requestedType(parsed, problem);
+    if (!problem.empty()) {
+        return nullptr;
+    }
+    if (parsed.flag("email") && parsed.flag("no-email")) {
+        problem = "--email et --no-email s'excluent";
+        return nullptr;
+    }
+    std::optional<bool> email;
+    if (parsed.flag("email") || parsed.flag("no-email")) {
+        email = parsed.flag("email");
+    }
+    if (type == SiteType::MailProposed && email == false) {
+        problem = "--type 4 (envoi par e-mail) et --no-email s'excluent";
+        return nullptr;
+    }
+    SiteModel site = stored;
+    std::string password = site.mdp;
+    if (auto given = passwordGiven(parsed, context, adding, problem)) {
+        password = *given;
+    } else if (!problem.empty()) {
+        return nullptr;
+    }
+
+    std::unique_ptr<SiteViewController> editor;
+    const int segment = selectorSegment(type.value_or(site.typeSite));
+    if (segment < 0) {
+        // A type the selector does not make: the editor keeps it, switch included.
+        site.typeSite = type.value_or(site.typeSite);
+        if (email) {
+            site.emailPropose = *email;
+        }
+        editor = std::make_unique<SiteViewController>(site);
+    } else {
+        editor = adding ? std::make_unique<SiteViewController>() : std::make_unique<SiteViewController>(site);
+        if (type) {
+            editor->changeSgmValue(segment);
+            editor->setEmailSwitchOn(*type == SiteType::MailProposed);
+        }
+        if (email) {
+            if (editor->emailSwitchEnabled()) {
+                editor->setEmailSwitchOn(*email);
+            } else if (*email != editor->emailSwitchOn()) {
+                problem = "l'envoi par e-mail ne se propose qu'aux sites de service web (types 2, 4 et 7)";
+                return nullptr;
+            }
+        }
+    }
+    editor->setName(parsed.option("name").value_or(site.name));
+    editor->setAddress(parsed.option("address").value_or(site.address));
+    editor->setLogin(parsed.option("login").value_or(site.login));
+    editor->setPassword(password);
+    return editor;
 }
 
 int refuseSite(CliContext& context, const std::string& problem) {
@@ -166,19 +208,42 @@ int refuseSite(CliContext& context, const std::string& problem) {
 
 // Saves through the site editor, which refuses a site its transport could not use.
 int save(SiteViewController& editor, CliContext& context) {
+    if (auto problem = editor.pendingProblem(); !problem.empty()) {
+        return refuseSite(context, problem);
+    }
     if (editor.addOrModifySite()) {
         return CliCommand::kSuccess;
     }
-    if (!SiteViewController::problemWith(editor.siteM()).empty()) {
-        return refuseSite(context, editor.message());
+    if (!context.alreadyShown(editor.message())) {
+        context.err << "Erreur : " << editor.message() << std::endl;
     }
-    context.err << "Erreur : " << editor.message() << std::endl;
     return CliCommand::kFailure;
 }
 
 int unknownSite(CliContext& context, std::int32_t id) {
     context.err << "Erreur : aucun site avec l'identifiant " << id << std::endl;
     return CliCommand::kFailure;
+}
+
+// The row of the site `id` in the list, -1 when it is not there.
+int rowOf(const SiteListViewController& list, std::int32_t id) {
+    const auto& sites = list.listOfSite();
+    for (std::size_t row = 0; row < sites.size(); ++row) {
+        if (sites[row].idSite == id) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+// The site becomes the default one as if its row were touched on the list. Touching the
+// default row would only clear its mark in memory: it already is the default, nothing to do.
+void makeDefaultOnList(std::int32_t id) {
+    SiteListViewController list;
+    const int row = rowOf(list, id);
+    if (row >= 0 && list.selectedSite() != row) {
+        list.selectDefaultSite(row);
+    }
 }
 
 } // namespace
@@ -211,8 +276,10 @@ std::vector<std::string> SiteCommand::helpLines() const {
         "site list [--json]            les sites (le site par défaut marqué *), mots de passe masqués",
         "site add --name N --type T [--address A] [--login L] [--password-stdin] [--email] [--default]",
         "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, 3 et 4 sans",
-        "                              envoi, 6 service de transcription) ; les types 1, 2, 6 et 7 exigent",
-        "                              --address",
+        "                              envoi, 6 service de transcription) ; les types 1, 2, 4 et 7 exigent",
+        "                              --address, --login et un mot de passe, le type 6 --address ;",
+        "                              --email sur un service web (2 ou 7) en fait un site de type 4 ;",
+        "                              le premier site devient le site par défaut",
         "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin|--password-env]",
         "             [--email|--no-email] [--default]",
         "                              modifie les champs donnés d'un site, garde les autres",
@@ -222,7 +289,8 @@ std::vector<std::string> SiteCommand::helpLines() const {
         "                              --password P marche aussi, mais P est visible des autres",
         "                              utilisateurs de la machine (ps, historique du shell)",
         "site default ID               fait de ce site le site par défaut",
-        "site delete ID                supprime un site (les dictées qui y sont liées restent)",
+        "site delete ID [--yes]        supprime un site après confirmation (--yes, ou la question posée",
+        "                              sur le terminal) ; les dictées qui y sont liées restent",
     };
 }
 
@@ -271,23 +339,27 @@ int SiteCommand::add(const std::vector<std::string>& arguments, CliContext& cont
     if (!parsed->option("name") || !parsed->option("type")) {
         return usageError(context, "site add demande au moins --name et --type");
     }
-    SiteViewController editor;
-    if (auto problem = applyOptions(*parsed, editor.siteM(), true, context); !problem.empty()) {
+    std::string problem;
+    auto editor = editorFor(SiteModel{}, *parsed, true, context, problem);
+    if (!editor) {
         return usageError(context, problem);
     }
-    if (auto problem = SiteViewController::problemWith(editor.siteM()); !problem.empty()) {
-        return refuseSite(context, problem);
+    // Refused before the profile is made: a wrong site leaves nothing behind.
+    if (auto refused = editor->pendingProblem(); !refused.empty()) {
+        return refuseSite(context, refused);
     }
     if (!context.start()) {
         return kFailure;
     }
-    if (int status = save(editor, context); status != kSuccess) {
+    if (int status = save(*editor, context); status != kSuccess) {
         return status;
     }
-    const SiteModel& site = editor.siteM();
+    const SiteModel& site = editor->siteM();
     context.out << "Site ajouté : « " << site.name << " » (identifiant " << site.idSite << ")\n";
     if (parsed->flag("default")) {
-        storeAsDefault(site);
+        makeDefaultOnList(site.idSite);
+    }
+    if (site.selected || parsed->flag("default")) {
         context.out << "C'est désormais le site par défaut.\n";
     }
     context.out.flush();
@@ -303,20 +375,21 @@ int SiteCommand::edit(const std::vector<std::string>& arguments, CliContext& con
     if (!context.start()) {
         return kFailure;
     }
-    SiteModel site = siteRequest().selectSiteWithId(*id);
-    if (site.idSite == 0) {
+    const SiteModel stored = siteRequest().selectSiteWithId(*id);
+    if (stored.idSite == 0) {
         return unknownSite(context, *id);
     }
-    SiteViewController editor(site);
-    if (auto problem = applyOptions(*parsed, editor.siteM(), false, context); !problem.empty()) {
+    std::string problem;
+    auto editor = editorFor(stored, *parsed, false, context, problem);
+    if (!editor) {
         return usageError(context, problem);
     }
-    if (int status = save(editor, context); status != kSuccess) {
+    if (int status = save(*editor, context); status != kSuccess) {
         return status;
     }
-    site = editor.siteM();
+    const SiteModel& site = editor->siteM();
     if (parsed->flag("default")) {
-        storeAsDefault(site);
+        makeDefaultOnList(site.idSite);
     }
     context.out << "Site modifié : « " << site.name << " » (identifiant " << site.idSite << ")" << std::endl;
     return kSuccess;
@@ -330,28 +403,52 @@ int SiteCommand::makeDefault(const std::vector<std::string>& arguments, CliConte
     if (!context.start()) {
         return kFailure;
     }
-    SiteModel site = siteRequest().selectSiteWithId(*id);
+    const SiteModel site = siteRequest().selectSiteWithId(*id);
     if (site.idSite == 0) {
         return unknownSite(context, *id);
     }
-    storeAsDefault(site);
+    makeDefaultOnList(site.idSite);
     context.out << "Site par défaut : « " << site.name << " » (identifiant " << site.idSite << ")"
                 << std::endl;
     return kSuccess;
 }
 
 int SiteCommand::remove(const std::vector<std::string>& arguments, CliContext& context) {
-    auto id = siteIdArgument(arguments, context);
+    auto parsed = parseArguments(arguments, {"yes"}, {}, context);
+    auto id = parsed ? siteIdArgument(*parsed, context) : std::nullopt;
     if (!id) {
         return kUsageError;
+    }
+    // The list asks before deleting: a script answers with --yes, a person on the terminal.
+    if (!parsed->flag("yes") && !context.interactive) {
+        return usageError(context, "la suppression demande une confirmation et il n'y a pas de terminal pour "
+                                   "la poser : ajoutez --yes pour confirmer");
     }
     if (!context.start()) {
         return kFailure;
     }
-    if (!siteRequest().deleteSiteWithId(*id)) {
+    SiteListViewController list;
+    const int row = rowOf(list, *id);
+    if (row < 0) {
         return unknownSite(context, *id);
     }
+    const bool wasDefault = list.selectedSite() == row;
+    if (parsed->flag("yes")) {
+        UserInterface::shared().queueAnswer(0);
+    }
+    std::optional<bool> deleted;
+    list.deleteSite(row, [&deleted](bool result) { deleted = result; });
+    // The console answers at once; a question left unanswered deletes nothing.
+    if (deleted != true) {
+        context.err << "Le site n'a pas été supprimé." << std::endl;
+        return kFailure;
+    }
     context.out << "Site supprimé (identifiant " << *id << ")" << std::endl;
+    if (wasDefault && !list.listOfSite().empty()) {
+        context.err << "Attention : il ne reste aucun site par défaut ; choisissez-en un avec « orvaneh-cli "
+                       "site default ID » (« orvaneh-cli site list » donne les identifiants)."
+                    << std::endl;
+    }
     return kSuccess;
 }
 

@@ -44,11 +44,15 @@ TEST_F(SendCommandTest, WithoutAnySiteSaysSoAndNamesTheCommandThatAddsOne) {
     EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée"));
     EXPECT_EQ(record(letter).tsTransfert, 0) << "not attempted";
 
-    // A site, but none chosen as the default: that is what is said, with the command to choose.
-    ASSERT_EQ(test::runCli(profile.home(), {"site", "add", "--name", "Cabinet", "--type", "1", "--address",
-                                            "127.0.0.1:1", "--login", "u"})
-                  .status,
-              0);
+    // A site, but none chosen as the default (the first one added was, and is deleted): that is
+    // what is said, with the command to choose.
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"site", "add", "--name", "Ancien", "--type", "3"},
+             {"site", "add", "--name", "Cabinet", "--type", "1", "--address", "127.0.0.1:1", "--login", "u",
+              "--password", "p"},
+             {"site", "delete", "1", "--yes"}}) {
+        ASSERT_EQ(test::runCli(profile.home(), arguments).status, 0) << arguments[1];
+    }
     const auto undecided = send();
     EXPECT_EQ(undecided.status, 1);
     EXPECT_THAT(undecided.err, HasSubstr("aucun site n'est choisi par défaut"));

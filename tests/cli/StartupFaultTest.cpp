@@ -57,7 +57,7 @@ protected:
         test::writeBytes(take, test::Wave{.samples = test::signal(-1, 1.0)}.bytes());
         for (const auto& arguments : std::vector<std::vector<std::string>>{
                  {"site", "add", "--name", "Cabinet", "--type", "1", "--address", "ftp.example.org",
-                  "--default"},
+                  "--login", "jean", "--password", "secret", "--default"},
                  {"workflow", "import-file", catalogue.string()},
                  {"dictation", "new", "--audio", take.string(), "--author", "jdupont", "--worktype", "Lettre",
                   "--title", "Compte rendu"}}) {

@@ -1,0 +1,257 @@
+#include "Gestion Site/SiteViewController.h"
+
+#include "Classes/core/SiteType.h"
+#include "Classes/core/siteRequest.h"
+#include "support/TestDatabase.h"
+
+#include <gmock/gmock.h>
+#include <tuple>
+
+namespace orvaneh {
+namespace {
+
+using Style = UserInterface::Choice::Style;
+
+class SiteViewControllerTest : public ::testing::Test {
+protected:
+    test::TestProfile profile;
+    std::filesystem::path database = test::createDatabase(profile);
+
+    // The editor as the navigation shows it: closing it is recorded.
+    struct Shown {
+        std::unique_ptr<SiteViewController> editor;
+        int closed = 0;
+    };
+    static std::unique_ptr<Shown> show(std::unique_ptr<SiteViewController> editor) {
+        auto shown = std::make_unique<Shown>();
+        shown->editor = std::move(editor);
+        shown->editor->setCloseHandler([closed = &shown->closed] { ++*closed; });
+        return shown;
+    }
+    static std::unique_ptr<Shown> showNew() { return show(std::make_unique<SiteViewController>()); }
+
+    static void fill(SiteViewController& editor, const std::string& name, const std::string& address,
+                     const std::string& login, const std::string& password) {
+        editor.setName(name);
+        editor.setAddress(address);
+        editor.setLogin(login);
+        editor.setPassword(password);
+    }
+    static std::int32_t store(SiteModel site) {
+        site.idSite = siteRequest().addSite(site);
+        siteRequest().updateSite(site);
+        return site.idSite;
+    }
+    std::vector<std::string> banners() { return profile.ui().messages("banner"); }
+};
+
+TEST_F(SiteViewControllerTest, ANewSiteStartsEmptyOnFtpWithTheSwitchDisabled) {
+    SiteViewController editor;
+    EXPECT_EQ(editor.screenName(), "SiteViewController");
+    EXPECT_EQ(editor.title(), "Nouveau site");
+    EXPECT_EQ(editor.saveButtonTitle(), "SAUVEGARDER");
+    EXPECT_EQ(editor.segment(), 0);
+    EXPECT_FALSE(editor.emailSwitchEnabled());
+    EXPECT_FALSE(editor.emailSwitchOn());
+    EXPECT_TRUE(editor.addressEnabled());
+    EXPECT_EQ(editor.addressPlaceholder(), "Adresse");
+    EXPECT_EQ(editor.name() + editor.address() + editor.login() + editor.password(), "");
+    EXPECT_FALSE(editor.shouldUpdate());
+}
+
+TEST_F(SiteViewControllerTest, EachMissingFieldIsToldInOrderAndNothingIsStored) {
+    struct Case {
+        std::string name, address, login, password, message;
+    };
+    const std::vector<Case> cases{
+        {"", "", "", "", "Veuillez saisir le nom du site"},
+        {" \t", "h", "u", "p", "Veuillez saisir le nom du site"},
+        {"Cabinet", "", "", "", "Veuillez saisir l'adresse"},
+        {"Cabinet", "  ", "u", "p", "Veuillez saisir l'adresse"},
+        // Nothing is left once the scheme is removed.
+        {"Cabinet", "ftp://", "u", "p", "Veuillez saisir l'adresse"},
+        {"Cabinet", "h", "", "", "Veuillez saisir l'utilisateur"},
+        {"Cabinet", "h", "u", "", "Veuillez saisir un mot de passe"},
+        {"Cabinet", "h", "u", "   ", "Veuillez saisir un mot de passe"},
+    };
+    for (int segment = 0; segment < SiteViewController::kSegmentCount; ++segment) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(segment) + " « " + c.name + " » « " + c.address + " » « " + c.login +
+                         " » « " + c.password + " »");
+            profile.ui().clear();
+            auto shown = showNew();
+            shown->editor->changeSgmValue(segment);
+            fill(*shown->editor, c.name, c.address, c.login, c.password);
+            EXPECT_EQ(shown->editor->pendingProblem(), c.message);
+            EXPECT_FALSE(shown->editor->addOrModifySite());
+            EXPECT_EQ(shown->editor->message(), c.message);
+            EXPECT_EQ(banners(), std::vector<std::string>{c.message});
+            EXPECT_EQ(shown->closed, 0) << "the editor stays open";
+        }
+    }
+    EXPECT_TRUE(siteRequest().selectSites().empty());
+}
+
+TEST_F(SiteViewControllerTest, TheSchemeIsRemovedFromTheAddressAndTheField) {
+    const std::vector<std::pair<std::string, std::string>> addresses{
+        {"ftp://ftp.cabinet.fr/dictees", "ftp.cabinet.fr/dictees"},
+        {"FTP://ftp.cabinet.fr", "ftp.cabinet.fr"},
+        // A space before it: the scheme goes, not the host's first characters.
+        {" ftp://ftp.cabinet.fr", " ftp.cabinet.fr"},
+        {"jean@ftp.cabinet.fr", "jean@ftp.cabinet.fr"},
+    };
+    for (const auto& [typed, stored] : addresses) {
+        SCOPED_TRACE(typed);
+        auto shown = showNew();
+        fill(*shown->editor, "Cabinet " + typed, typed, "jean", "secret");
+        ASSERT_TRUE(shown->editor->addOrModifySite()) << shown->editor->message();
+        EXPECT_EQ(shown->editor->address(), stored);
+        EXPECT_EQ(siteRequest().selectSiteWithId(shown->editor->siteM().idSite).address, stored);
+    }
+    // Refused for another reason, the field has lost its scheme all the same.
+    auto refused = showNew();
+    fill(*refused->editor, "Cabinet", "ftp://ftp.cabinet.fr", "jean", "");
+    EXPECT_FALSE(refused->editor->addOrModifySite());
+    EXPECT_EQ(refused->editor->address(), "ftp.cabinet.fr");
+}
+
+TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
+    struct Case {
+        int segment;
+        bool switchOn;
+        std::int32_t type;
+        bool emailStored;
+    };
+    const std::vector<Case> cases{
+        {0, false, 1, false}, {0, true, 1, false}, // the switch is disabled for FTP
+        {1, false, 2, false}, {1, true, 4, true},  {2, false, 7, false}, {2, true, 4, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.segment) + (c.switchOn ? " avec e-mail" : ""));
+        auto shown = showNew();
+        shown->editor->changeSgmValue(c.segment);
+        shown->editor->setEmailSwitchOn(c.switchOn);
+        fill(*shown->editor, "Site", "office.example", "jean", "secret");
+        ASSERT_TRUE(shown->editor->addOrModifySite()) << shown->editor->message();
+        EXPECT_EQ(shown->closed, 1);
+        const SiteModel stored = siteRequest().selectSiteWithId(shown->editor->siteM().idSite);
+        EXPECT_EQ(stored.typeSite, c.type);
+        EXPECT_EQ(stored.emailPropose, c.emailStored);
+    }
+    EXPECT_EQ(banners(), std::vector<std::string>(cases.size(), "Site sauvegardé"));
+}
+
+TEST_F(SiteViewControllerTest, ASegmentTouchedClearsTheServerFieldsAndOffersTheSwitchToWebServices) {
+    SiteViewController editor;
+    for (int segment : {1, 2, 0, 3}) {
+        SCOPED_TRACE(segment);
+        fill(editor, "Cabinet", "office.example", "jean", "secret");
+        editor.changeSgmValue(segment);
+        EXPECT_EQ(editor.name(), "Cabinet");
+        EXPECT_EQ(editor.address() + editor.login() + editor.password(), "");
+        EXPECT_EQ(editor.segment(), segment);
+    }
+    // Past the last segment only the fields are cleared: the switch stays as FTP left it.
+    EXPECT_FALSE(editor.emailSwitchEnabled());
+    editor.changeSgmValue(2);
+    EXPECT_TRUE(editor.emailSwitchEnabled());
+    editor.changeSgmValue(5);
+    EXPECT_TRUE(editor.emailSwitchEnabled());
+}
+
+TEST_F(SiteViewControllerTest, AStoredSiteOpensWithItsFieldsAndKeepsWhatIsNotTouched) {
+    const std::vector<SiteModel> sites{
+        {0, "Web", "office.example", "jean", "pw-web", 2, false, false},
+        {0, "Courriel", "office.example", "anne", "pw-mail", 4, false, true},
+        {0, "Php", "office.example/php", "paul", "pw-php", 7, false, false},
+        {0, "Archive", "", "", "", 3, false, true},
+        {0, "Transcription", "transcription.example", "luc", "", 6, false, false},
+        {0, "Autre", "", "", "", 5, false, false},
+    };
+    for (SiteModel site : sites) {
+        SCOPED_TRACE(site.name);
+        site.idSite = store(site);
+        auto shown = show(std::make_unique<SiteViewController>(siteRequest().selectSiteWithId(site.idSite)));
+        SiteViewController& editor = *shown->editor;
+        EXPECT_EQ(editor.title(), site.name);
+        EXPECT_EQ(editor.segment(), SiteType::segmentForType(site.typeSite));
+        EXPECT_EQ(std::tie(editor.name(), editor.address(), editor.login(), editor.password()),
+                  std::tie(site.name, site.address, site.login, site.mdp));
+        EXPECT_EQ(editor.emailSwitchOn(), site.emailPropose);
+        // A new name only: type, switch and the rest stay as they were.
+        editor.setName(site.name + " (bis)");
+        ASSERT_TRUE(editor.addOrModifySite()) << editor.message();
+        const SiteModel stored = siteRequest().selectSiteWithId(site.idSite);
+        EXPECT_EQ(stored.name, site.name + " (bis)");
+        EXPECT_EQ(std::tie(stored.typeSite, stored.address, stored.login, stored.mdp, stored.emailPropose),
+                  std::tie(site.typeSite, site.address, site.login, site.mdp, site.emailPropose));
+    }
+    EXPECT_EQ(siteRequest().selectSites().size(), sites.size()) << "rewritten, never added";
+
+    // A kept type changes once the selector is touched, and then needs what the selector needs.
+    SiteModel archive = siteRequest().selectSites()[3];
+    SiteViewController editor(archive);
+    editor.changeSgmValue(0);
+    editor.setName("Archive");
+    EXPECT_FALSE(editor.addOrModifySite());
+    EXPECT_EQ(editor.message(), "Veuillez saisir l'adresse");
+    fill(editor, "Archive", "ftp.archive.example", "jean", "secret");
+    ASSERT_TRUE(editor.addOrModifySite());
+    EXPECT_EQ(siteRequest().selectSiteWithId(archive.idSite).typeSite, 1);
+}
+
+TEST_F(SiteViewControllerTest, TheFirstSiteBecomesTheDefaultAndAnEditKeepsTheStoredMark) {
+    auto first = showNew();
+    fill(*first->editor, "Premier", "ftp.premier.example", "jean", "secret");
+    ASSERT_TRUE(first->editor->addOrModifySite());
+    auto second = showNew();
+    fill(*second->editor, "Second", "ftp.second.example", "jean", "secret");
+    ASSERT_TRUE(second->editor->addOrModifySite());
+    EXPECT_EQ(siteRequest().selectDefaultSite().name, "Premier");
+    EXPECT_FALSE(siteRequest().selectSiteWithId(second->editor->siteM().idSite).selected);
+
+    // Opened while it was the default, saved after another site was chosen: no second mark.
+    SiteViewController stale(siteRequest().selectDefaultSite());
+    SiteModel other = siteRequest().selectSiteWithId(second->editor->siteM().idSite);
+    siteRequest().unselectSite();
+    other.selected = true;
+    siteRequest().updateSite(other);
+    stale.setName("Premier (modifié)");
+    ASSERT_TRUE(stale.addOrModifySite());
+    EXPECT_EQ(test::rows("select name from site where selected = 1"), (test::Rows{{"Second"}}));
+}
+
+TEST_F(SiteViewControllerTest, LeavingAsksWhetherToSaveDiscardOrStay) {
+    enum Answer { Save = 0, Discard = 1, Stay = 2 };
+    for (int answer : {Stay, Discard, Save}) {
+        SCOPED_TRACE(answer);
+        profile.ui().clear();
+        auto shown = showNew();
+        fill(*shown->editor, "Cabinet " + std::to_string(answer), "ftp.cabinet.fr", "jean", "secret");
+        profile.ui().queueAnswer(answer);
+        EXPECT_FALSE(shown->editor->onBackButton());
+        const auto calls = profile.ui().calls();
+        ASSERT_FALSE(calls.empty());
+        ASSERT_EQ(calls.front().kind, "choices");
+        std::vector<std::pair<std::string, Style>> offered;
+        for (const auto& choice : calls.front().choices) {
+            offered.emplace_back(choice.title, choice.style);
+        }
+        EXPECT_EQ(offered, (std::vector<std::pair<std::string, Style>>{
+                               {"Enregistrer les modifications", Style::Normal},
+                               {"Annuler les modifications", Style::Destructive},
+                               {"Annuler", Style::Cancel}}));
+        EXPECT_EQ(shown->closed, answer == Stay ? 0 : 1);
+        EXPECT_EQ(siteRequest().selectSites().size(), answer == Save ? 1u : 0u);
+    }
+    // Saving from the question follows the same checks: a refusal keeps the editor open.
+    auto shown = showNew();
+    shown->editor->setName("Sans adresse");
+    profile.ui().queueAnswer(Save);
+    EXPECT_FALSE(shown->editor->onBackButton());
+    EXPECT_EQ(shown->closed, 0);
+    EXPECT_EQ(shown->editor->message(), "Veuillez saisir l'adresse");
+}
+
+} // namespace
+} // namespace orvaneh
