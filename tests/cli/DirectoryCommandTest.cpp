@@ -33,11 +33,13 @@ protected:
 
 TEST_F(DirectoryCommandTest, SitesAreAddedEditedChosenAndDeletedWithoutShowingPasswords) {
     SiteCommand site;
-    ASSERT_EQ(run(site, {"add", "--name", "Étude d'Anne", "--type", "1", "--address", "ftp.x.fr", "--login",
+    ASSERT_EQ(run(site, {"add", "--name", "Étude d'Anne", "--type", "3", "--address", "ftp.x.fr", "--login",
                          "anne", "--password", "s3cr3t-pw", "--email"}),
               0)
         << err.str();
-    ASSERT_EQ(run(site, {"add", "--name=Web", "--type=2", "--address=web.x.fr", "--default"}), 0)
+    ASSERT_EQ(run(site, {"add", "--name=Web", "--type=2", "--address=web.x.fr", "--login=anne",
+                         "--password=pw", "--default"}),
+              0)
         << err.str();
     std::int32_t first = siteRequest().selectSites().at(0).idSite;
     std::int32_t second = siteRequest().selectSites().at(1).idSite;
@@ -61,8 +63,8 @@ TEST_F(DirectoryCommandTest, SitesAreAddedEditedChosenAndDeletedWithoutShowingPa
     EXPECT_NE(out.str().find("Étude d'Anne"), std::string::npos);
     EXPECT_EQ(out.str().find("s3cr3t"), std::string::npos);
 
-    EXPECT_EQ(run(site, {"delete", std::to_string(second)}), 0);
-    EXPECT_EQ(run(site, {"delete", std::to_string(second)}), 1);
+    EXPECT_EQ(run(site, {"delete", std::to_string(second), "--yes"}), 0);
+    EXPECT_EQ(run(site, {"delete", std::to_string(second), "--yes"}), 1);
     EXPECT_EQ(run(site, {"default", "999"}), 1);
     EXPECT_EQ(run(site, {"edit", "999", "--name", "X"}), 1);
     EXPECT_EQ(siteRequest().selectSites().size(), 1u);
