@@ -158,21 +158,21 @@ void NotificationCenter::post(const std::string& name, const Json& userInfo) {
     if (receivers.empty()) {
         return;
     }
-    // Queued deliveries first: they are cheap, and so anything a synchronous observer posts
-    // in turn reaches a loop behind this notification.
-    std::shared_ptr<const PostedNotification> queuedCopy;
-    for (const auto& entry : receivers) {
-        if (entry->queued()) {
-            if (!queuedCopy) {
-                queuedCopy = std::make_shared<const PostedNotification>(PostedNotification{name, userInfo});
-            }
-            entry->queue(entry, queuedCopy);
-        }
-    }
+    // Synchronous observers first: a queued delivery then finds done whatever they do with
+    // the notification (the sender counts its progress steps so, and screens read them).
     const PostedNotification notification{name, userInfo};
     for (const auto& entry : receivers) {
         if (!entry->queued()) {
             entry->deliver(notification);
+        }
+    }
+    std::shared_ptr<const PostedNotification> queuedCopy;
+    for (const auto& entry : receivers) {
+        if (entry->queued()) {
+            if (!queuedCopy) {
+                queuedCopy = std::make_shared<const PostedNotification>(notification);
+            }
+            entry->queue(entry, queuedCopy);
         }
     }
 }

@@ -64,6 +64,8 @@ public:
     // the middle of the poster's work. Posts from one thread arrive in their order. A queued
     // delivery runs only if the observation is still alive by then; ending the observation does
     // not wait for queued deliveries (it waits, as always, for one in progress elsewhere).
+    // A post calls the synchronous observers before it queues anything, so a queued delivery
+    // finds their work done.
     // `loop` must outlive every post that may reach it.
     [[nodiscard]] Observation addObserver(const std::string& name, RunLoop& loop, Callback callback);
     // The same on the main run loop, looked up at each post (so it follows RunLoop::resetMain):

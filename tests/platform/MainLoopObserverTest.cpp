@@ -70,15 +70,27 @@ TEST_F(MainLoopObserverTest, AGivenLoopGetsItsDeliveriesOnItsOwnThread) {
         loop.run();
     });
     RunLoop& workerLoop = *made.get_future().get();
+    // A synchronous observer of the same name has done its work before the delivery runs,
+    // however slow it is.
+    std::atomic<bool> synchronousDone{false};
+    auto synchronous = center.addObserver("saved", [&](const PostedNotification&) {
+        for (int i = 0; i < 1000; ++i) {
+            std::this_thread::yield();
+        }
+        synchronousDone = true;
+    });
     std::promise<std::thread::id> deliveredOn;
     std::promise<Json> info;
+    bool sawSynchronousDone = false;
     auto observation = center.addObserver("saved", workerLoop, [&](const PostedNotification& posted) {
+        sawSynchronousDone = synchronousDone.load();
         deliveredOn.set_value(std::this_thread::get_id());
         info.set_value(posted.userInfo);
     });
     center.post("saved", Json{{"file", "dictée.wav"}});
     EXPECT_EQ(deliveredOn.get_future().get(), worker.get_id());
     EXPECT_EQ(info.get_future().get(), (Json{{"file", "dictée.wav"}}));
+    EXPECT_TRUE(sawSynchronousDone);
     observation.reset();
     workerLoop.stop();
     worker.join();
