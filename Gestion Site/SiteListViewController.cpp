@@ -72,8 +72,12 @@ SiteListViewController::SiteListViewController() : SiteListViewController(nullpt
 
 SiteListViewController::SiteListViewController(ApplicationHost* host) : host_(host) {
     reloadSites();
-    downLoadFinished_ = NotificationCenter::defaultCenter().addObserver(
-        "DownLoadFinished", [](const PostedNotification&) { UserInterface::shared().closeWait(); });
+    // Served on the main loop: the transports may post it from another thread.
+    downLoadFinished_ = NotificationCenter::defaultCenter().addMainLoopObserver(
+        "DownLoadFinished", [this](const PostedNotification&) {
+            UserInterface::shared().closeWait();
+            hideWaitMessage();
+        });
 }
 
 SiteListViewController::~SiteListViewController() = default;
@@ -244,6 +248,7 @@ void SiteListViewController::displayDirectories() {
     // The current workflow stays until a new catalogue has been downloaded and parsed.
     UserInterface::shared().setNetworkActivityIndicatorVisible(true);
     UserInterface::shared().showWait(false);
+    showWaitMessage();
     getCatalogueForSite(importSite_);
 }
 
@@ -412,6 +417,7 @@ void SiteListViewController::data(const std::string& /*bytes*/) {
 
 void SiteListViewController::hideWaitAndIndicator() {
     UserInterface::shared().closeWait();
+    hideWaitMessage();
     UserInterface::shared().setNetworkActivityIndicatorVisible(false);
 }
 

@@ -1,9 +1,9 @@
 #include "App/cli/SendCommand.h"
 
 #include "App/cli/DictationFormat.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/transport/Uploader.h"
@@ -108,6 +108,10 @@ bool runPass(const DicteeRequest::ClaimRule& rule, bool json, std::vector<Outcom
         closeCurrent();
     });
 
+    bool passEnded = false;
+    Observation ended =
+        center.addMainLoopObserver("EnvoiFin", [&](const PostedNotification&) { passEnded = true; });
+
     // Another process (the application, another send) may be sending on this profile: wait for
     // its pass to end, then do ours, which finds whatever it left.
     std::string lockError;
@@ -125,11 +129,14 @@ bool runPass(const DicteeRequest::ClaimRule& rule, bool json, std::vector<Outcom
         context.err << "Erreur : un envoi est déjà en cours." << std::endl;
         return false;
     }
-    // The sender ends its pass on its own thread: look again every tenth of a second.
-    while (uploader.running()) {
-        RunLoop::main().runUntil([&] { return !uploader.running(); }, Seconds(0.1));
+    // The sender announces the end of its pass ("EnvoiFin"); the main loop runs the transports'
+    // callbacks until then. The flag is looked at too: a pass that gave up at once ends before
+    // the loop serves the observer.
+    while (!passEnded && uploader.running()) {
+        RunLoop::main().runUntil([&] { return passEnded || !uploader.running(); }, Seconds(1));
     }
     RunLoop::main().runPending();
+    ended.reset();
     opened.reset();
     closed.reset();
     // The sender has told why it stopped (on stderr); the dictations it could not take wait.
@@ -202,8 +209,8 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
         if (!left().empty()) {
             context.err
                 << "Erreur : aucun site n'est configuré, les dictées ne peuvent pas partir. Ajoutez-en un "
-                   "avec « orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --default » "
-                   "(voir « orvaneh-cli site add --help »)."
+                   "avec « orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --login "
+                   "UTILISATEUR --password-stdin » (voir « orvaneh-cli site add --help »)."
                 << std::endl;
             stopped = true;
         }

@@ -1,5 +1,6 @@
 #include "Classes/app/OrvanehAppDelegate.h"
 
+#include "Classes/app/ListeDictViewController.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/SqlConnection.h"
@@ -8,6 +9,12 @@
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/core/worktypeRequest.h"
+#include "Classes/screens/AboutController.h"
+#include "Classes/screens/Menu.h"
+#include "Classes/screens/SettingsViewController.h"
+#include "Classes/workflow/ParamWorkflowDefault.h"
+#include "Gestion Site/SiteListViewController.h"
+#include "Gestion Site/SiteViewController.h"
 #include "Platform/files/Resources.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/log/Log.h"
@@ -355,6 +362,82 @@ void OrvanehAppDelegate::popToRoot() {
     UserInterface::shared().popToRoot();
 }
 
-void OrvanehAppDelegate::showMenu() {}
+void OrvanehAppDelegate::showMenu() {
+    if (!menu_) {
+        menu_ = std::make_unique<Menu>();
+        menu_->setTarget([this](int tag) { onMenuItem(tag); });
+    }
+    menu_->show();
+}
+
+void OrvanehAppDelegate::startScreens() {
+    navigation_.setRoot(std::make_shared<ListeDictViewController>(*this));
+    if (!siteExists()) {
+        OpenNewSite();
+    }
+}
+
+template <class T, class Make> void OrvanehAppDelegate::openUnlessOnTop(Make make) {
+    if (!navigation_.topIs<T>()) {
+        navigation_.push(make());
+    }
+}
+
+void OrvanehAppDelegate::onMenuItem(int tag) {
+    std::string title;
+    if (menu_) {
+        for (const auto& entry : menu_->entries()) {
+            if (entry.tag == tag) {
+                title = " (" + entry.title + ")";
+            }
+        }
+    }
+    Log::write("MENU ITEM : " + std::to_string(tag) + title);
+    switch (tag) {
+    case Menu::Dictees:
+        OpenDictees();
+        break;
+    case Menu::Workflow:
+        OpenWorkflow();
+        break;
+    case Menu::Sites:
+        OpenSites();
+        break;
+    case Menu::Parametres:
+        OpenSettings();
+        break;
+    case Menu::Informations:
+        OpenAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void OrvanehAppDelegate::OpenDictees() {
+    openUnlessOnTop<ListeDictViewController>(
+        [this] { return std::make_shared<ListeDictViewController>(*this); });
+}
+
+void OrvanehAppDelegate::OpenWorkflow() {
+    openUnlessOnTop<ParamWorkflowDefault>([] { return std::make_shared<ParamWorkflowDefault>(); });
+}
+
+void OrvanehAppDelegate::OpenSites() {
+    openUnlessOnTop<SiteListViewController>(
+        [this] { return std::make_shared<SiteListViewController>(this); });
+}
+
+void OrvanehAppDelegate::OpenSettings() {
+    openUnlessOnTop<SettingsViewController>([] { return std::make_shared<SettingsViewController>(); });
+}
+
+void OrvanehAppDelegate::OpenAbout() {
+    openUnlessOnTop<AboutController>([] { return std::make_shared<AboutController>(); });
+}
+
+void OrvanehAppDelegate::OpenNewSite() {
+    openUnlessOnTop<SiteViewController>([] { return std::make_shared<SiteViewController>(); });
+}
 
 } // namespace orvaneh

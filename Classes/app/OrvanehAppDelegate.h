@@ -15,6 +15,8 @@
 
 namespace orvaneh {
 
+class Menu;
+
 // The root of the running system and the place where it is assembled: decides the order of
 // start-up, owns the background sender and the timers that wake it, the navigation of the
 // screens and the main menu, relays the lifecycle events, and carries the values the
@@ -66,6 +68,27 @@ public:
     // Lifecycle events relayed from the platform.
     void applicationWillEnterForeground();
     void applicationDidBecomeActive();
+    // Nothing is torn down: a transfer in progress goes on as long as the process runs.
+    void applicationDidEnterBackground() {}
+    void applicationWillTerminate() {}
+
+    // The screens' start-up, after startCore: the dictation list as the root screen (it cleans
+    // up old sent dictations as it is created), and the site editor over it when no site exists.
+    void startScreens();
+
+    // The main menu's entries, by tag: 1 dictations, 2 default workflow, 3 sites, 4 settings,
+    // 5 information. Each opens its screen unless a screen of that kind is on top already;
+    // every tag, known or not, is logged.
+    void onMenuItem(int tag);
+    void OpenDictees();
+    void OpenWorkflow();
+    void OpenSites();
+    void OpenSettings();
+    void OpenAbout();
+    // The site editor for a new site.
+    void OpenNewSite();
+    // The main menu, created on first use with this object as its target.
+    Menu* menu() const { return menu_.get(); }
 
     const std::string& dataBaseName() const { return dataBaseName_; }
     const std::string& dataBasePath() const { return dataBasePath_; }
@@ -97,6 +120,10 @@ private:
     std::int64_t idDictee_ = 0;
     int badgeNumber_ = 0;
     NavigationController navigation_;
+    std::unique_ptr<Menu> menu_;
+
+    // Pushes the screen `make` builds, unless a T is on top already.
+    template <class T, class Make> void openUnlessOnTop(Make make);
 
     // The template copied beside the database, ready to be renamed over it; nothing (logged)
     // when the copy failed, with the reason in `reason`.

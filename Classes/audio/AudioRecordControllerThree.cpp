@@ -179,7 +179,7 @@ void AudioRecordControllerThree::viewDidLoad() {
 
     audioSessionDefaultToSpeaker();
     view_.scannerButtonVisible = ConfigurationManager::shouldDisplayScanner();
-    becomeActiveObservation_ = NotificationCenter::defaultCenter().addObserver(
+    becomeActiveObservation_ = NotificationCenter::defaultCenter().addMainLoopObserver(
         "ApplicationBecomeActive", [this](const PostedNotification&) { startRecordAnimation(); });
     changed();
 }

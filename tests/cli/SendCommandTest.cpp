@@ -38,8 +38,8 @@ TEST_F(SendCommandTest, WithoutAnySiteSaysSoAndNamesTheCommandThatAddsOne) {
     const auto result = send();
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.err, HasSubstr("aucun site n'est configuré"));
-    EXPECT_THAT(result.err,
-                HasSubstr("« orvaneh-cli site add --name NOM --type TYPE --address ADRESSE --default »"));
+    EXPECT_THAT(result.err, HasSubstr("« orvaneh-cli site add --name NOM --type TYPE --address ADRESSE "
+                                      "--login UTILISATEUR --password-stdin »"));
     EXPECT_THAT(result.err, Not(HasSubstr("n'existe plus")));
     EXPECT_THAT(result.out, HasSubstr("Reste à envoyer : 1 dictée"));
     EXPECT_EQ(record(letter).tsTransfert, 0) << "not attempted";

@@ -181,7 +181,7 @@ TEST_F(ConcurrentSendTest, ADictationDeletedDuringItsSendIsSimplyGone) {
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const auto deleted = cli({"dictation", "delete", std::to_string(id)});
+    const auto deleted = cli({"dictation", "delete", std::to_string(id), "--yes"});
     ASSERT_EQ(deleted.status, 0) << deleted.err;
     const auto sent = send.get();
 
