@@ -32,14 +32,6 @@ void refuseWhileTransferring() {
                                              "modifiée ni supprimée pour l'instant."));
 }
 
-std::string joined(const std::vector<std::string>& names) {
-    std::string text;
-    for (const auto& name : names) {
-        text += (text.empty() ? "" : ", ") + name;
-    }
-    return text;
-}
-
 } // namespace
 
 ListeDictViewController::ListeDictViewController(ApplicationHost& application, WithoutStart)
@@ -444,25 +436,7 @@ void ListeDictViewController::cancelDictation() {
         refuseWhileTransferring();
         return;
     }
-    if (!dictations.deleteDicteeWithId(idDictee)) {
-        // The row first: a dictation left in the list keeps its recordings and pictures.
-        Log::write("La dictée " + std::to_string(idDictee) + " abandonnée n'a pas pu être supprimée");
-        Notification::pushNotification(
-            localized("AUDIO_RECORD_CONTROLLER_SUPPRESSION_IMPOSSIBLE",
-                      "La dictée n'a pas pu être supprimée ; elle reste dans la liste avec ses "
-                      "enregistrements."));
-    } else {
-        Pictures::deletePicturesForDictation(idDictee);
-        // Its recordings are kept, under names the next dictation of that number will not take.
-        const auto names =
-            FileManagerHelper::setAsideFilesOfIdentifier(idDictee, "enregistrements d'une dictée abandonnée");
-        if (!names.empty()) {
-            Notification::pushNotification(localized("AUDIO_RECORD_CONTROLLER_ABANDON_CONSERVE",
-                                                     "Les enregistrements de la dictée abandonnée sont "
-                                                     "conservés dans : ") +
-                                           joined(names));
-        }
-    }
+    abandonStoredDictation(idDictee);
     updateList();
 }
 

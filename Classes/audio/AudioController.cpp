@@ -3,6 +3,8 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DictationType.h"
 #include "Classes/core/DicteeRequest.h"
+#include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/Pictures.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/ApplicationHost.h"
@@ -225,5 +227,30 @@ bool AudioController::recordChoiceMenuShouldDisplayInterruptDictation() {
 }
 
 void AudioController::dictationStaysOpenAfterSave(const DicteeModel& /*record*/) {}
+
+void AudioController::abandonStoredDictation(std::int64_t idDictee) {
+    if (!DicteeRequest().deleteDicteeWithId(idDictee)) {
+        Log::write("La dictée " + std::to_string(idDictee) + " abandonnée n'a pas pu être supprimée");
+        Notification::pushNotification(
+            localized("AUDIO_RECORD_CONTROLLER_SUPPRESSION_IMPOSSIBLE",
+                      "La dictée n'a pas pu être supprimée ; elle reste dans la liste avec ses "
+                      "enregistrements."));
+        return;
+    }
+    Pictures::deletePicturesForDictation(idDictee);
+    const auto names =
+        FileManagerHelper::setAsideFilesOfIdentifier(idDictee, "enregistrements d'une dictée abandonnée");
+    if (names.empty()) {
+        return;
+    }
+    std::string list;
+    for (const auto& name : names) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    Notification::pushNotification(
+        localized("AUDIO_RECORD_CONTROLLER_ABANDON_CONSERVE",
+                  "Les enregistrements de la dictée abandonnée sont conservés dans : ") +
+        list);
+}
 
 } // namespace orvaneh

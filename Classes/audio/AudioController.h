@@ -85,6 +85,10 @@ protected:
     // The banner telling the user that the dictation could not be stored and its recordings
     // stay on the device.
     static void notifySaveFailed();
+    // Abandons a stored dictation that is not sent: its row first (a row that stays keeps its
+    // files, and a banner says so), then its pictures; its recordings are kept under names the
+    // next dictation of that number will not take, and a banner names them.
+    static void abandonStoredDictation(std::int64_t idDictee);
     // Wraps an answer so that it is dropped once this screen is destroyed.
     std::function<void(int)> guarded(std::function<void(int)> answer) const;
 

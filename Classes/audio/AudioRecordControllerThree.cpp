@@ -1397,24 +1397,8 @@ void AudioRecordControllerThree::cancelDictation() {
         const DicteeModel record = hasNoRecord_ ? DicteeModel() : request.selectDictee(idDictee_);
         if (record.idDictee != idDictee_ || record.envoi == 1) {
             Pictures::deletePicturesForDictation(idDictee_);
-        } else if (!request.deleteDicteeWithId(idDictee_)) {
-            // The row first: a dictation left in the list keeps its recordings and pictures.
-            Log::write("La dictée " + std::to_string(idDictee_) + " abandonnée n'a pas pu être supprimée");
-            Notification::pushNotification(
-                localized("AUDIO_RECORD_CONTROLLER_SUPPRESSION_IMPOSSIBLE",
-                          "La dictée n'a pas pu être supprimée ; elle reste dans la liste avec ses "
-                          "enregistrements."));
         } else {
-            Pictures::deletePicturesForDictation(idDictee_);
-            // Its recordings are kept, under names the next dictation of that number will not take.
-            const auto names = FileManagerHelper::setAsideFilesOfIdentifier(
-                idDictee_, "enregistrements d'une dictée abandonnée");
-            if (!names.empty()) {
-                Notification::pushNotification(
-                    localized("AUDIO_RECORD_CONTROLLER_ABANDON_CONSERVE",
-                              "Les enregistrements de la dictée abandonnée sont conservés dans : ") +
-                    joined(names));
-            }
+            abandonStoredDictation(idDictee_);
         }
     }
     application().popToRoot();
