@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libssl-dev libplist-dev libsqlite3-dev
   libspeex-dev libogg-dev speex sox time
-  libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip
+  libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev
   python3 python3-pyftpdlib openssl curl libcurl4-openssl-dev espeak-ng
 )
 
