@@ -3,6 +3,7 @@
 #include "App/cli/DictationCommand.h"
 #include "App/cli/RepeatedLineFilter.h"
 #include "App/cli/SendCommand.h"
+#include "App/cli/ServicesCommand.h"
 #include "App/cli/SettingsCommand.h"
 #include "App/cli/SiteCommand.h"
 #include "App/cli/StartCommand.h"
@@ -26,6 +27,7 @@ CliApplication::CliApplication() {
     commands_.push_back(std::make_unique<DictationCommand>());
     commands_.push_back(std::make_unique<SiteCommand>());
     commands_.push_back(std::make_unique<WorkflowCommand>());
+    commands_.push_back(std::make_unique<ServicesCommand>());
     commands_.push_back(std::make_unique<SendCommand>());
 }
 
