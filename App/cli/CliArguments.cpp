@@ -7,6 +7,7 @@ bool CliArguments::parse(const std::vector<std::string>& arguments, const std::s
     positional_.clear();
     flags_.clear();
     options_.clear();
+    givenOptions_.clear();
     bool onlyPositional = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
@@ -35,6 +36,7 @@ bool CliArguments::parse(const std::vector<std::string>& arguments, const std::s
                 error = "l'option --" + name + " attend une valeur";
                 return false;
             }
+            givenOptions_.emplace_back(name, options_[name]);
         } else {
             error = "option inconnue : --" + name;
             return false;
@@ -49,6 +51,16 @@ std::optional<std::string> CliArguments::option(const std::string& name) const {
         return std::nullopt;
     }
     return found->second;
+}
+
+std::vector<std::string> CliArguments::values(const std::string& name) const {
+    std::vector<std::string> values;
+    for (const auto& [given, value] : givenOptions_) {
+        if (given == name) {
+            values.push_back(value);
+        }
+    }
+    return values;
 }
 
 } // namespace orvaneh

@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvaneh {
@@ -19,12 +20,16 @@ public:
 
     const std::vector<std::string>& positional() const { return positional_; }
     bool flag(const std::string& name) const { return flags_.count(name) != 0; }
+    // The last value given to the option.
     std::optional<std::string> option(const std::string& name) const;
+    // Every value given to the option, in order (an option that may be repeated).
+    std::vector<std::string> values(const std::string& name) const;
 
 private:
     std::vector<std::string> positional_;
     std::set<std::string> flags_;
     std::map<std::string, std::string> options_;
+    std::vector<std::pair<std::string, std::string>> givenOptions_;
 };
 
 } // namespace orvaneh

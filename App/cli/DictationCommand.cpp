@@ -11,12 +11,14 @@
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
 #include "Classes/screens/Notification.h"
+#include "Classes/screens/PicturesViewController.h"
 #include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -255,6 +257,10 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "              [--cut DE A [--yes]] [mêmes options de champs] [--draft | --send] [--json]",
         "                              ajoute une prise au curseur ou coupe un passage ; la coupure",
         "                              est confirmée sur le terminal, ou d'avance par --yes",
+        "dictation pictures ID [--add IMAGE]... [--delete NOM [--yes]] [--json]",
+        "                              les photos de la dictée ; --add en ajoute une (JPEG ou PNG,",
+        "                              mise à 1200 × 800), --delete en supprime une après",
+        "                              confirmation sur le terminal, ou d'avance par --yes",
     };
 }
 
@@ -265,7 +271,8 @@ int DictationCommand::run(const std::vector<std::string>& arguments, CliContext&
                      {"delete", &DictationCommand::remove},
                      {"xml", &DictationCommand::xml},
                      {"new", &DictationCommand::create},
-                     {"edit", &DictationCommand::edit}});
+                     {"edit", &DictationCommand::edit},
+                     {"pictures", &DictationCommand::pictures}});
 }
 
 int DictationCommand::list(const std::vector<std::string>& arguments, CliContext& context) {
@@ -579,6 +586,89 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         }
     }
     return closeRecorder(recorder, *parsed, context);
+}
+
+int DictationCommand::pictures(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(arguments, {"yes", "json"}, {"add", "delete"}, context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
+    if (!id) {
+        return kUsageError;
+    }
+    const auto additions = parsed->values("add");
+    const auto removals = parsed->values("delete");
+    if (removals.size() > 1) {
+        return usageError(context, "une seule photo à la fois avec --delete");
+    }
+    if (!additions.empty() && !removals.empty()) {
+        return usageError(context, "--add et --delete s'excluent");
+    }
+    if (parsed->flag("yes") && removals.empty()) {
+        return usageError(context, "--yes s'emploie avec --delete");
+    }
+    // The screen asks before deleting: a script answers with --yes, a person on the terminal.
+    if (!removals.empty() && !parsed->flag("yes") && !context.interactive) {
+        return usageError(context, "la suppression demande une confirmation et il n'y a pas de terminal pour "
+                                   "la poser : ajoutez --yes pour confirmer");
+    }
+    if (!context.start()) {
+        return kFailure;
+    }
+    // Picture names carry the identifier as a 32-bit number.
+    if (*id > INT32_MAX || DicteeRequest().selectDictee(*id).idDictee == 0) {
+        return unknownDictation(context, *id);
+    }
+    PicturesViewController screen;
+    screen.setDicteeId(static_cast<std::int32_t>(*id));
+    screen.loadPictures();
+    const bool json = parsed->flag("json");
+    for (const auto& path : additions) {
+        if (!screen.addPictureFromFile(path)) {
+            return kFailure; // the screen said why
+        }
+        if (!json) {
+            context.out << "Photo ajoutée : " << screen.lastSavedName() << std::endl;
+        }
+    }
+    if (!removals.empty()) {
+        const auto& all = screen.pictures();
+        const auto found = std::find(all.begin(), all.end(), removals.front());
+        if (found == all.end()) {
+            context.err << "Erreur : la dictée " << *id << " n'a pas de photo « " << removals.front() << " »."
+                        << std::endl;
+            return kFailure;
+        }
+        if (parsed->flag("yes")) {
+            UserInterface::shared().queueAnswer(0);
+        }
+        bool deleted = false;
+        screen.deletePictureAtIndex(static_cast<std::size_t>(found - all.begin()),
+                                    [&deleted](bool done) { deleted = done; });
+        if (!deleted) {
+            context.err << "Photo « " << removals.front() << " » conservée." << std::endl;
+            return kFailure;
+        }
+        if (!json) {
+            context.out << "Photo supprimée : " << removals.front() << std::endl;
+        }
+    }
+    const auto items = screen.items();
+    if (json) {
+        Json list = Json::array();
+        for (const auto& item : items) {
+            list.push_back(
+                {{"name", item.name}, {"path", item.path}, {"readable", item.placeholderImage.empty()}});
+        }
+        context.out << list.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+    } else if (additions.empty() && removals.empty()) {
+        if (items.empty()) {
+            context.out << "Aucune photo." << std::endl;
+        }
+        for (const auto& item : items) {
+            context.out << item.name << (item.placeholderImage.empty() ? "" : "  (illisible)") << "\n";
+        }
+        context.out.flush();
+    }
+    return kSuccess;
 }
 
 } // namespace orvaneh

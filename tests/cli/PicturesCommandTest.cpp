@@ -1,0 +1,117 @@
+#include "Platform/image/ImageFile.h"
+#include "support/ProcessRunner.h"
+#include "support/TestImages.h"
+#include "transport/OfficeFixture.h"
+
+#include <gmock/gmock.h>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+// The pictures of a dictation as a user handles them from the command line, up to the office.
+class PicturesCommandTest : public test::SendTest {
+protected:
+    test::TemporaryDirectory elsewhere;
+
+    PicturesCommandTest() { profile.preferences().setDouble("NetworkStallTimeout", 2); }
+
+    test::ProcessResult cli(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"/usr/bin/timeout", "-k", "5", "60", ORVANEH_CLI_PATH, "--home",
+                                             profile.home().string()});
+        return test::ProcessRunner::run(arguments);
+    }
+    std::string imageFile(const std::string& name, const std::string& bytes) const {
+        const auto path = elsewhere.path() / name;
+        test::writeBytes(path, bytes);
+        return path.string();
+    }
+};
+
+TEST_F(PicturesCommandTest, PicturesAddedAreListedDeletedOnAnswerAndSentWithTheDictation) {
+    const auto letter = addDictation("Lettre");
+    const auto n = std::to_string(letter);
+    const auto photo =
+        imageFile("photo.jpg",
+                  test::jpeg(test::quarters(300, 600, test::kRed, test::kGreen, test::kBlue, test::kWhite)));
+
+    auto added = cli({"dictation", "pictures", n, "--add", photo, "--add", photo, "--add", photo});
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_EQ(added.out, "Photo ajoutée : " + n + "-1.jpg\nPhoto ajoutée : " + n +
+                             "-2.jpg\nPhoto ajoutée : " + n + "-3.jpg\n");
+    const auto stored = ImageFile::read(profile.documents() / (n + "-1.jpg"));
+    ASSERT_TRUE(stored.ok()) << stored.error;
+    EXPECT_EQ(stored.image.width(), 1200);
+    EXPECT_EQ(stored.image.height(), 800);
+
+    // A file that is no image: said, nothing added.
+    auto refused = cli({"dictation", "pictures", n, "--add", imageFile("note.png", "texte")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err,
+                HasSubstr("La photo n'a pas pu être ajoutée : ce n'est pas une image JPEG ni PNG"));
+
+    // Deleting asks: without a terminal, only --yes answers.
+    auto unasked = cli({"dictation", "pictures", n, "--delete", n + "-2.jpg"});
+    EXPECT_EQ(unasked.status, 2);
+    EXPECT_THAT(unasked.err, HasSubstr("--yes"));
+    auto deleted = cli({"dictation", "pictures", n, "--delete", n + "-2.jpg", "--yes"});
+    EXPECT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_THAT(deleted.err, HasSubstr("Supprimer la photo ?"));
+    auto absent = cli({"dictation", "pictures", n, "--delete", n + "-2.jpg", "--yes"});
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_THAT(absent.err, HasSubstr("n'a pas de photo « " + n + "-2.jpg »"));
+
+    auto listed = cli({"dictation", "pictures", n, "--json"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    auto names = std::vector<std::string>{};
+    for (const auto& item : Json::parse(listed.out)) {
+        names.push_back(item["name"]);
+        EXPECT_TRUE(item["readable"].get<bool>());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{n + "-1.jpg", n + "-3.jpg"}));
+
+    struct Usage {
+        std::vector<std::string> arguments;
+        int status;
+        std::string text;
+    };
+    const Usage usages[] = {
+        {{"dictation", "pictures", "999"}, 1, "Erreur : aucune dictée n'a l'identifiant 999."},
+        {{"dictation", "pictures"}, 2, "il manque l'identifiant de la dictée"},
+        {{"dictation", "pictures", n, "--add", photo, "--delete", n + "-1.jpg"},
+         2,
+         "--add et --delete s'excluent"},
+        {{"dictation", "pictures", n, "--yes"}, 2, "--yes s'emploie avec --delete"},
+    };
+    for (const auto& usage : usages) {
+        auto result = cli(usage.arguments);
+        EXPECT_EQ(result.status, usage.status) << result.err;
+        EXPECT_THAT(result.err, HasSubstr(usage.text));
+    }
+
+    // The office receives the pictures as they are stored.
+    const std::string first = test::readBytes(profile.documents() / (n + "-1.jpg"));
+    const std::string third = test::readBytes(profile.documents() / (n + "-3.jpg"));
+    test::OfficeSimulator office(test::OfficeSimulator::Kind::Ftp);
+    ASSERT_NE(office.port(), 0);
+    addSite(1, office.address());
+    auto sent = cli({"send"});
+    ASSERT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(record(letter).envoi, 1);
+    std::vector<std::string> received;
+    for (const auto& name : office.storedInOrder()) {
+        if (name.find("-pictures-") != std::string::npos) {
+            received.push_back(test::readBytes(office.importDirectory() / name));
+        }
+    }
+    std::sort(received.begin(), received.end());
+    std::vector<std::string> expected{first, third};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(received, expected);
+}
+
+} // namespace
+} // namespace orvaneh
