@@ -10,6 +10,7 @@
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/transport/Uploader.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/runloop/RunLoop.h"
@@ -141,18 +142,23 @@ void ListeDictViewController::onCellSelected(std::size_t index) {
 }
 
 void ListeDictViewController::onCellAccessory(std::size_t index) {
-    const DictationCell* row = rowAt(index);
-    if (!row || row->sent) {
+    if (const DictationCell* row = rowAt(index)) {
+        openParameters(*row);
+    }
+}
+
+void ListeDictViewController::openParameters(const DictationCell& row) {
+    if (row.sent) {
         return;
     }
-    if (row->transferring) {
+    if (row.transferring) {
         refuseWhileTransferring();
         return;
     }
     PendingParameters pending;
     pending.purpose = PendingParameters::Purpose::EditDictation;
-    pending.idDictee = row->idDictee;
-    if (!pending.parameters.getParamWorkflowDictee(row->idDictee)) {
+    pending.idDictee = row.idDictee;
+    if (!pending.parameters.getParamWorkflowDictee(row.idDictee)) {
         updateList(); // gone since the list was built
         return;
     }
@@ -161,8 +167,16 @@ void ListeDictViewController::onCellAccessory(std::size_t index) {
 
 void ListeDictViewController::presentParameterScreen(PendingParameters pending) {
     const std::string argument = pending.idDictee != 0 ? std::to_string(pending.idDictee) : std::string();
+    auto screen = std::make_shared<ParamWorkflowDictee>(pending.parameters);
+    screen->setOnChangeCallback(
+        [this, alive = std::weak_ptr<char>(alive_)](bool cancelled, const ParamWorkflow& parameters) {
+            if (alive.lock()) {
+                parameterScreenFinished(parameters, cancelled);
+            }
+        });
     pendingParameters_ = std::move(pending);
     changed();
+    application().navigation().present(screen);
     UserInterface::shared().showScreen("ParamWorkflowDictee", argument);
 }
 

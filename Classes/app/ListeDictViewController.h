@@ -97,6 +97,8 @@ public:
     void tapRow(std::size_t index, double x, double width);
     void onCellSelected(std::size_t index);
     void onCellAccessory(std::size_t index);
+    // The parameter screen of a row's dictation (not for a sent one, refused while it is sent).
+    void openParameters(const DictationCell& row);
     // The closing menu of an outbox row (nothing on the sent tab or for the row being sent).
     void longPress(std::size_t index);
     void EditTable();
@@ -121,7 +123,8 @@ public:
     // banner.
     static Removal removeDicteeAndFileWithId(std::int64_t idDictee);
 
-    // The parameter screen ("ParamWorkflowDictee", shown through UserInterface::showScreen).
+    // The parameter screen: a ParamWorkflowDictee presented on the application's navigation
+    // (and named to UserInterface::showScreen).
     const std::optional<PendingParameters>& pendingParameters() const { return pendingParameters_; }
     // Its answer. Editing a dictation's parameters: unless cancelled or unchanged, they become
     // the defaults and the dictation's, which waits no longer for a retry. Before recording:

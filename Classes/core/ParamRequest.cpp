@@ -9,14 +9,9 @@
 namespace orvaneh {
 
 void ParamRequest::setWfTypeDictee(const std::string& value) {
-    // A label becomes its code and a code its label; anything else is no type.
-    if (const std::string code = DictationType::codeForLabel(value); code != value) {
-        wfTypeDictee = code;
-    } else if (const std::string label = DictationType::labelForCode(value); label != value) {
-        wfTypeDictee = label;
-    } else {
-        wfTypeDictee.clear();
-    }
+    // The table holds the label, as the dictation table does; anything else is no type.
+    const std::string label = DictationType::labelForCode(value);
+    wfTypeDictee = DictationType::codeForLabel(label) != label ? label : std::string();
 }
 
 int ParamRequest::selectParam() {
@@ -38,7 +33,8 @@ int ParamRequest::selectParam() {
     wfContexte = statement.columnText(5);
     wfSecretaire = statement.columnText(6);
     wfWorktype = statement.columnText(7);
-    setWfTypeDictee(statement.columnText(8));
+    // Older versions stored the code.
+    wfTypeDictee = DictationType::labelForCode(statement.columnText(8));
     wfPriority = statement.columnText(9);
     wfServiceID = static_cast<std::int32_t>(statement.columnInt(10));
     nbEnreg = 1;

@@ -20,14 +20,14 @@ public:
     std::string wfContexte;
     std::string wfSecretaire;
     std::string wfWorktype;
-    // The label on screen, the code in the table: setWfTypeDictee translates both ways.
+    // The label ("Dictée numérique"), on screen and in the table; a code stored by an older
+    // version is read as its label. Only the job descriptor carries the code.
     std::string wfTypeDictee;
     std::string wfPriority;
     std::int32_t wfServiceID = 0;
     int nbEnreg = 0; // 1 after a read that found the row
 
-    // "Dictée numérique" <-> "DigitalDictation", "Reconnaissance vocale" <->
-    // "BatchModeRecognition"; anything else becomes the empty text.
+    // A type's label or code as its label; anything else becomes the empty text.
     void setWfTypeDictee(const std::string& value);
 
     // Fills the fields from the row; 1 when there was one, else 0.

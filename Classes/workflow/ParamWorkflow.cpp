@@ -20,7 +20,6 @@ int ParamWorkflow::getParamWorkflow() {
     priority = request.wfPriority;
     secretaire = request.wfSecretaire;
     serviceID = request.wfServiceID;
-    // The read translates in both directions, so a stored label comes back as its code.
     typeDictee = labelForTypeCode(request.wfTypeDictee);
     firstField.clear();
     secondField.clear();
@@ -35,7 +34,7 @@ void ParamWorkflow::saveParamWorkflow() {
     request.wfContexte = contexte;
     request.wfPriority = priority;
     request.wfSecretaire = secretaire;
-    // Stored as held (the label), not through setWfTypeDictee; the read gives the label back.
+    // As held: the screens hold the label.
     request.wfTypeDictee = typeDictee;
     request.wfServiceID = serviceID;
     if (exists) {

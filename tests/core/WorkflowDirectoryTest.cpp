@@ -114,23 +114,26 @@ TEST_F(WorkflowDirectoryTest, ServiceImportLinksMembersAndWorktypesAndSwitchesTh
     EXPECT_FALSE(ConfigurationManager::shouldDisplayServices());
 }
 
-TEST_F(WorkflowDirectoryTest, ParametersStoreTheDictationTypeCodeAndReadBackTheLabel) {
+TEST_F(WorkflowDirectoryTest, ParametersStoreTheDictationTypeLabelAndReadAnOldCodeAsItsLabel) {
     ParamRequest parameters;
     EXPECT_EQ(parameters.selectParam(), 0);
     parameters.wfAuteur = "o'brien";
     parameters.wfServiceID = 3;
     parameters.setWfTypeDictee("Reconnaissance vocale");
     parameters.insertParam();
-    EXPECT_EQ(rows("select typeDictee, service from parametre"), (Rows{{"BatchModeRecognition", "3"}}));
+    EXPECT_EQ(rows("select typeDictee, service from parametre"), (Rows{{"Reconnaissance vocale", "3"}}));
 
     ParamRequest read;
     EXPECT_EQ(read.selectParam(), 1);
     EXPECT_EQ(read.wfTypeDictee + "|" + read.wfAuteur, "Reconnaissance vocale|o'brien");
-    read.setWfTypeDictee("Dictée numérique");
+    read.setWfTypeDictee("DigitalDictation");
     read.wfPriority = "Basse";
     read.updateParam();
     EXPECT_EQ(rows("select typeDictee, propriete, auteur from parametre"),
-              (Rows{{"DigitalDictation", "Basse", "o'brien"}}));
+              (Rows{{"Dictée numérique", "Basse", "o'brien"}}));
+    execute("update parametre set typeDictee = 'BatchModeRecognition'");
+    EXPECT_EQ(read.selectParam(), 1);
+    EXPECT_EQ(read.wfTypeDictee, "Reconnaissance vocale");
 
     read.setWfTypeDictee("Autre chose");
     EXPECT_EQ(read.wfTypeDictee, "");

@@ -1,0 +1,127 @@
+#include "Classes/workflow/ParamWorkflowDictee.h"
+
+#include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/serviceRequest.h"
+#include "Classes/screens/Notification.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <memory>
+
+namespace orvaneh {
+
+namespace {
+
+enum BackChoice { kSaveChanges = 0, kDropChanges = 1 };
+constexpr int kBackQuestionTag = 410;
+
+} // namespace
+
+ParamWorkflowDictee::ParamWorkflowDictee(ParamWorkflow parameters)
+    : AbstractParamWorkflow(std::move(parameters)) {
+    if (paramWorkflow().serviceID > 0) {
+        ServiceModel service = serviceRequest().selectServiceWithID(paramWorkflow().serviceID);
+        if (service.idService > 0) {
+            serviceChosen_ = service;
+        }
+    }
+    showParameters();
+    initTabData();
+    viewWillAppear();
+}
+
+std::string ParamWorkflowDictee::title() const {
+    return localized("ABSTRACT_PARAM_WORKFLOW_TITLE", "Paramètres de la dictée");
+}
+
+std::vector<int> ParamWorkflowDictee::rowTags() const {
+    std::vector<int> tags{kFirstFieldTag, kSecondFieldTag, kAuthorTag};
+    if (ConfigurationManager::shouldDisplayServices()) {
+        tags.push_back(kServiceTag);
+    }
+    tags.insert(tags.end(), {kTypeTag, kContextTag, kWorktypeTag, kTypistTag});
+    return tags;
+}
+
+std::string ParamWorkflowDictee::dictationSectionTitle() {
+    return localized("WORKFLOW_DICTATION_SECTION_TITLE", "Dictée");
+}
+
+std::string ParamWorkflowDictee::workflowSectionTitle() {
+    return localized("WORKFLOW_WORKFLOW_SECTION_TITLE", "Workflow");
+}
+
+std::string ParamWorkflowDictee::validateButtonTitle() {
+    return localized("PARAM_WORKFLOW_DICTEE_VALIDER", "Valider");
+}
+
+bool ParamWorkflowDictee::scanButtonShown() {
+    return ConfigurationManager::shouldDisplayScanner();
+}
+
+void ParamWorkflowDictee::viewWillAppear() {
+    if (fieldText(kFirstFieldTag).empty()) {
+        setField(kFirstFieldTag, paramWorkflow().firstField);
+        changed();
+    }
+}
+
+ParamWorkflow ParamWorkflowDictee::chosenParameters() {
+    AbstractParamWorkflow::saveParamWorkflow();
+    paramWorkflow().firstField = fieldText(kFirstFieldTag);
+    paramWorkflow().secondField = fieldText(kSecondFieldTag);
+    return paramWorkflow();
+}
+
+void ParamWorkflowDictee::saveParamWorkflow() {
+    chosenParameters();
+    paramWorkflow().isChanged = true;
+    Notification::pushNotification(
+        localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
+    answer(false);
+}
+
+void ParamWorkflowDictee::answer(bool cancelled) {
+    if (!onChangeCallback_) {
+        Log::write(kNoCallbackLog);
+        return;
+    }
+    // The opener usually closes this screen in its answer.
+    const ChangeCallback callback = onChangeCallback_;
+    const ParamWorkflow parameters = paramWorkflow();
+    callback(cancelled, parameters);
+}
+
+bool ParamWorkflowDictee::viewShouldBackToParentView() {
+    using Choice = UserInterface::Choice;
+    std::vector<Choice> choices{
+        {localized("PARAM_WORKFLOW_DICTEE_SAVE_CHANGES", "Enregistrer les modifications"),
+         Choice::Style::Normal},
+        {localized("PARAM_WORKFLOW_DICTEE_CANCEL_CHANGES", "Annuler les modifications"),
+         Choice::Style::Destructive},
+        {localized("PARAM_WORKFLOW_DICTEE_CANCEL", "Annuler"), Choice::Style::Cancel},
+    };
+    std::weak_ptr<char> alive = alive_;
+    UserInterface::shared().presentChoices("", "", choices, kBackQuestionTag, [this, alive](int index) {
+        if (!alive.lock()) {
+            return;
+        }
+        if (index == kSaveChanges) {
+            saveParamWorkflow();
+        } else if (index == kDropChanges) {
+            cancel();
+            answer(true);
+        }
+    });
+    return false;
+}
+
+void ParamWorkflowDictee::dossierListViewWillDismissWithJobTitle(const std::string& jobTitle,
+                                                                 const std::string& identValue) {
+    setField(kFirstFieldTag, jobTitle);
+    setField(kSecondFieldTag, identValue);
+    changed();
+}
+
+} // namespace orvaneh
