@@ -13,7 +13,9 @@
 #include "Classes/screens/Notification.h"
 #include "Classes/screens/PicturesViewController.h"
 #include "Classes/transport/Uploader.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/workflow/ParamWorkflow.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
@@ -121,6 +123,15 @@ std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWo
     return std::nullopt;
 }
 
+// The field options as the parameter screen takes them (checked before), the priority as the
+// recorder does.
+void applyChosenFields(const CliArguments& parsed, ParamWorkflow& parameters) {
+    ParamWorkflow given = parameters;
+    applyFieldOptions(parsed, given);
+    DictationFields::choose(parameters, parsed, false);
+    parameters.priority = given.priority;
+}
+
 // One recording screen per profile: the application or another command may have one open.
 bool recorderAvailable(CliContext& context) {
     if (auto why = AudioRecordControllerThree::recorderUnavailable()) {
@@ -152,7 +163,7 @@ bool openThroughList(DictationRecorder& recorder, const std::optional<DicteeMode
     RunLoop::main().runPending();
     if (const auto& pending = list.pendingParameters()) {
         ParamWorkflow answered = pending->parameters;
-        applyFieldOptions(parsed, answered);
+        applyChosenFields(parsed, answered);
         answered.isChanged = true;
         Notification::pushNotification(
             localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
@@ -162,7 +173,7 @@ bool openThroughList(DictationRecorder& recorder, const std::optional<DicteeMode
         return false;
     }
     ParamWorkflow parameters = *chosen;
-    applyFieldOptions(parsed, parameters);
+    applyChosenFields(parsed, parameters);
     return recorder.open(opened, parameters);
 }
 
@@ -197,24 +208,6 @@ void warnTruncatedTakes(const std::vector<std::string>& paths, CliContext& conte
             context.err << "Attention : " << *warning << std::endl;
         }
     }
-}
-
-// The field options given, with those whose valid values depend on them: another author has
-// other contexts, a service its own worktypes and typists.
-std::set<std::string> fieldsToCheck(const CliArguments& parsed) {
-    std::set<std::string> fields;
-    for (const auto& option : DictationFields::checkedOptions()) {
-        if (parsed.option(option)) {
-            fields.insert(option);
-        }
-    }
-    if (fields.count("author")) {
-        fields.insert("context");
-    }
-    if (fields.count("service")) {
-        fields.insert({"worktype", "typist"});
-    }
-    return fields;
 }
 
 } // namespace
@@ -257,6 +250,11 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "              [--cut DE A [--yes]] [mêmes options de champs] [--draft | --send] [--json]",
         "                              ajoute une prise au curseur ou coupe un passage ; la coupure",
         "                              est confirmée sur le terminal, ou d'avance par --yes",
+        "dictation params ID [--title T] [--ident V] [--author A] [--service ID] [--type TYPE]",
+        "              [--context C] [--worktype W] [--typist S] [--json]",
+        "                              les paramètres de la dictée ; avec des options, choisis comme",
+        "                              sur son écran de paramètres (ils deviennent aussi ceux par",
+        "                              défaut)",
         "dictation pictures ID [--add IMAGE]... [--delete NOM [--yes]] [--json]",
         "                              les photos de la dictée ; --add en ajoute une (JPEG ou PNG,",
         "                              mise à 1200 × 800), --delete en supprime une après",
@@ -272,6 +270,7 @@ int DictationCommand::run(const std::vector<std::string>& arguments, CliContext&
                      {"xml", &DictationCommand::xml},
                      {"new", &DictationCommand::create},
                      {"edit", &DictationCommand::edit},
+                     {"params", &DictationCommand::params},
                      {"pictures", &DictationCommand::pictures}});
 }
 
@@ -446,8 +445,7 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
     }
     // The stored defaults, then what the options say; every field as the pickers would offer it.
     parameters.getParamWorkflow();
-    applyFieldOptions(*parsed, parameters);
-    if (auto problem = DictationFields::check(parameters, DictationFields::checkedOptions())) {
+    if (auto problem = DictationFields::choose(parameters, *parsed, true)) {
         return usageError(context, *problem);
     }
     const double rate = DictationRecorder::expectedSampleRate(std::nullopt);
@@ -479,6 +477,59 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
         }
     }
     return closeRecorder(recorder, *parsed, context);
+}
+
+int DictationCommand::params(const std::vector<std::string>& arguments, CliContext& context) {
+    const std::set<std::string> options(DictationFields::screenOptions().begin(),
+                                        DictationFields::screenOptions().end());
+    auto parsed = parseArguments(arguments, {"json"}, options, context);
+    auto id = parsed ? identifierArgument(*parsed, context) : std::nullopt;
+    if (!id) {
+        return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
+    }
+    DicteeModel record = DicteeRequest().selectDictee(*id);
+    if (record.idDictee == 0) {
+        return unknownDictation(context, *id);
+    }
+    if (DictationFields::anyGiven(*parsed)) {
+        if (record.envoi == 1) {
+            context.err << "Erreur : la dictée " << *id << " est envoyée : ses paramètres ne changent plus."
+                        << std::endl;
+            return kFailure;
+        }
+        // The list's parameters button: the screen it presents, answered as a person would.
+        ListeDictViewController list(context.application, ListeDictViewController::WithoutStart{});
+        list.openParameters(DictationCell(record, Uploader::uploadedDicteeId()));
+        auto screen =
+            std::dynamic_pointer_cast<ParamWorkflowDictee>(context.application.navigation().presented());
+        if (!screen || !list.pendingParameters()) {
+            return kFailure; // the list said why
+        }
+        if (auto problem = DictationFields::applyToScreen(*screen, *parsed)) {
+            list.parameterScreenFinished(screen->paramWorkflow(), true);
+            return usageError(context, *problem);
+        }
+        screen->saveParamWorkflow();
+    }
+    const bool json = parsed->flag("json");
+    record = DicteeRequest().selectDictee(*id, json ? DictationFormat::kJsonDatePattern
+                                                    : DictationFormat::kTextDatePattern);
+    if (json) {
+        context.out << dump(DictationFormat::toJson(record)) << std::endl;
+        return kSuccess;
+    }
+    ParamWorkflow shown;
+    shown.getParamWorkflowDictee(*id);
+    const ParamWorkflowDictee screen(shown);
+    for (int tag : screen.rowTags()) {
+        context.out << AbstractParamWorkflow::fieldLabel(tag) << " : " << screen.fieldText(tag) << "\n";
+    }
+    context.out << AbstractParamWorkflow::fieldLabel(AbstractParamWorkflow::kPriorityTag) << " : "
+                << record.priorite << std::endl;
+    return kSuccess;
 }
 
 int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext& context) {
@@ -540,9 +591,8 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     }
     ParamWorkflow parameters;
     parameters.getParamWorkflowDictee(*id);
-    applyFieldOptions(*parsed, parameters);
     // Only what this edit changes: the fields stored before may name what a later import dropped.
-    if (auto problem = DictationFields::check(parameters, fieldsToCheck(*parsed))) {
+    if (auto problem = DictationFields::choose(parameters, *parsed, false)) {
         return usageError(context, *problem);
     }
     if (take) {

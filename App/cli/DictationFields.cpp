@@ -1,132 +1,95 @@
 #include "App/cli/DictationFields.h"
 
-#include "Classes/core/contextRequest.h"
-#include "Classes/core/serviceRequest.h"
-#include "Classes/core/userRequest.h"
-#include "Classes/core/worktypeRequest.h"
+#include "App/cli/DictationFormat.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 
-#include <algorithm>
-#include <vector>
+#include <limits>
 
 namespace orvaneh {
 
 namespace {
 
-// A directory may hold hundreds of names: the message shows the first ones.
-constexpr std::size_t kListedValues = 12;
+using Screen = AbstractParamWorkflow;
 
-std::string listed(const std::vector<std::string>& values) {
-    if (values.empty()) {
-        return "aucune valeur possible";
-    }
-    std::string text;
-    for (std::size_t index = 0; index < values.size() && index < kListedValues; ++index) {
-        text += (index == 0 ? "" : ", ") + values[index];
-    }
-    if (values.size() > kListedValues) {
-        text += " et " + std::to_string(values.size() - kListedValues) +
-                " autres (« orvaneh-cli workflow show »)";
-    }
-    return text;
-}
-
-bool contains(const std::vector<std::string>& values, const std::string& value) {
-    return std::find(values.begin(), values.end(), value) != values.end();
-}
-
-std::string unknown(const std::string& what, const std::string& value,
-                    const std::vector<std::string>& valid) {
-    return what + " inconnu : « " + value + " » (valeurs possibles : " + listed(valid) + ")";
+// Each option with the row it fills, in the order the rows are touched: a later choice is made
+// among what an earlier one left (an author's contexts, a service's worktypes).
+const std::vector<std::pair<std::string, int>>& optionRows() {
+    static const std::vector<std::pair<std::string, int>> rows{
+        {"author", Screen::kAuthorTag},     {"service", Screen::kServiceTag},
+        {"type", Screen::kTypeTag},         {"context", Screen::kContextTag},
+        {"worktype", Screen::kWorktypeTag}, {"typist", Screen::kTypistTag},
+        {"priority", Screen::kPriorityTag}, {"title", Screen::kFirstFieldTag},
+        {"ident", Screen::kSecondFieldTag},
+    };
+    return rows;
 }
 
 } // namespace
 
-const std::set<std::string>& DictationFields::checkedOptions() {
-    static const std::set<std::string> options = {"author",   "context", "typist",
-                                                  "worktype", "type",    "service"};
+const std::vector<std::string>& DictationFields::screenOptions() {
+    static const std::vector<std::string> options = [] {
+        std::vector<std::string> names;
+        for (const auto& [option, tag] : optionRows()) {
+            names.push_back(option);
+        }
+        return names;
+    }();
     return options;
 }
 
-std::optional<std::string> DictationFields::check(const ParamWorkflow& parameters,
-                                                  const std::set<std::string>& options) {
-    auto asked = [&](const char* option) { return options.count(option) != 0; };
+bool DictationFields::anyGiven(const CliArguments& parsed) {
+    for (const auto& option : screenOptions()) {
+        if (parsed.option(option)) {
+            return true;
+        }
+    }
+    return false;
+}
 
-    userRequest users;
-    users.selectAllAuteur();
-    const std::vector<std::string> authors = users.tabNameUser;
-    const std::vector<std::int64_t> authorIds = users.tabIdUser;
-    if (asked("author")) {
-        if (parameters.auteur.empty() && !authors.empty()) {
-            return "il manque l'auteur (--author) : " + listed(authors);
+std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow& screen,
+                                                          const CliArguments& parsed,
+                                                          const std::set<std::string>& ignored) {
+    for (const auto& [option, tag] : optionRows()) {
+        const auto value = parsed.option(option);
+        if (!value || ignored.count(option) != 0) {
+            continue;
         }
-        if (!parameters.auteur.empty() && !contains(authors, parameters.auteur)) {
-            return unknown("auteur", parameters.auteur, authors);
-        }
-    }
-    if (asked("type")) {
-        static const std::vector<std::string> types = {
-            ParamWorkflow::labelForTypeCode("BatchModeRecognition"),
-            ParamWorkflow::labelForTypeCode("DigitalDictation")};
-        if (!parameters.typeDictee.empty() && !contains(types, parameters.typeDictee)) {
-            return unknown("type de dictée", parameters.typeDictee, types);
-        }
-    }
-    if (asked("context") && !parameters.contexte.empty()) {
-        // The contexts are the author's own.
-        auto author = std::find(authors.begin(), authors.end(), parameters.auteur);
-        std::vector<std::string> contexts;
-        if (author != authors.end()) {
-            contexts = contextRequest().selectContextUser(
-                authorIds[static_cast<std::size_t>(author - authors.begin())]);
-        }
-        if (!contains(contexts, parameters.contexte)) {
-            return "contexte inconnu pour l'auteur « " + parameters.auteur + " » : « " + parameters.contexte +
-                   " » (valeurs possibles : " + listed(contexts) + ")";
-        }
-    }
-
-    // A chosen service narrows the worktypes and typists to its own.
-    serviceRequest services;
-    ServiceModel service;
-    if (parameters.serviceID > 0) {
-        service = services.selectServiceWithID(parameters.serviceID);
-        if (asked("service") && service.idService == 0) {
-            std::vector<std::string> known;
-            for (const auto& each : services.selectAllServices()) {
-                known.push_back(std::to_string(static_cast<std::int64_t>(each.idService)) + " (" + each.name +
-                                ")");
+        if (tag == Screen::kServiceTag) {
+            const auto id = DictationFormat::parseIdentifier(*value);
+            if (!id || *id > std::numeric_limits<std::int32_t>::max()) {
+                return "identifiant de service invalide : " + *value;
             }
-            return unknown("service", std::to_string(parameters.serviceID), known);
+            if (auto problem = screen.chooseService(*id)) {
+                return problem;
+            }
+        } else if (auto problem = screen.choose(tag, *value)) {
+            return problem;
         }
     }
-    const bool inService = service.idService > 0;
-    if (asked("worktype") && !parameters.worktype.empty()) {
-        std::vector<std::string> worktypes;
-        if (inService) {
-            worktypes = service.worktype;
-        } else {
-            worktypeRequest all;
-            all.selectAllworktype();
-            worktypes = all.getWorktypeNames();
-            std::sort(worktypes.begin(), worktypes.end());
-        }
-        if (!contains(worktypes, parameters.worktype)) {
-            return unknown(inService ? "worktype du service « " + service.name + " »"
-                                     : std::string("worktype"),
-                           parameters.worktype, worktypes);
-        }
+    return std::nullopt;
+}
+
+std::optional<std::string> DictationFields::choose(ParamWorkflow& parameters, const CliArguments& parsed,
+                                                   bool authorRequired) {
+    if (!anyGiven(parsed) && !authorRequired) {
+        return std::nullopt;
     }
-    if (asked("typist") && !parameters.secretaire.empty()) {
-        std::vector<std::string> typists = service.users;
-        if (!inService) {
-            users.selectAllSecretaire();
-            typists = users.tabNameUser;
+    ParamWorkflowDictee screen(parameters);
+    // The priority is the recorder's, not a row of this screen.
+    if (auto problem = applyToScreen(screen, parsed, {"priority"})) {
+        return problem;
+    }
+    if (authorRequired && screen.fieldText(Screen::kAuthorTag).empty() && !screen.authors().empty()) {
+        std::string names;
+        for (const auto& author : screen.authors()) {
+            names += (names.empty() ? "" : ", ") + author;
         }
-        if (!contains(typists, parameters.secretaire)) {
-            return unknown(inService ? "secrétaire du service « " + service.name + " »"
-                                     : std::string("secrétaire"),
-                           parameters.secretaire, typists);
-        }
+        return "il manque l'auteur (--author) : " + names;
+    }
+    if (anyGiven(parsed)) {
+        const std::string priority = parameters.priority;
+        parameters = screen.chosenParameters();
+        parameters.priority = priority;
     }
     return std::nullopt;
 }

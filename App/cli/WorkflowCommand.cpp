@@ -1,12 +1,14 @@
 #include "App/cli/WorkflowCommand.h"
 
 #include "App/cli/CliArguments.h"
+#include "App/cli/DictationFields.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/contextRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
 #include "Classes/packaging/Entity.h"
+#include "Classes/workflow/ParamWorkflowDefault.h"
 #include "Gestion Site/SiteListViewController.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/json/Json.h"
@@ -192,6 +194,11 @@ std::vector<std::string> WorkflowCommand::helpLines() const {
         "workflow import-file FICHIER  remplace l'annuaire par celui d'un catalogue XML",
         "workflow import [--dir NOM]   importe le catalogue du site par défaut depuis son serveur ;",
         "                              --dir choisit le dossier de configuration (\"\" : « config »)",
+        "workflow defaults [--author A] [--service ID] [--type TYPE] [--context C] [--worktype W]",
+        "                  [--typist S] [--priority moyenne|haute] [--json]",
+        "                              les paramètres par défaut des nouvelles dictées ; avec des",
+        "                              options, choisis comme à l'écran (--service 0 : aucun) et",
+        "                              enregistrés",
     };
 }
 
@@ -199,7 +206,8 @@ int WorkflowCommand::run(const std::vector<std::string>& arguments, CliContext& 
     return dispatch(*this, arguments, context,
                     {{"show", &WorkflowCommand::show},
                      {"import-file", &WorkflowCommand::importFile},
-                     {"import", &WorkflowCommand::importFromServer}});
+                     {"import", &WorkflowCommand::importFromServer},
+                     {"defaults", &WorkflowCommand::defaults}});
 }
 
 int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext& context) {
@@ -242,6 +250,46 @@ int WorkflowCommand::importFile(const std::vector<std::string>& arguments, CliCo
         return kFailure;
     }
     context.out << "Fin de l'importation" << std::endl;
+    return kSuccess;
+}
+
+int WorkflowCommand::defaults(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed =
+        parseOptions(arguments, {"json"},
+                     {"author", "service", "type", "context", "worktype", "typist", "priority"}, context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    if (!context.start()) {
+        return kFailure;
+    }
+    ParamWorkflowDefault screen;
+    if (DictationFields::anyGiven(*parsed)) {
+        if (auto problem = DictationFields::applyToScreen(screen, *parsed)) {
+            return usageError(context, *problem);
+        }
+        screen.saveParam();
+    }
+    if (parsed->flag("json")) {
+        const auto& service = screen.serviceChosen();
+        Json shown = {{"auteur", screen.fieldText(ParamWorkflowDefault::kAuthorTag)},
+                      {"service", service ? static_cast<std::int64_t>(service->idService) : 0},
+                      {"serviceNom", screen.fieldText(ParamWorkflowDefault::kServiceTag)},
+                      {"typeDictee", screen.fieldText(ParamWorkflowDefault::kTypeTag)},
+                      {"contexte", screen.fieldText(ParamWorkflowDefault::kContextTag)},
+                      {"worktype", screen.fieldText(ParamWorkflowDefault::kWorktypeTag)},
+                      {"secretaire", screen.fieldText(ParamWorkflowDefault::kTypistTag)},
+                      {"priorite", screen.fieldText(ParamWorkflowDefault::kPriorityTag)}};
+        context.out << shown.dump(2) << std::endl;
+        return kSuccess;
+    }
+    // The rows of the screen, as it shows them.
+    context.out << screen.title() << "\n";
+    for (int tag : screen.rowTags()) {
+        context.out << "  " << ParamWorkflowDefault::fieldLabel(tag) << " : " << screen.fieldText(tag)
+                    << "\n";
+    }
+    context.out << screen.footer() << std::endl;
     return kSuccess;
 }
 

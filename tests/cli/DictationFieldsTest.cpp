@@ -110,12 +110,15 @@ TEST_F(DictationFieldsTest, EditChecksOnlyWhatItChanges) {
     const auto stale = cli({"dictation", "edit", id, "--worktype", "Courrier"});
     EXPECT_EQ(stale.status, 2);
     EXPECT_THAT(stale.err, HasSubstr("(valeurs possibles : Compte rendu)"));
-    // Another author has other contexts: the one stored is checked against the new author.
+    // Another author has other contexts: as on the parameter screen, changing the author takes
+    // his first context, and a context of his is checked against his own.
     ASSERT_EQ(cli({"dictation", "edit", id, "--author", "plefebvre", "--context", "Échographie"}).status, 0);
-    const auto moved = cli({"dictation", "edit", id, "--author", "cmoreau"});
-    EXPECT_EQ(moved.status, 2);
-    EXPECT_THAT(moved.err, HasSubstr("contexte inconnu pour l'auteur « cmoreau »"));
+    const auto refused = cli({"dictation", "edit", id, "--author", "cmoreau", "--context", "Échographie"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_THAT(refused.err, HasSubstr("contexte inconnu pour l'auteur « cmoreau »"));
     EXPECT_EQ(Json::parse(cli({"dictation", "show", id, "--json"}).out)["auteur"], "plefebvre");
+    ASSERT_EQ(cli({"dictation", "edit", id, "--author", "cmoreau"}).status, 0);
+    EXPECT_EQ(Json::parse(cli({"dictation", "show", id, "--json"}).out)["contexte"], "Consultation");
 }
 
 } // namespace
