@@ -1,6 +1,7 @@
 #include "Gestion Site/SiteViewController.h"
 
 #include "Classes/core/SiteType.h"
+#include "Classes/core/StringExtension.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/Notification.h"
 #include "Platform/localisation/Localization.h"
@@ -125,6 +126,18 @@ std::string SiteViewController::problemWith(const SiteModel& site) {
     }
     if (SiteType::find(site.typeSite) == nullptr) {
         return "Type de site inconnu : " + std::to_string(site.typeSite) + " (de 1 à 8)";
+    }
+    // Lists, JSON and the office's servers take these fields as one line of text.
+    const std::pair<const std::string*, const char*> fields[] = {{&site.name, "Le nom du site"},
+                                                                 {&site.address, "L'adresse"},
+                                                                 {&site.login, "L'utilisateur"},
+                                                                 {&site.mdp, "Le mot de passe"}};
+    for (const auto& [field, label] : fields) {
+        if (!StringExtension::isSingleLineText(*field)) {
+            return std::string(label) + " ne peut contenir ni saut de ligne, ni caractère de contrôle, ni "
+                                        "octets qui ne sont pas du "
+                                        "texte UTF-8";
+        }
     }
     // Without its own address a site would be sent to whatever server was asked last.
     if (needsAddress(site.typeSite) && isBlank(site.address)) {

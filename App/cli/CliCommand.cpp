@@ -32,6 +32,10 @@ int CliCommand::usageError(CliContext& context, const std::string& message) {
     return kUsageError;
 }
 
+std::string CliCommand::jsonText(const Json& value) {
+    return value.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
 std::optional<std::size_t> CliCommand::findAction(const std::vector<std::string>& arguments,
                                                   const std::vector<std::string_view>& names,
                                                   CliContext& context) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/cli/CliArguments.h"
+#include "Platform/json/Json.h"
 
 #include <cstddef>
 #include <functional>
@@ -51,6 +52,11 @@ struct CliContext {
 // own: they call the system's classes and print what they answer.
 class CliCommand {
 public:
+    // JSON as every command prints it: indented, and stored texts that are not UTF-8 (typed on
+    // another device, or older than the checks) shown with replacement characters, never an
+    // abort.
+    static std::string jsonText(const Json& value);
+
     static constexpr int kSuccess = 0;
     static constexpr int kFailure = 1;
     static constexpr int kUsageError = 2;

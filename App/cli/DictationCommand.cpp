@@ -10,10 +10,10 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/screens/PicturesViewController.h"
 #include "Classes/transport/Uploader.h"
-#include "Classes/screens/NavigationController.h"
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/localisation/Localization.h"
@@ -45,12 +45,6 @@ std::string padded(const std::string& text, std::size_t width) {
 std::string durations(const DicteeModel& record) {
     return DictationFormat::duration(DictationFormat::trackSeconds(record, false)) + " + " +
            DictationFormat::duration(DictationFormat::trackSeconds(record, true));
-}
-
-// Titles typed on another device may hold bytes that are not UTF-8: shown replaced rather
-// than refused.
-std::string dump(const Json& value) {
-    return value.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 int unknownDictation(CliContext& context, std::int64_t id) {
@@ -155,7 +149,7 @@ bool openThroughList(DictationRecorder& recorder, const std::optional<DicteeMode
         opened = idDictee;
     });
     if (record) {
-        list.openRecorderUI(DictationCell(*record, Uploader::uploadedDicteeId()));
+        list.openRecorderUI(DictationCell(*record, Uploader::dictationBeingSent()));
     } else {
         list.NewDictee();
     }
@@ -194,7 +188,7 @@ int closeRecorder(DictationRecorder& recorder, const CliArguments& parsed, CliCo
                     << std::endl;
     }
     if (parsed.flag("json")) {
-        context.out << dump(DictationFormat::toJson(record)) << std::endl;
+        context.out << CliCommand::jsonText(DictationFormat::toJson(record)) << std::endl;
     } else {
         context.out << *id << std::endl;
     }
@@ -294,8 +288,9 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
     // The rows of the list's tabs; --all reads both at once.
     std::vector<DictationCell> rows;
     if (filter == DicteeRequest::kAll) {
+        const std::int64_t beingSent = Uploader::dictationBeingSent();
         for (const auto& record : DicteeRequest().getListDictee(filter, pattern)) {
-            rows.emplace_back(record, Uploader::uploadedDicteeId());
+            rows.emplace_back(record, beingSent);
         }
     } else {
         rows = ListeDictViewController::BuildTab(filter == DicteeRequest::kSent, pattern);
@@ -305,7 +300,7 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
         for (const auto& row : rows) {
             all.push_back(DictationFormat::toJson(row.record));
         }
-        context.out << dump(all) << std::endl;
+        context.out << jsonText(all) << std::endl;
         return kSuccess;
     }
     if (rows.empty()) {
@@ -315,7 +310,7 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
     for (const auto& row : rows) {
         context.out << std::right << std::setw(5) << row.idDictee << "  " << row.date << "  "
                     << padded(row.state, 17) << "  " << padded(durations(row.record), 17) << "  "
-                    << padded(row.priorityWord, 7) << "  " << row.title << "\n";
+                    << padded(row.priorityWord, 7) << "  " << DictationFormat::oneLine(row.title) << "\n";
     }
     context.out.flush();
     return kSuccess;
@@ -337,11 +332,11 @@ int DictationCommand::show(const std::vector<std::string>& arguments, CliContext
         return unknownDictation(context, *id);
     }
     if (json) {
-        context.out << dump(DictationFormat::toJson(record)) << std::endl;
+        context.out << jsonText(DictationFormat::toJson(record)) << std::endl;
         return kSuccess;
     }
     context.out << "Dictée " << record.idDictee << "\n"
-                << "Titre : " << record.titre << "\n"
+                << "Titre : " << DictationFormat::oneLine(record.titre) << "\n"
                 << "Date : " << record.date << "\n"
                 << "État : " << DictationFormat::stateLabel(record) << "\n"
                 << "Durées : " << DictationFormat::duration(DictationFormat::trackSeconds(record, false))
@@ -502,7 +497,7 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
         }
         // The list's parameters button: the screen it presents, answered as a person would.
         ListeDictViewController list(context.application, ListeDictViewController::WithoutStart{});
-        list.openParameters(DictationCell(record, Uploader::uploadedDicteeId()));
+        list.openParameters(DictationCell(record, Uploader::dictationBeingSent()));
         auto screen =
             std::dynamic_pointer_cast<ParamWorkflowDictee>(context.application.navigation().presented());
         if (!screen || !list.pendingParameters()) {
@@ -518,7 +513,7 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
     record = DicteeRequest().selectDictee(*id, json ? DictationFormat::kJsonDatePattern
                                                     : DictationFormat::kTextDatePattern);
     if (json) {
-        context.out << dump(DictationFormat::toJson(record)) << std::endl;
+        context.out << jsonText(DictationFormat::toJson(record)) << std::endl;
         return kSuccess;
     }
     ParamWorkflow shown;
@@ -708,7 +703,7 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
             list.push_back(
                 {{"name", item.name}, {"path", item.path}, {"readable", item.placeholderImage.empty()}});
         }
-        context.out << list.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+        context.out << jsonText(list) << std::endl;
     } else if (additions.empty() && removals.empty()) {
         if (items.empty()) {
             context.out << "Aucune photo." << std::endl;

@@ -36,8 +36,18 @@ std::optional<std::int64_t> DictationFormat::parseIdentifier(const std::string& 
 
 std::string DictationFormat::stateLabel(const DicteeModel& record) {
     // The list's word, so that the command line and the screen never disagree.
-    return DictationCell::stateWord(record,
-                                    record.idDictee != 0 && record.idDictee == Uploader::uploadedDicteeId());
+    return DictationCell::stateWord(record, record.idDictee != 0 &&
+                                                record.idDictee == Uploader::dictationBeingSent());
+}
+
+std::string DictationFormat::oneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return line;
 }
 
 std::string DictationFormat::duration(double seconds) {

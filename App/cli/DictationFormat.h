@@ -24,6 +24,9 @@ public:
     // The dictation list's state word: "Brouillon", "En attente", "Envoi en cours",
     // "Tentative échouée" or "Envoyée".
     static std::string stateLabel(const DicteeModel& record);
+    // The text on one line, for a row of a list: line ends, tabs and other control characters
+    // become spaces, so that a title typed with a line break cannot look like two rows.
+    static std::string oneLine(std::string_view text);
     // Minutes, seconds and tenths: "1:59.6".
     static std::string duration(double seconds);
     // The length of a recording of the dictation from its file, to the sample; the stored whole

@@ -1,10 +1,10 @@
 #include "App/cli/DictationRecorder.h"
 
 #include "App/cli/DictationFormat.h"
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
-#include "Classes/app/OrvanehAppDelegate.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"

@@ -243,7 +243,7 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
             report["tentatives"].push_back(outcome.json);
         }
         report["prochainEssai"] = next ? Json(DictationFormat::jsonDate(*next)) : Json(nullptr);
-        context.out << report.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+        context.out << jsonText(report) << std::endl;
     } else if (!remaining.empty()) {
         context.out << "Reste à envoyer : " << remaining.size()
                     << (remaining.size() == 1 ? " dictée" : " dictées");

@@ -43,7 +43,7 @@ int ServicesCommand::run(const std::vector<std::string>& arguments, CliContext& 
                                {"isSite", service.isSite}});
         }
         // A stored name that is not UTF-8 is shown with replacement characters, never an abort.
-        context.out << all.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+        context.out << jsonText(all) << std::endl;
         return kSuccess;
     }
     if (services.empty()) {

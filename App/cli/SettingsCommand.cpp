@@ -67,7 +67,7 @@ int SettingsCommand::list(const std::vector<std::string>& arguments, CliContext&
                          {"allowed", item.allowedValues}, {"group", group.title}, {"label", item.label}};
             }
         }
-        context.out << all.dump(2) << std::endl;
+        context.out << jsonText(all) << std::endl;
         return kSuccess;
     }
     for (const auto& group : groups) {

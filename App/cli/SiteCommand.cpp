@@ -50,10 +50,11 @@ Json siteAsJson(const SiteModel& site) {
 }
 
 void printSite(std::ostream& out, const SiteModel& site) {
-    out << (site.selected ? "* " : "  ") << site.idSite << "  « " << site.name << " »  type " << site.typeSite
-        << " (" << SiteType::label(site.typeSite) << ")  adresse : " << site.addressForDisplay()
-        << "  login : " << site.login << "  mot de passe : " << kMaskedPassword
-        << "  e-mail : " << (site.emailPropose ? "oui" : "non") << "\n";
+    out << (site.selected ? "* " : "  ") << site.idSite << "  « " << DictationFormat::oneLine(site.name)
+        << " »  type " << site.typeSite << " (" << SiteType::label(site.typeSite)
+        << ")  adresse : " << site.addressForDisplay() << "  login : " << site.login
+        << "  mot de passe : " << kMaskedPassword << "  e-mail : " << (site.emailPropose ? "oui" : "non")
+        << "\n";
 }
 
 // One line of standard input, without its end; nothing at the end of input. On a terminal the
@@ -317,7 +318,7 @@ int SiteCommand::list(const std::vector<std::string>& arguments, CliContext& con
         for (const auto& site : sites) {
             all.push_back(siteAsJson(site));
         }
-        context.out << all.dump(2) << std::endl;
+        context.out << jsonText(all) << std::endl;
         return kSuccess;
     }
     if (sites.empty()) {

@@ -20,7 +20,8 @@ std::string cleanUpLine(int removed) {
         return "Nettoyage des dictées envoyées : désactivé (OptionMaxDate = " + std::to_string(days) + ")";
     }
     return "Nettoyage des dictées envoyées depuis plus de " + std::to_string(days) +
-           " jours : " + std::to_string(removed) + " supprimée" + (removed > 1 ? "s" : "");
+           (days > 1 ? " jours" : " jour") + " : " + std::to_string(removed) + " supprimée" +
+           (removed > 1 ? "s" : "");
 }
 
 } // namespace

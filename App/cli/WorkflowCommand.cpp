@@ -220,7 +220,7 @@ int WorkflowCommand::show(const std::vector<std::string>& arguments, CliContext&
     }
     Json directory = readDirectory();
     if (parsed->flag("json")) {
-        context.out << directory.dump(2) << std::endl;
+        context.out << jsonText(directory) << std::endl;
     } else {
         printDirectory(context.out, directory);
         context.out.flush();
@@ -280,7 +280,7 @@ int WorkflowCommand::defaults(const std::vector<std::string>& arguments, CliCont
                       {"worktype", screen.fieldText(ParamWorkflowDefault::kWorktypeTag)},
                       {"secretaire", screen.fieldText(ParamWorkflowDefault::kTypistTag)},
                       {"priorite", screen.fieldText(ParamWorkflowDefault::kPriorityTag)}};
-        context.out << shown.dump(2) << std::endl;
+        context.out << jsonText(shown) << std::endl;
         return kSuccess;
     }
     // The rows of the screen, as it shows them.

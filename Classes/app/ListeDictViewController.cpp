@@ -24,7 +24,7 @@ namespace {
 constexpr std::size_t kShortestJobNameToRemove = 8;
 
 bool isTransferring(std::int64_t idDictee) {
-    return idDictee != 0 && idDictee == Uploader::uploadedDicteeId();
+    return idDictee != 0 && idDictee == Uploader::dictationBeingSent();
 }
 
 void refuseWhileTransferring() {
@@ -93,7 +93,7 @@ void ListeDictViewController::selectTab(int tab) {
 std::vector<DictationCell> ListeDictViewController::BuildTab(bool sent, std::string_view datePattern) {
     const auto records =
         DicteeRequest().getListDictee(sent ? DicteeRequest::kSent : DicteeRequest::kOutbox, datePattern);
-    const std::int64_t transferring = Uploader::uploadedDicteeId();
+    const std::int64_t transferring = Uploader::dictationBeingSent();
     std::vector<DictationCell> cells;
     cells.reserve(records.size());
     for (const auto& record : records) {

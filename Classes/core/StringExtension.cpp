@@ -109,4 +109,49 @@ std::string StringExtension::base64forData(std::string_view bytes) {
     return Base64::encode(bytes);
 }
 
+bool StringExtension::isSingleLineText(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            if (lead < 0x20 || lead == 0x7F) {
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        std::uint32_t point = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            point = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            point = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            point = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > size) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+            point = (point << 6) | (bytes[i + k] & 0x3F);
+        }
+        const bool overlong = (length == 3 && point < 0x800) || (length == 4 && point < 0x10000);
+        if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF) ||
+            (point >= 0x80 && point < 0xA0)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 } // namespace orvaneh

@@ -23,6 +23,10 @@ public:
     static std::string replaceCharactersInValidXML(std::string_view text);
     // Standard Base64 of the bytes; the empty text for no bytes.
     static std::string base64forData(std::string_view bytes);
+    // True when the text is valid UTF-8 (no overlong forms, no surrogates) without control
+    // characters: what a one-line field typed by a person may hold, and what lists and JSON
+    // can show as it is.
+    static bool isSingleLineText(std::string_view text);
 };
 
 } // namespace orvaneh

@@ -82,10 +82,33 @@ FileLock::Result Uploader::acquireSenderLock(std::chrono::milliseconds wait, std
         senderLock_ = std::make_unique<FileLock>(senderLockPath());
     }
     const FileLock::Result result = senderLock_->lockWithin(wait, error);
+    if (result == FileLock::Result::Acquired) {
+        senderLock_->writeNote(""); // what an earlier holder left says nothing now
+    }
     if (result != FileLock::Result::Acquired) {
         senderLock_.reset();
     }
     return result;
+}
+
+void Uploader::setDictationInFlight(std::int64_t idDictee) {
+    uploadedDicteeId_.store(idDictee);
+    std::lock_guard lock(senderLockMutex_);
+    if (senderLock_) {
+        senderLock_->writeNote(idDictee == 0 ? std::string() : std::to_string(idDictee));
+    }
+}
+
+std::int64_t Uploader::dictationBeingSent() {
+    if (const std::int64_t own = uploadedDicteeId(); own != 0) {
+        return own;
+    }
+    const auto note = FileLock::noteIfHeld(senderLockPath());
+    if (!note || note->empty() || note->find_first_not_of("0123456789") != std::string::npos ||
+        note->size() > 18) {
+        return 0;
+    }
+    return std::stoll(*note);
 }
 
 void Uploader::releaseSenderLock() {
@@ -138,7 +161,7 @@ void Uploader::run() {
         // would retry it for ever.
         passRule_.skipIds.push_back(next.idDictee);
     }
-    uploadedDicteeId_.store(next.idDictee);
+    setDictationInFlight(next.idDictee);
     Log::write("Tentative d'envoi de la dictée " + std::to_string(next.idDictee));
     NotificationCenter::defaultCenter().post("EnvoiOpen");
     claimStamp_ = claim->stamp;
@@ -237,12 +260,12 @@ void Uploader::errorRequest(const WSResult& result) {
         !text.empty()
             ? text
             : localized("UPLOADER_WS_ERROR", "Une erreur est survenue lors de l'utilisation du WS"));
-    uploadedDicteeId_.store(0);
+    setDictationInFlight(0);
 }
 
 void Uploader::infoUploadClose() {
     UserInterface::shared().setNetworkActivityIndicatorVisible(false);
-    uploadedDicteeId_.store(0);
+    setDictationInFlight(0);
     etapeUpload_.store(0);
     setTransport(nullptr);
     if (!running_.load()) {

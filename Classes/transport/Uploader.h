@@ -74,6 +74,10 @@ public:
 
     // Row id of the dictation being sent, 0 when none.
     static std::int64_t uploadedDicteeId() { return uploadedDicteeId_.load(); }
+    // The dictation being sent on this profile, by this process or by another one (the
+    // application and the command line side by side); 0 when none. Screens and commands ask
+    // it before changing or deleting a dictation.
+    static std::int64_t dictationBeingSent();
     // Number of runs performed (diagnostics and tests).
     int runCount() const { return runCount_.load(); }
     // "EnvoiProgress" seen during the current attempt.
@@ -112,6 +116,9 @@ private:
     void infoUploadClose();
     // Ends the pass: no dictation in flight, the sender lock released, `running` cleared,
     // then "EnvoiFin".
+    // The dictation of the attempt in flight (0: none), for this process and, through the
+    // sender lock's note, for the others.
+    void setDictationInFlight(std::int64_t idDictee);
     void finishPass();
     void releaseSenderLock();
     // Ends an attempt refused before a transport exists: one "EnvoiClose".

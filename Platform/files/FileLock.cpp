@@ -85,4 +85,52 @@ void FileLock::unlock() {
     }
 }
 
+bool FileLock::writeNote(std::string_view note) {
+    if (fd_ < 0 || ::ftruncate(fd_, 0) != 0) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < note.size()) {
+        const ssize_t result =
+            ::pwrite(fd_, note.data() + written, note.size() - written, static_cast<off_t>(written));
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result <= 0) {
+            return false;
+        }
+        written += static_cast<std::size_t>(result);
+    }
+    return true;
+}
+
+std::optional<std::string> FileLock::noteIfHeld(const std::filesystem::path& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    int result = -1;
+    do {
+        result = ::flock(fd, LOCK_SH | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0 || errno != EWOULDBLOCK) {
+        ::close(fd); // free (the shared lock goes with the descriptor), or not a lock we can ask
+        return std::nullopt;
+    }
+    // A note is a few bytes; more is not one of ours.
+    char buffer[64];
+    ssize_t size = -1;
+    do {
+        size = ::pread(fd, buffer, sizeof buffer, 0);
+    } while (size < 0 && errno == EINTR);
+    ::close(fd);
+    if (size < 0) {
+        return std::nullopt;
+    }
+    return std::string(buffer, static_cast<std::size_t>(size));
+}
+
 } // namespace orvaneh

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvaneh {
 
@@ -28,6 +30,15 @@ public:
     // Tries until it is acquired, it fails, or `timeout` has passed (HeldElsewhere then).
     Result lockWithin(std::chrono::milliseconds timeout, std::string* error = nullptr);
     void unlock();
+
+    // Replaces what the locked file holds by `note`, a short text for whoever finds the lock
+    // held (what the holder is doing). False when not locked or the write failed.
+    bool writeNote(std::string_view note);
+    // The note of the lock at `path` while another open file holds it; nothing when the lock
+    // is free (a note left by a holder that ended means nothing), or the file is absent or
+    // unreadable. It looks without waiting, through a shared lock taken for an instant when
+    // the lock is free.
+    static std::optional<std::string> noteIfHeld(const std::filesystem::path& path);
 
     bool locked() const { return fd_ >= 0; }
     const std::filesystem::path& path() const { return path_; }

@@ -17,6 +17,28 @@ namespace fs = std::filesystem;
 using Result = FileLock::Result;
 using namespace std::chrono_literals;
 
+// The holder's note tells others what it is doing, only while it holds the lock: a note left
+// by a holder that ended is never read as current, and looking never takes the lock from it.
+TEST(FileLockTest, NoteIsReadOnlyWhileTheLockIsHeld) {
+    test::TemporaryDirectory directory;
+    const fs::path path = directory.path() / "envoi.lock";
+    EXPECT_EQ(FileLock::noteIfHeld(path), std::nullopt) << "no file";
+    {
+        FileLock holder(path);
+        EXPECT_FALSE(holder.writeNote("7")) << "not held yet";
+        ASSERT_EQ(holder.tryLock(), Result::Acquired);
+        ASSERT_TRUE(holder.writeNote("1234"));
+        ASSERT_TRUE(holder.writeNote("56"));
+        EXPECT_EQ(FileLock::noteIfHeld(path), "56") << "the last note, not what the longer one left";
+        EXPECT_TRUE(holder.locked());
+        FileLock other(path);
+        EXPECT_EQ(other.tryLock(), Result::HeldElsewhere) << "looking did not loosen the lock";
+    }
+    EXPECT_EQ(FileLock::noteIfHeld(path), std::nullopt) << "the holder is gone";
+    FileLock next(path);
+    EXPECT_EQ(next.tryLock(), Result::Acquired) << "looking left no lock behind";
+}
+
 TEST(FileLockTest, ExcludesAnyOtherHolderUntilReleased) {
     test::TemporaryDirectory directory;
     const fs::path path = directory.path() / "envoi.lock";

@@ -255,3 +255,35 @@ TEST_F(SiteViewControllerTest, LeavingAsksWhetherToSaveDiscardOrStay) {
 
 } // namespace
 } // namespace orvaneh
+
+namespace orvaneh {
+namespace {
+
+// Every field is one line of readable text: a line break would split the lists, and bytes that
+// are not UTF-8 would stop the JSON; accents, quotes and guillemets stay as typed.
+TEST_F(SiteViewControllerTest, FieldsMustBeOneLineOfUtf8Text) {
+    const std::vector<std::tuple<std::string, std::string, std::string, std::string, std::string>> refused{
+        {"Cabinet\nbis", "ftp.cabinet.fr", "jean", "secret", "Le nom du site"},
+        {"Cabinet", "ftp.cabinet.fr\r", "jean", "secret", "L'adresse"},
+        {"Cabinet", "ftp.cabinet.fr", "je\xffn", "secret", "L'utilisateur"},
+        {"Cabinet", "ftp.cabinet.fr", "jean", "se\tcret", "Le mot de passe"},
+        {"Caf\xc3", "ftp.cabinet.fr", "jean", "secret", "Le nom du site"},
+        {"Cabinet \xed\xa0\x80", "ftp.cabinet.fr", "jean", "secret", "Le nom du site"},
+    };
+    for (const auto& [name, address, login, password, field] : refused) {
+        auto shown = showNew();
+        fill(*shown->editor, name, address, login, password);
+        EXPECT_FALSE(shown->editor->addOrModifySite()) << field;
+        EXPECT_THAT(shown->editor->message(), ::testing::StartsWith(field)) << field;
+        EXPECT_THAT(shown->editor->message(), ::testing::Not(::testing::HasSubstr("se\tcret")));
+        EXPECT_EQ(shown->closed, 0);
+    }
+    EXPECT_TRUE(siteRequest().selectSites().empty()) << "nothing stored";
+
+    auto shown = showNew();
+    fill(*shown->editor, "Étude « Dupont & fils » l'Île", "ftp.cabinet.fr", "jean", "mot de passe é");
+    EXPECT_TRUE(shown->editor->addOrModifySite()) << shown->editor->message();
+}
+
+} // namespace
+} // namespace orvaneh

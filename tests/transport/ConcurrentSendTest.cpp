@@ -166,14 +166,14 @@ TEST_F(ConcurrentSendTest, ASenderWaitsOrSkipsWhileAnotherHoldsTheProfile) {
         << "the lock outlived the pass";
 }
 
-// `dictation delete` while `send` uploads that dictation: it is simply gone. The office gets no
-// descriptor for it, no line speaks of it, the pass does not fail and leaves no job file behind.
-TEST_F(ConcurrentSendTest, ADictationDeletedDuringItsSendIsSimplyGone) {
+// `dictation delete` while another process's `send` uploads that dictation: refused, so the
+// office never keeps a recording without its descriptor; once the pass is over the office holds
+// the whole job and the dictation can go. `dictation list` meanwhile shows it being sent.
+TEST_F(ConcurrentSendTest, ADictationBeingSentByAnotherProcessIsNotDeleted) {
     test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp, {"--read-limit", "65536"});
     ASSERT_NE(server.port(), 0);
     addSite(1, server.address());
-    const auto id = addDictation("Supprimée", 6);
-    const auto kept = addDictation("Gardée", 0.05);
+    const auto id = addDictation("En route", 6);
     const std::string job = record(id).masterJobId;
     auto send = start({"send"});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -181,15 +181,19 @@ TEST_F(ConcurrentSendTest, ADictationDeletedDuringItsSendIsSimplyGone) {
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    const auto listed = cli({"dictation", "list"});
     const auto deleted = cli({"dictation", "delete", std::to_string(id), "--yes"});
-    ASSERT_EQ(deleted.status, 0) << deleted.err;
     const auto sent = send.get();
 
+    EXPECT_THAT(listed.out, HasSubstr("Envoi en cours")) << listed.out;
+    EXPECT_EQ(deleted.status, 1) << deleted.err;
+    EXPECT_THAT(deleted.err, HasSubstr("en cours d'envoi"));
     EXPECT_EQ(sent.status, 0) << sent.err;
-    EXPECT_EQ(sent.out, "Envoyée : dictée " + std::to_string(kept) + " « Gardée »\n");
-    EXPECT_THAT(sent.err, Not(HasSubstr("dictée 0")));
-    EXPECT_THAT(sent.err, Not(HasSubstr("attente")));
-    EXPECT_EQ(storedCounts(server).count(job + ".XML"), 0u);
+    EXPECT_EQ(storedCounts(server).count(job + ".XML"), 1u) << "the office holds the whole job";
+    EXPECT_EQ(record(id).envoi, 1);
+
+    const auto later = cli({"dictation", "delete", std::to_string(id), "--yes"});
+    EXPECT_EQ(later.status, 0) << later.err;
     EXPECT_THAT(documentsContaining(job), ::testing::IsEmpty());
 }
 
