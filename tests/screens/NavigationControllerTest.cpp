@@ -80,7 +80,8 @@ TEST_F(NavigationControllerTest, AScreenClosingItselfLivesUntilTheLoopTurns) {
 
 TEST_F(NavigationControllerTest, PopToRootReleasesEveryScreenAboveAndThePresentedOne) {
     int destroyed = 0;
-    navigation.setRoot(std::make_shared<ProbeScreen>("liste", &destroyed));
+    // The root outlives this test's counter: it does not count.
+    navigation.setRoot(std::make_shared<ProbeScreen>("liste"));
     navigation.push(std::make_shared<ProbeScreen>("enregistreur", &destroyed));
     navigation.push(std::make_shared<ProbeScreen>("photos", &destroyed));
     navigation.present(std::make_shared<ProbeScreen>("paramètres", &destroyed));
