@@ -304,7 +304,11 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
         return kSuccess;
     }
     if (rows.empty()) {
-        context.out << "Aucune dictée." << std::endl;
+        // As the list's empty tab says it.
+        context.out << (filter == DicteeRequest::kAll
+                            ? std::string("Aucune dictée")
+                            : ListeDictViewController::emptyTextFor(filter == DicteeRequest::kSent))
+                    << "." << std::endl;
         return kSuccess;
     }
     for (const auto& row : rows) {

@@ -111,8 +111,12 @@ std::string ListeDictViewController::emptyText() const {
     if (!rows_.empty()) {
         return {};
     }
-    return selectedTab_ == kSentTab ? localized("AUCUNE_DICTEE_ENVOYEE", "Aucune dictée envoyée")
-                                    : localized("AUCUNE_DICTEE_A_ENVOYER", "Aucune dictée à envoyer");
+    return emptyTextFor(selectedTab_ == kSentTab);
+}
+
+std::string ListeDictViewController::emptyTextFor(bool sent) {
+    return sent ? localized("AUCUNE_DICTEE_ENVOYEE", "Aucune dictée envoyée")
+                : localized("AUCUNE_DICTEE_A_ENVOYER", "Aucune dictée à envoyer");
 }
 
 std::string ListeDictViewController::editButtonTitle() const {

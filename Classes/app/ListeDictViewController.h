@@ -87,6 +87,8 @@ public:
     // The header holds the empty list's text.
     double headerHeight() const { return rows_.empty() ? kEmptyHeaderHeight : 0; }
     std::string emptyText() const;
+    // The same text for a tab: the sent one or the outbox.
+    static std::string emptyTextFor(bool sent);
     // The navigation bar's left button: "OK" while editing, "Modifier" otherwise.
     bool editing() const { return editing_; }
     std::string editButtonTitle() const;
