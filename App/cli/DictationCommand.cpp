@@ -298,7 +298,7 @@ int DictationCommand::list(const std::vector<std::string>& arguments, CliContext
     if (json) {
         Json all = Json::array();
         for (const auto& row : rows) {
-            all.push_back(DictationFormat::toJson(row.record));
+            all.push_back(DictationFormat::toJson(row.record, row.state));
         }
         context.out << jsonText(all) << std::endl;
         return kSuccess;

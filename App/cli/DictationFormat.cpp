@@ -77,8 +77,12 @@ double DictationFormat::trackSeconds(const DicteeModel& record, bool instruction
 }
 
 Json DictationFormat::toJson(const DicteeModel& record) {
+    return toJson(record, stateLabel(record));
+}
+
+Json DictationFormat::toJson(const DicteeModel& record, const std::string& state) {
     Json json = record.toJson();
-    json["etat"] = stateLabel(record);
+    json["etat"] = state;
     json["dureeDicteeSecondes"] = std::round(trackSeconds(record, false) * 1000) / 1000;
     json["dureeInstructionSecondes"] = std::round(trackSeconds(record, true) * 1000) / 1000;
     json["tsTransfert"] =

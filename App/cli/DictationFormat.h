@@ -35,6 +35,9 @@ public:
     // Every field of a record read with kJsonDatePattern, with its state as in the text and its
     // durations in seconds to the sample.
     static Json toJson(const DicteeModel& record);
+    // The same with the state word already known (a list row), so a long list does not ask the
+    // profile's sender lock once per row.
+    static Json toJson(const DicteeModel& record, const std::string& state);
     // A moment as the JSON output gives dates.
     static std::string jsonDate(double secondsSince1970);
     // A moment today as "HH:mm:ss", with the date when it is another day.
