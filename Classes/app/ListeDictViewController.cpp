@@ -190,7 +190,8 @@ void ListeDictViewController::parameterScreenFinished(const ParamWorkflow& param
     }
     const PendingParameters pending = std::move(*pendingParameters_);
     pendingParameters_.reset();
-    if (application().navigation().presented()) {
+    // Only the parameter screen itself: it may have closed already, leaving another above.
+    if (std::dynamic_pointer_cast<ParamWorkflowDictee>(application().navigation().presented())) {
         application().navigation().dismiss();
     }
     const bool apply = parameters.isChanged && !cancelled;

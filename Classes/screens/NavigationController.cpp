@@ -10,8 +10,8 @@ NavigationController::~NavigationController() {
     for (const auto& screen : stack_) {
         screen->setCloseHandler(nullptr);
     }
-    if (presented_) {
-        presented_->setCloseHandler(nullptr);
+    for (const auto& screen : presented_) {
+        screen->setCloseHandler(nullptr);
     }
 }
 
@@ -67,17 +67,15 @@ bool NavigationController::back() {
 }
 
 void NavigationController::popToRoot() {
-    if (stack_.size() < 2 && !presented_) {
+    if (stack_.size() < 2 && presented_.empty()) {
         return;
     }
     std::vector<Screen> old(stack_.begin() + (stack_.empty() ? 0 : 1), stack_.end());
     if (!stack_.empty()) {
         stack_.resize(1);
     }
-    if (presented_) {
-        old.push_back(std::move(presented_));
-        presented_.reset();
-    }
+    old.insert(old.end(), presented_.begin(), presented_.end());
+    presented_.clear();
     retire(std::move(old));
     changed();
 }
@@ -87,28 +85,28 @@ void NavigationController::present(Screen screen) {
         return;
     }
     adopt(screen);
-    std::vector<Screen> old;
-    if (presented_) {
-        old.push_back(std::move(presented_));
-    }
-    presented_ = std::move(screen);
-    retire(std::move(old));
+    presented_.push_back(std::move(screen));
     changed();
 }
 
 void NavigationController::dismiss() {
-    if (!presented_) {
+    if (presented_.empty()) {
         return;
     }
-    std::vector<Screen> old{std::move(presented_)};
-    presented_.reset();
+    std::vector<Screen> old{presented_.back()};
+    presented_.pop_back();
     retire(std::move(old));
     changed();
 }
 
 void NavigationController::close(SuperController* screen) {
-    if (presented_.get() == screen) {
-        dismiss();
+    auto modal = std::find_if(presented_.begin(), presented_.end(),
+                              [screen](const Screen& each) { return each.get() == screen; });
+    if (modal != presented_.end()) {
+        std::vector<Screen> old{*modal};
+        presented_.erase(modal);
+        retire(std::move(old));
+        changed();
         return;
     }
     auto found = std::find_if(stack_.begin(), stack_.end(),

@@ -8,10 +8,10 @@
 
 namespace orvaneh {
 
-// The stack of screens the window shows, the dictation list at its root, and at most one
-// screen presented modally over it. A screen taken off the stack is released on a later turn
-// of the main run loop, so a screen may close itself (or return to the root) from inside one
-// of its own methods. Main run loop only.
+// The stack of screens the window shows, the dictation list at its root, and the screens
+// presented modally over it (a picker may be presented over a parameter screen). A screen taken off the stack
+// is released on a later turn of the main run loop, so a screen may close itself (or return to the root) from
+// inside one of its own methods. Main run loop only.
 class NavigationController {
 public:
     using Screen = std::shared_ptr<SuperController>;
@@ -34,10 +34,13 @@ public:
     bool back();
     void popToRoot();
 
-    // A screen shown modally over the stack; presenting another replaces it.
+    // A screen shown modally over the stack and over those presented before it.
     void present(Screen screen);
+    // Takes the top presented screen off.
     void dismiss();
-    Screen presented() const { return presented_; }
+    // The top presented screen, or none.
+    Screen presented() const { return presented_.empty() ? nullptr : presented_.back(); }
+    const std::vector<Screen>& presentedScreens() const { return presented_; }
 
     Screen top() const { return stack_.empty() ? nullptr : stack_.back(); }
     Screen root() const { return stack_.empty() ? nullptr : stack_.front(); }
@@ -48,7 +51,7 @@ public:
 
 private:
     std::vector<Screen> stack_;
-    Screen presented_;
+    std::vector<Screen> presented_;
     std::function<void()> changeCallback_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 

@@ -109,6 +109,36 @@ TEST_F(NavigationControllerTest, TopIsKnowsSubclassesAndAClosedPresentedScreenIs
     EXPECT_EQ(navigation.screens().size(), 2u) << "closing the modal screen leaves the stack alone";
 }
 
+TEST_F(NavigationControllerTest, APickerPresentedOverAParameterScreenClosesAloneAndPopToRootTakesBoth) {
+    int destroyed = 0;
+    navigation.setRoot(std::make_shared<ProbeScreen>("liste"));
+    auto parameters = std::make_shared<ProbeScreen>("paramètres", &destroyed);
+    auto picker = std::make_shared<ProbeScreen>("services", &destroyed);
+    navigation.present(parameters);
+    navigation.present(picker);
+    EXPECT_EQ(navigation.presented(), picker);
+
+    // The picker answers and closes itself: the parameter screen is shown again, still alive.
+    picker->cancel();
+    EXPECT_EQ(navigation.presented(), parameters);
+    picker.reset();
+    RunLoop::main().runPending();
+    EXPECT_EQ(destroyed, 1);
+
+    // The parameter screen closing from under a picker takes only itself off.
+    auto second = std::make_shared<ProbeScreen>("services", &destroyed);
+    navigation.present(second);
+    parameters->cancel();
+    EXPECT_EQ(navigation.presented(), second);
+
+    second.reset();
+    parameters.reset();
+    navigation.popToRoot();
+    RunLoop::main().runPending();
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_TRUE(navigation.presentedScreens().empty());
+}
+
 TEST_F(NavigationControllerTest, AScreenOutlivingItsNavigationClosesHarmlessly) {
     auto screen = std::make_shared<ProbeScreen>("orphelin");
     {
