@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace orvaneh {
 
@@ -104,17 +105,28 @@ bool PicturesViewController::saveImage(const RgbImage& picture) {
         return refuse(failed + " : " + error);
     }
     const fs::path directory = Tools::documentsDirectory();
-    std::string name;
-    fs::path target;
-    std::error_code status;
-    do {
-        name = std::to_string(dicteeId_) + "-" + std::to_string(++fileId_) + ".jpg";
-        target = directory / name;
-        // Any entry of that name counts, even a link to nothing.
-    } while (fs::exists(fs::symlink_status(target, status)));
-    if (!AtomicFile::write(target, *bytes, fs::perms::owner_read | fs::perms::owner_write, &error)) {
+    // The names seen taken are skipped without writing; one taken by another process between
+    // that look and the publication is skipped by the publication itself, a bounded number of
+    // times so that a directory filling up without end cannot hold the screen.
+    unsigned asked = 0;
+    const auto next = [&]() -> std::optional<fs::path> {
+        if (asked++ > kMaxNameCollisions) {
+            return std::nullopt;
+        }
+        fs::path candidate;
+        std::error_code status;
+        do {
+            candidate = directory / (std::to_string(dicteeId_) + "-" + std::to_string(++fileId_) + ".jpg");
+            // Any entry of that name counts, even a link to nothing.
+        } while (fs::exists(fs::symlink_status(candidate, status)));
+        return candidate;
+    };
+    const auto saved =
+        AtomicFile::writeNew(next, *bytes, fs::perms::owner_read | fs::perms::owner_write, &error);
+    if (!saved) {
         return refuse(failed + " : " + error);
     }
+    const std::string name = saved->filename().string();
     lastSavedName_ = name;
     Log::write("Photo « " + name + " » ajoutée à la dictée " + std::to_string(dicteeId_));
     return true;

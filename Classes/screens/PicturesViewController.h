@@ -24,6 +24,8 @@ public:
     static constexpr int kPictureHeight = 800;
     static constexpr int kJpegQuality = 90;
     static constexpr const char* kNoPictureImage = "noPicture";
+    // How many names other processes may take under one picture's feet before it gives up.
+    static constexpr unsigned kMaxNameCollisions = 100;
 
     struct GridItem {
         std::string name; // "N-k.jpg"

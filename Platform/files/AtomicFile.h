@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,17 @@ public:
                       std::filesystem::perms permissions = std::filesystem::perms::owner_read |
                                                            std::filesystem::perms::owner_write,
                       std::string* error = nullptr, Flush flush = Flush::ToDisk);
+
+    // Writes `contents` once, then gives the file the first name `nextName` offers that no entry
+    // holds, without ever replacing one: a name another process takes in the meantime is
+    // skipped and the next one asked for. `nextName` answers nothing to give up; its names must
+    // be in one directory. The name used, or nothing with `error` (if given) in French, no file
+    // left behind.
+    static std::optional<std::filesystem::path>
+    writeNew(const std::function<std::optional<std::filesystem::path>()>& nextName, std::string_view contents,
+             std::filesystem::perms permissions = std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_write,
+             std::string* error = nullptr, Flush flush = Flush::ToDisk);
 
     // Reads a whole file; nothing when it cannot be read.
     static std::optional<std::string> read(const std::filesystem::path& path);

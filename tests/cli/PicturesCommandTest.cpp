@@ -4,6 +4,8 @@
 #include "transport/OfficeFixture.h"
 
 #include <gmock/gmock.h>
+#include <set>
+#include <thread>
 
 namespace orvaneh {
 namespace {
@@ -111,6 +113,34 @@ TEST_F(PicturesCommandTest, PicturesAddedAreListedDeletedOnAnswerAndSentWithTheD
     std::vector<std::string> expected{first, third};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(received, expected);
+}
+
+TEST_F(PicturesCommandTest, TwoProcessesAddingAtOnceKeepBothPictures) {
+    const auto n = std::to_string(addDictation("Constat"));
+    const auto photo = imageFile(
+        "photo.jpg", test::jpeg(test::quarters(40, 30, test::kRed, test::kGreen, test::kBlue, test::kWhite)));
+    std::set<std::string> names;
+    for (int round = 1; round <= 8; ++round) {
+        SCOPED_TRACE(round);
+        test::ProcessResult results[2];
+        std::thread other([&] { results[1] = cli({"dictation", "pictures", n, "--add", photo}); });
+        results[0] = cli({"dictation", "pictures", n, "--add", photo});
+        other.join();
+        for (const auto& result : results) {
+            ASSERT_EQ(result.status, 0) << result.err;
+            ASSERT_THAT(result.out, ::testing::StartsWith("Photo ajoutée : "));
+            names.insert(result.out.substr(std::string("Photo ajoutée : ").size()));
+        }
+        // Each process said its own name, and both files are there.
+        ASSERT_EQ(names.size(), static_cast<std::size_t>(2 * round)) << results[0].out << results[1].out;
+        std::size_t stored = 0;
+        for (const auto& entry : fs::directory_iterator(profile.documents())) {
+            const auto name = entry.path().filename().string();
+            stored +=
+                name.rfind(n + "-", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".jpg";
+        }
+        EXPECT_EQ(stored, names.size());
+    }
 }
 
 } // namespace
