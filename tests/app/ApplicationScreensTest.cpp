@@ -2,8 +2,10 @@
 #include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/app/ParametreTabBarController.h"
 #include "Classes/core/siteRequest.h"
+#include "Classes/packaging/Entity.h"
 #include "Classes/screens/AboutController.h"
 #include "Classes/screens/Menu.h"
+#include "Classes/screens/ServicesViewController.h"
 #include "Classes/screens/SettingsViewController.h"
 #include "Classes/workflow/ParamWorkflowDefault.h"
 #include "Gestion Site/SiteListViewController.h"
@@ -107,6 +109,55 @@ TEST_F(ApplicationScreensTest, PopToRootLeavesTheListAndTellsTheInterface) {
     RunLoop::main().runPending();
     EXPECT_EQ(stack(), (std::vector<std::string>{"ListeDictViewController"}));
     EXPECT_FALSE(profile.ui().messages("popToRoot").empty());
+}
+
+TEST_F(ApplicationScreensTest, TheServicePickerComesOverTheDefaultsScreenAndAnswersIt) {
+    ASSERT_FALSE(application.startCore(false).error);
+    addDefaultSite();
+    std::string error;
+    ASSERT_TRUE(Entity::importCatalogue(
+        "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role><LoginName>plefebvre</LoginName>"
+        "</LoginUserInfo></LoginUserInfos><Services><Service><Guid>g-cardio</Guid><Name>Cardiologie</Name>"
+        "<IsSite>false</IsSite><ServiceUsers><UserId>plefebvre</UserId></ServiceUsers></Service></Services>"
+        "</Catalogue>",
+        &error))
+        << error;
+    application.startScreens();
+    auto& navigation = application.navigation();
+    application.showMenu();
+    application.menu()->touch(Menu::Workflow);
+    auto screen = std::dynamic_pointer_cast<ParamWorkflowDefault>(navigation.top());
+    ASSERT_TRUE(screen);
+    ASSERT_FALSE(screen->choose(AbstractParamWorkflow::kAuthorTag, "plefebvre"));
+
+    screen->textFieldShouldBeginEditing(AbstractParamWorkflow::kServiceTag);
+    auto picker = std::dynamic_pointer_cast<ServicesViewController>(navigation.presented());
+    ASSERT_TRUE(picker) << "presented over the defaults screen";
+    EXPECT_EQ(navigation.top(), screen);
+    EXPECT_EQ(profile.ui().calls().back().title, "ServicesViewController");
+    EXPECT_EQ(profile.ui().calls().back().message, "plefebvre");
+    ASSERT_EQ(picker->servicesList().size(), 1u);
+    picker->tapRow(0);
+    picker->validParam();
+    picker.reset();
+    RunLoop::main().runPending();
+    EXPECT_FALSE(navigation.presented()) << "the picker closed";
+    EXPECT_EQ(navigation.top(), screen) << "the defaults screen stays";
+    EXPECT_EQ(screen->fieldText(AbstractParamWorkflow::kServiceTag), "Cardiologie");
+
+    // Reopened, it shows the service chosen; without "ServicesDisplay" it does not open.
+    screen->textFieldShouldBeginEditing(AbstractParamWorkflow::kServiceTag);
+    picker = std::dynamic_pointer_cast<ServicesViewController>(navigation.presented());
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->selectedService(), 0);
+    picker->tapRow(0);
+    picker->validParam();
+    picker.reset();
+    RunLoop::main().runPending();
+    EXPECT_EQ(screen->fieldText(AbstractParamWorkflow::kServiceTag), "") << "unchecked: no service";
+    profile.preferences().setBool("ServicesDisplay", false);
+    screen->textFieldShouldBeginEditing(AbstractParamWorkflow::kServiceTag);
+    EXPECT_FALSE(navigation.presented());
 }
 
 TEST_F(ApplicationScreensTest, SettingsContainerShowsSitesAndWorkflowAndLeavesThroughTheSiteList) {

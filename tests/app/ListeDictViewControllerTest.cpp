@@ -6,6 +6,10 @@
 #include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/userRequest.h"
+#include "Classes/packaging/Entity.h"
+#include "Classes/screens/NavigationController.h"
+#include "Classes/screens/ServicesViewController.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 #include "transport/OfficeFixture.h"
 
 #include <gmock/gmock.h>
@@ -347,6 +351,40 @@ TEST_F(ListeDictTest, ParameterScreenChangesTheDictationAndItsRetry) {
     ParamWorkflow defaults;
     ASSERT_EQ(defaults.getParamWorkflow(), 1);
     EXPECT_EQ(defaults.priority, "Haute");
+}
+
+TEST_F(ListeDictTest, TheServicePickerComesOverTheParameterScreenAndItsChoiceReachesTheDictation) {
+    std::string error;
+    ASSERT_TRUE(Entity::importCatalogue(
+        "<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role><LoginName>jdupont</LoginName>"
+        "</LoginUserInfo></LoginUserInfos><Services><Service><Guid>g-urg</Guid><Name>Urgences</Name>"
+        "<IsSite>false</IsSite><ServiceUsers><UserId>jdupont</UserId></ServiceUsers></Service></Services>"
+        "</Catalogue>",
+        &error))
+        << error;
+    const auto id = store("Lettre", false);
+    ListeDictViewController list(application);
+    auto& navigation = application.navigation();
+    list.tapRow(0, 300, 320);
+    auto screen = std::dynamic_pointer_cast<ParamWorkflowDictee>(navigation.presented());
+    ASSERT_TRUE(screen);
+
+    screen->textFieldShouldBeginEditing(AbstractParamWorkflow::kServiceTag);
+    auto picker = std::dynamic_pointer_cast<ServicesViewController>(navigation.presented());
+    ASSERT_TRUE(picker) << "presented over the parameter screen";
+    EXPECT_EQ(picker->userName(), "jdupont");
+    ASSERT_EQ(picker->servicesList().size(), 1u);
+    picker->tapRow(0);
+    picker->validParam();
+    picker.reset();
+    RunLoop::main().runPending();
+    EXPECT_EQ(navigation.presented(), screen) << "the picker closed, the parameter screen stays";
+    EXPECT_EQ(screen->fieldText(AbstractParamWorkflow::kServiceTag), "Urgences");
+
+    screen->saveParamWorkflow();
+    RunLoop::main().runPending();
+    EXPECT_FALSE(navigation.presented());
+    EXPECT_GT(DicteeRequest().selectDictee(id).serviceID, 0);
 }
 
 TEST_F(ListeDictTest, NewDictationNeedsTheWorkflowAndTheMicrophone) {
