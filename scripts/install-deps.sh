@@ -10,6 +10,7 @@ PACKAGES=(
   libspeex-dev libogg-dev speex sox time
   libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev
   python3 python3-pyftpdlib openssl curl libcurl4-openssl-dev espeak-ng
+  libpulse-dev pulseaudio
 )
 
 missing=()

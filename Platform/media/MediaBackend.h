@@ -10,10 +10,17 @@
 namespace orvaneh {
 
 // Makes the recorders and players and holds the audio session. The desktop application
-// installs one over its audio devices; the tests and the command line install the simulated
-// one.
+// installs one over its audio devices (PulseMediaBackend, built when libpulse is present); the
+// tests install the simulated one.
 class MediaBackend {
 public:
+    // Posted on the main run loop by a back-end over real devices when the input or output goes
+    // away during a take or a playback: the take so far is kept as a complete WAV file and
+    // recording has stopped. User info: "message" (French, for the user) and "path".
+    static constexpr const char* kDeviceLostNotification = "AudioDeviceLost";
+    // The same when a take stops because its file can no longer be written (disk full).
+    static constexpr const char* kRecordingFailedNotification = "AudioRecordingFailed";
+
     virtual ~MediaBackend() = default;
 
     virtual AudioSession& audioSession() = 0;
