@@ -118,12 +118,7 @@ std::optional<std::string> DictationRecorder::truncationWarning(const std::strin
 }
 
 bool DictationRecorder::open(std::optional<std::int64_t> idDictee, const ParamWorkflow& parameters) {
-    application_.setRecord(!idDictee.has_value());
-    if (idDictee) {
-        application_.setIdDictee(*idDictee);
-    }
-    controller_ = std::make_unique<AudioRecordControllerThree>(application_);
-    controller_->setParamWorkflow(parameters);
+    controller_ = std::make_unique<AudioRecordControllerThree>(application_, idDictee, parameters);
     controller_->viewDidLoad();
     if (!controller_->isOpen()) {
         return false;

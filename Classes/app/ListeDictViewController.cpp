@@ -292,17 +292,11 @@ void ListeDictViewController::continueOpening(const std::optional<DictationCell>
 
 void ListeDictViewController::openRecorder(std::optional<std::int64_t> idDictee,
                                            const ParamWorkflow& parameters) {
-    // Set again: a parameter screen in between may have let another opening change them.
-    application().setRecord(!idDictee);
-    if (idDictee) {
-        application().setIdDictee(*idDictee);
-    }
     if (recorderOpener_) {
         recorderOpener_(idDictee, parameters);
         return;
     }
-    auto recorder = std::make_shared<AudioRecordControllerThree>(application());
-    recorder->setParamWorkflow(parameters);
+    auto recorder = std::make_shared<AudioRecordControllerThree>(application(), idDictee, parameters);
     recorder->viewDidLoad();
     // Refused (another recorder is open): it said so and went back to the list.
     if (!recorder->isOpen()) {

@@ -1,17 +1,14 @@
 #pragma once
 
-#include "Classes/screens/Geometry.h"
-
 #include <string>
 
 namespace orvaneh {
 
 // One of the recorder's two cut markers: where it stands on the track (seconds), whether it is
-// placed and whether a touch selected it, and how the view draws it. A plain value owned by
-// the recording screen.
+// placed and whether a touch selected it, and the image it shows. A plain value owned by
+// RecorderMarkers; where it is drawn is RecorderLayout's.
 class PinCursor {
 public:
-    static constexpr double kSize = 21;
     static constexpr const char* kImageUnselected = "boutonVert.png";
     static constexpr const char* kImageSelected = "boutonRouge.png";
 
@@ -21,7 +18,6 @@ public:
     float position() const { return position_; }
     float value() const { return value_; }
     const std::string& imageName() const { return imageName_; }
-    const Rect& frame() const { return frame_; }
     bool visible() const { return visible_; }
 
     // Shows or hides the marker and records it as placed or not.
@@ -31,7 +27,6 @@ public:
     void setControlSelected(bool selected);
     void setValue(float value) { value_ = value; }
     void setPosition(float position) { position_ = position; }
-    void setFrame(const Rect& frame) { frame_ = frame; }
 
 private:
     bool controlState_ = false;
@@ -39,7 +34,6 @@ private:
     float position_ = 0;
     float value_ = 0;
     std::string imageName_ = kImageUnselected;
-    Rect frame_{};
     bool visible_ = false;
 };
 

@@ -3,11 +3,14 @@
 // track switch and the markers under the virtual clock; and leaving the screen: what is stored,
 // what abandoning removes, and how no audio is lost when a save, an insertion or a cut fails or
 // when working files are left over from another visit.
+#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/audio/RecorderJournal.h"
 #include "Classes/core/DicteeRequest.h"
-#include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/core/UserDefaultManager.h"
+#include "Classes/screens/NavigationController.h"
+#include "Classes/screens/PicturesViewController.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
@@ -16,6 +19,7 @@
 #include "support/LogCapture.h"
 #include "support/TestDatabase.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
@@ -48,13 +52,11 @@ protected:
 
     // Opens the screen as the dictation list does.
     void open(bool isNew, std::int64_t id = 0, ParamWorkflow parameters = {}) {
-        application.setRecord(isNew);
-        application.setIdDictee(id);
         if (!isNew) {
             parameters.getParamWorkflowDictee(id);
         }
-        screen = std::make_unique<AudioRecordControllerThree>(application);
-        screen->setParamWorkflow(parameters);
+        screen = std::make_unique<AudioRecordControllerThree>(
+            application, isNew ? std::nullopt : std::optional(id), parameters);
         screen->viewDidLoad();
         screen->viewWillAppear();
     }
@@ -208,7 +210,7 @@ TEST_F(AudioRecordControllerTest, PlayingFromTheEndStartsOverAndPausesJustBefore
     run(0.5);
     screen->performPlayerAction();
     EXPECT_FALSE(screen->isPlaying());
-    EXPECT_NEAR(Screen::recordStartPosition(), 1.0, 0.021);
+    EXPECT_NEAR(screen->recordStartPosition(), 1.0, 0.021);
 }
 
 TEST_F(AudioRecordControllerTest, EachTrackKeepsItsPositionAcrossSwitches) {
@@ -242,34 +244,141 @@ TEST_F(AudioRecordControllerTest, MarkersArePlacedSelectedAndRemovedOverTheSlide
     EXPECT_FALSE(screen->curseurImV1().controlState()) << "nothing to mark on an empty track";
     take(10);
 
-    // Slider 280 points wide from x = 20: one second is 28 points.
+    using Range = RecorderMarkers::Range;
     const auto& first = screen->curseurImV1();
     const auto& second = screen->curseurImV2();
     pin(2);
     EXPECT_TRUE(first.controlState() && first.visible());
-    EXPECT_EQ(first.frame(), (Rect{66, 154, 21, 21}));
-    EXPECT_EQ(screen->view().bandFrame, (Rect{76, 161, 224, 9})) << "to the end";
+    EXPECT_EQ(screen->view().markers[0].value, 2.0);
+    EXPECT_EQ(screen->view().band, (Range{2, 10})) << "to the end";
+    EXPECT_EQ(screen->view().pinButtonImage, "markerAdd");
     pin(6);
-    EXPECT_EQ(second.frame(), (Rect{178, 154, 21, 21}));
-    EXPECT_EQ(screen->view().bandFrame, (Rect{76, 161, 112, 9}));
+    EXPECT_EQ(screen->view().band, (Range{2, 6}));
+    EXPECT_EQ(screen->view().pinButtonImage, "markerDelete");
+    // Drawn over the phone's slider as it always was: one second is 28 points from x = 20.
+    const auto shown = screen->view();
+    const auto layout = shown.layoutIn(RecorderLayout::kPhoneSliderFrame);
+    EXPECT_EQ(layout.markerFrame(shown.markers[1].value), (Rect{178, 154, 21, 21}));
+    EXPECT_EQ(layout.bandFrame(shown.band->from, shown.band->to), (Rect{76, 161, 112, 9}));
 
     screen->touchPin(2);
     screen->touchPin(1);
     EXPECT_TRUE(first.controlSelected());
     EXPECT_FALSE(second.controlSelected()) << "one selected at most";
+    EXPECT_EQ(screen->view().markers[0].image, "boutonRouge.png");
     screen->placeOrRemovePin();
     EXPECT_FALSE(first.controlState() || first.visible()) << "the selected one goes";
     EXPECT_TRUE(second.controlState());
-    EXPECT_EQ(screen->view().bandFrame, (Rect{188, 161, 112, 9}));
+    EXPECT_EQ(screen->view().band, (Range{6, 10}));
 
     // Removing kept marker 1's selection; placing it again clears it.
     pin(8);
     EXPECT_TRUE(first.controlState());
     EXPECT_FALSE(first.controlSelected());
-    EXPECT_EQ(screen->view().bandFrame, (Rect{188, 161, 56, 9}));
+    EXPECT_EQ(screen->view().band, (Range{6, 8})) << "between the markers, whatever their order";
     screen->placeOrRemovePin();
     EXPECT_FALSE(first.controlState() || second.controlState()) << "none selected: both go";
-    EXPECT_EQ(screen->view().bandAlpha, 0);
+    EXPECT_EQ(screen->view().band, std::nullopt);
+}
+
+// What a view draws is in seconds and ranges, whatever the size it draws them at.
+TEST_F(AudioRecordControllerTest, ViewStateFollowsATakeAMarkerAndATrackSwitchInSeconds) {
+    const auto id = storeDictation("Note", signal(1, 3), signal(-1, 2));
+    open(false, id);
+    auto shown = screen->view();
+    EXPECT_EQ(shown.state, Screen::kPlayer);
+    EXPECT_EQ(shown.sliderValue, 3.0F);
+    EXPECT_EQ(shown.sliderMaximum, 3.0F);
+    EXPECT_EQ(shown.dictationDuration, 3);
+    EXPECT_EQ(shown.instructionDuration, 2);
+    EXPECT_EQ(shown.trackDuration, 3);
+    EXPECT_TRUE(shown.dictationTrack);
+    for (const auto& light : shown.levelLights) {
+        EXPECT_FALSE(light.lit);
+    }
+
+    screen->recordAction();
+    hear(signal(1, 1));
+    screen->performPlayerAction();
+    run(0.5);
+    shown = screen->view();
+    EXPECT_EQ(shown.state, Screen::kRecording);
+    EXPECT_NEAR(shown.trackDuration, 3.5, 0.021) << "the take so far";
+    EXPECT_EQ(shown.sliderMaximum, static_cast<float>(shown.trackDuration));
+    EXPECT_EQ(shown.dictationDuration, 3) << "measured again once the take ends";
+    const auto lit = std::count_if(shown.levelLights.begin(), shown.levelLights.end(),
+                                   [](const auto& light) { return light.lit; });
+    EXPECT_GT(lit, 0) << "the meter follows the microphone";
+    EXPECT_EQ(shown.levelLights[0].color, VuMeterGrid::kDefaultBlueOn);
+    EXPECT_EQ(shown.levelLights[11].color,
+              lit == 12 ? VuMeterGrid::kDefaultRedOn : VuMeterGrid::kDefaultBlueOff);
+    run(0.5);
+    screen->performPlayerAction();
+    screen->recordAction();
+
+    shown = screen->view();
+    EXPECT_EQ(shown.state, Screen::kPlayer);
+    EXPECT_EQ(shown.dictationDuration, 4);
+    EXPECT_EQ(shown.trackDuration, 4);
+    EXPECT_EQ(shown.sliderValue, 4.0F);
+    EXPECT_FALSE(shown.levelLights[0].lit);
+
+    pin(1);
+    shown = screen->view();
+    EXPECT_TRUE(shown.markers[0].placed);
+    EXPECT_FALSE(shown.markers[1].placed);
+    EXPECT_EQ(shown.markers[0].value, 1.0);
+    EXPECT_EQ(shown.band, (RecorderMarkers::Range{1, 4}));
+
+    screen->changeDicteeOrInstruction();
+    shown = screen->view();
+    EXPECT_FALSE(shown.dictationTrack);
+    EXPECT_FALSE(shown.markers[0].placed) << "markers belong to the track left";
+    EXPECT_EQ(shown.band, std::nullopt);
+    EXPECT_EQ(shown.trackDuration, 2);
+    EXPECT_EQ(shown.sliderMaximum, 2.0F);
+    EXPECT_EQ(shown.sliderValue, 2.0F);
+    EXPECT_EQ(shown.dictationDuration, 4);
+}
+
+// The side screens open over the recorder through the application's navigation.
+TEST_F(AudioRecordControllerTest, SideScreensOpenOnThisDictation) {
+    open(true);
+    NavigationController& navigation = application.navigation();
+    screen->displayParameter();
+    const auto editor = std::dynamic_pointer_cast<ParamWorkflowDictee>(navigation.presented());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->fieldText(AbstractParamWorkflow::kFirstFieldTag), "Dictée 1");
+
+    // The service picker comes over the parameter screen, which stays below it.
+    editor->openServicesView();
+    EXPECT_TRUE(std::dynamic_pointer_cast<ServicesViewController>(navigation.presented()));
+    ASSERT_EQ(navigation.presentedScreens().size(), 2U);
+    navigation.dismiss();
+    ASSERT_EQ(navigation.presented(), editor);
+
+    editor->setFieldText(AbstractParamWorkflow::kFirstFieldTag, "Rapport");
+    editor->setFieldText(AbstractParamWorkflow::kSecondFieldTag, "D-7");
+    editor->saveParamWorkflow(); // "Valider"
+    EXPECT_EQ(screen->paramWorkflow().firstField, "Rapport");
+    EXPECT_EQ(screen->view().titleText, "D-7 / Rapport");
+    EXPECT_EQ(navigation.presented(), nullptr) << "closed by its answer";
+
+    // Dropping the changes closes it too and leaves the recorder's parameters alone.
+    screen->displayParameter();
+    const auto dropped = std::dynamic_pointer_cast<ParamWorkflowDictee>(navigation.presented());
+    ASSERT_TRUE(dropped);
+    dropped->setFieldText(AbstractParamWorkflow::kFirstFieldTag, "Autre");
+    dropped->viewShouldBackToParentView();
+    ASSERT_TRUE(profile.ui().answerPending(1));
+    EXPECT_EQ(screen->paramWorkflow().firstField, "Rapport");
+    EXPECT_EQ(navigation.presented(), nullptr);
+
+    // A new dictation's pictures are taken under the identifier it will be stored with.
+    screen->displayPictures();
+    const auto pictures = std::dynamic_pointer_cast<PicturesViewController>(navigation.top());
+    ASSERT_TRUE(pictures);
+    EXPECT_EQ(pictures->dicteeId(), 1);
 }
 
 TEST_F(AudioRecordControllerTest, CutRemovesTheBandAfterConfirmation) {
@@ -752,8 +861,7 @@ TEST_F(AudioRecordControllerTest, SecondScreenIsRefusedAndTouchesNothing) {
     EXPECT_EQ(Screen::recorderUnavailable(), std::nullopt);
     open(true);
     take(signal(1, 1));
-    application.setRecord(true);
-    auto second = std::make_unique<Screen>(application);
+    auto second = std::make_unique<Screen>(application, std::nullopt, ParamWorkflow());
     second->viewDidLoad();
     EXPECT_FALSE(second->isOpen());
     EXPECT_EQ(lastBanner(),
