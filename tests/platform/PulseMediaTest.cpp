@@ -86,9 +86,7 @@ public:
         fs::create_directories(directory / "home");
         fs::create_directories(directory / "runtime");
         std::ofstream script(directory / "server.pa");
-        script << "load-module module-native-protocol-unix socket=" << socket().string()
-               << " auth-anonymous=1\n"
-               << "load-module module-null-sink sink_name=silent\n"
+        script << "load-module module-null-sink sink_name=silent\n"
                << "set-default-sink silent\n";
         if (withMicrophone) {
             // A microphone fed by the test (Microphone below), in real time.
@@ -96,6 +94,9 @@ public:
                    << " format=s16le rate=16000 channels=1\n"
                    << "set-default-source microphone\n";
         }
+        // Last: once the socket answers, everything else is there.
+        script << "load-module module-native-protocol-unix socket=" << socket().string()
+               << " auth-anonymous=1\n";
         script.close();
         const std::string scriptPath = (directory / "server.pa").string();
         const std::string logPath = (directory / "server.log").string();
