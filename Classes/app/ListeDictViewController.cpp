@@ -9,7 +9,6 @@
 #include "Classes/core/userRequest.h"
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
-#include "Classes/screens/ServicesViewController.h"
 #include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/localisation/Localization.h"
@@ -173,13 +172,7 @@ void ListeDictViewController::openParameters(const DictationCell& row) {
 void ListeDictViewController::presentParameterScreen(PendingParameters pending) {
     const std::string argument = pending.idDictee != 0 ? std::to_string(pending.idDictee) : std::string();
     auto screen = std::make_shared<ParamWorkflowDictee>(pending.parameters);
-    // The service picker comes over the parameter screen and closes itself once answered,
-    // leaving the parameter screen; the navigation outlives both.
-    NavigationController& navigation = application().navigation();
-    screen->setServicesOpener([&navigation](const std::shared_ptr<ServicesViewController>& picker) {
-        navigation.present(picker);
-        UserInterface::shared().showScreen(picker->screenName(), picker->userName());
-    });
+    screen->setServicesOpener(AbstractParamWorkflow::presentingOn(application().navigation()));
     screen->setOnChangeCallback(
         [this, alive = std::weak_ptr<char>(alive_)](bool cancelled, const ParamWorkflow& parameters) {
             if (alive.lock()) {

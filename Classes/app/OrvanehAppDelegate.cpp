@@ -11,7 +11,6 @@
 #include "Classes/core/worktypeRequest.h"
 #include "Classes/screens/AboutController.h"
 #include "Classes/screens/Menu.h"
-#include "Classes/screens/ServicesViewController.h"
 #include "Classes/screens/SettingsViewController.h"
 #include "Classes/workflow/ParamWorkflowDefault.h"
 #include "Gestion Site/SiteListViewController.h"
@@ -423,11 +422,7 @@ void OrvanehAppDelegate::OpenDictees() {
 void OrvanehAppDelegate::OpenWorkflow() {
     openUnlessOnTop<ParamWorkflowDefault>([this] {
         auto screen = std::make_shared<ParamWorkflowDefault>();
-        // The service picker comes over the defaults screen and closes itself once answered.
-        screen->setServicesOpener([this](const std::shared_ptr<ServicesViewController>& picker) {
-            navigation_.present(picker);
-            UserInterface::shared().showScreen(picker->screenName(), picker->userName());
-        });
+        screen->setServicesOpener(AbstractParamWorkflow::presentingOn(navigation_));
         return screen;
     });
 }

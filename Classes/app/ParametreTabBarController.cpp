@@ -1,5 +1,6 @@
 #include "Classes/app/ParametreTabBarController.h"
 
+#include "Classes/screens/ApplicationHost.h"
 #include "Classes/workflow/ParamWorkflowDefault.h"
 #include "Gestion Site/SiteListViewController.h"
 #include "Platform/localisation/Localization.h"
@@ -10,7 +11,9 @@ ParametreTabBarController::ParametreTabBarController(ApplicationHost& applicatio
     : tabs_{{localized("SITES_LISTE_TITRE", "Sites"), "pref.png"},
             {localized("WORKFLOW_PARAM_VIEW_TITLE", "Workflow"), "workflow.png"}},
       siteList_(std::make_unique<SiteListViewController>(&application)),
-      workflow_(std::make_unique<ParamWorkflowDefault>()) {}
+      workflow_(std::make_unique<ParamWorkflowDefault>()) {
+    workflow_->setServicesOpener(AbstractParamWorkflow::presentingOn(application.navigation()));
+}
 
 ParametreTabBarController::~ParametreTabBarController() = default;
 

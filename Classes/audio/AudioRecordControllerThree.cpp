@@ -51,7 +51,11 @@ AudioRecordControllerThree::AudioRecordControllerThree(ApplicationHost& applicat
                       changed();
                   },
                   [this] { setBoutonPriorityColor(); }}),
-      paramWorkflow_(std::move(paramWorkflow)) {}
+      paramWorkflow_(std::move(paramWorkflow)),
+      optionBarre_(paramWorkflow_, application.navigation(), [this] {
+          refreshTitle();
+          changed();
+      }) {}
 
 AudioRecordControllerThree::~AudioRecordControllerThree() = default;
 
@@ -90,7 +94,7 @@ void AudioRecordControllerThree::viewDidLoad() {
     transport_.setPosition(dureeRecord_);
 
     audioSessionDefaultToSpeaker();
-    view_.scannerButtonVisible = ConfigurationManager::shouldDisplayScanner();
+    view_.scannerButtonVisible = optionBarre_.scannerAvailable();
     becomeActiveObservation_ = NotificationCenter::defaultCenter().addMainLoopObserver(
         "ApplicationBecomeActive", [this](const PostedNotification&) { startRecordAnimation(); });
     changed();
@@ -638,17 +642,12 @@ void AudioRecordControllerThree::displayParameter() {
                 navigation.dismiss();
             }
         });
-    editor->setServicesOpener(
-        [this, alive = std::weak_ptr<char>(alive_)](const std::shared_ptr<ServicesViewController>& picker) {
-            if (alive.lock()) {
-                application().navigation().present(picker);
-            }
-        });
+    editor->setServicesOpener(AbstractParamWorkflow::presentingOn(application().navigation()));
     application().navigation().present(editor);
 }
 
 void AudioRecordControllerThree::displayScanner() {
-    UserInterface::shared().showScreen("QRCodeReader", std::to_string(idDictee_));
+    optionBarre_.displayScanner();
 }
 
 void AudioRecordControllerThree::applyParameterEditorAnswer(bool cancelled,
@@ -657,12 +656,6 @@ void AudioRecordControllerThree::applyParameterEditorAnswer(bool cancelled,
         return;
     }
     paramWorkflow_ = paramWorkflow;
-    refreshTitle();
-    changed();
-}
-
-void AudioRecordControllerThree::applyScannerResult(const std::string& text) {
-    paramWorkflow_.secondField = text;
     refreshTitle();
     changed();
 }

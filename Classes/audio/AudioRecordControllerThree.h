@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/audio/AudioController.h"
+#include "Classes/audio/OptionBarreDictationViewController.h"
 #include "Classes/audio/PinCursor.h"
 #include "Classes/audio/RecorderLayout.h"
 #include "Classes/audio/RecorderMarkers.h"
@@ -145,11 +146,14 @@ public:
     // Presents the parameter screen on this screen's parameters; its answer is applied and
     // closes it. The service picker it asks for is presented over it.
     void displayParameter();
+    // The code reader, through the option bar: its text becomes the identification value.
     void displayScanner();
     // The parameter editor's answer: unless cancelled, its set replaces the screen's.
     void applyParameterEditorAnswer(bool cancelled, const ParamWorkflow& paramWorkflow);
-    // The code reader's text becomes the identification value.
-    void applyScannerResult(const std::string& text);
+    // The option bar under the title: title editor, code reader, case-file search. The
+    // application gives it the openers of the reader and the case-file screens.
+    OptionBarreDictationViewController& optionBarreController() { return optionBarre_; }
+    const OptionBarreDictationViewController& optionBarreController() const { return optionBarre_; }
 
     // Steps of the engine, public for the view and the command line.
     void setEtatLecteur(int etat);
@@ -246,6 +250,8 @@ private:
     int etatLecteur_ = kPlayer;
     std::string strPriorite_;
     ParamWorkflow paramWorkflow_;
+    // Edits paramWorkflow_ in place: declared after it.
+    OptionBarreDictationViewController optionBarre_;
     View view_;
     Observation becomeActiveObservation_;
     bool refused_ = false;

@@ -7,9 +7,11 @@
 #include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/UserInterface.h"
 
 #include <algorithm>
 #include <cctype>
@@ -368,6 +370,20 @@ void AbstractParamWorkflow::validateParamPicka(bool cancelled, int index) {
         break;
     }
     changed();
+}
+
+AbstractParamWorkflow::~AbstractParamWorkflow() {
+    // A picker still shown must not answer a screen that is gone.
+    if (servicesPicker_) {
+        servicesPicker_->setDelegate(nullptr);
+    }
+}
+
+AbstractParamWorkflow::ServicesOpener AbstractParamWorkflow::presentingOn(NavigationController& navigation) {
+    return [&navigation](const std::shared_ptr<ServicesViewController>& picker) {
+        navigation.present(picker);
+        UserInterface::shared().showScreen(picker->screenName(), picker->userName());
+    };
 }
 
 void AbstractParamWorkflow::openServicesView() {

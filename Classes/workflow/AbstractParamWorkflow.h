@@ -16,6 +16,8 @@
 
 namespace orvaneh {
 
+class NavigationController;
+
 // The base of the two workflow parameter screens: the fields, the choices each picker offers
 // from the imported directory, and how one choice constrains the others (an author has his
 // contexts, a context exists only for speech recognition, a service has its own worktypes and
@@ -47,6 +49,11 @@ public:
         std::string currentGuid; // "" when no service is chosen
     };
     using ServicesOpener = std::function<void(const std::shared_ptr<ServicesViewController>&)>;
+    // The usual opener: the picker presented modally over the parameter screen on `navigation`,
+    // which must outlive the screen.
+    static ServicesOpener presentingOn(NavigationController& navigation);
+
+    ~AbstractParamWorkflow() override;
 
     // The parameter set being edited.
     ParamWorkflow& paramWorkflow() { return paramWorkflow_; }

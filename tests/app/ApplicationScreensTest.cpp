@@ -170,6 +170,11 @@ TEST_F(ApplicationScreensTest, SettingsContainerShowsSitesAndWorkflowAndLeavesTh
     EXPECT_EQ(container.selectedTab(), 1);
     container.selectTab(5);
     EXPECT_EQ(container.selectedTab(), 1);
+
+    // Its workflow tab opens the service picker over the window too.
+    profile.preferences().setBool("ServicesDisplay", true);
+    container.workflow().textFieldShouldBeginEditing(AbstractParamWorkflow::kServiceTag);
+    EXPECT_TRUE(std::dynamic_pointer_cast<ServicesViewController>(application.navigation().presented()));
 }
 
 } // namespace

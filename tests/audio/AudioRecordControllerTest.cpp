@@ -11,6 +11,7 @@
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/PicturesViewController.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
+#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
@@ -483,7 +484,14 @@ TEST_F(AudioRecordControllerTest, PriorityTitleAndRecordingIndicator) {
         EXPECT_EQ(screen->paramWorkflow().priority, label);
     }
     EXPECT_EQ(screen->view().priorityImage, "priorite_moyenne");
-    screen->applyScannerResult("D-42");
+    // The option bar's title editor works on the screen's own parameters and redraws its title.
+    screen->optionBarreController().displayTitleAndIdentPropriete();
+    const auto editor = screen->optionBarreController().titleEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->txtFirstField(), "Dictée 1");
+    ASSERT_TRUE(editor->setSecondFieldText("D-42"));
+    editor->endEditing();
+    EXPECT_EQ(screen->paramWorkflow().secondField, "D-42");
     EXPECT_EQ(screen->view().titleText, "D-42 / Dictée 1");
 
     // The title blinks once a second during a take and ends visible; nothing else can be touched.
