@@ -12,6 +12,7 @@
 #include "Classes/workflow/ParamWorkflowDictee.h"
 #include "transport/OfficeFixture.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <thread>
 
@@ -227,11 +228,21 @@ TEST_F(ListeDictTest, ClosingMenuOfARowSendsAbandonsOrCancels) {
     RunLoop::main().runFor(Seconds(1));
     EXPECT_TRUE(
         runUntil([&] { return application.uploader().runCount() > 0 && !application.uploader().running(); }));
+    // The failed attempt may reorder the rows once the list hears of it: find the row again.
+    RunLoop::main().runPending();
+    list.updateList();
+    const auto rowOf = [&list](std::int64_t wanted) {
+        const auto& rows = list.rows();
+        const auto found = std::find_if(rows.begin(), rows.end(),
+                                        [wanted](const auto& row) { return row.idDictee == wanted; });
+        return static_cast<std::size_t>(found - rows.begin());
+    };
+    ASSERT_LT(rowOf(id), list.rows().size());
 
     // With the summary first: saved as a draft until "Envoyer".
     profile.preferences().setBool("ValidateBeforeSend", true);
     profile.ui().queueAnswer(0);
-    list.longPress(0);
+    list.longPress(rowOf(id));
     EXPECT_TRUE(DicteeRequest().selectDictee(id).brouillon);
     ASSERT_EQ(profile.ui().pendingQuestions(), 1u);
     EXPECT_THAT(profile.ui().calls().back().message, HasSubstr("Compte rendu"));
@@ -245,7 +256,7 @@ TEST_F(ListeDictTest, ClosingMenuOfARowSendsAbandonsOrCancels) {
     profile.writeDocument(n + "-1.jpg");
     profile.ui().clear();
     profile.ui().queueAnswer(1);
-    list.longPress(0);
+    list.longPress(rowOf(id));
     EXPECT_EQ(DicteeRequest().selectDictee(id).idDictee, 0);
     EXPECT_FALSE(exists(n + ".wav") || exists("I" + n + ".wav") || exists(n + "-1.jpg"));
     std::vector<std::string> aside;
