@@ -108,11 +108,13 @@ std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWo
         parameters.priority = ParamWorkflow::priorityLabel(number->second);
     }
     if (auto service = parsed.option("service")) {
-        auto id = DictationFormat::parseIdentifier(*service);
-        if (!id || *id > INT32_MAX) {
+        // A row id or a guid: the parameter screen checks it among the author's services.
+        if (service->empty()) {
             return "identifiant de service invalide : " + *service;
         }
-        parameters.serviceID = static_cast<std::int32_t>(*id);
+        if (auto id = DictationFormat::parseIdentifier(*service); id && *id <= INT32_MAX) {
+            parameters.serviceID = static_cast<std::int32_t>(*id);
+        }
     }
     return std::nullopt;
 }

@@ -1,9 +1,6 @@
 #include "App/cli/DictationFields.h"
 
-#include "App/cli/DictationFormat.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
-
-#include <limits>
 
 namespace orvaneh {
 
@@ -55,11 +52,8 @@ std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow&
             continue;
         }
         if (tag == Screen::kServiceTag) {
-            const auto id = DictationFormat::parseIdentifier(*value);
-            if (!id || *id > std::numeric_limits<std::int32_t>::max()) {
-                return "identifiant de service invalide : " + *value;
-            }
-            if (auto problem = screen.chooseService(*id)) {
+            // A row id as `services` shows it, or the service's guid.
+            if (auto problem = screen.chooseService(*value)) {
                 return problem;
             }
         } else if (auto problem = screen.choose(tag, *value)) {

@@ -198,7 +198,8 @@ std::vector<std::string> WorkflowCommand::helpLines() const {
         "                  [--typist S] [--priority moyenne|haute] [--json]",
         "                              les paramètres par défaut des nouvelles dictées ; avec des",
         "                              options, choisis comme à l'écran (--service 0 : aucun) et",
-        "                              enregistrés",
+        "                              enregistrés ; ID : le numéro ou le guid que « services »",
+        "                              montre pour l'auteur",
     };
 }
 

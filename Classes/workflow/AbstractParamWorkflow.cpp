@@ -4,17 +4,18 @@
 #include "Classes/core/DictationType.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/contextRequest.h"
-#include "Classes/core/serviceRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/core/worktypeRequest.h"
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
+#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <iterator>
 #include <utility>
 
@@ -303,11 +304,17 @@ bool AbstractParamWorkflow::textFieldShouldBeginEditing(int tag) {
     return false;
 }
 
-void AbstractParamWorkflow::setFieldText(int tag, std::string text) {
-    if (tag == kFirstFieldTag || tag == kSecondFieldTag) {
-        setField(tag, std::move(text));
-        changed();
+bool AbstractParamWorkflow::setFieldText(int tag, std::string text) {
+    if (tag != kFirstFieldTag && tag != kSecondFieldTag) {
+        return false;
     }
+    if (auto problem = ParamWorkflowDicteeTitleIdentViewController::problemWithField(fieldLabel(tag), text)) {
+        UserInterface::shared().pushBanner(*problem);
+        return false;
+    }
+    setField(tag, std::move(text));
+    changed();
+    return true;
 }
 
 void AbstractParamWorkflow::validateParamPicka(bool cancelled, int index) {
@@ -467,6 +474,10 @@ std::optional<std::string> AbstractParamWorkflow::choose(int tag, const std::str
         return "le champ « " + fieldLabel(tag) + " » n'est pas sur cet écran";
     }
     if (tag > kPriorityTag) {
+        if (auto problem =
+                ParamWorkflowDicteeTitleIdentViewController::problemWithField(fieldLabel(tag), value)) {
+            return problem;
+        }
         setFieldText(tag, value);
         return std::nullopt;
     }
@@ -502,7 +513,13 @@ std::optional<std::string> AbstractParamWorkflow::choose(int tag, const std::str
     return std::nullopt;
 }
 
-std::optional<std::string> AbstractParamWorkflow::chooseService(std::int64_t serviceRowId) {
+std::vector<ServiceModel> AbstractParamWorkflow::offeredServices() const {
+    return ServicesViewController(fieldText(kAuthorTag)).servicesList();
+}
+
+std::optional<std::string>
+AbstractParamWorkflow::chooseOffered(const std::string& asked,
+                                     const std::function<bool(const ServiceModel&)>& matches) {
     const std::vector<int> rows = rowTags();
     if (std::find(rows.begin(), rows.end(), kServiceTag) == rows.end()) {
         return std::string("le choix du service n'est pas proposé (réglage « ServicesDisplay »)");
@@ -510,23 +527,50 @@ std::optional<std::string> AbstractParamWorkflow::chooseService(std::int64_t ser
     if (!fieldEnabled(kServiceTag)) {
         return disabledReason(kServiceTag);
     }
-    if (serviceRowId <= 0) {
-        validService(std::nullopt);
-        return std::nullopt;
-    }
-    serviceRequest services;
-    ServiceModel service = services.selectServiceWithID(serviceRowId);
-    if (service.idService <= 0) {
+    // Only what the picker would offer: a service the author is not a member of would send his
+    // dictations to a sector he does not belong to.
+    const std::vector<ServiceModel> offered = offeredServices();
+    const auto found = std::find_if(offered.begin(), offered.end(), matches);
+    if (found == offered.end()) {
         std::vector<std::string> known;
-        for (const auto& each : services.selectAllServices()) {
+        for (const auto& each : offered) {
             known.push_back(std::to_string(static_cast<std::int64_t>(each.idService)) + " (" + each.name +
                             ")");
         }
-        return "service inconnu : « " + std::to_string(serviceRowId) +
+        return "service inconnu pour l'auteur « " + fieldText(kAuthorTag) + " » : « " + asked +
                " » (valeurs possibles : " + listed(known) + ")";
     }
-    validService(service);
+    validService(*found);
     return std::nullopt;
+}
+
+std::optional<std::string> AbstractParamWorkflow::chooseService(std::int64_t serviceRowId) {
+    if (serviceRowId <= 0) {
+        const std::vector<int> rows = rowTags();
+        if (std::find(rows.begin(), rows.end(), kServiceTag) == rows.end()) {
+            return std::string("le choix du service n'est pas proposé (réglage « ServicesDisplay »)");
+        }
+        if (!fieldEnabled(kServiceTag)) {
+            return disabledReason(kServiceTag);
+        }
+        validService(std::nullopt);
+        return std::nullopt;
+    }
+    return chooseOffered(std::to_string(serviceRowId), [serviceRowId](const ServiceModel& service) {
+        return static_cast<std::int64_t>(service.idService) == serviceRowId;
+    });
+}
+
+std::optional<std::string> AbstractParamWorkflow::chooseService(const std::string& idOrGuid) {
+    // Digits only are a row id; anything else, a sign included, is looked up as a guid.
+    std::uint32_t number = 0;
+    const char* end = idOrGuid.data() + idOrGuid.size();
+    const auto [stop, error] = std::from_chars(idOrGuid.data(), end, number);
+    if (!idOrGuid.empty() && error == std::errc() && stop == end) {
+        return chooseService(static_cast<std::int64_t>(number));
+    }
+    return chooseOffered(idOrGuid,
+                         [&idOrGuid](const ServiceModel& service) { return service.guid == idOrGuid; });
 }
 
 void AbstractParamWorkflow::saveParamWorkflow() {

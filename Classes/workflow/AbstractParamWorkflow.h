@@ -92,8 +92,9 @@ public:
     // A field touched. True for the typed fields (8, 9); for the others the picker opens
     // (picker()), the service picker is asked for, or a banner says why nothing can be chosen.
     bool textFieldShouldBeginEditing(int tag);
-    // A typed field's text; other tags are ignored.
-    void setFieldText(int tag, std::string text);
+    // A typed field's text; other tags are ignored. A text that is not one line of UTF-8 text is
+    // refused: the field keeps its text, a banner says why, and the answer is false.
+    bool setFieldText(int tag, std::string text);
     // The open picker, the field it is for and its pre-selected row.
     const std::shared_ptr<SelectionView>& picker() const { return picker_; }
     int textFieldSelected() const { return textFieldSelected_; }
@@ -114,8 +115,13 @@ public:
     // Chooses `value` in the field's picker as a user would; the French reason when the screen
     // does not offer it (not shown as a banner). A type may be given by its code.
     std::optional<std::string> choose(int tag, const std::string& value);
-    // The service of that row id (0 or below: none); the reason when it cannot be chosen.
+    // The service of that row id (0 or below: none) among those the picker offers the author;
+    // the reason, listing them, when it cannot be chosen.
     std::optional<std::string> chooseService(std::int64_t serviceRowId);
+    // The same by row id or by the server's guid.
+    std::optional<std::string> chooseService(const std::string& idOrGuid);
+    // The services the picker offers the current author, in its order.
+    std::vector<ServiceModel> offeredServices() const;
 
     // The fields into the parameter set: author, context, type, typist, worktype, service.
     virtual void saveParamWorkflow();
@@ -157,6 +163,8 @@ private:
     void loadServiceLists(const ServiceModel& service);
     void loadAllWorktypesAndTypists();
     std::string disabledReason(int tag) const;
+    std::optional<std::string> chooseOffered(const std::string& asked,
+                                             const std::function<bool(const ServiceModel&)>& matches);
     // Why `value` is not among the texts the field's picker offers.
     std::string refusal(int tag, const std::string& value, const std::vector<std::string>& offered) const;
     static bool validTag(int tag) { return tag >= kAuthorTag && tag <= kSecondFieldTag; }

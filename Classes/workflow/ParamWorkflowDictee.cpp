@@ -3,11 +3,13 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/screens/Notification.h"
+#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/ui/UserInterface.h"
 
 #include <memory>
+#include <utility>
 
 namespace orvaneh {
 
@@ -119,6 +121,15 @@ bool ParamWorkflowDictee::viewShouldBackToParentView() {
 
 void ParamWorkflowDictee::dossierListViewWillDismissWithJobTitle(const std::string& jobTitle,
                                                                  const std::string& identValue) {
+    // The case file comes from the office: refused whole, with a banner, unless both are one line.
+    for (const auto& [tag, text] :
+         {std::pair{kFirstFieldTag, &jobTitle}, std::pair{kSecondFieldTag, &identValue}}) {
+        if (auto problem =
+                ParamWorkflowDicteeTitleIdentViewController::problemWithField(fieldLabel(tag), *text)) {
+            UserInterface::shared().pushBanner(*problem);
+            return;
+        }
+    }
     setField(kFirstFieldTag, jobTitle);
     setField(kSecondFieldTag, identValue);
     changed();

@@ -25,7 +25,8 @@ std::string catalogue(const std::string& worktypes) {
            worktypes +
            "</Worktypes><Services><Service><Guid>svc-cardio</Guid><Name>Cardiologie</Name><IsSite>true</"
            "IsSite>"
-           "<SiteId>S1</SiteId><ServiceUsers><UserId>sbernard</UserId></ServiceUsers>"
+           "<SiteId>S1</SiteId><ServiceUsers><UserId>sbernard</UserId><UserId>plefebvre</UserId>"
+           "<UserId>cmoreau</UserId></ServiceUsers>"
            "<ServiceWorktypes><WorktypeId>Compte rendu</WorktypeId></ServiceWorktypes></Service></Services>"
            "</Catalogue>";
 }
@@ -74,7 +75,8 @@ TEST_F(DictationFieldsTest, NewRefusesWhatTheDirectoryDoesNotOfferAndListsWhatIt
         {"--author cmoreau --typist nobody",
          "secrétaire inconnu : « nobody » (valeurs possibles : sbernard, lpetit)"},
         {"--author cmoreau --service 1 --typist lpetit", "(valeurs possibles : sbernard)"},
-        {"--author cmoreau --service 7", "service inconnu : « 7 » (valeurs possibles : 1 (Cardiologie))"},
+        {"--author cmoreau --service 7",
+         "service inconnu pour l'auteur « cmoreau » : « 7 » (valeurs possibles : 1 (Cardiologie))"},
         {"--author cmoreau --type Dictaphone", "type de dictée inconnu : « Dictaphone »"},
     };
     for (const auto& [fields, message] : refused) {

@@ -54,17 +54,24 @@ TEST_F(ServicesCommandTest, ListsThePickersOrderIndentedWithSitesMarked) {
 
     const auto text = cli("services");
     ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(text.out, "[site] Hôpital Nord  (g-h)\n"
-                        "    Urgences  (g-u)\n"
-                        "      Échographie  (g-e)\n"
-                        "    Cardiologie  (g-c)\n");
+    // The number is what --service takes, as is the guid.
+    EXPECT_EQ(text.out, "[site] Hôpital Nord  (1, g-h)\n"
+                        "    Urgences  (4, g-u)\n"
+                        "      Échographie  (3, g-e)\n"
+                        "    Cardiologie  (2, g-c)\n");
     EXPECT_THAT(text.err, Not(HasSubstr("masqué")));
 
     const auto json = cli("services --author cmoreau --json");
     ASSERT_EQ(json.status, 0) << json.err;
     EXPECT_EQ(Json::parse(json.out), Json::parse(R"([
-        {"name": "Hôpital Nord", "guid": "g-h", "level": 0, "isSite": true},
-        {"name": "Urgences", "guid": "g-u", "level": 2, "isSite": false}])"));
+        {"name": "Hôpital Nord", "guid": "g-h", "level": 0, "isSite": true, "id": 1},
+        {"name": "Urgences", "guid": "g-u", "level": 2, "isSite": false, "id": 4}])"));
+    EXPECT_EQ(cli("services --author CMOREAU --json").out, json.out) << "as the parameter screens take him";
+
+    // The numbers listed are the ones the parameter screens accept for that author.
+    const auto chosen = cli("workflow defaults --author cmoreau --service 4 --json");
+    ASSERT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_EQ(Json::parse(chosen.out)["serviceNom"], "Urgences");
 }
 
 TEST_F(ServicesCommandTest, StillListsWhenThePickerIsHiddenAndRefusesWrongUsage) {
@@ -75,7 +82,14 @@ TEST_F(ServicesCommandTest, StillListsWhenThePickerIsHiddenAndRefusesWrongUsage)
     EXPECT_EQ(Json::parse(hidden.out).size(), 3u);
     EXPECT_THAT(hidden.err, HasSubstr("Le choix du service est masqué dans les écrans"));
 
-    EXPECT_EQ(cli("services --author personne").out, "Aucun service.\n");
+    const auto unknown = cli("services --author personne");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.out, IsEmpty());
+    EXPECT_THAT(unknown.err,
+                HasSubstr("auteur inconnu : « personne » (valeurs possibles : jdupont, cmoreau)"));
+    const auto anyone = test::runCli(home.path(), {"services", "--author", ""});
+    ASSERT_EQ(anyone.status, 0) << anyone.err;
+    EXPECT_THAT(anyone.out, HasSubstr("Cardiologie"));
 
     {
         auto connection = SqlConnection::open(home.path() / "Documents" / "db_Quira.sql.sqlite");

@@ -26,8 +26,10 @@ constexpr const char* kCatalogue =
     "<Worktype><Nom>Courrier</Nom><Type>Lettre</Type></Worktype></Worktypes>"
     "<Services><Service><Guid>g-cardio</Guid><Name>Cardiologie</Name><IsSite>false</IsSite><SiteId>S1</"
     "SiteId>"
-    "<ServiceUsers><UserId>sbernard</UserId><UserId>plefebvre</UserId></ServiceUsers>"
-    "<ServiceWorktypes><WorktypeId>Compte rendu</WorktypeId></ServiceWorktypes></Service></Services>"
+    "<ServiceUsers><UserId>sbernard</UserId><UserId>plefebvre</UserId><UserId>cmoreau</UserId></ServiceUsers>"
+    "<ServiceWorktypes><WorktypeId>Compte rendu</WorktypeId></ServiceWorktypes></Service>"
+    "<Service><Guid>g-urg</Guid><Name>Urgences</Name><IsSite>false</IsSite><SiteId>S1</SiteId>"
+    "<ServiceUsers><UserId>lpetit</UserId></ServiceUsers></Service></Services>"
     "</Catalogue>";
 
 class WorkflowParametersCommandTest : public ::testing::Test {
@@ -61,7 +63,12 @@ TEST_F(WorkflowParametersCommandTest, DefaultsAreChosenAsOnTheScreenAndStored) {
         {{"--author", "plefebvre", "--service", "1", "--worktype", "Courrier"},
          "worktype du service « Cardiologie » inconnu : « Courrier » (valeurs possibles : Compte rendu)"},
         {{"--priority", "basse"}, "priorité inconnue : « basse » (valeurs possibles : Moyenne, Haute)"},
-        {{"--author", "plefebvre", "--service", "x"}, "identifiant de service invalide : x"},
+        // Only the author's services, whether asked by row id or guid.
+        {{"--author", "plefebvre", "--service", "2"},
+         "service inconnu pour l'auteur « plefebvre » : « 2 » (valeurs possibles : 1 (Cardiologie))"},
+        {{"--author", "plefebvre", "--service", "g-urg"},
+         "service inconnu pour l'auteur « plefebvre » : « g-urg » (valeurs possibles : 1 (Cardiologie))"},
+        {{"--author", "plefebvre", "--service", "x"}, "service inconnu pour l'auteur « plefebvre » : « x »"},
     };
     for (const auto& [options, message] : refused) {
         auto arguments = options;
@@ -74,8 +81,8 @@ TEST_F(WorkflowParametersCommandTest, DefaultsAreChosenAsOnTheScreenAndStored) {
     EXPECT_EQ(defaults()["auteur"], "") << "a refusal stores nothing";
 
     const auto chosen =
-        cli({"workflow", "defaults", "--author", "plefebvre", "--service", "1", "--context", "Échographie",
-             "--worktype", "Compte rendu", "--typist", "sbernard", "--priority", "haute"});
+        cli({"workflow", "defaults", "--author", "plefebvre", "--service", "g-cardio", "--context",
+             "Échographie", "--worktype", "Compte rendu", "--typist", "sbernard", "--priority", "haute"});
     ASSERT_EQ(chosen.status, 0) << chosen.err;
     EXPECT_THAT(chosen.out, HasSubstr("  Contexte : Échographie\n"));
     EXPECT_THAT(chosen.err, HasSubstr("Paramètres enregistrés"));
@@ -111,6 +118,25 @@ TEST_F(WorkflowParametersCommandTest, ADictationsParametersGoThroughItsScreen) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_THAT(refused.err, HasSubstr("le champ « Priorité » n'est pas sur cet écran"));
     EXPECT_EQ(cli({"dictation", "params", "999", "--title", "x"}).status, 1);
+    // Refusals store nothing: a title or value that is not one line, another author's service.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refusedParams{
+        {{"--title", "ligne1\nligne2"}, "ne peut contenir ni saut de ligne"},
+        {{"--ident", "D-17\xff"}, "ni octets qui ne sont pas du texte UTF-8"},
+        {{"--title", "Autre", "--service", "g-urg"},
+         "service inconnu pour l'auteur « plefebvre » : « g-urg »"},
+    };
+    for (const auto& [options, message] : refusedParams) {
+        auto arguments = options;
+        arguments.insert(arguments.begin(), {"dictation", "params", id});
+        const auto result = cli(arguments);
+        SCOPED_TRACE(message);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_THAT(result.err, HasSubstr(message));
+        const Json stored = Json::parse(cli({"dictation", "params", id, "--json"}).out);
+        EXPECT_EQ(stored["titre"], "Bilan");
+        EXPECT_EQ(stored["identValue"], "");
+        EXPECT_EQ(stored["serviceID"], 0);
+    }
 
     const auto changed =
         cli({"dictation", "params", id, "--author", "cmoreau", "--service", "1", "--worktype", "Compte rendu",

@@ -44,7 +44,7 @@ constexpr const char* kCatalogue = R"(<?xml version="1.0" encoding="utf-8"?>
       <ServiceUsers><UserId>sbernard</UserId><UserId>plefebvre</UserId></ServiceUsers>
       <ServiceWorktypes><WorktypeId>Compte rendu</WorktypeId></ServiceWorktypes></Service>
     <Service><Guid>g-urg</Guid><Name>Urgences</Name><IsSite>false</IsSite><SiteId>S1</SiteId>
-      <ServiceUsers><UserId>lpetit</UserId><UserId>ndurand</UserId></ServiceUsers>
+      <ServiceUsers><UserId>lpetit</UserId><UserId>ndurand</UserId><UserId>cmoreau</UserId></ServiceUsers>
       <ServiceWorktypes><WorktypeId>Note</WorktypeId></ServiceWorktypes></Service>
   </Services>
 </Catalogue>
@@ -260,7 +260,8 @@ TEST_F(ParamWorkflowScreensTest, AServiceNarrowsWorktypesAndTypistsUntilCleared)
               "");
     EXPECT_FALSE(screen.fieldEnabled(Screen::kWorktypeTag));
     EXPECT_FALSE(screen.fieldEnabled(Screen::kTypistTag));
-    EXPECT_THAT(screen.chooseService(99), testing::Optional(HasSubstr("service inconnu : « 99 »")));
+    EXPECT_THAT(screen.chooseService(99),
+                testing::Optional(HasSubstr("service inconnu pour l'auteur « plefebvre » : « 99 »")));
     screen.saveParam();
     EXPECT_EQ(rows("select auteur, service from parametre"), (Rows{{"plefebvre", "0"}}));
 
@@ -271,6 +272,75 @@ TEST_F(ParamWorkflowScreensTest, AServiceNarrowsWorktypesAndTypistsUntilCleared)
     EXPECT_FALSE(again.serviceChosen());
     EXPECT_EQ(again.fieldText(Screen::kServiceTag), "");
     EXPECT_EQ(again.typists().size(), 4u);
+}
+
+// Both screens offer only the author's services, by row id or guid, and a new author drops a
+// service he is not a member of.
+TEST_F(ParamWorkflowScreensTest, AServiceIsChosenAmongTheAuthorsOwn) {
+    const std::string cardio = std::to_string(serviceId("Cardiologie"));
+    const std::string urgences = std::to_string(serviceId("Urgences"));
+    ParamWorkflow none;
+    ParamWorkflowDefault defaults;
+    ParamWorkflowDictee dictation(none);
+    for (Screen* screen : std::initializer_list<Screen*>{&defaults, &dictation}) {
+        SCOPED_TRACE(screen->screenName());
+        ASSERT_FALSE(screen->choose(Screen::kAuthorTag, "plefebvre"));
+        EXPECT_EQ(screen->offeredServices().size(), 1u);
+        for (const std::string& other :
+             {urgences, std::string("g-urg"), std::string("-1"), std::string("x")}) {
+            EXPECT_EQ(screen->chooseService(other), "service inconnu pour l'auteur « plefebvre » : « " +
+                                                        other + " » (valeurs possibles : " + cardio +
+                                                        " (Cardiologie))");
+            EXPECT_FALSE(screen->serviceChosen()) << other;
+        }
+        ASSERT_FALSE(screen->chooseService(std::string("g-cardio")));
+        ASSERT_TRUE(screen->serviceChosen());
+        EXPECT_EQ(screen->fieldText(Screen::kServiceTag), "Cardiologie");
+        EXPECT_EQ(screen->paramWorkflow().serviceID, serviceId("Cardiologie"));
+        // Refused while one is chosen: the chosen one stays.
+        EXPECT_TRUE(screen->chooseService(serviceId("Urgences")));
+        EXPECT_EQ(screen->fieldText(Screen::kServiceTag), "Cardiologie");
+
+        // ndurand is not in Cardiologie: his parameters must not name it.
+        ASSERT_FALSE(screen->choose(Screen::kAuthorTag, "ndurand"));
+        EXPECT_FALSE(screen->serviceChosen());
+        EXPECT_EQ(screen->fieldText(Screen::kServiceTag), "");
+        screen->AbstractParamWorkflow::saveParamWorkflow();
+        EXPECT_EQ(screen->paramWorkflow().serviceID, 0);
+        ASSERT_FALSE(screen->chooseService(urgences));
+        EXPECT_EQ(screen->fieldText(Screen::kServiceTag), "Urgences");
+    }
+}
+
+// The title and identification value are one line of UTF-8 text, typed or chosen.
+TEST_F(ParamWorkflowScreensTest, FreeFieldsAreOneLineOfText) {
+    ParamWorkflow set;
+    set.firstField = "Bilan";
+    set.secondField = "D-1";
+    ParamWorkflowDictee screen(set);
+    for (int tag : {Screen::kFirstFieldTag, Screen::kSecondFieldTag}) {
+        for (const std::string& bad : std::vector<std::string>{"ligne1\nligne2", "a\rb", "tab\tulation",
+                                                               std::string("nul\0x", 5), "\xff\xfe"}) {
+            const std::string before = screen.fieldText(tag);
+            const auto refused = screen.choose(tag, bad);
+            ASSERT_TRUE(refused) << tag << " " << bad;
+            EXPECT_EQ(*refused,
+                      Screen::fieldLabel(tag) +
+                          " ne peut contenir ni saut de ligne, ni caractère de contrôle, ni octets qui "
+                          "ne sont pas du texte UTF-8");
+            const auto shownBefore = banners().size();
+            EXPECT_FALSE(screen.setFieldText(tag, bad));
+            ASSERT_EQ(banners().size(), shownBefore + 1) << "typed: told by a banner";
+            EXPECT_EQ(banners().back(), *refused);
+            EXPECT_EQ(screen.fieldText(tag), before);
+        }
+    }
+    EXPECT_TRUE(screen.setFieldText(Screen::kFirstFieldTag, "Échographie cardiaque — contrôle"));
+    screen.dossierListViewWillDismissWithJobTitle("Dossier\nMartin", "D-17");
+    EXPECT_EQ(screen.fieldText(Screen::kSecondFieldTag), "D-1") << "a case file is refused whole";
+    const ParamWorkflow chosen = screen.chosenParameters();
+    EXPECT_EQ(chosen.firstField, "Échographie cardiaque — contrôle");
+    EXPECT_EQ(chosen.secondField, "D-1");
 }
 
 // Every field through the defaults screen, the table, the dictation screen and the record,
