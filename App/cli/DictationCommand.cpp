@@ -653,6 +653,9 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
     if (!additions.empty() && !removals.empty()) {
         return usageError(context, "--add et --delete s'excluent");
     }
+    if (std::find(additions.begin(), additions.end(), std::string()) != additions.end()) {
+        return usageError(context, "--add attend le chemin d'une image");
+    }
     if (parsed->flag("yes") && removals.empty()) {
         return usageError(context, "--yes s'emploie avec --delete");
     }
@@ -670,6 +673,7 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
     }
     PicturesViewController screen;
     screen.setDicteeId(static_cast<std::int32_t>(*id));
+    screen.setSendingProbe(&Uploader::dictationBeingSent);
     screen.loadPictures();
     const bool json = parsed->flag("json");
     for (const auto& path : additions) {
@@ -692,8 +696,10 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
             UserInterface::shared().queueAnswer(0);
         }
         bool deleted = false;
-        screen.deletePictureAtIndex(static_cast<std::size_t>(found - all.begin()),
-                                    [&deleted](bool done) { deleted = done; });
+        if (!screen.deletePictureAtIndex(static_cast<std::size_t>(found - all.begin()),
+                                         [&deleted](bool done) { deleted = done; })) {
+            return kFailure; // the screen said why
+        }
         if (!deleted) {
             context.err << "Photo « " << removals.front() << " » conservée." << std::endl;
             return kFailure;

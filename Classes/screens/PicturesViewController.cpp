@@ -1,5 +1,6 @@
 #include "Classes/screens/PicturesViewController.h"
 
+#include "Classes/core/DicteeRequest.h"
 #include "Classes/core/Pictures.h"
 #include "Classes/core/Tools.h"
 #include "Classes/screens/Notification.h"
@@ -13,6 +14,7 @@
 #include "Platform/ui/UserInterface.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <optional>
 
@@ -30,9 +32,50 @@ std::string PicturesViewController::title() const {
     return localized("PICTURES_SELECTOR_TITLE", "Photos");
 }
 
+namespace {
+
+// The k of "N-k.jpg"; names without one come last.
+unsigned long pictureNumber(const std::string& name) {
+    const auto dash = name.rfind('-');
+    const auto dot = name.rfind('.');
+    if (dash == std::string::npos || dot == std::string::npos || dot <= dash + 1) {
+        return ULONG_MAX;
+    }
+    const std::string digits = name.substr(dash + 1, dot - dash - 1);
+    if (digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return ULONG_MAX;
+    }
+    return std::stoul(digits);
+}
+
+} // namespace
+
 void PicturesViewController::loadPictures() {
     pictures_ = Pictures::picturesForDictation(dicteeId_);
+    // The directory gives no order; the grid shows the pictures in the order they were taken.
+    std::stable_sort(pictures_.begin(), pictures_.end(), [](const std::string& a, const std::string& b) {
+        const auto left = pictureNumber(a);
+        const auto right = pictureNumber(b);
+        return left != right ? left < right : a < b;
+    });
     changed();
+}
+
+std::string PicturesViewController::changeRefusal() const {
+    if (dicteeId_ == 0) {
+        return {};
+    }
+    if (sendingProbe_ && sendingProbe_() == dicteeId_) {
+        return localized(
+            "PICTURES_CONTROLLER_BEING_SENT",
+            "Cette dictée est en cours d'envoi : ses photos ne peuvent pas changer pour l'instant.");
+    }
+    // A dictation not recorded yet (the recorder's new one) has no sending state to respect.
+    const DicteeModel record = DicteeRequest().selectDictee(dicteeId_);
+    if (record.idDictee != 0 && record.envoi == 1) {
+        return "La dictée " + std::to_string(dicteeId_) + " est envoyée : ses photos ne changent plus.";
+    }
+    return {};
 }
 
 std::vector<PicturesViewController::GridItem> PicturesViewController::items() const {
@@ -82,6 +125,9 @@ bool PicturesViewController::refuse(const std::string& text) {
 }
 
 bool PicturesViewController::addPictureFromFile(const fs::path& path) {
+    if (const std::string refusal = changeRefusal(); !refusal.empty()) {
+        return refuse(refusal);
+    }
     const auto decoded = ImageFile::read(path);
     if (!decoded.ok()) {
         return refuse(localized("PICTURES_CONTROLLER_ADD_ERROR", "La photo n'a pas pu être ajoutée") + " : " +
@@ -136,6 +182,9 @@ bool PicturesViewController::deletePictureAtIndex(std::size_t index, std::functi
     if (index >= pictures_.size()) {
         return false;
     }
+    if (const std::string refusal = changeRefusal(); !refusal.empty()) {
+        return refuse(refusal);
+    }
     // Found again by its name: the list may be reloaded while the question waits.
     const std::string name = pictures_[index];
     const std::vector<UserInterface::Choice> choices = {
@@ -147,7 +196,11 @@ bool PicturesViewController::deletePictureAtIndex(std::size_t index, std::functi
         kDeleteQuestionTag,
         [this, alive = std::weak_ptr<char>(alive_), name, done = std::move(done)](int answer) {
             bool deleted = false;
-            if (answer == 0 && alive.lock()) {
+            // A send may have begun while the question waited.
+            const std::string refusal = answer == 0 && alive.lock() ? changeRefusal() : std::string();
+            if (!refusal.empty()) {
+                refuse(refusal);
+            } else if (answer == 0 && alive.lock()) {
                 std::error_code error;
                 fs::remove(fs::path(Tools::documentsDirectory()) / name, error);
                 // A file already gone counts as deleted: the grid is what is out of date.

@@ -1,5 +1,7 @@
 #include "Platform/image/PngReader.h"
 
+#include "Platform/log/Log.h"
+
 #include <png.h>
 
 namespace orvaneh {
@@ -13,7 +15,17 @@ std::string reason(const png_image& image) {
         message.find("Read Error") != std::string::npos) {
         return "le fichier PNG est tronqué";
     }
-    return "le fichier PNG est endommagé (" + message + ")";
+    // The library speaks English: its words go to the log, the user gets a French reason.
+    Log::write("Lecture PNG refusée par la bibliothèque : " + message);
+    const char* what = "données invalides";
+    if (message.find("CRC") != std::string::npos) {
+        what = "somme de contrôle fausse";
+    } else if (message.find("IHDR") != std::string::npos) {
+        what = "en-tête invalide";
+    } else if (message.find("signature") != std::string::npos) {
+        what = "signature PNG absente";
+    }
+    return std::string("le fichier PNG est endommagé (") + what + ")";
 }
 
 // Reads the header into `image`; the size, or why it is refused (the image is then freed).

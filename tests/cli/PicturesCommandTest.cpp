@@ -1,8 +1,11 @@
+#include "Classes/core/Pictures.h"
 #include "Platform/image/ImageFile.h"
+#include "support/Files.h"
 #include "support/ProcessRunner.h"
 #include "support/TestImages.h"
 #include "transport/OfficeFixture.h"
 
+#include <future>
 #include <gmock/gmock.h>
 #include <set>
 #include <thread>
@@ -12,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The pictures of a dictation as a user handles them from the command line, up to the office.
 class PicturesCommandTest : public test::SendTest {
@@ -87,6 +91,7 @@ TEST_F(PicturesCommandTest, PicturesAddedAreListedDeletedOnAnswerAndSentWithTheD
          2,
          "--add et --delete s'excluent"},
         {{"dictation", "pictures", n, "--yes"}, 2, "--yes s'emploie avec --delete"},
+        {{"dictation", "pictures", n, "--add", ""}, 2, "--add attend le chemin d'une image"},
     };
     for (const auto& usage : usages) {
         auto result = cli(usage.arguments);
@@ -113,6 +118,20 @@ TEST_F(PicturesCommandTest, PicturesAddedAreListedDeletedOnAnswerAndSentWithTheD
     std::vector<std::string> expected{first, third};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(received, expected);
+
+    // Sent: the pictures are still listed, in their order, but no longer change.
+    const auto before = test::entryNames(profile.documents());
+    auto addedLate = cli({"dictation", "pictures", n, "--add", photo});
+    EXPECT_EQ(addedLate.status, 1);
+    EXPECT_THAT(addedLate.err, HasSubstr("La dictée " + n + " est envoyée : ses photos ne changent plus."));
+    auto deletedLate = cli({"dictation", "pictures", n, "--delete", n + "-1.jpg", "--yes"});
+    EXPECT_EQ(deletedLate.status, 1);
+    EXPECT_THAT(deletedLate.err, HasSubstr("ses photos ne changent plus"));
+    EXPECT_THAT(deletedLate.err, Not(HasSubstr("Supprimer la photo ?"))) << "nothing is asked";
+    EXPECT_EQ(test::entryNames(profile.documents()), before);
+    auto listedLate = cli({"dictation", "pictures", n});
+    EXPECT_EQ(listedLate.status, 0) << listedLate.err;
+    EXPECT_EQ(listedLate.out, n + "-1.jpg\n" + n + "-3.jpg\n");
 }
 
 TEST_F(PicturesCommandTest, TwoProcessesAddingAtOnceKeepBothPictures) {
@@ -141,6 +160,46 @@ TEST_F(PicturesCommandTest, TwoProcessesAddingAtOnceKeepBothPictures) {
         }
         EXPECT_EQ(stored, names.size());
     }
+}
+
+// While another process sends the dictation, its pictures stay as the send read them: the
+// office gets exactly the set that was there when the send began.
+TEST_F(PicturesCommandTest, PicturesOfADictationBeingSentDoNotChange) {
+    // A slow office, patiently waited for.
+    profile.preferences().setDouble("NetworkStallTimeout", 30);
+    test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp, {"--read-limit", "65536"});
+    ASSERT_NE(server.port(), 0);
+    addSite(1, server.address());
+    const auto id = addDictation("En route", 6);
+    const auto n = std::to_string(id);
+    const auto photo = imageFile(
+        "photo.jpg", test::jpeg(test::quarters(60, 40, test::kRed, test::kGreen, test::kBlue, test::kWhite)));
+    ASSERT_EQ(cli({"dictation", "pictures", n, "--add", photo, "--add", photo}).status, 0);
+    const std::string job = record(id).masterJobId;
+    auto send = std::async(std::launch::async, [this] { return cli({"send"}); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!std::filesystem::exists(server.importDirectory() / (job + ".wav")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto added = cli({"dictation", "pictures", n, "--add", photo});
+    const auto deleted = cli({"dictation", "pictures", n, "--delete", n + "-2.jpg", "--yes"});
+    const auto listed = cli({"dictation", "pictures", n});
+    const auto sent = send.get();
+
+    ASSERT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(added.status, 1) << added.out;
+    EXPECT_THAT(added.err, HasSubstr("Cette dictée est en cours d'envoi"));
+    EXPECT_EQ(deleted.status, 1);
+    EXPECT_THAT(deleted.err, HasSubstr("en cours d'envoi"));
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, n + "-1.jpg\n" + n + "-2.jpg\n");
+    std::size_t pictures = 0;
+    for (const auto& name : server.storedInOrder()) {
+        pictures += name.find("-pictures-") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(pictures, 2u);
+    EXPECT_EQ(Pictures::picturesForDictation(id).size(), 2u);
 }
 
 } // namespace

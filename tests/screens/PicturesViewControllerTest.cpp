@@ -1,8 +1,10 @@
 #include "Classes/screens/PicturesViewController.h"
 
+#include "Classes/core/DicteeRequest.h"
 #include "Classes/core/Pictures.h"
 #include "Platform/image/ImageFile.h"
 #include "support/Files.h"
+#include "support/TestDatabase.h"
 #include "support/TestImages.h"
 #include "support/TestProfile.h"
 
@@ -219,6 +221,92 @@ TEST_F(PicturesViewControllerTest, DeletingAsksFirstAndTouchesNoOtherDictation) 
 
     Pictures::deletePicturesForDictation(1);
     EXPECT_EQ(test::entryNames(profile.documents()), std::vector<std::string>{"12-1.jpg"});
+}
+
+// The pictures are listed by their number, not in the directory's order.
+TEST_F(PicturesViewControllerTest, PicturesAreListedByTheirNumber) {
+    const std::string bytes =
+        test::jpeg(test::quarters(60, 40, test::kRed, test::kGreen, test::kBlue, test::kWhite));
+    for (const char* name : {"4-4.jpg", "4-10.jpg", "4-2.jpg", "4-3.jpg", "4-1.jpg", "4-x.jpg"}) {
+        std::ofstream(profile.documents() / name, std::ios::binary) << bytes;
+    }
+    auto screen = screenFor(4);
+    EXPECT_THAT(screen->pictures(),
+                ElementsAre("4-1.jpg", "4-2.jpg", "4-3.jpg", "4-4.jpg", "4-10.jpg", "4-x.jpg"));
+    const auto items = screen->items();
+    ASSERT_EQ(items.size(), 6u);
+    EXPECT_EQ(items[1].name, "4-2.jpg");
+    EXPECT_EQ(items[4].name, "4-10.jpg");
+}
+
+// Once the dictation is sent, or while it is being sent, its pictures are shown but no longer
+// change: the office has (or is getting) the set read when the send began.
+TEST_F(PicturesViewControllerTest, PicturesOfASentOrSendingDictationDoNotChange) {
+    test::createDatabase(profile);
+    DicteeModel draft;
+    draft.titre = "Brouillon";
+    const std::int32_t waiting = static_cast<std::int32_t>(DicteeRequest().insertDictee(draft));
+    DicteeModel done = draft;
+    done.titre = "Envoyée";
+    const std::int32_t sent = static_cast<std::int32_t>(DicteeRequest().insertDictee(done));
+    ASSERT_NE(waiting, 0);
+    ASSERT_NE(sent, 0);
+    // Pictures taken before the send.
+    for (const auto id : {waiting, sent}) {
+        ASSERT_TRUE(screenFor(id)->addPictureFromFile(photo(60, 40)));
+    }
+    DicteeRequest().updateDicteeEnvoi(sent);
+    std::int64_t beingSent = 0;
+    const auto probe = [&beingSent] { return beingSent; };
+
+    struct Case {
+        const char* what;
+        std::int32_t id;
+        std::int64_t beingSent;
+        const char* banner;
+    };
+    const Case cases[] = {
+        {"envoyée", sent, 0, "est envoyée : ses photos ne changent plus."},
+        {"en cours d'envoi", waiting, waiting, "Cette dictée est en cours d'envoi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        beingSent = c.beingSent;
+        profile.ui().clear();
+        auto screen = screenFor(c.id);
+        screen->setSendingProbe(probe);
+        const auto before = test::entryNames(profile.documents());
+
+        EXPECT_FALSE(screen->editable());
+        ASSERT_EQ(screen->pictures().size(), 1u) << "viewing stays allowed";
+        EXPECT_TRUE(screen->items()[0].placeholderImage.empty());
+        EXPECT_FALSE(screen->addPictureFromFile(photo(60, 40)));
+        EXPECT_THAT(screen->message(), HasSubstr(c.banner));
+        EXPECT_FALSE(screen->deletePictureAtIndex(0));
+        EXPECT_THAT(screen->message(), HasSubstr(c.banner));
+        EXPECT_TRUE(profile.ui().messages("choices").empty()) << "nothing is asked";
+        EXPECT_EQ(test::entryNames(profile.documents()), before);
+    }
+
+    // Another dictation being sent does not hold this one; a send that begins while the delete
+    // question waits keeps the picture.
+    beingSent = sent;
+    auto screen = screenFor(waiting);
+    screen->setSendingProbe(probe);
+    EXPECT_TRUE(screen->editable());
+    std::optional<bool> outcome;
+    ASSERT_TRUE(screen->deletePictureAtIndex(0, [&](bool deleted) { outcome = deleted; }));
+    beingSent = waiting;
+    profile.ui().answerPending(0);
+    EXPECT_EQ(outcome, false);
+    EXPECT_THAT(screen->message(), HasSubstr("en cours d'envoi"));
+    EXPECT_EQ(Pictures::picturesForDictation(waiting).size(), 1u);
+
+    // A dictation the recorder has not stored yet takes pictures.
+    auto fresh = screenFor(sent + 1);
+    fresh->setSendingProbe(probe);
+    EXPECT_TRUE(fresh->editable());
+    EXPECT_TRUE(fresh->addPictureFromFile(photo(60, 40))) << fresh->message();
 }
 
 } // namespace
