@@ -20,6 +20,25 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Style = UserInterface::Choice::Style;
 
+// The signature and a header chunk, with its checksum, of an image 0 pixels wide.
+std::string pngOfWidthZero() {
+    const std::string header("IHDR\0\0\0\0\0\0\0\x10\x08\x02\0\0\0", 17);
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char byte : header) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    crc = ~crc;
+    std::string bytes("\x89PNG\r\n\x1a\n\0\0\0\x0d", 12);
+    bytes += header;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        bytes += static_cast<char>((crc >> shift) & 0xFF);
+    }
+    return bytes;
+}
+
 class PicturesViewControllerTest : public ::testing::Test {
 protected:
     test::TestProfile profile;
@@ -139,6 +158,10 @@ TEST_F(PicturesViewControllerTest, AnImageThatCannotBeReadOrStoredLeavesNothing)
     auto screen = screenFor(5);
     EXPECT_FALSE(screen->addPictureFromFile(imageFile("note.jpg", "pas une image")));
     EXPECT_EQ(screen->message(), "La photo n'a pas pu être ajoutée : ce n'est pas une image JPEG ni PNG");
+    // A PNG whose header is well formed but says nothing sensible: the reason is French.
+    EXPECT_FALSE(screen->addPictureFromFile(imageFile("vide.png", pngOfWidthZero())));
+    EXPECT_EQ(screen->message(),
+              "La photo n'a pas pu être ajoutée : le fichier PNG est endommagé (en-tête invalide)");
     EXPECT_FALSE(screen->addPictureFromFile(elsewhere.path() / "absente.png"));
     EXPECT_THAT(screen->message(), HasSubstr("La photo n'a pas pu être ajoutée : impossible de lire"));
 
@@ -155,7 +178,7 @@ TEST_F(PicturesViewControllerTest, AnImageThatCannotBeReadOrStoredLeavesNothing)
     EXPECT_TRUE(screen->pictures().empty());
     EXPECT_THAT(profile.ui().messages("banner"),
                 ElementsAre(HasSubstr("n'a pas pu être ajoutée"), HasSubstr("n'a pas pu être ajoutée"),
-                            HasSubstr("n'a pas pu être enregistrée")));
+                            HasSubstr("n'a pas pu être ajoutée"), HasSubstr("n'a pas pu être enregistrée")));
 }
 
 TEST_F(PicturesViewControllerTest, TheGridShowsEachPictureOrItsPlaceholder) {
