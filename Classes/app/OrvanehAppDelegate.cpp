@@ -328,6 +328,10 @@ std::optional<SqlConnection::Failure> OrvanehAppDelegate::updateDataBase(int ver
     return std::nullopt;
 }
 
+std::int64_t OrvanehAppDelegate::dictationBeingSent() const {
+    return Uploader::dictationBeingSent();
+}
+
 void OrvanehAppDelegate::sendDictees() {
     RunLoop& loop = RunLoop::main();
     if (!uploadTimer_) {

@@ -60,6 +60,7 @@ public:
     // Prompts the sender about a second from now, and makes sure the 60-second wake-up
     // exists.
     void sendDictees() override;
+    std::int64_t dictationBeingSent() const override;
     // Timer target: starts a run on the sender's thread unless one is running.
     void doSendDictees();
     // True when at least one site is configured.

@@ -623,6 +623,8 @@ void AudioRecordControllerThree::startRecordAnimation() {
 void AudioRecordControllerThree::displayPictures() {
     auto pictures = std::make_shared<PicturesViewController>();
     pictures->setDicteeId(static_cast<std::int32_t>(idDictee_));
+    // Pictures changed during a send would never reach the office.
+    pictures->setSendingProbe([&application = application()] { return application.dictationBeingSent(); });
     pictures->loadPictures();
     application().navigation().push(pictures);
 }

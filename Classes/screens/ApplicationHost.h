@@ -7,7 +7,7 @@ namespace orvaneh {
 class NavigationController;
 
 // What the screens ask of the application object: the navigation they live in, the main
-// menu, the wake-up of the sender, and the two values the dictation list hands to the
+// menu, the wake-up of the sender and what it is sending, and the two values the dictation list hands to the
 // recorder. The application object implements it; screens depend on this, not on the object
 // that assembles them.
 class ApplicationHost {
@@ -20,6 +20,8 @@ public:
     virtual void showMenu() = 0;
     // Prompts the sender about a second from now.
     virtual void sendDictees() = 0;
+    // The dictation a sender (this process's or another's) is sending now; 0 when none.
+    virtual std::int64_t dictationBeingSent() const = 0;
 
     // Hand-over to the recorder: true to start a new dictation, false to open idDictee.
     virtual bool record() const = 0;

@@ -10,8 +10,10 @@
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/PicturesViewController.h"
+#include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
+#include "Platform/files/FileLock.h"
 #include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
@@ -380,6 +382,16 @@ TEST_F(AudioRecordControllerTest, SideScreensOpenOnThisDictation) {
     const auto pictures = std::dynamic_pointer_cast<PicturesViewController>(navigation.top());
     ASSERT_TRUE(pictures);
     EXPECT_EQ(pictures->dicteeId(), 1);
+    EXPECT_TRUE(pictures->editable());
+
+    // While a sender (here or in another process) holds this dictation, its pictures stay as
+    // they are: the office would get the old set.
+    FileLock sender(Uploader::senderLockPath());
+    ASSERT_EQ(sender.tryLock(), FileLock::Result::Acquired);
+    ASSERT_TRUE(sender.writeNote("1"));
+    EXPECT_FALSE(pictures->editable());
+    EXPECT_FALSE(pictures->addPictureFromFile(profile.documents() / "absente.jpg"));
+    EXPECT_THAT(profile.ui().messages("banner").back(), HasSubstr("en cours d'envoi"));
 }
 
 TEST_F(AudioRecordControllerTest, CutRemovesTheBandAfterConfirmation) {

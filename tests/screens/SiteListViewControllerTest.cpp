@@ -23,6 +23,7 @@ public:
     void popToRoot() override { navigation_.popToRoot(); }
     void showMenu() override {}
     void sendDictees() override {}
+    std::int64_t dictationBeingSent() const override { return 0; }
     bool record() const override { return false; }
     void setRecord(bool) override {}
     std::int64_t idDictee() const override { return 0; }
