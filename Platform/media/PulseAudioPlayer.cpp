@@ -2,8 +2,8 @@
 
 #include "Platform/log/Log.h"
 #include "Platform/media/MediaBackend.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/media/PulseContext.h"
-#include "Platform/media/SimulatedMetering.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
 
@@ -112,7 +112,7 @@ void onState(pa_stream* stream, void* userdata) {
 
 PulseAudioPlayer::PulseAudioPlayer(PcmWaveReader wave, std::string path, std::shared_ptr<PulseContext> pulse)
     : wave_(std::move(wave)), path_(std::move(path)), pulse_(std::move(pulse)),
-      averagePowers_(static_cast<std::size_t>(wave_.channels()), SimulatedMetering::silence),
+      averagePowers_(static_cast<std::size_t>(wave_.channels()), PcmMetering::silence),
       self_(std::make_shared<PulseAudioPlayer*>(this)) {}
 
 PulseAudioPlayer::~PulseAudioPlayer() {
@@ -284,37 +284,21 @@ void PulseAudioPlayer::ended(unsigned generation, bool successfully, const std::
 void PulseAudioPlayer::setMeteringEnabled(bool enabled) {
     metering_ = enabled;
     if (!enabled) {
-        std::fill(averagePowers_.begin(), averagePowers_.end(), SimulatedMetering::silence);
+        std::fill(averagePowers_.begin(), averagePowers_.end(), PcmMetering::silence);
     }
 }
 
 void PulseAudioPlayer::updateMeters() {
-    std::fill(averagePowers_.begin(), averagePowers_.end(), SimulatedMetering::silence);
-    const double position = currentTime();
-    if (!metering_ || !playing_ || position <= 0) {
+    if (!metering_ || !playing_) {
+        std::fill(averagePowers_.begin(), averagePowers_.end(), PcmMetering::silence);
         return;
     }
-    // The window of the file just heard; only it is read.
-    const auto end =
-        std::min(static_cast<std::size_t>(std::llround(position * wave_.sampleRate())), wave_.frameCount());
-    const auto window = static_cast<std::size_t>(std::lround(wave_.sampleRate() * SimulatedMetering::window));
-    const auto begin = end - std::min(end, window);
-    wave_.readFrames(begin, end - begin, window_);
-    const auto channels = static_cast<std::size_t>(wave_.channels());
-    const std::size_t read = window_.size() / channels;
-    for (std::size_t channel = 0; channel < channels; ++channel) {
-        double sumOfSquares = 0;
-        for (std::size_t frame = 0; frame < read; ++frame) {
-            const double value = window_[frame * channels + channel] * static_cast<double>(volume_);
-            sumOfSquares += value * value;
-        }
-        averagePowers_[channel] = SimulatedMetering::averagePower(sumOfSquares, end - begin);
-    }
+    PcmMetering::powersBefore(wave_, currentTime(), volume_, window_, averagePowers_);
 }
 
 float PulseAudioPlayer::averagePowerForChannel(int channel) const {
     return channel >= 0 && channel < wave_.channels() ? averagePowers_[static_cast<std::size_t>(channel)]
-                                                      : SimulatedMetering::silence;
+                                                      : PcmMetering::silence;
 }
 
 } // namespace orvaneh

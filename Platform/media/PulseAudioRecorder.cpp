@@ -4,7 +4,7 @@
 #include "Platform/media/InPlaceWaveWriter.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/media/PulseContext.h"
-#include "Platform/media/SimulatedMetering.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
 
@@ -34,7 +34,7 @@ struct PulseAudioRecorder::Take {
     unsigned generation = 0;
     std::weak_ptr<PulseAudioRecorder*> owner;
     std::atomic<std::uint64_t> frames{0};
-    std::atomic<float> power{SimulatedMetering::silence};
+    std::atomic<float> power{PcmMetering::silence};
     bool failed = false;
 
     // Everything the stream holds, into the file.
@@ -53,7 +53,7 @@ struct PulseAudioRecorder::Take {
                 for (std::size_t i = 0; i < count; ++i) {
                     sumOfSquares += static_cast<double>(samples[i]) * samples[i];
                 }
-                power = SimulatedMetering::averagePower(sumOfSquares, count);
+                power = PcmMetering::averagePower(sumOfSquares, count);
             }
             pa_stream_drop(stream);
             frames = writer.frames();
@@ -101,7 +101,7 @@ PulseAudioRecorder::PulseAudioRecorder(std::string path, AudioRecorderSettings s
                                        std::shared_ptr<PulseContext> pulse)
     : path_(std::move(path)), settings_(std::move(settings)),
       sampleRate_(static_cast<int>(std::lround(settings_.sampleRate))), pulse_(std::move(pulse)),
-      averagePower_(SimulatedMetering::silence), self_(std::make_shared<PulseAudioRecorder*>(this)) {}
+      averagePower_(PcmMetering::silence), self_(std::make_shared<PulseAudioRecorder*>(this)) {}
 
 PulseAudioRecorder::~PulseAudioRecorder() {
     stop();
@@ -199,7 +199,7 @@ void PulseAudioRecorder::endTake() {
     takeLength_ = static_cast<double>(take_->frames) / sampleRate_;
     take_.reset();
     recording_ = false;
-    averagePower_ = SimulatedMetering::silence;
+    averagePower_ = PcmMetering::silence;
 }
 
 void PulseAudioRecorder::stop() {
@@ -234,16 +234,16 @@ double PulseAudioRecorder::currentTime() const {
 void PulseAudioRecorder::setMeteringEnabled(bool enabled) {
     metering_ = enabled;
     if (!enabled) {
-        averagePower_ = SimulatedMetering::silence;
+        averagePower_ = PcmMetering::silence;
     }
 }
 
 void PulseAudioRecorder::updateMeters() {
-    averagePower_ = metering_ && recording_ ? take_->power.load() : SimulatedMetering::silence;
+    averagePower_ = metering_ && recording_ ? take_->power.load() : PcmMetering::silence;
 }
 
 float PulseAudioRecorder::averagePowerForChannel(int channel) const {
-    return channel >= 0 && channel < settings_.numberOfChannels ? averagePower_ : SimulatedMetering::silence;
+    return channel >= 0 && channel < settings_.numberOfChannels ? averagePower_ : PcmMetering::silence;
 }
 
 } // namespace orvaneh

@@ -1,6 +1,6 @@
 #include "Platform/media/SimulatedAudioPlayer.h"
 
-#include "Platform/media/SimulatedMetering.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
@@ -18,7 +18,7 @@ MonotonicTime now() {
 
 SimulatedAudioPlayer::SimulatedAudioPlayer(PcmWaveReader wave)
     : wave_(std::move(wave)), self_(std::make_shared<SimulatedAudioPlayer*>(this)),
-      averagePowers_(static_cast<std::size_t>(wave_.channels()), SimulatedMetering::silence) {}
+      averagePowers_(static_cast<std::size_t>(wave_.channels()), PcmMetering::silence) {}
 
 SimulatedAudioPlayer::~SimulatedAudioPlayer() {
     if (endTimer_) {
@@ -102,37 +102,21 @@ void SimulatedAudioPlayer::finish() {
 void SimulatedAudioPlayer::setMeteringEnabled(bool enabled) {
     metering_ = enabled;
     if (!enabled) {
-        std::fill(averagePowers_.begin(), averagePowers_.end(), SimulatedMetering::silence);
+        std::fill(averagePowers_.begin(), averagePowers_.end(), PcmMetering::silence);
     }
 }
 
 void SimulatedAudioPlayer::updateMeters() {
-    std::fill(averagePowers_.begin(), averagePowers_.end(), SimulatedMetering::silence);
-    auto position = currentTime();
-    if (!metering_ || !playing_ || position <= 0) {
+    if (!metering_ || !playing_) {
+        std::fill(averagePowers_.begin(), averagePowers_.end(), PcmMetering::silence);
         return;
     }
-    auto frames = wave_.frameCount();
-    auto end = std::min(static_cast<std::size_t>(std::llround(position * wave_.sampleRate())), frames);
-    auto window = static_cast<std::size_t>(std::lround(wave_.sampleRate() * SimulatedMetering::window));
-    auto begin = end - std::min(end, window);
-    // Only the window is read: the player never holds the file.
-    wave_.readFrames(begin, end - begin, window_);
-    const auto channels = static_cast<std::size_t>(wave_.channels());
-    const std::size_t read = window_.size() / channels;
-    for (std::size_t channel = 0; channel < channels; ++channel) {
-        double sumOfSquares = 0;
-        for (std::size_t frame = 0; frame < read; ++frame) {
-            double value = window_[frame * channels + channel];
-            sumOfSquares += value * value;
-        }
-        averagePowers_[channel] = SimulatedMetering::averagePower(sumOfSquares, end - begin);
-    }
+    PcmMetering::powersBefore(wave_, currentTime(), 1.0F, window_, averagePowers_);
 }
 
 float SimulatedAudioPlayer::averagePowerForChannel(int channel) const {
     return channel >= 0 && channel < wave_.channels() ? averagePowers_[static_cast<std::size_t>(channel)]
-                                                      : SimulatedMetering::silence;
+                                                      : PcmMetering::silence;
 }
 
 } // namespace orvaneh

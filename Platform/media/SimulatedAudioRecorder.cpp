@@ -3,7 +3,7 @@
 #include "Platform/log/Log.h"
 #include "Platform/media/PcmWaveWriter.h"
 #include "Platform/media/SimulatedMediaState.h"
-#include "Platform/media/SimulatedMetering.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
@@ -71,7 +71,7 @@ void SimulatedAudioRecorder::stop() {
     }
     takeLength_ = secondsSince(start_);
     recording_ = false;
-    averagePower_ = SimulatedMetering::silence;
+    averagePower_ = PcmMetering::silence;
 
     // Written block by block: a take of an hour costs the memory of one block.
     constexpr std::size_t framesPerBlock = 16 * 1024;
@@ -105,17 +105,17 @@ double SimulatedAudioRecorder::currentTime() const {
 void SimulatedAudioRecorder::setMeteringEnabled(bool enabled) {
     metering_ = enabled;
     if (!enabled) {
-        averagePower_ = SimulatedMetering::silence;
+        averagePower_ = PcmMetering::silence;
     }
 }
 
 void SimulatedAudioRecorder::updateMeters() {
     if (!metering_ || !recording_) {
-        averagePower_ = SimulatedMetering::silence;
+        averagePower_ = PcmMetering::silence;
         return;
     }
     auto end = framesAt(secondsSince(start_));
-    auto window = static_cast<std::size_t>(std::lround(sampleRate_ * SimulatedMetering::window));
+    auto window = static_cast<std::size_t>(std::lround(sampleRate_ * PcmMetering::window));
     auto begin = end - std::min(end, window);
     hear(begin, end - begin, heard_);
     // In integers: exact, and cheap enough for every tick of an hour-long take.
@@ -123,11 +123,11 @@ void SimulatedAudioRecorder::updateMeters() {
     for (const std::int32_t value : heard_) {
         sumOfSquares += value * value;
     }
-    averagePower_ = SimulatedMetering::averagePower(static_cast<double>(sumOfSquares), end - begin);
+    averagePower_ = PcmMetering::averagePower(static_cast<double>(sumOfSquares), end - begin);
 }
 
 float SimulatedAudioRecorder::averagePowerForChannel(int channel) const {
-    return channel >= 0 && channel < settings_.numberOfChannels ? averagePower_ : SimulatedMetering::silence;
+    return channel >= 0 && channel < settings_.numberOfChannels ? averagePower_ : PcmMetering::silence;
 }
 
 std::size_t SimulatedAudioRecorder::framesAt(double seconds) const {

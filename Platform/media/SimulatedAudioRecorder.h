@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Platform/media/AudioRecorder.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/media/PcmWaveReader.h"
 #include "Platform/media/SimulatedMediaBackend.h"
-#include "Platform/media/SimulatedMetering.h"
 #include "Platform/runloop/Clock.h"
 
 #include <cstddef>
@@ -62,7 +62,7 @@ private:
     double takeLength_ = 0;
 
     bool metering_ = false;
-    float averagePower_ = SimulatedMetering::silence;
+    float averagePower_ = PcmMetering::silence;
 };
 
 } // namespace orvaneh
