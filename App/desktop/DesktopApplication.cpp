@@ -62,6 +62,8 @@ std::optional<int> DesktopApplication::readOptions(const std::vector<std::string
 }
 
 std::optional<std::string> DesktopApplication::start(const std::optional<std::filesystem::path>& home) {
+    // The log goes to the profile's file; a terminal that started the window stays quiet.
+    Log::setEchoToStderr(false);
     std::string error;
     if (!ProfileSetup::install(Profile::resolve(home), &error)) {
         return error;
