@@ -53,6 +53,8 @@ DictationListView::DictationListView(std::shared_ptr<ListeDictViewController> li
     rows_->setAlternatingRowColors(true);
     rows_->setSelectionMode(QAbstractItemView::SingleSelection);
     rows_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The title takes what the other columns, always read whole, leave.
+    rows_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     rows_->header()->setSectionResizeMode(TitleColumn, QHeaderView::Stretch);
     rows_->header()->setStretchLastSection(false);
 

@@ -148,6 +148,11 @@ private slots:
         QCOMPARE(column(0), QStringList{"Courrier Martin"});
         QVERIFY(find("listeDictees")->isVisible());
         QVERIFY(!find("texteListeVide")->isVisible());
+        // The picture of the list in the documentation is taken here, under a real X server.
+        if (const QString captures = qEnvironmentVariable("ORVANEH_CAPTURE_DIR"); !captures.isEmpty()) {
+            QTest::qWait(200);
+            QVERIFY(desktop_->window()->grab().save(captures + "/liste.png"));
+        }
     }
 
     void emptyListSaysSoAndEveryControlIsNamed() {
