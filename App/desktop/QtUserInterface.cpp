@@ -105,8 +105,9 @@ void QtUserInterface::ask(const char* name, const std::string& title, const std:
                           const std::vector<Choice>& buttons, Answer answer) {
     int preset = 0;
     if (takeQueuedAnswer(preset)) {
+        // At once, as the headless interface does, but always on the GUI thread.
         if (answer) {
-            answer(preset);
+            onGuiThread([answer = std::move(answer), preset] { answer(preset); });
         }
         return;
     }

@@ -338,7 +338,14 @@ void OrvanehAppDelegate::sendDictees() {
         uploadTimer_ =
             loop.scheduleTimer(Seconds(kUploadInterval), true, [this](Timer&) { doSendDictees(); });
     }
-    loop.scheduleTimer(Seconds(kPromptDelay), false, [this](Timer&) { doSendDictees(); });
+    // The wake-up timer dies with this object: the prompt, which may still be pending then
+    // (a window closed at once, a test restarting the application), goes with it.
+    loop.scheduleTimer(Seconds(kPromptDelay), false,
+                       [this, wake = std::weak_ptr<Timer>(uploadTimer_)](Timer&) {
+                           if (auto timer = wake.lock(); timer && timer->isValid()) {
+                               doSendDictees();
+                           }
+                       });
 }
 
 void OrvanehAppDelegate::doSendDictees() {

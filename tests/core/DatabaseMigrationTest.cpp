@@ -155,5 +155,16 @@ TEST_F(DatabaseMigrationTest, SenderIsPromptedOnceASecondAfterEachCallAndEveryMi
     EXPECT_EQ(RunLoop::main().timerCount(), 1u);
 }
 
+TEST_F(DatabaseMigrationTest, APromptStillPendingGoesWithTheApplication) {
+    startUp();
+    {
+        OrvanehAppDelegate application;
+        application.sendDictees();
+    }
+    // The prompt falls due after its application is gone: it must not reach it.
+    RunLoop::main().runFor(Seconds(2));
+    EXPECT_EQ(RunLoop::main().timerCount(), 0u);
+}
+
 } // namespace
 } // namespace orvaneh
