@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that each folder includes only the folders below it, so the system reads from the
 ground up: Platform, then core, screens' shared pieces, workflow, audio, packaging, transport,
-the site screens, the application object, and the programs."""
+the site screens, the application object, and the programs. The desktop program may include
+everything; nothing else may include Qt, so that the system builds and is tested without it."""
 import pathlib
 import re
 import sys
@@ -24,6 +25,10 @@ ALLOWED = {
     "Classes/app": ["Platform", "Classes/core", "Classes/screens", "Classes/workflow", "Classes/audio",
                     "Classes/packaging", "Classes/soap", "Classes/transport", "Classes/casefile", "Gestion Site"],
 }
+
+# Folders whose files may include Qt headers.
+QT_ALLOWED = ["App/desktop", "tests/desktop"]
+QT_INCLUDE = re.compile(r'^\s*#\s*include\s+[<"](Q[A-Za-z]+|Qt[A-Za-z]+/[^>"]*)[>"]', re.M)
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:Classes/[A-Za-z]+|Gestion Site|Platform|App)[^"]*)"', re.M)
 
@@ -49,6 +54,15 @@ def main():
                 target = folder_of(included)
                 if target != folder and target not in allowed:
                     faults.append(f"{source.relative_to(ROOT)} includes {included} ({target} is above {folder})")
+    for source in sorted(ROOT.rglob("*")):
+        relative = source.relative_to(ROOT).as_posix()
+        if source.suffix not in (".h", ".cpp") or relative.startswith(("build", ".")) or "/build" in relative:
+            continue
+        if any(relative.startswith(folder + "/") for folder in QT_ALLOWED):
+            continue
+        text = source.read_text(encoding="utf-8", errors="replace")
+        for included in QT_INCLUDE.findall(text):
+            faults.append(f"{relative} includes {included} (only the desktop program may use Qt)")
     for fault in faults:
         print(fault)
     if faults:

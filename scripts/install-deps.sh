@@ -11,6 +11,7 @@ PACKAGES=(
   libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev
   python3 python3-pyftpdlib openssl curl libcurl4-openssl-dev espeak-ng
   libpulse-dev pulseaudio
+  qt6-base-dev xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,92 @@
+#include "App/desktop/DesktopApplication.h"
+
+#include "App/desktop/MainWindow.h"
+#include "App/desktop/QtUserInterface.h"
+#include "App/desktop/RunLoopPump.h"
+#include "Platform/log/Log.h"
+#include "Platform/profile/ProfileSetup.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/HeadlessUserInterface.h"
+
+#include <filesystem>
+#include <ostream>
+
+namespace orvaneh {
+
+namespace {
+
+void printHelp(std::ostream& stream) {
+    stream << "Utilisation : orvaneh [--home RÉP]\n\n"
+           << "  --home RÉP     tout le profil (documents, réglages, journal) dans RÉP\n"
+           << "  --help         cette aide\n";
+}
+
+} // namespace
+
+DesktopApplication::DesktopApplication() = default;
+
+DesktopApplication::~DesktopApplication() {
+    window_.reset();
+    pump_.reset();
+    if (userInterface_) {
+        UserInterface::install(std::make_shared<HeadlessUserInterface>());
+    }
+}
+
+std::optional<int> DesktopApplication::readOptions(const std::vector<std::string>& arguments,
+                                                   std::optional<std::filesystem::path>& home,
+                                                   std::ostream& out, std::ostream& err) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (argument == "--help" || argument == "-h") {
+            printHelp(out);
+            return 0;
+        }
+        if (argument == "--home" || argument.rfind("--home=", 0) == 0) {
+            if (argument == "--home") {
+                home = index + 1 < arguments.size() ? arguments[++index] : std::string();
+            } else {
+                home = argument.substr(7);
+            }
+            if (home->empty()) {
+                err << "Erreur : l'option --home attend un répertoire" << std::endl;
+                return 2;
+            }
+            continue;
+        }
+        err << "Erreur : option inconnue : " << argument << "\n";
+        printHelp(err);
+        return 2;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> DesktopApplication::start(const std::optional<std::filesystem::path>& home) {
+    // The log goes to the profile's file; a terminal that started the window stays quiet.
+    Log::setEchoToStderr(false);
+    std::string error;
+    if (!ProfileSetup::install(Profile::resolve(home), &error)) {
+        return error;
+    }
+    window_ = std::make_unique<MainWindow>(application_);
+    userInterface_ =
+        std::make_shared<QtUserInterface>(window_.get(), window_->banner(), window_->activityIndicator());
+    UserInterface::install(userInterface_);
+    // From here on, the core's tasks and timers run between Qt's events.
+    pump_ = std::make_unique<RunLoopPump>(RunLoop::main());
+
+    auto started = application_.startCore(true);
+    if (started.error) {
+        return started.error;
+    }
+    application_.startScreens();
+    window_->show();
+    // Read once the window is up: each is a sentence about files kept aside.
+    for (const auto& notice : started.notices) {
+        Log::write("Attention : " + notice);
+        userInterface_->showAlert("Attention", notice);
+    }
+    return std::nullopt;
+}
+
+} // namespace orvaneh

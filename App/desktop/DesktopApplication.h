@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Classes/app/OrvanehAppDelegate.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvaneh {
+
+class MainWindow;
+class QtUserInterface;
+class RunLoopPump;
+
+// The desktop program: reads its options (--home), puts the profile in service, pumps the main
+// run loop from Qt's, installs the windowed user interface, runs the application's start-up
+// with the background sender, then its screens in the main window. A QApplication must exist;
+// GUI thread only.
+class DesktopApplication {
+public:
+    DesktopApplication();
+    // The window and the pump go first, then the windowed interface is put back to the headless one.
+    ~DesktopApplication();
+    DesktopApplication(const DesktopApplication&) = delete;
+    DesktopApplication& operator=(const DesktopApplication&) = delete;
+
+    // Reads the options, `arguments` without the program name (no QApplication needed, so that
+    // --help works without a display). The exit status when the program must stop there: 0
+    // after the help, 2 for wrong usage with the French reason on `err`.
+    static std::optional<int> readOptions(const std::vector<std::string>& arguments,
+                                          std::optional<std::filesystem::path>& home, std::ostream& out,
+                                          std::ostream& err);
+    // Puts the profile at `home` (the default one when none) in service and opens the window.
+    // The French reason when the application cannot start; the caller then runs Qt's loop.
+    std::optional<std::string> start(const std::optional<std::filesystem::path>& home);
+
+    OrvanehAppDelegate& application() { return application_; }
+    MainWindow* window() const { return window_.get(); }
+    RunLoopPump* pump() const { return pump_.get(); }
+
+private:
+    OrvanehAppDelegate application_;
+    std::shared_ptr<QtUserInterface> userInterface_;
+    std::unique_ptr<RunLoopPump> pump_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+} // namespace orvaneh

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QTabBar;
+class QTreeWidget;
+
+namespace orvaneh {
+
+class ListeDictViewController;
+
+// The dictation list: the outbox and sent tabs, one line per dictation (title, state,
+// durations, priority, date), the empty list's text and the buttons. Redrawn whole after each
+// change of the controller; every action goes to it. A right click on a row is the long press
+// that opens the closing menu.
+class DictationListView : public QWidget {
+    Q_OBJECT
+public:
+    enum Column { TitleColumn, StateColumn, DurationsColumn, PriorityColumn, DateColumn, ColumnCount };
+
+    explicit DictationListView(std::shared_ptr<ListeDictViewController> list, QWidget* parent = nullptr);
+    ~DictationListView() override;
+
+    // Draws the controller's state again.
+    void refresh();
+
+private:
+    std::shared_ptr<ListeDictViewController> list_;
+    QTabBar* tabs_;
+    QTreeWidget* rows_;
+    QLabel* empty_;
+    QPushButton* newDictation_;
+    QPushButton* parameters_;
+    QPushButton* closing_;
+    QPushButton* delete_;
+
+    // The selected row's index in the controller's rows, or -1.
+    int currentRow() const;
+    void updateButtons();
+};
+
+} // namespace orvaneh

@@ -1,0 +1,149 @@
+#include "App/desktop/MainWindow.h"
+
+#include "App/desktop/BannerView.h"
+#include "App/desktop/DictationListView.h"
+#include "App/desktop/PlaceholderView.h"
+#include "Classes/app/ListeDictViewController.h"
+#include "Classes/app/OrvanehAppDelegate.h"
+#include "Classes/screens/Menu.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <set>
+
+namespace orvaneh {
+
+namespace {
+
+QPushButton* makeButton(const QString& title, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(title, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(title);
+    return button;
+}
+
+} // namespace
+
+MainWindow::MainWindow(OrvanehAppDelegate& application, QWidget* parent)
+    : QMainWindow(parent), application_(application), back_(makeButton("Retour", "boutonRetour", this)),
+      title_(new QLabel(this)), menu_(makeButton("Menu", "boutonMenu", this)), banner_(new BannerView(this)),
+      stack_(new QStackedWidget(this)), activity_(new QLabel("Activité réseau…", this)) {
+    setObjectName("fenetrePrincipale");
+    setAccessibleName("Orvaneh");
+    setWindowTitle("Orvaneh");
+    title_->setObjectName("titreEcran");
+    title_->setAlignment(Qt::AlignCenter);
+    QFont bold = title_->font();
+    bold.setBold(true);
+    title_->setFont(bold);
+    stack_->setObjectName("pileEcrans");
+    stack_->setAccessibleName("Écrans");
+    activity_->setObjectName("activiteReseau");
+    activity_->setAccessibleName(activity_->text());
+    activity_->hide();
+    statusBar()->addPermanentWidget(activity_);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(back_);
+    bar->addWidget(title_, 1);
+    bar->addWidget(menu_);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(bar);
+    layout->addWidget(banner_);
+    layout->addWidget(stack_, 1);
+    setCentralWidget(central);
+    resize(720, 480);
+
+    connect(back_, &QPushButton::clicked, this, [this] {
+        if (application_.navigation().presented()) {
+            application_.navigation().presented()->onBackButton();
+        } else {
+            application_.navigation().back();
+        }
+    });
+    connect(menu_, &QPushButton::clicked, this, &MainWindow::openMenu);
+    application_.navigation().setChangeCallback([this] { followNavigation(); });
+    followNavigation();
+}
+
+MainWindow::~MainWindow() {
+    application_.navigation().setChangeCallback(nullptr);
+}
+
+QWidget* MainWindow::viewOf(const SuperController* screen) const {
+    auto found = views_.find(screen);
+    return found == views_.end() ? nullptr : found->second;
+}
+
+QWidget* MainWindow::makeView(const std::shared_ptr<SuperController>& screen) {
+    if (auto list = std::dynamic_pointer_cast<ListeDictViewController>(screen)) {
+        return new DictationListView(list);
+    }
+    return new PlaceholderView(screen);
+}
+
+void MainWindow::followNavigation() {
+    const auto& navigation = application_.navigation();
+    std::vector<std::shared_ptr<SuperController>> shown = navigation.screens();
+    shown.insert(shown.end(), navigation.presentedScreens().begin(), navigation.presentedScreens().end());
+    std::set<const SuperController*> current;
+    for (const auto& screen : shown) {
+        current.insert(screen.get());
+        if (!views_.count(screen.get())) {
+            auto* view = makeView(screen);
+            stack_->addWidget(view);
+            views_[screen.get()] = view;
+        }
+    }
+    for (auto it = views_.begin(); it != views_.end();) {
+        if (current.count(it->first)) {
+            ++it;
+            continue;
+        }
+        // Later: the change may come from inside one of that view's own handlers.
+        stack_->removeWidget(it->second);
+        it->second->deleteLater();
+        it = views_.erase(it);
+    }
+    const auto top = navigation.presented() ? navigation.presented() : navigation.top();
+    if (top) {
+        stack_->setCurrentWidget(views_[top.get()]);
+        title_->setText(QString::fromStdString(top->title()));
+        title_->setAccessibleName(title_->text());
+        back_->setVisible(top != navigation.root() && top->shouldDisplayBackButton());
+        menu_->setVisible(top->shouldDisplayMenuButton());
+    }
+}
+
+void MainWindow::openMenu() {
+    application_.showMenu();
+    Menu* menu = application_.menu();
+    if (!menu) {
+        return;
+    }
+    // Not exec(): the application never runs a nested event loop.
+    auto* popup = new QMenu(this);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setObjectName("menuPrincipal");
+    popup->setAccessibleName("Menu principal");
+    for (const auto& entry : menu->entries()) {
+        auto* action = popup->addAction(QString::fromStdString(entry.title));
+        action->setObjectName(QString("menu%1").arg(entry.tag));
+        action->setData(entry.tag);
+    }
+    connect(popup, &QMenu::triggered, this, [menu](QAction* action) { menu->touch(action->data().toInt()); });
+    connect(popup, &QMenu::aboutToHide, this, [menu] {
+        if (menu->isShown()) {
+            menu->closeMenu();
+        }
+    });
+    popup->popup(menu_->mapToGlobal(QPoint(0, menu_->height())));
+}
+
+} // namespace orvaneh
