@@ -1,7 +1,5 @@
 // The desktop window driven as a person would, by object names, on the offscreen platform:
 // a real profile directory and database, the core's run loop pumped by Qt's, real message boxes.
-#include "App/desktop/DesktopApplication.h"
-
 #include "App/desktop/BannerView.h"
 #include "App/desktop/MainWindow.h"
 #include "App/desktop/RunLoopPump.h"
@@ -9,6 +7,7 @@
 #include "Classes/core/Tools.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
+#include "tests/desktop/support/DesktopSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,19 +27,13 @@ namespace orvaneh {
 class DesktopApplicationTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> home_;
-    std::unique_ptr<DesktopApplication> desktop_;
+    std::unique_ptr<test::DesktopSession> session_;
 
-    std::filesystem::path home() const { return home_->path().toStdString(); }
-
-    bool start() {
-        desktop_ = std::make_unique<DesktopApplication>();
-        const auto error = desktop_->start(home());
-        if (error) {
-            qWarning("%s", error->c_str());
-        }
-        return !error;
-    }
+    bool start() { return session_->start(); }
+    template <class T = QWidget> T* find(const char* name) const { return session_->find<T>(name); }
+    static QMessageBox* box(const char* name) { return test::DesktopSession::box(name); }
+    QWidget* shownScreen() const { return session_->shownScreen(); }
+    QStringList column(int index) const { return session_->listColumn(index); }
 
     // A first start makes the profile and its database; two dictations are stored in it, then
     // the application starts again on it as a person reopening it would.
@@ -64,30 +57,10 @@ class DesktopApplicationTest : public QObject {
         const auto sentId = DicteeRequest().insertDictee(sent);
         QVERIFY(sentId > 0);
         DicteeRequest().updateDicteeEnvoi(sentId);
-        desktop_.reset();
+        session_->stop();
         QVERIFY(start());
         leaveSiteEditor();
     }
-
-    template <class T = QWidget> T* find(const char* name) const {
-        auto* widget = desktop_->window()->findChild<T*>(name);
-        if (!widget) {
-            qWarning("no widget named %s", name);
-        }
-        return widget;
-    }
-
-    static QMessageBox* box(const char* name) {
-        for (auto* widget : QApplication::topLevelWidgets()) {
-            auto* candidate = qobject_cast<QMessageBox*>(widget);
-            if (candidate && candidate->objectName() == name && candidate->isVisible()) {
-                return candidate;
-            }
-        }
-        return nullptr;
-    }
-
-    QWidget* shownScreen() const { return find<QStackedWidget>("pileEcrans")->currentWidget(); }
 
     // Without a site, the site editor opens over the list; leaving it asks whether to keep the
     // changes, answered in its box.
@@ -102,25 +75,13 @@ class DesktopApplicationTest : public QObject {
         QVERIFY(!find("boutonRetour")->isVisible());
     }
 
-    QStringList column(int column) const {
-        QStringList texts;
-        auto* rows = find<QTreeWidget>("listeDictees");
-        for (int index = 0; index < rows->topLevelItemCount(); ++index) {
-            texts << rows->topLevelItem(index)->text(column);
-        }
-        return texts;
-    }
-
 private slots:
     void init() {
-        home_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(home_->isValid());
+        session_ = std::make_unique<test::DesktopSession>();
+        QVERIFY(session_->valid());
     }
 
-    void cleanup() {
-        desktop_.reset();
-        home_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void listShowsEachStoredDictationInItsTab() {
         startWithTwoDictations();
@@ -151,7 +112,7 @@ private slots:
         // The picture of the list in the documentation is taken here, under a real X server.
         if (const QString captures = qEnvironmentVariable("ORVANEH_CAPTURE_DIR"); !captures.isEmpty()) {
             QTest::qWait(200);
-            QVERIFY(desktop_->window()->grab().save(captures + "/liste.png"));
+            QVERIFY(session_->window()->grab().save(captures + "/liste.png"));
         }
     }
 
