@@ -1,8 +1,6 @@
 #include "Platform/files/AtomicFile.h"
 
-#include "Platform/files/Resources.h"
 #include "support/Files.h"
-#include "support/ScopedEnvironment.h"
 #include "support/TestProfile.h"
 
 #include <fstream>
@@ -100,16 +98,6 @@ TEST(AtomicFileTest, WriteNewNeverReplacesANameTakenBeforeItsPublication) {
     EXPECT_FALSE(AtomicFile::writeNew(counter(dir / "absent", 3), "x", fs::perms::owner_read, &error));
     EXPECT_NE(error.find("Impossible de créer un fichier temporaire"), std::string::npos) << error;
     EXPECT_EQ(test::entryNames(dir), (std::vector<std::string>{"1.jpg", "2.jpg", "3.jpg", "4.jpg"}));
-}
-
-TEST(ResourcesTest, BesideTheExecutableUnlessTheEnvironmentSaysOtherwise) {
-    {
-        test::ScopedEnvironment unset("ORVANEH_RESOURCES", nullptr);
-        auto expected = fs::read_symlink("/proc/self/exe").parent_path() / "resources";
-        EXPECT_EQ(Resources::path("localisation/fr.json"), expected / "localisation/fr.json");
-    }
-    test::ScopedEnvironment set("ORVANEH_RESOURCES", "/opt/orvaneh/share");
-    EXPECT_EQ(Resources::path("localisation/fr.json"), fs::path("/opt/orvaneh/share/localisation/fr.json"));
 }
 
 } // namespace
