@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-# Quiet when everything is already there.
+# Quiet when everything is already there. Extra package names given as arguments are installed
+# too (the packaging and screenshot scripts add their tools that way).
 set -euo pipefail
 
 PACKAGES=(
@@ -11,7 +12,8 @@ PACKAGES=(
   libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev
   python3 python3-pyftpdlib openssl curl libcurl4-openssl-dev espeak-ng
   libpulse-dev pulseaudio
-  qt6-base-dev xvfb xauth
+  qt6-base-dev libqt6svg6 xvfb xauth dpkg-dev
+  "$@"
 )
 
 missing=()
