@@ -97,6 +97,15 @@ void AudioRecordControllerThree::viewDidLoad() {
     view_.scannerButtonVisible = optionBarre_.scannerAvailable();
     becomeActiveObservation_ = NotificationCenter::defaultCenter().addMainLoopObserver(
         "ApplicationBecomeActive", [this](const PostedNotification&) { startRecordAnimation(); });
+    const auto failed = [this](const PostedNotification& notice) {
+        const Json& info = notice.userInfo;
+        const bool given = info.is_object() && info.contains("message") && info["message"].is_string();
+        audioDeviceFailed(given ? info["message"].get<std::string>() : std::string());
+    };
+    deviceLostObservation_ = NotificationCenter::defaultCenter().addMainLoopObserver(
+        MediaBackend::kDeviceLostNotification, failed);
+    recordingFailedObservation_ = NotificationCenter::defaultCenter().addMainLoopObserver(
+        MediaBackend::kRecordingFailedNotification, failed);
     changed();
 }
 
@@ -459,6 +468,18 @@ void AudioRecordControllerThree::endTakeIfRunning() {
         stopRecordDictee();
         setEtatLecteur(kPlayer);
     }
+}
+
+void AudioRecordControllerThree::audioDeviceFailed(const std::string& message) {
+    if (refused_) {
+        return;
+    }
+    Log::write("Périphérique audio en défaut pendant l'écran d'enregistrement : " + message);
+    endTakeIfRunning();
+    Notification::pushNotification(message.empty() ? localized("AUDIO_RECORD_CONTROLLER_DEVICE_LOST",
+                                                               "Le périphérique audio n'est plus disponible.")
+                                                   : message);
+    changed();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -170,6 +170,10 @@ public:
     void setProgressBarContainerAppearance();
     void removeCursor();
     void audioSessionDefaultToSpeaker();
+    // The input or output went away, or the take's file can no longer be written
+    // (MediaBackend's notices): a take in progress ends as a stopped take would, keeping what was
+    // heard, and the notice's French text is shown in a banner.
+    void audioDeviceFailed(const std::string& message);
 
     // Hooks of AudioController.
     // Ends playback and any take, then stores the record (new; existing; or, for a sent
@@ -254,6 +258,8 @@ private:
     OptionBarreDictationViewController optionBarre_;
     View view_;
     Observation becomeActiveObservation_;
+    Observation deviceLostObservation_;
+    Observation recordingFailedObservation_;
     bool refused_ = false;
     // Lets the answers of the side screens know this screen is still there.
     std::shared_ptr<char> alive_ = std::make_shared<char>();
