@@ -437,6 +437,7 @@ void SiteListViewController::finishImport(ImportState state, const std::string& 
     if (observer) {
         observer(state, message);
     }
+    changed();
 }
 
 } // namespace orvaneh

@@ -1,15 +1,35 @@
 #include "App/desktop/MainWindow.h"
 
+#include "App/desktop/AboutView.h"
 #include "App/desktop/BannerView.h"
 #include "App/desktop/DictationListView.h"
+#include "App/desktop/MainMenuView.h"
+#include "App/desktop/ParamWorkflowView.h"
+#include "App/desktop/ParametreTabBarView.h"
+#include "App/desktop/PicturesView.h"
 #include "App/desktop/PlaceholderView.h"
+#include "App/desktop/RecorderView.h"
+#include "App/desktop/TitleIdentView.h"
+#include "App/desktop/ServicesView.h"
+#include "App/desktop/SettingsView.h"
+#include "App/desktop/SiteListView.h"
+#include "App/desktop/SiteView.h"
 #include "Classes/app/ListeDictViewController.h"
 #include "Classes/app/OrvanehAppDelegate.h"
+#include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/app/ParametreTabBarController.h"
+#include "Classes/screens/AboutController.h"
 #include "Classes/screens/Menu.h"
+#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
+#include "Classes/screens/PicturesViewController.h"
+#include "Classes/screens/ServicesViewController.h"
+#include "Classes/screens/SettingsViewController.h"
+#include "Classes/workflow/AbstractParamWorkflow.h"
+#include "Gestion Site/SiteListViewController.h"
+#include "Gestion Site/SiteViewController.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -85,6 +105,36 @@ QWidget* MainWindow::makeView(const std::shared_ptr<SuperController>& screen) {
     if (auto list = std::dynamic_pointer_cast<ListeDictViewController>(screen)) {
         return new DictationListView(list);
     }
+    if (auto parameters = std::dynamic_pointer_cast<AbstractParamWorkflow>(screen)) {
+        return new ParamWorkflowView(parameters);
+    }
+    if (auto services = std::dynamic_pointer_cast<ServicesViewController>(screen)) {
+        return new ServicesView(services);
+    }
+    if (auto sites = std::dynamic_pointer_cast<SiteListViewController>(screen)) {
+        return new SiteListView(sites);
+    }
+    if (auto site = std::dynamic_pointer_cast<SiteViewController>(screen)) {
+        return new SiteView(site);
+    }
+    if (auto pictures = std::dynamic_pointer_cast<PicturesViewController>(screen)) {
+        return new PicturesView(pictures);
+    }
+    if (auto container = std::dynamic_pointer_cast<ParametreTabBarController>(screen)) {
+        return new ParametreTabBarView(container);
+    }
+    if (auto settings = std::dynamic_pointer_cast<SettingsViewController>(screen)) {
+        return new SettingsView(settings);
+    }
+    if (auto about = std::dynamic_pointer_cast<AboutController>(screen)) {
+        return new AboutView(about);
+    }
+    if (auto recorder = std::dynamic_pointer_cast<AudioRecordControllerThree>(screen)) {
+        return new RecorderView(recorder);
+    }
+    if (auto editor = std::dynamic_pointer_cast<ParamWorkflowDicteeTitleIdentViewController>(screen)) {
+        return new TitleIdentView(editor);
+    }
     return new PlaceholderView(screen);
 }
 
@@ -124,26 +174,10 @@ void MainWindow::followNavigation() {
 void MainWindow::openMenu() {
     application_.showMenu();
     Menu* menu = application_.menu();
-    if (!menu) {
+    if (!menu || findChild<MainMenuView*>()) {
         return;
     }
-    // Not exec(): the application never runs a nested event loop.
-    auto* popup = new QMenu(this);
-    popup->setAttribute(Qt::WA_DeleteOnClose);
-    popup->setObjectName("menuPrincipal");
-    popup->setAccessibleName("Menu principal");
-    for (const auto& entry : menu->entries()) {
-        auto* action = popup->addAction(QString::fromStdString(entry.title));
-        action->setObjectName(QString("menu%1").arg(entry.tag));
-        action->setData(entry.tag);
-    }
-    connect(popup, &QMenu::triggered, this, [menu](QAction* action) { menu->touch(action->data().toInt()); });
-    connect(popup, &QMenu::aboutToHide, this, [menu] {
-        if (menu->isShown()) {
-            menu->closeMenu();
-        }
-    });
-    popup->popup(menu_->mapToGlobal(QPoint(0, menu_->height())));
+    (new MainMenuView(*menu, this))->open();
 }
 
 } // namespace orvaneh

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QTreeWidget;
+
+namespace orvaneh {
+
+class ServicesViewController;
+
+// The service picker: the author's services, each under the entry it belongs to, at most one
+// checked; touching a row checks it (or unchecks it), the confirm button answers.
+class ServicesView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ServicesView(std::shared_ptr<ServicesViewController> picker, QWidget* parent = nullptr);
+    ~ServicesView() override;
+
+    void refresh();
+
+private:
+    std::shared_ptr<ServicesViewController> picker_;
+    QTreeWidget* rows_;
+    QLabel* empty_;
+};
+
+} // namespace orvaneh

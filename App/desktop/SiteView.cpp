@@ -1,0 +1,129 @@
+#include "App/desktop/SiteView.h"
+
+#include "App/desktop/ViewWidgets.h"
+#include "Gestion Site/SiteViewController.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <array>
+
+namespace orvaneh {
+
+using W = ViewWidgets;
+
+namespace {
+
+QLineEdit* makeField(const QString& label, const char* name, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    W::name(field, name, label, "Saisir : " + label);
+    return field;
+}
+
+// A field follows the controller without losing the cursor of the person typing in it.
+void showText(QLineEdit* field, const std::string& value) {
+    const QString text = W::text(value);
+    if (field->text() != text) {
+        const QSignalBlocker blocker(field);
+        field->setText(text);
+    }
+}
+
+} // namespace
+
+SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
+    : QWidget(parent), editor_(std::move(editor)), name_(makeField("Nom du site", "champNom", this)),
+      transport_(new QButtonGroup(this)), email_(new QCheckBox("Envoi par e-mail proposé", this)),
+      address_(makeField("Adresse", "champAdresse", this)),
+      login_(makeField("Utilisateur", "champUtilisateur", this)),
+      password_(makeField("Mot de passe", "champMotDePasse", this)), message_(new QLabel(this)) {
+    setObjectName(W::text(editor_->screenName()));
+    setAccessibleName(W::text(editor_->title()));
+    password_->setEchoMode(QLineEdit::Password);
+    W::name(email_, "interrupteurEmail", email_->text(),
+            "Le serveur propose l'envoi des dictées par e-mail (les web services seulement)");
+    W::name(message_, "messageSite", "Message du site");
+    message_->setWordWrap(true);
+
+    // The controller's selector: FTP, web service, its PHP variant.
+    static constexpr std::array<const char*, SiteViewController::kSegmentCount> kTitles{"FTP", "Service web",
+                                                                                        "Service web (PHP)"};
+    static constexpr std::array<const char*, SiteViewController::kSegmentCount> kNames{
+        "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp"};
+    auto* segments = new QHBoxLayout;
+    segments->setSpacing(0);
+    transport_->setExclusive(true);
+    for (int segment = 0; segment < SiteViewController::kSegmentCount; ++segment) {
+        auto* button =
+            W::button(kTitles[segment], kNames[segment], QString("Transport : ") + kTitles[segment], this);
+        button->setCheckable(true);
+        transport_->addButton(button, segment);
+        segments->addWidget(button);
+    }
+
+    auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    form->addRow("Nom", name_);
+    form->addRow("Type", segments);
+    form->addRow("", email_);
+    form->addRow("Adresse", address_);
+    form->addRow("Utilisateur", login_);
+    form->addRow("Mot de passe", password_);
+    auto* save =
+        W::button(W::text(editor_->saveButtonTitle()), "boutonEnregistrer", "Enregistrer le site", this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(message_);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    connect(name_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { editor_->setName(W::text(text)); });
+    connect(address_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { editor_->setAddress(W::text(text)); });
+    connect(login_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { editor_->setLogin(W::text(text)); });
+    connect(password_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { editor_->setPassword(W::text(text)); });
+    connect(transport_, &QButtonGroup::idClicked, this,
+            [this](int segment) { editor_->changeSgmValue(segment); });
+    connect(email_, &QCheckBox::clicked, this, [this](bool on) { editor_->setEmailSwitchOn(on); });
+    connect(save, &QPushButton::clicked, this, [this] { editor_->addOrModifySite(); });
+
+    editor_->setChangeCallback([this] { refresh(); });
+    refresh();
+}
+
+SiteView::~SiteView() {
+    editor_->setChangeCallback(nullptr);
+}
+
+void SiteView::refresh() {
+    showText(name_, editor_->name());
+    showText(address_, editor_->address());
+    showText(login_, editor_->login());
+    showText(password_, editor_->password());
+    address_->setEnabled(editor_->addressEnabled());
+    address_->setPlaceholderText(W::text(editor_->addressPlaceholder()));
+    // A type without a segment checks none.
+    transport_->setExclusive(false);
+    for (auto* button : transport_->buttons()) {
+        button->setChecked(transport_->id(button) == editor_->segment());
+    }
+    transport_->setExclusive(true);
+    email_->setChecked(editor_->emailSwitchOn());
+    email_->setEnabled(editor_->emailSwitchEnabled());
+    message_->setText(W::text(editor_->message()));
+    message_->setVisible(!editor_->message().empty());
+}
+
+} // namespace orvaneh

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace orvaneh {
+
+class SiteViewController;
+
+// The site editor: name, transport choice with the e-mail switch, address, login, password
+// (masked), and the save button. Leaving through the back button asks the controller's question.
+class SiteView : public QWidget {
+    Q_OBJECT
+public:
+    explicit SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent = nullptr);
+    ~SiteView() override;
+
+    void refresh();
+
+private:
+    std::shared_ptr<SiteViewController> editor_;
+    QLineEdit* name_;
+    QButtonGroup* transport_;
+    QCheckBox* email_;
+    QLineEdit* address_;
+    QLineEdit* login_;
+    QLineEdit* password_;
+    QLabel* message_;
+};
+
+} // namespace orvaneh
