@@ -4,9 +4,14 @@
 #include "App/desktop/QtUserInterface.h"
 #include "App/desktop/RunLoopPump.h"
 #include "Platform/log/Log.h"
+#include "Platform/media/MediaBackend.h"
 #include "Platform/profile/ProfileSetup.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/HeadlessUserInterface.h"
+
+#ifdef ORVANEH_HAVE_PULSE
+#include "Platform/media/PulseMediaBackend.h"
+#endif
 
 #include <filesystem>
 #include <ostream>
@@ -19,6 +24,18 @@ void printHelp(std::ostream& stream) {
     stream << "Utilisation : orvaneh [--home RÉP]\n\n"
            << "  --home RÉP     tout le profil (documents, réglages, journal) dans RÉP\n"
            << "  --help         cette aide\n";
+}
+
+// The microphone and the loudspeaker: the sound server's when the program was built with it
+// (reached on first use, so a missing server only shows when recording is asked for, through
+// the permission refusal the recording screen already explains), else the simulated devices.
+void installMediaBackend() {
+#ifdef ORVANEH_HAVE_PULSE
+    MediaBackend::install(std::make_shared<PulseMediaBackend>());
+    Log::write("Audio : micro et haut-parleur du serveur de son (PulseAudio)");
+#else
+    Log::write("Audio : programme construit sans PulseAudio, micro et haut-parleur simulés");
+#endif
 }
 
 } // namespace
@@ -68,6 +85,7 @@ std::optional<std::string> DesktopApplication::start(const std::optional<std::fi
     if (!ProfileSetup::install(Profile::resolve(home), &error)) {
         return error;
     }
+    installMediaBackend();
     window_ = std::make_unique<MainWindow>(application_);
     userInterface_ =
         std::make_shared<QtUserInterface>(window_.get(), window_->banner(), window_->activityIndicator());
