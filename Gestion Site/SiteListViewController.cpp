@@ -433,11 +433,12 @@ void SiteListViewController::finishImport(ImportState state, const std::string& 
     }
     importState_ = state;
     importMessage_ = message;
+    // Before the observer, which may let go of this controller.
+    changed();
     auto observer = importObserver_;
     if (observer) {
         observer(state, message);
     }
-    changed();
 }
 
 } // namespace orvaneh

@@ -95,6 +95,9 @@ void MainMenuView::follow() {
         // Later: the menu tells this from inside the click of one of the panel's buttons.
         menu_.setChangeCallback(nullptr);
         hide();
+        // Out of the window at once, so that a new panel may open before this one is deleted.
+        parentWidget()->removeEventFilter(this);
+        setParent(nullptr);
         deleteLater();
     }
 }

@@ -4,28 +4,56 @@
 #include "Classes/screens/ServicesViewController.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTreeWidget>
 #include <QVBoxLayout>
-#include <vector>
+#include <algorithm>
+#include <cmath>
 
 namespace orvaneh {
 
 using W = ViewWidgets;
 
+namespace {
+
+// The row's image where the controller places it, on a strip as wide as the deepest row needs:
+// the strip's empty left part is the indentation. Without the image file, a dot (a site) or a
+// square (a service) stands in.
+QPixmap indentedImage(const ServicesViewController::Row& row, int stripWidth, const QColor& ink) {
+    const int height = static_cast<int>(ServicesViewController::kRowHeight);
+    QPixmap strip(stripWidth, height);
+    strip.fill(Qt::transparent);
+    QPainter painter(&strip);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRect frame(static_cast<int>(row.imageFrame.x), static_cast<int>(row.imageFrame.y),
+                      static_cast<int>(row.imageFrame.width), static_cast<int>(row.imageFrame.height));
+    const QIcon image = W::icon(row.image);
+    if (!image.isNull()) {
+        image.paint(&painter, frame);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        const QRect mark = frame.adjusted(5, 5, -5, -5);
+        if (row.image == ServicesViewController::kSiteImage) {
+            painter.drawEllipse(mark);
+        } else {
+            painter.drawRect(mark);
+        }
+    }
+    return strip;
+}
+
+} // namespace
+
 ServicesView::ServicesView(std::shared_ptr<ServicesViewController> picker, QWidget* parent)
-    : QWidget(parent), picker_(std::move(picker)), rows_(new QTreeWidget(this)), empty_(new QLabel(this)) {
+    : QWidget(parent), picker_(std::move(picker)), rows_(new QListWidget(this)), empty_(new QLabel(this)) {
     setObjectName(W::text(picker_->screenName()));
     setAccessibleName(W::text(picker_->title()));
     W::name(rows_, "listeServices", "Liste des services", "Touchez un service pour le cocher");
-    rows_->setHeaderHidden(true);
-    rows_->setItemsExpandable(false);
-    rows_->setRootIsDecorated(false);
-    rows_->setUniformRowHeights(true);
-    rows_->setIndentation(20);
+    rows_->setUniformItemSizes(true);
     W::name(empty_, "texteAucunService", "Aucun service n'est proposé pour cet auteur");
     empty_->setText(empty_->accessibleName());
     empty_->setAlignment(Qt::AlignCenter);
@@ -40,8 +68,8 @@ ServicesView::ServicesView(std::shared_ptr<ServicesViewController> picker, QWidg
     layout->addWidget(empty_, 1);
     layout->addLayout(buttons);
 
-    connect(rows_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { picker_->tapRow(item->data(0, Qt::UserRole).toInt()); });
+    connect(rows_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { picker_->tapRow(rows_->row(item)); });
     connect(confirm, &QPushButton::clicked, this, [this] { picker_->validParam(); });
     picker_->setChangeCallback([this] { refresh(); });
     refresh();
@@ -55,24 +83,21 @@ void ServicesView::refresh() {
     const QSignalBlocker blocker(rows_);
     rows_->clear();
     const auto rows = picker_->rows();
-    const auto& services = picker_->servicesList();
-    // Each entry goes under the last one shown a level above it: the tree draws the indentation.
-    std::vector<QTreeWidgetItem*> parents;
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const auto level = index < services.size() ? std::max(0, services[index].nivImbrication) : 0;
-        parents.resize(std::min<std::size_t>(parents.size(), static_cast<std::size_t>(level)));
-        auto* item = parents.empty() ? new QTreeWidgetItem(rows_) : new QTreeWidgetItem(parents.back());
-        item->setText(0, W::text(rows[index].label));
-        item->setIcon(0, W::icon(rows[index].image));
-        item->setData(0, Qt::UserRole, static_cast<int>(index));
-        item->setData(0, Qt::CheckStateRole, rows[index].checked ? Qt::Checked : Qt::Unchecked);
+    double right = 0;
+    for (const auto& row : rows) {
+        right = std::max(right, row.imageFrame.x + row.imageFrame.width);
+    }
+    const int stripWidth = static_cast<int>(std::ceil(right));
+    rows_->setIconSize(QSize(stripWidth, static_cast<int>(ServicesViewController::kRowHeight)));
+    for (const auto& row : rows) {
+        auto* item = new QListWidgetItem(W::text(row.label), rows_);
+        item->setIcon(indentedImage(row, stripWidth, palette().color(QPalette::Text)));
+        item->setData(Qt::CheckStateRole, row.checked ? Qt::Checked : Qt::Unchecked);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        if (rows[index].checked) {
+        if (row.checked) {
             rows_->setCurrentItem(item);
         }
-        parents.push_back(item);
     }
-    rows_->expandAll();
     empty_->setVisible(rows.empty());
     rows_->setVisible(!rows.empty());
 }

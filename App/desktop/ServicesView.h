@@ -4,14 +4,15 @@
 #include <memory>
 
 class QLabel;
-class QTreeWidget;
+class QListWidget;
 
 namespace orvaneh {
 
 class ServicesViewController;
 
-// The service picker: the author's services, each under the entry it belongs to, at most one
-// checked; touching a row checks it (or unchecks it), the confirm button answers.
+// The service picker: the author's services in the controller's order, each indented by its
+// level as the controller lays it out, at most one checked; touching a row checks it (or
+// unchecks it), the confirm button answers.
 class ServicesView : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +23,7 @@ public:
 
 private:
     std::shared_ptr<ServicesViewController> picker_;
-    QTreeWidget* rows_;
+    QListWidget* rows_;
     QLabel* empty_;
 };
 

@@ -21,7 +21,7 @@ class ParamWorkflowViewTest : public QObject {
     std::unique_ptr<test::DesktopSession> session_;
     std::unique_ptr<test::ScreensDriver> driver_;
 
-    template <class T = QWidget> T* find(const char* name) const { return session_->find<T>(name); }
+    template <class T = QWidget> T* find(const char* name) const { return driver_->find<T>(name); }
     QString shown(const char* field) const { return find<QPushButton>(field)->text(); }
 
     // Touches the field and then the row starting with `text` in its picker.

@@ -226,5 +226,17 @@ TEST_F(SiteListViewControllerTest, TheEditorOpensOverTheListWhichShowsWhatWasSav
     EXPECT_EQ(host.navigation().screens().size(), 1u);
 }
 
+TEST_F(SiteListViewControllerTest, TheViewIsToldWhenAnImportEndsAndTheObserverMayReleaseTheList) {
+    store("Cabinet"); // no default site: the import ends at once
+    auto list = std::make_unique<SiteListViewController>();
+    std::vector<SiteListViewController::ImportState> seen;
+    list->setChangeCallback([&] { seen.push_back(list->importState()); });
+    list->setImportObserver([&](SiteListViewController::ImportState, const std::string&) { list.reset(); });
+    list->importSelectedSites();
+    EXPECT_FALSE(list);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), SiteListViewController::ImportState::Failed);
+}
+
 } // namespace
 } // namespace orvaneh

@@ -44,12 +44,12 @@ bool ScreensDriver::leaveSiteEditor() const {
     if (!waitForScreen("SiteViewController")) {
         return false;
     }
-    QTest::mouseClick(session_.find<QPushButton>("boutonRetour"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("boutonRetour"), Qt::LeftButton);
     return answerBox("choix", "bouton1") && waitForScreen("ListeDictViewController");
 }
 
 bool ScreensDriver::openFromMenu(int tag) const {
-    auto* menu = session_.find<QPushButton>("boutonMenu");
+    auto* menu = find<QPushButton>("boutonMenu");
     if (!menu || !menu->isVisible()) {
         qWarning("no menu button on this screen");
         return false;
@@ -58,7 +58,7 @@ bool ScreensDriver::openFromMenu(int tag) const {
     const QByteArray name = "menu" + QByteArray::number(tag);
     QPushButton* entry = nullptr;
     if (!QTest::qWaitFor(
-            [&] { return (entry = session_.find<QPushButton>(name.constData())) && entry->isVisible(); })) {
+            [&] { return (entry = find<QPushButton>(name.constData())) && entry->isVisible(); })) {
         return false;
     }
     QTest::mouseClick(entry, Qt::LeftButton);

@@ -15,6 +15,16 @@ class ScreensDriver {
 public:
     explicit ScreensDriver(DesktopSession& session) : session_(session) {}
 
+    // The widget of that name on the screen shown, else elsewhere in the window (its bar): views
+    // of screens beneath, or on their way out, have controls of the same names.
+    template <class T = QWidget> T* find(const char* name) const {
+        if (auto* screen = session_.shownScreen()) {
+            if (auto* widget = screen->findChild<T*>(name)) {
+                return widget;
+            }
+        }
+        return session_.window() ? session_.window()->findChild<T*>(name) : nullptr;
+    }
     // Waits until the screen on top has that object name.
     bool waitForScreen(const char* name, int timeout = 5000) const;
     // Leaves the site editor of a first start without keeping anything.

@@ -1,0 +1,173 @@
+// The site screens driven as a person would: the first start's editor, the list it fills, a
+// site edited and deleted from the list, and a workflow imported from the FTP office simulator
+// through the list, then offered by the parameter screen.
+#include "support/PeerProcess.h"
+#include "tests/desktop/support/DesktopSession.h"
+#include "tests/desktop/support/ScreensDriver.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace orvaneh {
+
+class SiteViewsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::DesktopSession> session_;
+    std::unique_ptr<test::ScreensDriver> driver_;
+
+    template <class T = QWidget> T* find(const char* name) const { return driver_->find<T>(name); }
+    QTreeWidget* sites() const { return find<QTreeWidget>("listeSites"); }
+    QStringList siteColumn(int column) const {
+        QStringList texts;
+        for (int row = 0; row < sites()->topLevelItemCount(); ++row) {
+            texts << sites()->topLevelItem(row)->text(column);
+        }
+        return texts;
+    }
+    void type(const char* field, const QString& text) {
+        auto* edit = find<QLineEdit>(field);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    // Fills the editor shown and saves it.
+    void typeSite(const QString& name, const QString& address, const QString& login,
+                  const QString& password) {
+        type("champNom", name);
+        type("champAdresse", address);
+        type("champUtilisateur", login);
+        type("champMotDePasse", password);
+        QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
+    }
+    void selectSite(int row) { sites()->setCurrentItem(sites()->topLevelItem(row)); }
+
+private slots:
+    void init() {
+        session_ = std::make_unique<test::DesktopSession>();
+        driver_ = std::make_unique<test::ScreensDriver>(*session_);
+        QVERIFY(session_->valid());
+    }
+    void cleanup() {
+        driver_.reset();
+        session_.reset();
+    }
+
+    void siteTypedInTheFirstEditorIsTheDefaultInTheList() {
+        QVERIFY(session_->start());
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        QCOMPARE(find<QLineEdit>("champMotDePasse")->echoMode(), QLineEdit::Password);
+        QVERIFY(find<QPushButton>("segmentFtp")->isChecked());
+        // Refused while empty: the reason shows and the editor stays.
+        QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
+        QTRY_VERIFY(find("messageSite")->isVisible());
+        QCOMPARE(find<QLabel>("messageSite")->text(), QString("Veuillez saisir le nom du site"));
+        QCOMPARE(session_->shownScreen()->objectName(), QString("SiteViewController"));
+
+        type("champNom", "Cabinet Martin");
+        type("champAdresse", "ftp.cabinet.fr");
+        type("champUtilisateur", "jean");
+        type("champMotDePasse", "s3cret");
+        QVERIFY(driver_->capture("site.png"));
+        QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+
+        QVERIFY(driver_->openFromMenu(3));
+        QVERIFY(driver_->waitForScreen("SiteListViewController"));
+        QCOMPARE(siteColumn(0), QStringList{"Cabinet Martin"});
+        QCOMPARE(siteColumn(2), QStringList{"FTP"});
+        QVERIFY(!siteColumn(1).join("").contains("s3cret"));
+        // The very first site is the default one.
+        QCOMPARE(sites()->topLevelItem(0)->checkState(0), Qt::Checked);
+        QVERIFY(driver_->capture("sites.png"));
+    }
+
+    void siteAddedEditedAndDeletedFromTheList() {
+        QVERIFY(session_->start());
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        typeSite("Cabinet Martin", "ftp.cabinet.fr", "jean", "s3cret");
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+        QVERIFY(driver_->openFromMenu(3));
+        QVERIFY(driver_->waitForScreen("SiteListViewController"));
+
+        QTest::mouseClick(find<QPushButton>("boutonAjouter"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        // Another transport: the e-mail switch is offered for web services only.
+        QVERIFY(!find("interrupteurEmail")->isEnabled());
+        QTest::mouseClick(find<QPushButton>("segmentServiceWeb"), Qt::LeftButton);
+        QTRY_VERIFY(find("interrupteurEmail")->isEnabled());
+        typeSite("Clinique", "https://ws.clinique.fr", "anne", "secret");
+        QVERIFY2(driver_->waitForScreen("SiteListViewController"), qPrintable(find<QLabel>("messageSite")->text()));
+        QTRY_COMPARE(siteColumn(0), (QStringList{"Cabinet Martin", "Clinique"}));
+        QCOMPARE(siteColumn(2), (QStringList{"FTP", "service web"}));
+
+        // Checking another site makes it the only default.
+        sites()->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        QTRY_COMPARE(sites()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+        QCOMPARE(sites()->topLevelItem(1)->checkState(0), Qt::Checked);
+
+        selectSite(1);
+        QTest::mouseClick(find<QPushButton>("boutonModifier"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        QCOMPARE(find<QLineEdit>("champNom")->text(), QString("Clinique"));
+        QVERIFY(find<QPushButton>("segmentServiceWeb")->isChecked());
+        QCOMPARE(find<QLineEdit>("champMotDePasse")->text(), QString("secret"));
+        type("champNom", "Clinique du Parc");
+        // Leaving asks; the changes are kept.
+        QTest::mouseClick(find<QPushButton>("boutonRetour"), Qt::LeftButton);
+        QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
+        QVERIFY(driver_->waitForScreen("SiteListViewController"));
+        QTRY_COMPARE(siteColumn(0), (QStringList{"Cabinet Martin", "Clinique du Parc"}));
+
+        selectSite(0);
+        QTest::mouseClick(find<QPushButton>("boutonSupprimer"), Qt::LeftButton);
+        QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
+        QTRY_COMPARE(siteColumn(0), QStringList{"Clinique du Parc"});
+    }
+
+    void workflowImportedFromTheOfficeIsOfferedByTheParameters() {
+        QTemporaryDir office;
+        QVERIFY(office.isValid());
+        const std::string login = "jean@cabinet";
+        const std::string password = "p@ss:w/rd";
+        test::PeerProcess server(
+            std::string(ORVANEH_SOURCE_DIR) + "/tools/office-ftp-server.py",
+            {"--root", office.path().toStdString(), "--login", login, "--password", password, "--seed-demo"},
+            (office.path() + "/server.log").toStdString());
+        QVERIFY(server.port() != 0);
+
+        QVERIFY(session_->start());
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        typeSite("Cabinet", QString("127.0.0.1:%1").arg(server.port()), QString::fromStdString(login),
+                 QString::fromStdString(password));
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+        QVERIFY(driver_->openFromMenu(3));
+        QVERIFY(driver_->waitForScreen("SiteListViewController"));
+
+        QTest::mouseClick(find<QPushButton>("boutonImporter"), Qt::LeftButton);
+        // The server's configuration directories are offered; the first is taken.
+        QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
+        QTRY_COMPARE_WITH_TIMEOUT(find<QLabel>("messageImport")->text(), QString("Fin de l'importation"),
+                                  20000);
+        QVERIFY(find("messageImport")->isVisible());
+        QVERIFY(!find("progressionImport")->isVisible());
+        QVERIFY(find("boutonImporter")->isEnabled());
+
+        QTest::mouseClick(find<QPushButton>("boutonRetour"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+        QVERIFY(driver_->openFromMenu(2));
+        QVERIFY(driver_->waitForScreen("ParamWorkflowDefault"));
+        QTest::mouseClick(find<QPushButton>("champAuteur"), Qt::LeftButton);
+        QTRY_VERIFY(find("listeChoix") && find("listeChoix")->isVisible());
+        QVERIFY(!test::ScreensDriver::rowTexts(find<QListWidget>("listeChoix")).isEmpty());
+    }
+};
+
+} // namespace orvaneh
+
+QTEST_MAIN(orvaneh::SiteViewsTest)
+#include "SiteViewsTest.moc"
