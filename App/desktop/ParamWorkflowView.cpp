@@ -148,6 +148,8 @@ QWidget* ParamWorkflowView::makeRow(int tag, QWidget* parent) {
     }
     auto* chooser = new QPushButton(parent);
     W::name(chooser, objectNameOf(tag), label, "Choisir : " + label);
+    // Drawn as a field the width of the form, its text at the left.
+    chooser->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     chooser->setStyleSheet("text-align: left; padding: 4px 8px;");
     choosers_[tag] = chooser;
     connect(chooser, &QPushButton::clicked, this, [this, tag] {

@@ -86,18 +86,29 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
     layout->addStretch();
     layout->addLayout(buttons);
 
-    connect(name_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { editor_->setName(W::text(text)); });
-    connect(address_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { editor_->setAddress(W::text(text)); });
-    connect(login_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { editor_->setLogin(W::text(text)); });
-    connect(password_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { editor_->setPassword(W::text(text)); });
+    connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        edited();
+        editor_->setName(W::text(text));
+    });
+    connect(address_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        edited();
+        editor_->setAddress(W::text(text));
+    });
+    connect(login_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        edited();
+        editor_->setLogin(W::text(text));
+    });
+    connect(password_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        edited();
+        editor_->setPassword(W::text(text));
+    });
     connect(transport_, &QButtonGroup::idClicked, this,
             [this](int segment) { editor_->changeSgmValue(segment); });
     connect(email_, &QCheckBox::clicked, this, [this](bool on) { editor_->setEmailSwitchOn(on); });
-    connect(save, &QPushButton::clicked, this, [this] { editor_->addOrModifySite(); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        seenMessage_.clear(); // the same refusal again is shown again
+        editor_->addOrModifySite();
+    });
 
     editor_->setChangeCallback([this] { refresh(); });
     refresh();
@@ -105,6 +116,10 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
 
 SiteView::~SiteView() {
     editor_->setChangeCallback(nullptr);
+}
+
+void SiteView::edited() {
+    seenMessage_ = editor_->message();
 }
 
 void SiteView::refresh() {
@@ -123,7 +138,7 @@ void SiteView::refresh() {
     email_->setChecked(editor_->emailSwitchOn());
     email_->setEnabled(editor_->emailSwitchEnabled());
     message_->setText(W::text(editor_->message()));
-    message_->setVisible(!editor_->message().empty());
+    message_->setVisible(!editor_->message().empty() && editor_->message() != seenMessage_);
 }
 
 } // namespace orvaneh

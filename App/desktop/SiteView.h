@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 
 class QButtonGroup;
 class QCheckBox;
@@ -31,6 +32,10 @@ private:
     QLineEdit* login_;
     QLineEdit* password_;
     QLabel* message_;
+    // The controller's last message once the person has typed again: no longer shown.
+    std::string seenMessage_;
+
+    void edited();
 };
 
 } // namespace orvaneh

@@ -69,6 +69,10 @@ private slots:
         QCOMPARE(session_->shownScreen()->objectName(), QString("SiteViewController"));
 
         type("champNom", "Cabinet Martin");
+        QVERIFY(!find("messageSite")->isVisible()); // typing again answers the refusal
+        QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
+        QTRY_COMPARE(find<QLabel>("messageSite")->text(), QString("Veuillez saisir l'adresse"));
+        QVERIFY(find("messageSite")->isVisible());
         type("champAdresse", "ftp.cabinet.fr");
         type("champUtilisateur", "jean");
         type("champMotDePasse", "s3cret");
@@ -101,7 +105,8 @@ private slots:
         QTest::mouseClick(find<QPushButton>("segmentServiceWeb"), Qt::LeftButton);
         QTRY_VERIFY(find("interrupteurEmail")->isEnabled());
         typeSite("Clinique", "https://ws.clinique.fr", "anne", "secret");
-        QVERIFY2(driver_->waitForScreen("SiteListViewController"), qPrintable(find<QLabel>("messageSite")->text()));
+        QVERIFY2(driver_->waitForScreen("SiteListViewController"),
+                 qPrintable(find<QLabel>("messageSite")->text()));
         QTRY_COMPARE(siteColumn(0), (QStringList{"Cabinet Martin", "Clinique"}));
         QCOMPARE(siteColumn(2), (QStringList{"FTP", "service web"}));
 
