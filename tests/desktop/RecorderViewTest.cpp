@@ -15,6 +15,8 @@
 #include "Platform/notifications/NotificationCenter.h"
 #include "tests/desktop/support/DesktopSession.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -35,6 +37,9 @@ class RecorderViewTest : public QObject {
     static QMessageBox* box(const char* name) { return test::DesktopSession::box(name); }
     QString shown() const { return session_->shownScreen()->objectName(); }
     std::shared_ptr<Screen> screen() const {
+        if (!session_->window()) {
+            return nullptr;
+        }
         return std::dynamic_pointer_cast<Screen>(session_->desktop().application().navigation().top());
     }
     void click(const char* name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
@@ -43,7 +48,7 @@ class RecorderViewTest : public QObject {
 
     // A profile with an author (the list asks for one before a new dictation), past the site
     // editor of a first start, on the simulated microphone hearing a loud tone.
-    void openNewDictation() {
+    void openNewDictation(bool simulatedMicrophone = true) {
         QVERIFY(session_->start());
         QTRY_COMPARE(shown(), QString("SiteViewController"));
         click("boutonRetour");
@@ -54,10 +59,12 @@ class RecorderViewTest : public QObject {
         author.login_name = "jdupont";
         author.role = userRequest::kAuthorRole;
         QVERIFY(author.insertUser() > 0);
-        media_ = std::make_shared<SimulatedMediaBackend>();
-        media_->setRecordPermission(AudioSession::RecordPermission::Granted);
-        media_->setInput(SimulatedAudioInput::tone(440, 0.5));
-        MediaBackend::install(media_);
+        if (simulatedMicrophone) {
+            media_ = std::make_shared<SimulatedMediaBackend>();
+            media_->setRecordPermission(AudioSession::RecordPermission::Granted);
+            media_->setInput(SimulatedAudioInput::tone(440, 0.5));
+            MediaBackend::install(media_);
+        }
 
         session_->window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(session_->window()));
@@ -176,6 +183,59 @@ private slots:
         QTRY_COMPARE(find<BannerView>("banniere")->text(),
                      QString("Le micro n'est plus disponible : l'enregistrement est arrêté."));
         QCOMPARE(find<QPushButton>("boutonEnregistrer")->text(), QString("Enregistrer"));
+    }
+
+#ifdef ORVANEH_HAVE_PULSE
+    // The program's own back-end over a sound server that is not there: the list says the
+    // microphone is refused and no recording screen opens.
+    void withoutSoundServerTheMicrophoneIsRefused() {
+        const QByteArray before = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER",
+                QByteArray("unix:") + QFile::encodeName(QDir::tempPath()) + "/aucun-serveur-son");
+        QVERIFY(session_->start());
+        qputenv("PULSE_SERVER", before);
+        QTRY_COMPARE(shown(), QString("SiteViewController"));
+        click("boutonRetour");
+        QTRY_VERIFY(box("choix"));
+        QTest::mouseClick(box("choix")->findChild<QPushButton*>("bouton1"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QString("ListeDictViewController"));
+        userRequest author;
+        author.login_name = "jdupont";
+        author.role = userRequest::kAuthorRole;
+        QVERIFY(author.insertUser() > 0);
+        click("boutonNouvelleDictee");
+        QTRY_VERIFY_WITH_TIMEOUT(find<BannerView>("banniere")->text().contains("micro"), 15000);
+        QCOMPARE(shown(), QString("ListeDictViewController"));
+    }
+#endif
+
+    // A take on a real sound server, when one is given (ORVANEH_TRIAL_PULSE_SERVER, a server
+    // whose default input hears something): the program's own back-end, nothing simulated.
+    void takeOnARealSoundServer() {
+        const QByteArray server = qgetenv("ORVANEH_TRIAL_PULSE_SERVER");
+        if (server.isEmpty()) {
+            QSKIP("ORVANEH_TRIAL_PULSE_SERVER non défini");
+        }
+        const QByteArray before = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", server);
+        openNewDictation(false);
+        qputenv("PULSE_SERVER", before);
+        key(Qt::Key_R);
+        QCOMPARE(screen()->etatLecteur(), Screen::kRecording);
+        QTRY_VERIFY(find<LevelMeterView>("vumetre")->litCount() > 0);
+        QTest::qWait(1500);
+        key(Qt::Key_R);
+        QCOMPARE(screen()->etatLecteur(), Screen::kPlayer);
+        QVERIFY2(screen()->dureeDictee() > 1.2 && screen()->dureeDictee() < 10,
+                 qPrintable(QString::number(screen()->dureeDictee())));
+        auto* waveform = session_->shownScreen()->findChild<WaveformView*>("formeOnde");
+        QTRY_VERIFY(std::abs(static_cast<double>(waveform->peaks().size()) - screen()->dureeDictee() * 100) <=
+                    2);
+        // Played back through the server's output to its end.
+        key(Qt::Key_Home);
+        key(Qt::Key_Space);
+        QTRY_VERIFY(screen()->isPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!screen()->isPlaying(), 6000);
     }
 
     void titleEditorFromTheOptionBarAndNamedControls() {
