@@ -1,5 +1,6 @@
 #include "Classes/audio/RecorderTrackFiles.h"
 
+#include "Classes/audio/TrackPeaks.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/Tools.h"
@@ -472,6 +473,11 @@ void RecorderTrackFiles::deleteFileTempFile() {
         if (fileExists(*path)) {
             Tools::deleteFileAtPath(*path);
         }
+    }
+    // The waveform's outlines of the working tracks go with them.
+    for (const std::string* path : {&baseDicteeFilePath_, &baseInstFilePath_}) {
+        std::error_code error;
+        std::filesystem::remove(TrackPeaks::peakFileOf(*path), error);
     }
     // Last: a journal without working files names nothing.
     RecorderJournal::remove();

@@ -9,6 +9,7 @@
 #include "App/desktop/LevelMeterView.h"
 #include "App/desktop/WaveformView.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/audio/TrackPeaks.h"
 #include "Classes/core/userRequest.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/media/SimulatedMediaBackend.h"
@@ -168,6 +169,13 @@ private slots:
         QVERIFY(!find("boutonCouper")->isEnabled());
         QTRY_VERIFY(std::abs(static_cast<double>(waveform->peaks().size()) - screen()->dureeDictee() * 100) <=
                     2);
+
+        // The outline is kept beside the working track, and goes with it when the work is abandoned.
+        const auto peakFile = TrackPeaks::peakFileOf(screen()->baseDicteeFilePath());
+        QVERIFY(std::filesystem::exists(peakFile));
+        screen()->cancelDictation();
+        QTRY_COMPARE(shown(), QString("ListeDictViewController"));
+        QVERIFY(!std::filesystem::exists(peakFile));
     }
 
     void lostMicrophoneEndsTheTakeAndSaysSo() {
