@@ -1,5 +1,6 @@
 // The main menu's side panel: its entries, closed by Escape or a touch beside it without
-// changing the screen, and an entry opening its section.
+// changing the screen, and each entry opening its section, whose controls all carry a name,
+// an accessible name and a tooltip.
 #include "tests/desktop/support/DesktopSession.h"
 #include "tests/desktop/support/ScreensDriver.h"
 
@@ -58,11 +59,19 @@ private slots:
         QCOMPARE(session_->shownScreen()->objectName(), QString("ListeDictViewController"));
     }
 
-    void entryOpensItsSectionAndThePanelGoes() {
-        openPanel();
-        QTest::mouseClick(panel()->findChild<QPushButton*>("menu3"), Qt::LeftButton);
-        QVERIFY(driver_->waitForScreen("SiteListViewController"));
-        QTRY_VERIFY(!panel());
+    void eachEntryOpensItsSectionWithEveryControlNamed() {
+        const std::pair<int, const char*> sections[] = {{2, "ParamWorkflowDefault"},
+                                                        {4, "SettingsViewController"},
+                                                        {5, "AboutController"},
+                                                        {3, "SiteListViewController"}};
+        for (const auto& [tag, screen] : sections) {
+            openPanel();
+            QTest::mouseClick(panel()->findChild<QPushButton*>(QString("menu%1").arg(tag)), Qt::LeftButton);
+            QVERIFY(driver_->waitForScreen(screen));
+            QTRY_VERIFY(!panel());
+            const QStringList unnamed = driver_->unnamedControls();
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join("; ")));
+        }
     }
 };
 

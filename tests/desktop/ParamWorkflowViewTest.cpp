@@ -64,6 +64,7 @@ private slots:
         QTRY_VERIFY(find("listeChoix") && find("listeChoix")->isVisible());
         QCOMPARE(test::ScreensDriver::rowTexts(find<QListWidget>("listeChoix")),
                  (QStringList{"plefebvre", "cmoreau", "ndurand"}));
+        QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
         QVERIFY(test::ScreensDriver::clickRow(find<QListWidget>("listeChoix"), "plefebvre"));
         QTRY_COMPARE(shown("champAuteur"), QString("plefebvre"));
         // His contexts make speech recognition possible.
@@ -142,6 +143,7 @@ private slots:
         QVERIFY(find<QGroupBox>("groupeWorkflow")->isAncestorOf(find("champAuteur")));
         auto* title = find<QLineEdit>("champTitre");
         QCOMPARE(title->text(), QString("Courrier Martin"));
+        QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
         QCOMPARE(shown("champAuteur"), QString("plefebvre"));
 
         title->selectAll();

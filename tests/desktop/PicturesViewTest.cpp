@@ -104,6 +104,7 @@ private slots:
         static_cast<QDialog*>(dialog)->accept(); // the Open button
         const QString second = QString("%1-2.jpg").arg(dictation_);
         QTRY_COMPARE(test::ScreensDriver::rowTexts(grid()), (QStringList{first, second}));
+        QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
         QVERIFY(driver_->capture("photos.png"));
 
         grid()->setCurrentRow(0);

@@ -67,6 +67,7 @@ private slots:
         QCOMPARE(offered.first(), QString("Clinique du Parc"));
         QVERIFY(offered.contains("Cardiologie") && offered.contains("Échographie cardiaque"));
         QCOMPARE(checked(), QStringList());
+        QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
 
         tap("Cardiologie");
         QCOMPARE(checked(), QStringList{"Cardiologie"});

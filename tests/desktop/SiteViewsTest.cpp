@@ -61,6 +61,7 @@ private slots:
         QVERIFY(session_->start());
         QVERIFY(driver_->waitForScreen("SiteViewController"));
         QCOMPARE(find<QLineEdit>("champMotDePasse")->echoMode(), QLineEdit::Password);
+        QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
         QVERIFY(find<QPushButton>("segmentFtp")->isChecked());
         // Refused while empty: the reason shows and the editor stays.
         QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);

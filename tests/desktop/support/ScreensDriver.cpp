@@ -2,10 +2,14 @@
 
 #include "Classes/packaging/Entity.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QtTest>
 
 namespace orvaneh::test {
@@ -139,6 +143,36 @@ bool ScreensDriver::importCatalogue() {
         return false;
     }
     return true;
+}
+
+QStringList ScreensDriver::unnamedControls() const {
+    QWidget* shown = session_.shownScreen();
+    if (!shown) {
+        return {"aucun écran"};
+    }
+    QStringList problems;
+    int controls = 0;
+    for (auto* widget : shown->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QAbstractItemView*>(widget) || qobject_cast<QComboBox*>(widget) ||
+                             qobject_cast<QTabBar*>(widget);
+        // Qt's own parts (a combo box's line, a scroll area's viewport) carry Qt's names.
+        if (!control || !widget->isVisibleTo(shown) || widget->objectName().startsWith("qt_")) {
+            continue;
+        }
+        ++controls;
+        const QString what =
+            QString("%1 %2 in %3")
+                .arg(widget->metaObject()->className(), widget->objectName(), shown->objectName());
+        if (widget->objectName().isEmpty() || widget->accessibleName().isEmpty() ||
+            widget->toolTip().isEmpty()) {
+            problems << what;
+        }
+    }
+    if (controls == 0) {
+        problems << "aucun contrôle dans " + shown->objectName();
+    }
+    return problems;
 }
 
 bool ScreensDriver::capture(const char* name) const {

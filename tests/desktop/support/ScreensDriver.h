@@ -41,6 +41,9 @@ public:
     // two contexts, cmoreau without, ndurand), two typists, three worktypes, and a site whose
     // Cardiologie holds Échographie cardiaque, plus Urgences; plefebvre is in the first three.
     static bool importCatalogue();
+    // The controls of the screen shown (buttons, fields, lists, tabs) lacking an object name, an
+    // accessible name or a tooltip, one line each; "aucun contrôle" when it has none at all.
+    QStringList unnamedControls() const;
     // Saves the window as `name` under ORVANEH_CAPTURE_DIR when it is set.
     bool capture(const char* name) const;
 
