@@ -4,6 +4,7 @@
 #include "App/cli/DictationFields.h"
 #include "App/cli/DictationFormat.h"
 #include "App/cli/DictationRecorder.h"
+#include "App/cli/LiveTakeConsole.h"
 #include "Classes/app/ListeDictViewController.h"
 #include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
@@ -17,6 +18,9 @@
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
 #include "Platform/localisation/Localization.h"
+#ifdef ORVANEH_HAVE_PULSE
+#include "Platform/media/PulseMediaBackend.h"
+#endif
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
 
@@ -246,6 +250,12 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "              [--cut DE A [--yes]] [mêmes options de champs] [--draft | --send] [--json]",
         "                              ajoute une prise au curseur ou coupe un passage ; la coupure",
         "                              est confirmée sur le terminal, ou d'avance par --yes",
+        "dictation record [ID] [--track dictation|instruction] [--at SECONDES] [--duree SECONDES]",
+        "              [mêmes options de champs] [--draft | --send] [--json]",
+        "                              enregistre au micro (serveur PulseAudio) une nouvelle dictée,",
+        "                              ou une prise au curseur de la dictée ID ; niveau et durée",
+        "                              affichés ; arrêt par espace ou Entrée, Ctrl-C (la prise est",
+        "                              gardée), la fin de l'entrée standard, ou après --duree",
         "dictation params ID [--title T] [--ident V] [--author A] [--service ID] [--type TYPE]",
         "              [--context C] [--worktype W] [--typist S] [--json]",
         "                              les paramètres de la dictée ; avec des options, choisis comme",
@@ -266,6 +276,7 @@ int DictationCommand::run(const std::vector<std::string>& arguments, CliContext&
                      {"xml", &DictationCommand::xml},
                      {"new", &DictationCommand::create},
                      {"edit", &DictationCommand::edit},
+                     {"record", &DictationCommand::record},
                      {"params", &DictationCommand::params},
                      {"pictures", &DictationCommand::pictures}});
 }
@@ -637,6 +648,130 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         }
     }
     return closeRecorder(recorder, *parsed, context);
+}
+
+int DictationCommand::record(const std::vector<std::string>& arguments, CliContext& context) {
+    auto parsed = parseArguments(arguments, {"draft", "send", "json"},
+                                 withFieldOptions({"track", "at", "duree"}), context);
+    if (!parsed) {
+        return kUsageError;
+    }
+    std::optional<std::int64_t> id;
+    if (!parsed->positional().empty()) {
+        id = identifierArgument(*parsed, context);
+        if (!id) {
+            return kUsageError;
+        }
+    }
+    if (parsed->flag("draft") && parsed->flag("send")) {
+        return usageError(context, "--draft et --send s'excluent");
+    }
+    auto track = parsed->option("track").value_or("dictation");
+    if (track != "dictation" && track != "instruction") {
+        return usageError(context, "piste inconnue : " + track + " (dictation ou instruction)");
+    }
+    std::optional<double> at;
+    if (auto text = parsed->option("at")) {
+        at = parseSeconds(*text);
+        if (!at) {
+            return usageError(context, "position invalide : " + *text);
+        }
+    }
+    std::optional<double> limit;
+    if (auto text = parsed->option("duree")) {
+        limit = parseSeconds(*text);
+        if (!limit || *limit <= 0) {
+            return usageError(context, "durée invalide : " + *text + " (des secondes, plus que zéro)");
+        }
+    }
+    {
+        ParamWorkflow unchecked;
+        if (auto problem = applyFieldOptions(*parsed, unchecked)) {
+            return usageError(context, *problem);
+        }
+    }
+#ifndef ORVANEH_HAVE_PULSE
+    context.err
+        << "Erreur : cette version d'orvaneh-cli est construite sans PulseAudio : l'enregistrement au "
+           "micro n'est pas disponible (utilisez « dictation new --audio »)."
+        << std::endl;
+    return kFailure;
+#else
+    if (!context.start()) {
+        return kFailure;
+    }
+    std::optional<DicteeModel> record;
+    ParamWorkflow parameters;
+    if (id) {
+        record = DicteeRequest().selectDictee(*id);
+        if (record->idDictee == 0) {
+            return unknownDictation(context, *id);
+        }
+        parameters.getParamWorkflowDictee(*id);
+        // Only what this take changes, as with edit.
+        if (auto problem = DictationFields::choose(parameters, *parsed, false)) {
+            return usageError(context, *problem);
+        }
+    } else {
+        if (!ListeDictViewController::canCreateDictation()) {
+            return kFailure;
+        }
+        parameters.getParamWorkflow();
+        if (auto problem = DictationFields::choose(parameters, *parsed, true)) {
+            return usageError(context, *problem);
+        }
+    }
+    if (!recorderAvailable(context)) {
+        return kFailure;
+    }
+    // The server libpulse finds (PULSE_SERVER, then the user's own), reached over SSH too when
+    // the session forwards it. Asked before anything opens, so that nothing is stored without it.
+    auto microphone = std::make_shared<PulseMediaBackend>();
+    if (microphone->audioSession().recordPermission() != AudioSession::RecordPermission::Granted) {
+        context.err
+            << "Erreur : aucun micro n'est disponible (pas de serveur PulseAudio joignable, ou aucune "
+               "entrée audio) ; rien n'a été enregistré."
+            << std::endl;
+        return kFailure;
+    }
+    DictationRecorder recorder(context.application, context.err, microphone);
+    if (!openThroughList(recorder, record, *parsed, context)) {
+        return kFailure; // the list or the screen said why
+    }
+    recorder.selectTrack(track == "instruction" ? DictationRecorder::Track::Instruction
+                                                : DictationRecorder::Track::Dictation);
+    if (at) {
+        if (*at > recorder.currentTrackDuration()) {
+            return usageError(context, "la position dépasse la fin de la piste (" +
+                                           DictationFormat::duration(recorder.currentTrackDuration()) + ")");
+        }
+        recorder.moveCursor(*at);
+    }
+    std::optional<double> added;
+    {
+        // With --duree the end of input only stops the reading: a script's input is often empty.
+        LiveTakeConsole console(context.err, !limit);
+        if (!recorder.startLiveTake()) {
+            return kFailure;
+        }
+        const auto stop = console.waitForStop(recorder, limit);
+        added = recorder.stopLiveTake();
+        // The terminal is given back before the closing questions.
+        console.close();
+        if (stop == LiveTakeConsole::Stop::Signal) {
+            context.err << "Interrompu : la prise est gardée." << std::endl;
+        }
+    }
+    // The recording screen may have shown it as a banner already.
+    if (const auto& lost = recorder.liveTakeLost(); lost && !context.alreadyShown(*lost)) {
+        context.err << "Attention : " << *lost << std::endl;
+    }
+    if (!added) {
+        return kFailure;
+    }
+    context.err << "Prise de " << DictationFormat::duration(*added) << " ajoutée." << std::endl;
+    return closeRecorder(recorder, *parsed, context);
+#endif
 }
 
 int DictationCommand::pictures(const std::vector<std::string>& arguments, CliContext& context) {

@@ -9,7 +9,7 @@ namespace orvaneh {
 
 // dictation list [--outbox|--sent|--all] [--json] | dictation show ID [--json] |
 // dictation delete ID [--yes] | dictation xml ID | dictation new --audio WAV [...] |
-// dictation edit ID [...] | dictation params ID [--author A ...] [--json] |
+// dictation edit ID [...] | dictation record [ID] [...] | dictation params ID [--author A ...] [--json] |
 // dictation pictures ID [--add IMAGE]... [--delete NAME] [--yes] [--json]
 class DictationCommand final : public CliCommand {
 public:
@@ -30,6 +30,8 @@ private:
     // Records a new dictation from WAV files, or edits one, through the recording screen.
     int create(const std::vector<std::string>& arguments, CliContext& context);
     int edit(const std::vector<std::string>& arguments, CliContext& context);
+    // Records a new dictation, or a take into one, from the microphone, live.
+    int record(const std::vector<std::string>& arguments, CliContext& context);
     // Reads a dictation's workflow parameters, or chooses them through its parameter screen.
     int params(const std::vector<std::string>& arguments, CliContext& context);
     // Lists, adds or deletes the dictation's pictures through the pictures screen.

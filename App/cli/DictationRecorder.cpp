@@ -47,8 +47,32 @@ DictationRecorder::DictationRecorder(OrvanehAppDelegate& application, std::ostre
     Clock::install(clock_);
     RunLoop::resetMain(clock_);
     MediaBackend::install(media_);
+    observeRecordFinished();
+}
+
+DictationRecorder::DictationRecorder(OrvanehAppDelegate& application, std::ostream& err,
+                                     std::shared_ptr<MediaBackend> microphone)
+    : application_(application), err_(err) {
+    MediaBackend::install(std::move(microphone));
+    observeRecordFinished();
+    // The back-end has already stopped the take and kept what was heard: the message says so.
+    const auto lost = [this](const PostedNotification& notice) {
+        lost_ = notice.userInfo.value("message", std::string("L'enregistrement s'est arrêté."));
+    };
+    deviceLost_ =
+        NotificationCenter::defaultCenter().addObserver(MediaBackend::kDeviceLostNotification, lost);
+    recordingFailed_ =
+        NotificationCenter::defaultCenter().addObserver(MediaBackend::kRecordingFailedNotification, lost);
+}
+
+void DictationRecorder::observeRecordFinished() {
     recordFinished_ = NotificationCenter::defaultCenter().addObserver(
         "RecordFinished", [this](const auto&) { finished_ = true; });
+}
+
+double DictationRecorder::currentTrackFileDuration() const {
+    return fileDuration(controller_->isDictee() ? controller_->baseDicteeFilePath()
+                                                : controller_->baseInstFilePath());
 }
 
 DictationRecorder::~DictationRecorder() {
@@ -142,8 +166,7 @@ double DictationRecorder::currentTrackDuration() const {
 }
 
 bool DictationRecorder::recordTake(const std::string& path) {
-    const double before = fileDuration(controller_->isDictee() ? controller_->baseDicteeFilePath()
-                                                               : controller_->baseInstFilePath());
+    const double before = currentTrackFileDuration();
     const double length = fileDuration(path);
     media_->setInput(SimulatedAudioInput::file(path));
     // Record button (stand-by), play button (the take starts), the take's length, play button
@@ -155,14 +178,54 @@ bool DictationRecorder::recordTake(const std::string& path) {
     controller_->recordAction();
     media_->setInput(SimulatedAudioInput::silence());
 
-    const double after = fileDuration(controller_->isDictee() ? controller_->baseDicteeFilePath()
-                                                              : controller_->baseInstFilePath());
+    const double after = currentTrackFileDuration();
     if (std::fabs(after - (before + length)) > kSampleTolerance) {
         err_ << "Erreur : la prise n'a pas été ajoutée à la piste, qui reste telle qu'elle était."
              << std::endl;
         return false;
     }
     return true;
+}
+
+bool DictationRecorder::startLiveTake() {
+    lost_.reset();
+    trackBeforeTake_ = currentTrackFileDuration();
+    controller_->recordAction();
+    controller_->performPlayerAction();
+    if (controller_->etatLecteur() == AudioRecordControllerThree::kRecording && controller_->isRecording()) {
+        return true;
+    }
+    // The screen is back in stand-by and told why in a banner; back to its player.
+    if (controller_->etatLecteur() == AudioRecordControllerThree::kStandBy) {
+        controller_->recordAction();
+    }
+    err_ << "Erreur : l'enregistrement au micro n'a pas pu démarrer ; rien n'a été enregistré." << std::endl;
+    return false;
+}
+
+double DictationRecorder::liveTakeElapsed() const {
+    const AudioRecorder* recorder = controller_->levelMeter().recorder();
+    return recorder ? recorder->currentTime() : 0;
+}
+
+float DictationRecorder::liveTakeLevel() const {
+    const AudioRecorder* recorder = controller_->levelMeter().recorder();
+    return recorder ? recorder->averagePowerForChannel(0) : VuMeterGrid::kFloorDb;
+}
+
+std::optional<double> DictationRecorder::stopLiveTake() {
+    if (controller_->etatLecteur() == AudioRecordControllerThree::kRecording) {
+        // Play button (the take ends and is inserted), record button (back to the player).
+        controller_->performPlayerAction();
+        controller_->recordAction();
+    }
+    RunLoop::main().runPending();
+    const double added = currentTrackFileDuration() - trackBeforeTake_;
+    if (added < kSampleTolerance) {
+        err_ << "Erreur : la prise est vide ; la piste reste telle qu'elle était." << std::endl;
+        return std::nullopt;
+    }
+    return added;
 }
 
 bool DictationRecorder::cut(double from, double to, bool confirmed) {
