@@ -178,6 +178,29 @@ private slots:
         QVERIFY(!std::filesystem::exists(peakFile));
     }
 
+    // The back button offers the closing menu; interrupting stores a draft the list shows.
+    void interruptedDictationIsListedAsADraft() {
+        openNewDictation();
+        key(Qt::Key_R);
+        QTest::qWait(1100);
+        key(Qt::Key_R);
+        QCOMPARE(screen()->etatLecteur(), Screen::kPlayer);
+        click("boutonRetour");
+        QTRY_VERIFY(box("choix"));
+        QAbstractButton* interrupt = nullptr;
+        for (auto* button : box("choix")->buttons()) {
+            if (button->text() == "Interrompre la dictée") {
+                interrupt = button;
+            }
+        }
+        QVERIFY(interrupt);
+        QTest::mouseClick(interrupt, Qt::LeftButton);
+        QTRY_COMPARE(shown(), QString("ListeDictViewController"));
+        QTRY_COMPARE(session_->listColumn(0), QStringList{"Dictée 1"});
+        QCOMPARE(session_->listColumn(1), QStringList{"Brouillon"});
+        QVERIFY(session_->listColumn(2).value(0).startsWith("DIC : 0:01"));
+    }
+
     void lostMicrophoneEndsTheTakeAndSaysSo() {
         openNewDictation();
         key(Qt::Key_F9);
