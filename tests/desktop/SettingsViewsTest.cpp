@@ -1,14 +1,17 @@
-// The settings and information screens driven from the main menu: a refused value explained and
-// the stored one shown again, accepted values found again by a new screen, and the information
-// pages read from the local files, the version included.
+// The settings screens: a refused value explained and the stored one shown again, accepted values
+// found again by a new screen, the container of the sites and default workflow tabs, and the
+// information pages read from the local files, the version included.
+#include "Classes/app/ParametreTabBarController.h"
 #include "tests/desktop/support/DesktopSession.h"
 #include "tests/desktop/support/ScreensDriver.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -70,6 +73,29 @@ private slots:
         QCOMPARE(find<QLineEdit>("reglageOptionMaxDate")->text(), QString("45"));
         QCOMPARE(find<QLineEdit>("reglageJobTitlPref")->text(), QString("Dossier patient"));
         QCOMPARE(find<QCheckBox>("reglageServicesDisplay")->isChecked(), !shown);
+    }
+
+    void containerShowsTheSitesAndTheWorkflowInTheirTabs() {
+        QVERIFY(test::ScreensDriver::importCatalogue());
+        auto& application = session_->desktop().application();
+        application.navigation().push(std::make_shared<ParametreTabBarController>(application));
+        QVERIFY(driver_->waitForScreen("ParametreTabBarController"));
+        auto* tabs = find<QTabWidget>("ongletsParametres");
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QString("Sites"));
+        QVERIFY(find("texteAucunSite")->isVisible());
+
+        tabs->setCurrentIndex(1);
+        QTRY_VERIFY(find("champAuteur") && find("champAuteur")->isVisible());
+        QTest::mouseClick(find<QPushButton>("champAuteur"), Qt::LeftButton);
+        QTRY_VERIFY(find("listeChoix") && find("listeChoix")->isVisible());
+        QVERIFY(test::ScreensDriver::clickRow(find<QListWidget>("listeChoix"), "cmoreau"));
+        QTRY_COMPARE(find<QPushButton>("champAuteur")->text(), QString("cmoreau"));
+        QVERIFY(!find("texteAucunSite")->isVisible());
+
+        // Leaving goes through the workflow tab, which lets the container go.
+        QTest::mouseClick(find<QPushButton>("boutonRetour"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
     }
 
     void informationPagesAreTheLocalOnes() {
