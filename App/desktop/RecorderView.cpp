@@ -159,6 +159,10 @@ RecorderView::RecorderView(std::shared_ptr<AudioRecordControllerThree> recorder,
     auto* times = new QHBoxLayout;
     times->addWidget(position_);
     times->addStretch();
+    // The markers and the cut belong to the bar: beside it, so that the transport row stays narrow.
+    times->addWidget(pin_);
+    times->addWidget(cut_);
+    times->addStretch();
     times->addWidget(duration_);
 
     auto* transport = new QHBoxLayout;
@@ -166,9 +170,6 @@ RecorderView::RecorderView(std::shared_ptr<AudioRecordControllerThree> recorder,
     for (QPushButton* button : {start_, rewind_, record_, play_, stop_, forward_, end_}) {
         transport->addWidget(button);
     }
-    transport->addSpacing(16);
-    transport->addWidget(pin_);
-    transport->addWidget(cut_);
     transport->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -288,7 +289,9 @@ void RecorderView::refresh() {
 
     strip_->setStyleSheet("background-color: " + cssColor(shown.tabStripColor) + ";");
     setTextIfChanged(title_, text(shown.titleText));
-    title_->setStyleSheet(QString("color: rgba(0, 0, 0, %1);").arg(shown.titleAlpha));
+    QColor titleColor = palette().color(QPalette::WindowText);
+    titleColor.setAlphaF(static_cast<float>(shown.titleAlpha));
+    title_->setStyleSheet("color: " + titleColor.name(QColor::HexArgb) + ";");
     setTextIfChanged(worktype_, text(shown.worktypeText));
     worktype_->setVisible(!shown.worktypeText.empty());
     indicator_->setVisible(recording);
