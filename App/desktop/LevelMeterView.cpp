@@ -18,6 +18,7 @@ void LevelMeterView::setLights(const Lights& lights) {
         });
     lights_ = lights;
     if (!same) {
+        setAccessibleDescription(QString("%1 voyants allumés sur %2").arg(litCount()).arg(lights_.size()));
         update();
     }
 }

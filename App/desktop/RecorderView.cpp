@@ -7,7 +7,6 @@
 #include "Platform/files/Resources.h"
 
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
