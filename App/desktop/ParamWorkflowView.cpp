@@ -186,6 +186,7 @@ void ParamWorkflowView::refresh() {
         field->setEnabled(screen_->fieldEnabled(tag));
     }
     const auto& picker = screen_->picker();
+    const bool wasPicking = picker_ != nullptr;
     if (picker_ && picker_->selection() != picker.get()) {
         // Later: the answer that closes it comes from inside its own handlers.
         pages_->removeWidget(picker_);
@@ -199,6 +200,11 @@ void ParamWorkflowView::refresh() {
     pages_->setCurrentWidget(picker_ ? static_cast<QWidget*>(picker_) : form_);
     if (picker_) {
         picker_->setFocus();
+    } else if (wasPicking) {
+        // Back to the field the list was for.
+        if (auto found = choosers_.find(screen_->textFieldSelected()); found != choosers_.end()) {
+            found->second->setFocus();
+        }
     }
 }
 

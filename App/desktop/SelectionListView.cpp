@@ -35,6 +35,8 @@ SelectionListView::SelectionListView(std::shared_ptr<SelectionView> selection, Q
         item->setData(Qt::CheckStateRole,
                       static_cast<int>(index) == selection_->selectedIndex() ? Qt::Checked : Qt::Unchecked);
     }
+    // The keyboard goes to the rows: arrows move, Enter picks, Escape reaches this list.
+    setFocusProxy(rows_);
     if (selection_->selectedIndex() >= 0 && selection_->selectedIndex() < rows_->count()) {
         rows_->setCurrentRow(selection_->selectedIndex());
     }

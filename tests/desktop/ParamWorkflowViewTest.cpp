@@ -99,7 +99,7 @@ private slots:
         // Escape closes the picker: the author stays.
         QTest::mouseClick(find<QPushButton>("champAuteur"), Qt::LeftButton);
         QTRY_VERIFY(find("listeChoix") && find("listeChoix")->isVisible());
-        QTest::keyClick(find("SelectionView"), Qt::Key_Escape);
+        QTest::keyClick(find("listeChoix"), Qt::Key_Escape);
         QTRY_VERIFY(find("champAuteur")->isVisible());
         QCOMPARE(shown("champAuteur"), QString("ndurand"));
         // So does its cancel button.
