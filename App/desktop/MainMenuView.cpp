@@ -75,7 +75,9 @@ MainMenuView::MainMenuView(Menu& menu, QWidget* window)
 }
 
 MainMenuView::~MainMenuView() {
-    menu_.setChangeCallback(nullptr);
+    if (!closed_) {
+        menu_.setChangeCallback(nullptr);
+    }
 }
 
 void MainMenuView::open() {
@@ -91,8 +93,9 @@ void MainMenuView::open() {
 }
 
 void MainMenuView::follow() {
-    if (!menu_.isShown()) {
+    if (!menu_.isShown() && !closed_) {
         // Later: the menu tells this from inside the click of one of the panel's buttons.
+        closed_ = true;
         menu_.setChangeCallback(nullptr);
         hide();
         // Out of the window at once, so that a new panel may open before this one is deleted.

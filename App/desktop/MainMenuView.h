@@ -30,6 +30,9 @@ protected:
 private:
     Menu& menu_;
     QFrame* panel_;
+    // Closed: out of the window, no longer listening to the menu, deleted on a later turn (maybe
+    // after the menu itself).
+    bool closed_ = false;
 
     void follow();
     void layOut();
