@@ -1,6 +1,6 @@
 // The settings screens: a refused value explained and the stored one shown again, accepted values
-// found again by a new screen, the container of the sites and default workflow tabs, and the
-// information pages read from the local files, the version included.
+// found again by a new screen, remarks on options left without effect, the container of the sites and default
+// workflow tabs, and the information pages read from the local files, the version included.
 #include "Classes/app/ParametreTabBarController.h"
 #include "tests/desktop/support/DesktopSession.h"
 #include "tests/desktop/support/ScreensDriver.h"
@@ -64,6 +64,13 @@ private slots:
         auto* services = find<QCheckBox>("reglageServicesDisplay");
         const bool shown = services->isChecked();
         services->click();
+        // An option left without effect by another is remarked upon, and no longer once it acts.
+        QVERIFY(!find("remarquesReglages")->isVisible());
+        find<QCheckBox>("reglageCompresseFile")->click();
+        QTRY_VERIFY(find("remarquesReglages")->isVisible());
+        QVERIFY(find<QLabel>("remarquesReglages")->text().contains("CompresseFile"));
+        enter("reglageversionWS", "2");
+        QTRY_VERIFY(!find("remarquesReglages")->isVisible());
         QVERIFY(driver_->capture("reglages.png"));
 
         // A new screen reads what was stored.
