@@ -137,7 +137,8 @@ QWidget* ParamWorkflowView::makeRow(int tag, QWidget* parent) {
         auto* field = new QLineEdit(parent);
         W::name(field, objectNameOf(tag), label, "Saisir : " + label);
         typed_[tag] = field;
-        connect(field, &QLineEdit::editingFinished, this, [this, tag, field] {
+        // Each change at once: the back button's question may save before the field loses focus.
+        connect(field, &QLineEdit::textEdited, this, [this, tag, field] {
             if (W::text(field->text()) != screen_->fieldText(tag) &&
                 !screen_->setFieldText(tag, W::text(field->text()))) {
                 // Refused (the banner says why): the field shows what the controller kept.

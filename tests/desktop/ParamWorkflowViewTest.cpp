@@ -155,6 +155,17 @@ private slots:
         QTest::mouseClick(find<QPushButton>("boutonValider"), Qt::LeftButton);
         QVERIFY(driver_->waitForScreen("ListeDictViewController"));
         QTRY_COMPARE(session_->listColumn(0), QStringList{"Courrier Durand"});
+
+        // Typed, then kept through the back button's question.
+        rows->setCurrentItem(rows->topLevelItem(0));
+        QTest::mouseClick(find<QPushButton>("boutonParametres"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("ParamWorkflowDictee"));
+        find<QLineEdit>("champTitre")->selectAll();
+        QTest::keyClicks(find<QLineEdit>("champTitre"), "Courrier Petit");
+        QTest::mouseClick(find<QPushButton>("boutonRetour"), Qt::LeftButton);
+        QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+        QTRY_COMPARE(session_->listColumn(0), QStringList{"Courrier Petit"});
     }
 };
 
