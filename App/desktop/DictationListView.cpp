@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace orvaneh {
 
@@ -155,6 +157,19 @@ void DictationListView::refresh() {
     empty_->setVisible(empty);
     rows_->setVisible(!empty);
     updateButtons();
+}
+
+void DictationListView::setFirstPaintHook(std::function<void()> hook) {
+    firstPaint_ = std::move(hook);
+}
+
+void DictationListView::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (firstPaint_) {
+        // The rows are children, painted after this widget in the same pass: the hook runs once
+        // the pass is over.
+        QTimer::singleShot(0, this, std::exchange(firstPaint_, nullptr));
+    }
 }
 
 int DictationListView::currentRow() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -26,6 +27,12 @@ public:
 
     // Draws the controller's state again.
     void refresh();
+    // Called once, when the first painting of the list (rows included) is done: the end of the
+    // start-up, for measuring it.
+    void setFirstPaintHook(std::function<void()> hook);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     std::shared_ptr<ListeDictViewController> list_;
@@ -36,6 +43,7 @@ private:
     QPushButton* parameters_;
     QPushButton* closing_;
     QPushButton* delete_;
+    std::function<void()> firstPaint_;
 
     // The selected row's index in the controller's rows, or -1.
     int currentRow() const;
