@@ -83,6 +83,48 @@ bool ScreensDriver::answerBox(const char* box, const char* button) {
     return true;
 }
 
+bool ScreensDriver::answerBoxWith(const char* box, const QString& text) {
+    if (!QTest::qWaitFor([&] { return DesktopSession::box(box) != nullptr; })) {
+        qWarning("no box %s", box);
+        return false;
+    }
+    for (auto* button : DesktopSession::box(box)->findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        }
+    }
+    qWarning("no button %s in box %s", qPrintable(text), box);
+    return false;
+}
+
+bool ScreensDriver::type(const char* field, const QString& text) const {
+    auto* edit = find<QLineEdit>(field);
+    if (!edit) {
+        qWarning("no field %s", field);
+        return false;
+    }
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    return edit->text() == text;
+}
+
+bool ScreensDriver::choose(const char* field, const QString& text) const {
+    auto* button = find<QPushButton>(field);
+    if (!button || !button->isEnabled()) {
+        qWarning("no field %s to touch", field);
+        return false;
+    }
+    QTest::mouseClick(button, Qt::LeftButton);
+    QAbstractItemView* rows = nullptr;
+    if (!QTest::qWaitFor(
+            [&] { return (rows = find<QAbstractItemView>("listeChoix")) && rows->isVisible(); })) {
+        qWarning("no picker for %s", field);
+        return false;
+    }
+    return clickRow(rows, text) && QTest::qWaitFor([&] { return find<QPushButton>(field)->isVisible(); });
+}
+
 bool ScreensDriver::clickRow(QAbstractItemView* view, const QString& text) {
     for (const auto& index : allRows(view)) {
         if (index.data().toString().startsWith(text)) {

@@ -33,6 +33,13 @@ public:
     bool openFromMenu(int tag) const;
     // Clicks the button of that name in the box shown ("choix", "question", "alerte").
     static bool answerBox(const char* box, const char* button);
+    // Clicks the button of the box shown whose text is `text` (a menu's entries move with its state).
+    static bool answerBoxWith(const char* box, const QString& text);
+    // Replaces the text of the field of that name by typing `text`.
+    bool type(const char* field, const QString& text) const;
+    // Touches the picker field of that name, then its row starting with `text`; true once the
+    // picker has closed.
+    bool choose(const char* field, const QString& text) const;
     // Clicks the row of `view` whose text starts with `text` (every level of a tree).
     static bool clickRow(QAbstractItemView* view, const QString& text);
     // The texts of a list or tree, its first column, every level in order.
