@@ -16,6 +16,7 @@
 #include <csignal>
 #include <gmock/gmock.h>
 #include <thread>
+#include <unistd.h>
 
 namespace orvaneh {
 namespace {
@@ -118,6 +119,36 @@ TEST_F(LiveRecordingTest, TheTakeEndsOnAKeyTheEndOfInputOrASignalAndIsKept) {
         EXPECT_NEAR(wave.seconds(), 1.0, 0.4);
         EXPECT_NEAR(wave.frequency(), test::ToneMicrophone::kFrequency, 440 * 0.03);
         EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+    }
+}
+
+TEST_F(LiveRecordingTest, TheTerminalIsGivenBackAsItWasAfterASignal) {
+    if (::access("/usr/bin/script", X_OK) != 0) {
+        GTEST_SKIP() << "script (util-linux) absent : pas de terminal pour l'essai";
+    }
+    const auto directory = inputs.path();
+    for (const std::string signal : {"INT", "TERM"}) {
+        SCOPED_TRACE(signal);
+        // On a terminal of its own (script's), the take's keys are read from it: the recording
+        // process is in the terminal's foreground group, as when typed at a prompt.
+        std::string recording = cliLine("record --author jdupont");
+        recording.replace(0, recording.find(" 60 "), "/usr/bin/timeout --foreground");
+        test::writeBytes(
+            directory / "terminal.sh",
+            "cd '" + directory.string() +
+                "' || exit 1\nrm -f err status before during after\nstty -g > before\n" + recording +
+                " < /dev/tty 2> err &\npid=$!\nn=0\n" +
+                "until grep -q 'Enregistrement au micro' err || [ $n -gt 600 ]; do sleep 0.05; " +
+                "n=$((n + 1)); done\nsleep 1\nstty -g > during\nkill -" + signal +
+                " $pid\nwait $pid\necho $? > status\nstty -g > after\n");
+        shell("cd '" + directory.string() +
+                  "' && /usr/bin/timeout 90 /usr/bin/script -qec 'sh terminal.sh' /dev/null > /dev/null",
+              server->address());
+        const auto read = [&](const char* name) { return test::readBytes(directory / name); };
+        EXPECT_EQ(read("status"), "0\n") << read("err");
+        EXPECT_NE(read("during"), read("before")) << "keys read one by one during the take";
+        EXPECT_EQ(read("after"), read("before"));
+        EXPECT_THAT(read("err"), HasSubstr("Interrompu : la prise est gardée."));
     }
 }
 
