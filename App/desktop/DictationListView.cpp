@@ -1,15 +1,17 @@
 #include "App/desktop/DictationListView.h"
 
+#include "App/desktop/DictationListModel.h"
 #include "Classes/app/ListeDictViewController.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -31,8 +33,9 @@ QPushButton* makeButton(const QString& title, const char* name, QWidget* parent)
 } // namespace
 
 DictationListView::DictationListView(std::shared_ptr<ListeDictViewController> list, QWidget* parent)
-    : QWidget(parent), list_(std::move(list)), tabs_(new QTabBar(this)), rows_(new QTreeWidget(this)),
-      empty_(new QLabel(this)), newDictation_(makeButton("Nouvelle dictée", "boutonNouvelleDictee", this)),
+    : QWidget(parent), list_(std::move(list)), tabs_(new QTabBar(this)), rows_(new QTreeView(this)),
+      model_(new DictationListModel(list_, this)), empty_(new QLabel(this)),
+      newDictation_(makeButton("Nouvelle dictée", "boutonNouvelleDictee", this)),
       parameters_(makeButton("Paramètres…", "boutonParametres", this)),
       closing_(makeButton("Clôturer…", "boutonCloture", this)),
       delete_(makeButton("Supprimer", "boutonSupprimer", this)) {
@@ -48,16 +51,17 @@ DictationListView::DictationListView(std::shared_ptr<ListeDictViewController> li
 
     rows_->setObjectName("listeDictees");
     rows_->setAccessibleName("Liste des dictées");
-    rows_->setColumnCount(ColumnCount);
-    rows_->setHeaderLabels({"Titre", "État", "Durées", "Priorité", "Date"});
+    rows_->setModel(model_);
     rows_->setRootIsDecorated(false);
     rows_->setUniformRowHeights(true);
     rows_->setAlternatingRowColors(true);
     rows_->setSelectionMode(QAbstractItemView::SingleSelection);
     rows_->setContextMenuPolicy(Qt::CustomContextMenu);
-    // The title takes what the other columns, always read whole, leave.
+    // The title takes what the other columns, always read whole, leave (sized on the rows shown,
+    // so that a long list costs no more than a short one).
     rows_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    rows_->header()->setSectionResizeMode(TitleColumn, QHeaderView::Stretch);
+    rows_->header()->setResizeContentsPrecision(0);
+    rows_->header()->setSectionResizeMode(DictationListModel::TitleColumn, QHeaderView::Stretch);
     rows_->header()->setStretchLastSection(false);
 
     empty_->setObjectName("texteListeVide");
@@ -77,18 +81,20 @@ DictationListView::DictationListView(std::shared_ptr<ListeDictViewController> li
     layout->addLayout(buttons);
 
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { list_->selectTab(tab); });
-    connect(rows_, &QTreeWidget::itemActivated, this, [this] {
+    connect(rows_, &QTreeView::activated, this, [this] {
         if (const int row = currentRow(); row >= 0) {
             list_->onCellSelected(static_cast<std::size_t>(row));
         }
     });
     connect(rows_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
-        if (auto* item = rows_->itemAt(position)) {
-            rows_->setCurrentItem(item);
-            list_->longPress(static_cast<std::size_t>(rows_->indexOfTopLevelItem(item)));
+        if (const QModelIndex index = rows_->indexAt(position); index.isValid()) {
+            rows_->setCurrentIndex(index);
+            list_->longPress(static_cast<std::size_t>(index.row()));
         }
     });
-    connect(rows_, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
+    connect(rows_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { updateButtons(); });
+    connect(rows_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
     connect(newDictation_, &QPushButton::clicked, this, [this] { list_->NewDictee(); });
     connect(parameters_, &QPushButton::clicked, this, [this] {
         if (const int row = currentRow(); row >= 0) {
@@ -122,34 +128,18 @@ void DictationListView::refresh() {
     // The selection follows its dictation across a rebuild (rows move as dictations are saved).
     std::int64_t selected = 0;
     if (const int row = currentRow(); row >= 0) {
-        selected = rows_->topLevelItem(row)->data(TitleColumn, Qt::UserRole).toLongLong();
+        selected = list_->rows()[static_cast<std::size_t>(row)].idDictee;
     }
-    const QSignalBlocker blocker(rows_);
-    rows_->clear();
-    QTreeWidgetItem* reselect = nullptr;
-    for (const auto& row : list_->rows()) {
-        auto* item = new QTreeWidgetItem(rows_);
-        item->setText(TitleColumn, text(row.title));
-        item->setToolTip(TitleColumn, text(row.subtitle));
-        item->setText(StateColumn, text(row.state));
-        item->setText(DurationsColumn, text(row.durations));
-        item->setText(PriorityColumn, text(row.priorityWord));
-        item->setText(DateColumn, text(row.date));
-        item->setData(TitleColumn, Qt::UserRole, QVariant::fromValue<qlonglong>(row.idDictee));
-        if (row.transferring) {
-            // The sender holds it: shown, but nothing may be done with it until it lets go.
-            QFont font = item->font(TitleColumn);
-            font.setItalic(true);
-            for (int column = 0; column < ColumnCount; ++column) {
-                item->setFont(column, font);
+    {
+        const QSignalBlocker blocker(rows_->selectionModel());
+        model_->reset();
+        const auto& rows = list_->rows();
+        for (std::size_t index = 0; selected != 0 && index < rows.size(); ++index) {
+            if (rows[index].idDictee == selected && !rows[index].transferring) {
+                rows_->setCurrentIndex(model_->index(static_cast<int>(index), 0));
+                break;
             }
-            item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
-        } else if (row.idDictee == selected) {
-            reselect = item;
         }
-    }
-    if (reselect) {
-        rows_->setCurrentItem(reselect);
     }
     const bool empty = list_->rows().empty();
     empty_->setText(text(list_->emptyText()));
@@ -173,12 +163,11 @@ void DictationListView::paintEvent(QPaintEvent* event) {
 }
 
 int DictationListView::currentRow() const {
-    auto* item = rows_->currentItem();
-    if (!item || !item->isSelected()) {
+    const QModelIndex index = rows_->currentIndex();
+    if (!index.isValid() || !rows_->selectionModel()->isSelected(index)) {
         return -1;
     }
-    const int index = rows_->indexOfTopLevelItem(item);
-    return index >= 0 && static_cast<std::size_t>(index) < list_->rows().size() ? index : -1;
+    return static_cast<std::size_t>(index.row()) < list_->rows().size() ? index.row() : -1;
 }
 
 void DictationListView::updateButtons() {

@@ -7,21 +7,20 @@
 class QLabel;
 class QPushButton;
 class QTabBar;
-class QTreeWidget;
+class QTreeView;
 
 namespace orvaneh {
 
+class DictationListModel;
 class ListeDictViewController;
 
 // The dictation list: the outbox and sent tabs, one line per dictation (title, state,
-// durations, priority, date), the empty list's text and the buttons. Redrawn whole after each
-// change of the controller; every action goes to it. A right click on a row is the long press
-// that opens the closing menu.
+// durations, priority, date; the rows drawn lazily by DictationListModel), the empty list's text
+// and the buttons. Asked again after each change of the controller; every action goes to it. A right click on
+// a row is the long press that opens the closing menu.
 class DictationListView : public QWidget {
     Q_OBJECT
 public:
-    enum Column { TitleColumn, StateColumn, DurationsColumn, PriorityColumn, DateColumn, ColumnCount };
-
     explicit DictationListView(std::shared_ptr<ListeDictViewController> list, QWidget* parent = nullptr);
     ~DictationListView() override;
 
@@ -37,7 +36,8 @@ protected:
 private:
     std::shared_ptr<ListeDictViewController> list_;
     QTabBar* tabs_;
-    QTreeWidget* rows_;
+    QTreeView* rows_;
+    DictationListModel* model_;
     QLabel* empty_;
     QPushButton* newDictation_;
     QPushButton* parameters_;

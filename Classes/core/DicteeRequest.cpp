@@ -235,11 +235,9 @@ std::vector<DicteeModel> DicteeRequest::getListDictee(int filter, std::string_vi
             list.push_back(std::move(record));
         }
     }
-    // Logged once the database is released: a log line costs more than reading a row, and a
-    // writer waiting on a file that is not in WAL mode should not wait for the log.
-    for (const auto& record : list) {
-        Log::write("Ident de la dictée : " + record.identValue);
-    }
+    // One line per read, not per row: with thousands of dictations a line each would push the
+    // rest of the log out of its rotation at every redraw of the list, and cost more than the read.
+    Log::write("Liste des dictées lue : " + std::to_string(list.size()) + " dictée(s)");
     return list;
 }
 

@@ -17,7 +17,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 #include <atomic>
 #include <thread>
@@ -100,7 +100,8 @@ private slots:
         QCOMPARE(column(1), QStringList{"Envoyée"});
         QCOMPARE(column(3), QStringList{"Basse"});
         // A sent dictation has no closing menu and no parameters.
-        find<QTreeWidget>("listeDictees")->setCurrentItem(find<QTreeWidget>("listeDictees")->topLevelItem(0));
+        find<QTreeView>("listeDictees")
+            ->setCurrentIndex(find<QTreeView>("listeDictees")->model()->index(0, 0));
         QVERIFY(!find("boutonCloture")->isEnabled());
         QVERIFY(!find("boutonParametres")->isEnabled());
         QVERIFY(find("boutonSupprimer")->isEnabled());
@@ -132,9 +133,9 @@ private slots:
 
     void closingMenuOpensOnTheSelectedOutboxRow() {
         startWithTwoDictations();
-        auto* rows = find<QTreeWidget>("listeDictees");
+        auto* rows = find<QTreeView>("listeDictees");
         QVERIFY(!find("boutonCloture")->isEnabled());
-        rows->setCurrentItem(rows->topLevelItem(0));
+        rows->setCurrentIndex(rows->model()->index(0, 0));
         QVERIFY(find("boutonCloture")->isEnabled());
         QTest::mouseClick(find<QPushButton>("boutonCloture"), Qt::LeftButton);
         QTRY_VERIFY(box("choix"));

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 namespace orvaneh {
@@ -134,8 +134,8 @@ private slots:
         QVERIFY(session_->start());
         QVERIFY(driver_->leaveSiteEditor());
 
-        auto* rows = find<QTreeWidget>("listeDictees");
-        rows->setCurrentItem(rows->topLevelItem(0));
+        auto* rows = find<QTreeView>("listeDictees");
+        rows->setCurrentIndex(rows->model()->index(0, 0));
         QTest::mouseClick(find<QPushButton>("boutonParametres"), Qt::LeftButton);
         QVERIFY(driver_->waitForScreen("ParamWorkflowDictee"));
         // The dictation's own fields come first, apart from the workflow's.
@@ -157,7 +157,7 @@ private slots:
         QTRY_COMPARE(session_->listColumn(0), QStringList{"Courrier Durand"});
 
         // Typed, then kept through the back button's question.
-        rows->setCurrentItem(rows->topLevelItem(0));
+        rows->setCurrentIndex(rows->model()->index(0, 0));
         QTest::mouseClick(find<QPushButton>("boutonParametres"), Qt::LeftButton);
         QVERIFY(driver_->waitForScreen("ParamWorkflowDictee"));
         find<QLineEdit>("champTitre")->selectAll();

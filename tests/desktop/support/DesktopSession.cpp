@@ -1,8 +1,9 @@
 #include "tests/desktop/support/DesktopSession.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QStackedWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace orvaneh::test {
 
@@ -42,9 +43,10 @@ QWidget* DesktopSession::shownScreen() const {
 
 QStringList DesktopSession::listColumn(int column) const {
     QStringList texts;
-    if (auto* rows = find<QTreeWidget>("listeDictees")) {
-        for (int index = 0; index < rows->topLevelItemCount(); ++index) {
-            texts << rows->topLevelItem(index)->text(column);
+    if (auto* rows = find<QTreeView>("listeDictees")) {
+        const QAbstractItemModel* model = rows->model();
+        for (int index = 0; index < model->rowCount(); ++index) {
+            texts << model->index(index, column).data().toString();
         }
     }
     return texts;
