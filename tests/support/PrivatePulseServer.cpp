@@ -28,7 +28,9 @@ PrivatePulseServer::PrivatePulseServer(const fs::path& directory, bool withMicro
     script << "load-module module-null-sink sink_name=silent\n"
            << "set-default-sink silent\n";
     if (withMicrophone) {
-        // A microphone fed by the test (ToneMicrophone), in real time.
+        // A microphone fed by the test (ToneMicrophone), in real time. Not module-sine-source:
+        // it hands out its fixed latency (2 s) of tone ahead of the clock, so any recorder's take
+        // (parecord's too) comes out rounded up to the next 2 s.
         script << "load-module module-pipe-source source_name=microphone file=" << microphone().string()
                << " format=s16le rate=16000 channels=1\n"
                << "set-default-source microphone\n";
