@@ -38,5 +38,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET orvaneh)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+  # Qt's own dialogs in French; without it they stay in English.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 endif()
 include(CPack)

@@ -3,6 +3,7 @@
 #include "App/desktop/AboutView.h"
 #include "App/desktop/BannerView.h"
 #include "App/desktop/DictationListView.h"
+#include "App/desktop/ElidedLabel.h"
 #include "App/desktop/MainMenuView.h"
 #include "App/desktop/ParamWorkflowView.h"
 #include "App/desktop/ParametreTabBarView.h"
@@ -51,8 +52,9 @@ QPushButton* makeButton(const QString& title, const char* name, QWidget* parent)
 
 MainWindow::MainWindow(OrvanehAppDelegate& application, QWidget* parent)
     : QMainWindow(parent), application_(application), back_(makeButton("Retour", "boutonRetour", this)),
-      title_(new QLabel(this)), menu_(makeButton("Menu", "boutonMenu", this)), banner_(new BannerView(this)),
-      stack_(new QStackedWidget(this)), activity_(new QLabel("Activité réseau…", this)) {
+      title_(new ElidedLabel(this)), menu_(makeButton("Menu", "boutonMenu", this)),
+      banner_(new BannerView(this)), stack_(new QStackedWidget(this)),
+      activity_(new QLabel("Activité réseau…", this)) {
     setObjectName("fenetrePrincipale");
     setAccessibleName("Orvaneh");
     setWindowTitle("Orvaneh");

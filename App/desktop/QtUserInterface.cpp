@@ -30,6 +30,21 @@ QMessageBox::ButtonRole roleOf(UserInterface::Choice::Style style) {
     return QMessageBox::AcceptRole;
 }
 
+// The window title of a sheet-like box is hidden or easily missed on most desktops: the title is the box's
+// own (bold) text, the message its detail. A box with only a message shows that message; one with neither (a
+// bare menu of actions) asks the obvious question rather than showing an icon alone.
+void fillBox(QMessageBox* box, const std::string& title, const std::string& message) {
+    box->setWindowTitle(text(title));
+    if (title.empty()) {
+        box->setTextFormat(Qt::PlainText);
+        box->setText(message.empty() ? QString("Que souhaitez-vous faire ?") : text(message));
+        return;
+    }
+    box->setTextFormat(Qt::RichText);
+    box->setText("<b>" + text(title).toHtmlEscaped() + "</b>");
+    box->setInformativeText(text(message).toHtmlEscaped().replace('\n', "<br>"));
+}
+
 } // namespace
 
 QtUserInterface::QtUserInterface(QWidget* window, BannerView* banner, QLabel* activity)
@@ -61,8 +76,8 @@ void QtUserInterface::showBanner(const std::string& message, Seconds duration) {
 
 void QtUserInterface::showAlert(const std::string& title, const std::string& message) {
     onGuiThread([this, title, message] {
-        auto* box = new QMessageBox(QMessageBox::Information, text(title), text(message),
-                                    QMessageBox::NoButton, window_);
+        auto* box = new QMessageBox(QMessageBox::Information, {}, {}, QMessageBox::NoButton, window_);
+        fillBox(box, title, message);
         box->setObjectName(kAlertName);
         box->setAccessibleName(text(title.empty() ? message : title));
         auto* ok = box->addButton("OK", QMessageBox::AcceptRole);
@@ -112,8 +127,8 @@ void QtUserInterface::ask(const char* name, const std::string& title, const std:
         return;
     }
     onGuiThread([this, name, title, message, buttons, answer = std::move(answer)] {
-        auto* box = new QMessageBox(QMessageBox::Question, text(title), text(message), QMessageBox::NoButton,
-                                    window_);
+        auto* box = new QMessageBox(QMessageBox::Question, {}, {}, QMessageBox::NoButton, window_);
+        fillBox(box, title, message);
         box->setObjectName(name);
         box->setAccessibleName(text(title.empty() ? message : title));
         auto answered = std::make_shared<bool>(false);

@@ -1,6 +1,7 @@
 #include "App/desktop/RecorderView.h"
 
 #include "App/desktop/CursorSlider.h"
+#include "App/desktop/ElidedLabel.h"
 #include "App/desktop/LevelMeterView.h"
 #include "App/desktop/WaveformView.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
@@ -57,12 +58,15 @@ QPushButton* transportButton(const QString& title, const char* name, const QStri
     return button;
 }
 
-QLabel* makeLabel(const char* name, const QString& accessibleName, QWidget* parent) {
-    auto* label = new QLabel(parent);
+QLabel* nameLabel(QLabel* label, const char* name, const QString& accessibleName) {
     label->setObjectName(name);
     label->setAccessibleName(accessibleName);
     label->setToolTip(accessibleName);
     return label;
+}
+
+QLabel* makeLabel(const char* name, const QString& accessibleName, QWidget* parent) {
+    return nameLabel(new QLabel(parent), name, accessibleName);
 }
 
 void setTextIfChanged(QLabel* label, const QString& value) {
@@ -75,7 +79,7 @@ void setTextIfChanged(QLabel* label, const QString& value) {
 
 RecorderView::RecorderView(std::shared_ptr<AudioRecordControllerThree> recorder, QWidget* parent)
     : QWidget(parent), recorder_(std::move(recorder)), strip_(new QFrame(this)),
-      title_(makeLabel("titreDictee", "Titre de la dictée", this)),
+      title_(nameLabel(new ElidedLabel(this), "titreDictee", "Titre de la dictée")),
       worktype_(makeLabel("typeTravail", "Type de travail", this)),
       indicator_(makeLabel("indicateurEnregistrement", "Enregistrement en cours", this)),
       priority_(makeButton("Priorité", "boutonPriorite", "Changer la priorité de la dictée", this)),
@@ -124,7 +128,6 @@ RecorderView::RecorderView(std::shared_ptr<AudioRecordControllerThree> recorder,
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     title_->setFont(bold);
-    title_->setWordWrap(true);
     indicator_->setText("● Enregistrement");
     slider_->setObjectName("curseur");
     slider_->setAccessibleName("Curseur de position");
@@ -288,6 +291,7 @@ void RecorderView::refresh() {
 
     strip_->setStyleSheet("background-color: " + cssColor(shown.tabStripColor) + ";");
     setTextIfChanged(title_, text(shown.titleText));
+    title_->setAccessibleDescription(title_->text()); // whole, when the label cuts it
     QColor titleColor = palette().color(QPalette::WindowText);
     titleColor.setAlphaF(static_cast<float>(shown.titleAlpha));
     title_->setStyleSheet("color: " + titleColor.name(QColor::HexArgb) + ";");

@@ -64,7 +64,9 @@ SiteListView::SiteListView(std::shared_ptr<SiteListViewController> list, QWidget
     });
     connect(rows_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { list_->openSiteDetails(rows_->indexOfTopLevelItem(item)); });
-    connect(rows_, &QTreeWidget::currentItemChanged, this, [this] {
+    // The selection, not the current item: a single row is current before it is clicked, and the click only
+    // selects it.
+    connect(rows_, &QTreeWidget::itemSelectionChanged, this, [this] {
         edit_->setEnabled(currentRow() >= 0);
         delete_->setEnabled(currentRow() >= 0);
     });

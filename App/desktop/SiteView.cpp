@@ -80,6 +80,16 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(save);
+    // Tab follows the form from top to bottom, not the order the widgets were made in.
+    QWidget* previous = name_;
+    for (auto* next : transport_->buttons()) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    for (QWidget* next : std::initializer_list<QWidget*>{email_, address_, login_, password_, save}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(message_);

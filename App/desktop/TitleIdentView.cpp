@@ -21,7 +21,7 @@ QString text(const std::string& value) {
 TitleIdentView::TitleIdentView(std::shared_ptr<ParamWorkflowDicteeTitleIdentViewController> editor,
                                QWidget* parent)
     : QWidget(parent), editor_(std::move(editor)), title_(new QLineEdit(this)), ident_(new QLineEdit(this)),
-      done_(new QPushButton("Valider", this)) {
+      done_(new QPushButton("Valider", this)), cancel_(new QPushButton("Annuler", this)) {
     setObjectName(text(editor_->screenName()));
     setAccessibleName("Titre et identifiant de la dictée");
 
@@ -39,12 +39,18 @@ TitleIdentView::TitleIdentView(std::shared_ptr<ParamWorkflowDicteeTitleIdentView
     done_->setAccessibleName("Valider");
     done_->setToolTip("Garder ce titre et cet identifiant (Entrée)");
     done_->setDefault(true);
+    cancel_->setObjectName("boutonAnnuler");
+    cancel_->setAccessibleName("Annuler");
+    cancel_->setToolTip("Fermer sans garder les changements (Échap)");
+    // A window shortcut: only the view shown in the stack takes it.
+    cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
 
     auto* fields = new QFormLayout;
     fields->addRow(title_->accessibleName(), title_);
     fields->addRow(ident_->accessibleName(), ident_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(cancel_);
     buttons->addWidget(done_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -52,6 +58,12 @@ TitleIdentView::TitleIdentView(std::shared_ptr<ParamWorkflowDicteeTitleIdentView
     layout->addStretch();
 
     connect(done_, &QPushButton::clicked, this, [this] { finish(); });
+    // Closes the screen without telling the delegate: the dictation keeps its texts.
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        if (!editor_->editingEnded()) {
+            editor_->cancel();
+        }
+    });
     connect(title_, &QLineEdit::returnPressed, this, [this] { finish(); });
     connect(ident_, &QLineEdit::returnPressed, this, [this] { finish(); });
     editor_->setChangeCallback([this] { refresh(); });
@@ -66,6 +78,7 @@ TitleIdentView::~TitleIdentView() {
 
 void TitleIdentView::refresh() {
     done_->setEnabled(!editor_->editingEnded());
+    cancel_->setEnabled(!editor_->editingEnded());
 }
 
 void TitleIdentView::finish() {

@@ -2,10 +2,13 @@
 #include "App/desktop/DictationListView.h"
 #include "App/desktop/MainWindow.h"
 #include "Platform/files/Resources.h"
+#include "Platform/log/Log.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -23,12 +26,20 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("org.orvaneh.Orvaneh");
     QApplication::setWindowIcon(
         QIcon(QString::fromStdString(orvaneh::Resources::path("icons/orvaneh.svg").string())));
+    // Qt's own texts (file dialogs, standard buttons) in French, like the rest of the application.
+    QTranslator qtTexts;
+    const bool translated = qtTexts.load("qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+                            qt.installTranslator(&qtTexts);
     orvaneh::DesktopApplication application;
     if (const auto error = application.start(home)) {
         std::cerr << "Erreur : " << *error << std::endl;
         // Started from a menu, there is no terminal: the window that could not open says why.
         QMessageBox::critical(nullptr, "Orvaneh", QString::fromStdString(*error));
         return 1;
+    }
+    if (!translated) {
+        orvaneh::Log::write(
+            "Traductions françaises de Qt introuvables : les dialogues de Qt restent en anglais.");
     }
     // For the cold-start benchmark: the milliseconds from the start to the list's first painting,
     // on stderr, then the program ends.

@@ -136,11 +136,14 @@ private slots:
         auto* rows = find<QTreeView>("listeDictees");
         QVERIFY(!find("boutonCloture")->isEnabled());
         rows->setCurrentIndex(rows->model()->index(0, 0));
+        const QString title = rows->model()->index(0, 0).data().toString();
         QVERIFY(find("boutonCloture")->isEnabled());
         QTest::mouseClick(find<QPushButton>("boutonCloture"), Qt::LeftButton);
         QTRY_VERIFY(box("choix"));
         QMessageBox* menu = box("choix");
         QVERIFY(menu->buttons().size() >= 2);
+        // The dictation's title is the box's text: window titles are easily missed.
+        QVERIFY2(!title.isEmpty() && menu->text().contains(title), qPrintable(menu->text()));
         // Its cancel-style action closes the box and leaves the list as it was.
         QAbstractButton* cancel = nullptr;
         for (auto* button : menu->buttons()) {

@@ -187,6 +187,7 @@ private slots:
         QCOMPARE(screen()->etatLecteur(), Screen::kPlayer);
         click("boutonRetour");
         QTRY_VERIFY(box("choix"));
+        QVERIFY(!box("choix")->text().isEmpty()); // never an icon and buttons alone
         QAbstractButton* interrupt = nullptr;
         for (auto* button : box("choix")->buttons()) {
             if (button->text() == "Interrompre la dictée") {
@@ -294,6 +295,36 @@ private slots:
         click("boutonValider");
         QTRY_COMPARE(shown(), QString("AudioRecordControllerThree"));
         QCOMPARE(label("titreDictee"), QString("D-42 / Courrier Martin"));
+
+        // Escape abandons a change: the dictation keeps its texts.
+        click("boutonTitreIdent");
+        QTRY_COMPARE(shown(), QString("ParamWorkflowDicteeTitleIdentViewController"));
+        // The editor closed before may still wait for its deletion: this one is the screen shown.
+        QTRY_VERIFY(session_->shownScreen()->findChild<QWidget*>("boutonAnnuler"));
+        QVERIFY(session_->shownScreen()->findChild<QWidget*>("boutonAnnuler")->isVisible());
+        title = session_->shownScreen()->findChild<QLineEdit*>("champTitre");
+        QCOMPARE(title->text(), QString("Courrier Martin"));
+        QTest::keyClicks(title, " et fils");
+        QTest::keyClick(title, Qt::Key_Escape);
+        QTRY_COMPARE(shown(), QString("AudioRecordControllerThree"));
+        QCOMPARE(label("titreDictee"), QString("D-42 / Courrier Martin"));
+
+        // A very long title stays on one line and leaves the window's width and the waveform alone.
+        const int windowWidth = find("formeOnde")->window()->width();
+        const int waveformHeight = find("formeOnde")->height();
+        click("boutonTitreIdent");
+        QTRY_COMPARE(shown(), QString("ParamWorkflowDicteeTitleIdentViewController"));
+        const QString longTitle = QString("Compte rendu opératoire détaillé ").repeated(12);
+        session_->shownScreen()->findChild<QLineEdit*>("champTitre")->setText(longTitle);
+        QTest::mouseClick(session_->shownScreen()->findChild<QPushButton*>("boutonValider"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QString("AudioRecordControllerThree"));
+        auto* heading = find<QLabel>("titreDictee");
+        QTRY_VERIFY(heading->text().contains(longTitle.trimmed()));
+        QVERIFY(heading->accessibleDescription().contains(longTitle.trimmed()));
+        QCOMPARE(heading->window()->width(), windowWidth);
+        QVERIFY2(heading->height() < 2 * heading->fontMetrics().height(),
+                 qPrintable(QString::number(heading->height())));
+        QCOMPARE(find("formeOnde")->height(), waveformHeight);
     }
 };
 

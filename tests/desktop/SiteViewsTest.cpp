@@ -63,6 +63,17 @@ private slots:
         QCOMPARE(find<QLineEdit>("champMotDePasse")->echoMode(), QLineEdit::Password);
         QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
         QVERIFY(find<QPushButton>("segmentFtp")->isChecked());
+        // Tab goes down the form.
+        QStringList tabOrder;
+        QWidget* field = find("champNom");
+        for (int step = 0; step < 50 && tabOrder.size() < 8; ++step, field = field->nextInFocusChain()) {
+            if (field->focusPolicy() & Qt::TabFocus && !field->objectName().isEmpty()) {
+                tabOrder << field->objectName();
+            }
+        }
+        QCOMPARE(tabOrder,
+                 (QStringList{"champNom", "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp",
+                              "interrupteurEmail", "champAdresse", "champUtilisateur", "champMotDePasse"}));
         // Refused while empty: the reason shows and the editor stays.
         QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
         QTRY_VERIFY(find("messageSite")->isVisible());
@@ -89,6 +100,16 @@ private slots:
         // The very first site is the default one.
         QCOMPARE(sites()->topLevelItem(0)->checkState(0), Qt::Checked);
         QVERIFY(driver_->capture("sites.png"));
+
+        // A lone row is current as soon as the list has the focus; clicking it only selects it, and that
+        // is enough to edit or delete it.
+        QVERIFY(!find("boutonModifier")->isEnabled());
+        const QModelIndex address = sites()->model()->index(0, 1);
+        sites()->selectionModel()->setCurrentIndex(address, QItemSelectionModel::NoUpdate);
+        QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, sites()->visualRect(address).center());
+        QTRY_VERIFY(find("boutonModifier")->isEnabled());
+        QVERIFY(find("boutonSupprimer")->isEnabled());
+        QCOMPARE(sites()->topLevelItem(0)->checkState(0), Qt::Checked);
     }
 
     void siteAddedEditedAndDeletedFromTheList() {
