@@ -8,6 +8,7 @@
 #include "Classes/app/ListeDictViewController.h"
 #include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/audio/RecorderTrackFiles.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
@@ -26,12 +27,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <iomanip>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
+#include <thread>
 
 namespace orvaneh {
 
@@ -139,6 +143,31 @@ bool recorderAvailable(CliContext& context) {
         return false;
     }
     return true;
+}
+
+// A dictation open in a recording screen is written back by that screen's save: a change made
+// here meanwhile would be overwritten, and a deletion would leave the screen unable to save. The
+// change takes the screen's own lock for as long as it is made (so no screen opens meanwhile)
+// and is refused while a screen, here or in the application, holds it. `done` says what would
+// not happen ("supprimée", "modifiée"). Another command making its own change holds the lock
+// for an instant only: it is waited for a little. Nothing when refused (said on the error stream).
+std::unique_ptr<RecorderTrackFiles> reserveAgainstRecorder(CliContext& context, std::int64_t id,
+                                                           const std::string& done) {
+    auto files = std::make_unique<RecorderTrackFiles>();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!files->reserve()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (files->reserved()) {
+        return files;
+    }
+    const std::string why = RecorderTrackFiles::unavailable().value_or(
+        "Un enregistrement vient d'être ouvert sur ce profil. Terminez-le avant de recommencer.");
+    context.err << "Erreur : la dictée " << id << " n'est pas " << done << " : " << why << std::endl;
+    return nullptr;
 }
 
 // Opens the recording screen the way the dictation list does (microphone check, then the
@@ -389,6 +418,10 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
     if (DicteeRequest().selectDictee(*id).idDictee == 0) {
         return unknownDictation(context, *id);
     }
+    const auto reserved = reserveAgainstRecorder(context, *id, "supprimée");
+    if (!reserved) {
+        return kFailure;
+    }
     ListeDictViewController list(context.application, ListeDictViewController::WithoutStart{});
     if (parsed->flag("yes")) {
         UserInterface::shared().queueAnswer(1);
@@ -510,6 +543,10 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
         if (record.envoi == 1) {
             context.err << "Erreur : la dictée " << *id << " est envoyée : ses paramètres ne changent plus."
                         << std::endl;
+            return kFailure;
+        }
+        const auto reserved = reserveAgainstRecorder(context, *id, "modifiée");
+        if (!reserved) {
             return kFailure;
         }
         // The list's parameters button: the screen it presents, answered as a person would.
@@ -805,6 +842,14 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
     // Picture names carry the identifier as a 32-bit number.
     if (*id > INT32_MAX || DicteeRequest().selectDictee(*id).idDictee == 0) {
         return unknownDictation(context, *id);
+    }
+    std::unique_ptr<RecorderTrackFiles> reserved;
+    if (!additions.empty() || !removals.empty()) {
+        // The recording screen keeps the pictures of the dictation it has open.
+        reserved = reserveAgainstRecorder(context, *id, "modifiée");
+        if (!reserved) {
+            return kFailure;
+        }
     }
     PicturesViewController screen;
     screen.setDicteeId(static_cast<std::int32_t>(*id));

@@ -7,6 +7,7 @@
 #include "audio/WaveTestFiles.h"
 #include "support/CommandTest.h"
 #include "support/ProcessRunner.h"
+#include "support/TestImages.h"
 
 #include <chrono>
 #include <csignal>
@@ -151,6 +152,51 @@ TEST_F(InterruptedEditTest, SecondRecorderOnTheProfileIsRefused) {
     screen.unlock();
     EXPECT_EQ(cli({"edit", id, "--take", take}).status, 0);
     EXPECT_DOUBLE_EQ(duration(id + ".wav"), 2);
+}
+
+// A dictation open in the recording screen is neither deleted nor changed behind its back: the
+// screen's later save would overwrite the change or fail on the deleted row.
+TEST_F(InterruptedEditTest, ChangesWaitForTheRecorderOnTheProfileToClose) {
+    const std::string take = input("take.wav", test::signal(1, 1));
+    const auto created = cli({"new", "--audio", take, "--author", "jdupont", "--title", "Lettre"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    const std::string id = std::to_string(std::stoll(created.out));
+    const auto photo = inputs.path() / "photo.jpg";
+    test::writeBytes(
+        photo, test::jpeg(test::quarters(300, 600, test::kRed, test::kGreen, test::kBlue, test::kWhite)));
+    ASSERT_EQ(cli({"pictures", id, "--add", photo.string()}).status, 0);
+    const std::string picture = id + "-1.jpg";
+
+    const std::vector<std::vector<std::string>> changes{
+        {"params", id, "--title", "Autre"},
+        {"pictures", id, "--add", photo.string()},
+        {"pictures", id, "--delete", picture, "--yes"},
+        {"delete", id, "--yes"},
+    };
+    FileLock screen(profile.documents() / "enregistreur.verrou");
+    ASSERT_EQ(screen.tryLock(), FileLock::Result::Acquired);
+    for (const auto& arguments : changes) {
+        const auto refused = cli(arguments);
+        EXPECT_EQ(refused.status, 1) << arguments.front() << " " << arguments[2];
+        EXPECT_THAT(refused.err, HasSubstr("Erreur : la dictée " + id + " n'est pas"));
+        EXPECT_THAT(refused.err, HasSubstr("Un enregistrement est déjà ouvert sur ce profil"));
+    }
+    // Reading is not a change.
+    EXPECT_EQ(cli({"params", id}).status, 0);
+    const DicteeModel kept = DicteeRequest().selectDictee(std::stoll(id));
+    EXPECT_EQ(kept.titre, "Lettre");
+    EXPECT_TRUE(std::filesystem::exists(profile.documents() / picture));
+    EXPECT_FALSE(std::filesystem::exists(profile.documents() / (id + "-2.jpg")));
+    EXPECT_DOUBLE_EQ(duration(id + ".wav"), 1);
+
+    screen.unlock();
+    for (const auto& arguments : changes) {
+        const auto done = cli(arguments);
+        EXPECT_EQ(done.status, 0) << arguments.front() << " " << arguments[2] << ": " << done.err;
+    }
+    EXPECT_EQ(DicteeRequest().selectDictee(std::stoll(id)).idDictee, 0);
+    // Each change released the lock when it ended: the screen can open again.
+    EXPECT_EQ(screen.tryLock(), FileLock::Result::Acquired);
 }
 
 } // namespace
