@@ -3,6 +3,7 @@
 #include "App/desktop/MainWindow.h"
 #include "App/desktop/QtUserInterface.h"
 #include "App/desktop/RunLoopPump.h"
+#include "App/desktop/TerminationHandler.h"
 #include "Platform/log/Log.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/profile/ProfileSetup.h"
@@ -13,6 +14,9 @@
 #include "Platform/media/PulseMediaBackend.h"
 #endif
 
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 
@@ -23,7 +27,8 @@ namespace {
 void printHelp(std::ostream& stream) {
     stream << "Utilisation : orvaneh [--home RÉP]\n\n"
            << "  --home RÉP     tout le profil (documents, réglages, journal) dans RÉP\n"
-           << "  --help         cette aide\n";
+           << "  --help         cette aide\n"
+           << "  --version      la version du programme\n";
 }
 
 // The microphone and the loudspeaker: the sound server's when the program was built with it
@@ -43,6 +48,7 @@ void installMediaBackend() {
 DesktopApplication::DesktopApplication() = default;
 
 DesktopApplication::~DesktopApplication() {
+    termination_.reset();
     window_.reset();
     pump_.reset();
     if (userInterface_) {
@@ -57,6 +63,10 @@ std::optional<int> DesktopApplication::readOptions(const std::vector<std::string
         const std::string& argument = arguments[index];
         if (argument == "--help" || argument == "-h") {
             printHelp(out);
+            return 0;
+        }
+        if (argument == "--version") {
+            out << "orvaneh " << ORVANEH_VERSION << std::endl;
             return 0;
         }
         if (argument == "--home" || argument.rfind("--home=", 0) == 0) {
@@ -78,6 +88,31 @@ std::optional<int> DesktopApplication::readOptions(const std::vector<std::string
     return std::nullopt;
 }
 
+std::optional<std::string> DesktopApplication::missingDisplay() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM")) {
+        return std::nullopt;
+    }
+    return "Aucun affichage graphique (DISPLAY ou WAYLAND_DISPLAY) : la fenêtre ne peut pas s'ouvrir ; "
+           "sans affichage, utilisez orvaneh-cli";
+}
+
+void DesktopApplication::endSession(int signalNumber) {
+    const char* name = signalNumber == SIGTERM  ? "SIGTERM"
+                       : signalNumber == SIGINT ? "SIGINT"
+                       : signalNumber == SIGHUP ? "SIGHUP"
+                                                : "signal";
+    Log::write("Demande d'arrêt du programme (" + std::string(name) + ", " + std::to_string(signalNumber) +
+               ") : fermeture de la fenêtre");
+    if (window_) {
+        window_->close();
+    }
+    QCoreApplication::quit();
+}
+
 std::optional<std::string> DesktopApplication::start(const std::optional<std::filesystem::path>& home) {
     // The log goes to the profile's file; a terminal that started the window stays quiet.
     Log::setEchoToStderr(false);
@@ -85,6 +120,8 @@ std::optional<std::string> DesktopApplication::start(const std::optional<std::fi
     if (!ProfileSetup::install(Profile::resolve(home), &error)) {
         return error;
     }
+    // From here a stop request waits in the handler's pipe until Qt's loop runs.
+    termination_ = std::make_unique<TerminationHandler>([this](int number) { endSession(number); });
     installMediaBackend();
     window_ = std::make_unique<MainWindow>(application_);
     userInterface_ =

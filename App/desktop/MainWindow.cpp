@@ -28,7 +28,9 @@
 #include "Classes/workflow/AbstractParamWorkflow.h"
 #include "Gestion Site/SiteListViewController.h"
 #include "Gestion Site/SiteViewController.h"
+#include "Platform/log/Log.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -96,6 +98,19 @@ MainWindow::MainWindow(OrvanehAppDelegate& application, QWidget* parent)
 
 MainWindow::~MainWindow() {
     application_.navigation().setChangeCallback(nullptr);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Saving pops the navigation: walk a copy.
+    const auto screens = application_.navigation().screens();
+    for (const auto& screen : screens) {
+        if (auto recorder = std::dynamic_pointer_cast<AudioRecordControllerThree>(screen)) {
+            const bool kept = recorder->keepWorkAtSessionEnd();
+            Log::write(kept ? "Fin de séance : la dictée en cours d'enregistrement est conservée en brouillon"
+                            : "Fin de séance : l'écran d'enregistrement ne contenait rien à conserver");
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 QWidget* MainWindow::viewOf(const SuperController* screen) const {

@@ -32,6 +32,11 @@ public:
     // Views and bar brought in line with the navigation.
     void followNavigation();
 
+protected:
+    // The session ends (close button, logout, the program asked to stop): no question then; a
+    // take in progress and unsaved work on a recording screen are kept as a draft.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     OrvanehAppDelegate& application_;
     QPushButton* back_;

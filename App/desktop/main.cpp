@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
     if (const auto status = orvaneh::DesktopApplication::readOptions(arguments, home, std::cout, std::cerr)) {
         return *status;
     }
+    // Without a display Qt aborts with an English message and a core dump.
+    if (const auto missing = orvaneh::DesktopApplication::missingDisplay()) {
+        std::cerr << "Erreur : " << *missing << std::endl;
+        return 1;
+    }
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Orvaneh");
     // The desktop entry's name lets a Wayland compositor show the installed icon and menu entry.

@@ -191,6 +191,20 @@ bool AudioRecordControllerThree::discardUneditedWorkingFiles() {
     return true;
 }
 
+bool AudioRecordControllerThree::keepWorkAtSessionEnd() {
+    if (refused_) {
+        return false;
+    }
+    if (etatLecteur_ == kRecording) {
+        recordAction();
+    }
+    if (discardUneditedWorkingFiles() || (hasNoRecord_ && !recordChoiceMenuShouldDisplaySendDictation())) {
+        return false;
+    }
+    interruptDictation();
+    return true;
+}
+
 bool AudioRecordControllerThree::viewShouldBackToParentView() {
     showRecordChoiceMenuWithTitle(std::nullopt);
     return false;

@@ -197,6 +197,13 @@ public:
     // mistaken later for unsaved work. Files holding an edit stay, for the next opening to take
     // up. True when they were removed.
     bool discardUneditedWorkingFiles();
+    // The session ends (the window closes, the system asks the program to stop) and no one is
+    // there to answer a question: a take in progress stops as the stop button stops it (the take
+    // goes in at the cursor), then unsaved work is stored as a draft as "Interrompre la dictée"
+    // stores it. Untouched working copies of a stored dictation are removed; a new dictation
+    // with nothing recorded is left as it is. True when there was work to store (the log and a
+    // banner say when its record could not be written).
+    bool keepWorkAtSessionEnd();
 
     // State.
     View view() const;
