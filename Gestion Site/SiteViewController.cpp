@@ -38,6 +38,18 @@ std::string withoutFtpScheme(const std::string& address) {
     return address.substr(0, at) + address.substr(at + std::string(kFtpScheme).size());
 }
 
+// The address as stored for a site of `type`: "ftp://" is dropped where the transport adds it
+// back; another scheme, or any on a web service, stays for problemWith to judge.
+std::string storedAddress(const std::string& address, std::int32_t type) {
+    SiteModel site;
+    site.address = address;
+    const std::string scheme = site.addressScheme();
+    if (SiteType::isWebServiceSite(type) || (!scheme.empty() && scheme != "ftp")) {
+        return address;
+    }
+    return withoutFtpScheme(address);
+}
+
 bool segmentOffersEmail(int segment) {
     return segment == 1 || segment == 2;
 }
@@ -140,10 +152,25 @@ std::string SiteViewController::problemWith(const SiteModel& site) {
         }
     }
     // Without its own address a site would be sent to whatever server was asked last.
-    if (needsAddress(site.typeSite) && isBlank(site.address)) {
+    if (needsAddress(site.typeSite) && site.addressWithoutScheme().empty()) {
         return localized("SITE_VIEW_ERROR_NO_SITE_ADDRESS", "Veuillez saisir l'adresse") +
                " : un site de type " + std::to_string(site.typeSite) + " (" + SiteType::label(site.typeSite) +
                ") en a besoin";
+    }
+    // Each transport puts its own scheme before the address; another one written there would
+    // make it ask a server that cannot answer it.
+    const std::string scheme = site.addressScheme();
+    if (!scheme.empty()) {
+        if (SiteType::isWebServiceSite(site.typeSite) && scheme != "https" && scheme != "http") {
+            return "L'adresse d'un service web commence par « https:// » ou directement par le nom du "
+                   "serveur, pas par « " +
+                   scheme + ":// »";
+        }
+        if (SiteType::isFtpSite(site.typeSite) && scheme != "ftp") {
+            return "L'adresse d'un site FTP commence par « ftp:// » ou directement par le nom du serveur, "
+                   "pas par « " +
+                   scheme + ":// »";
+        }
     }
     return {};
 }
@@ -156,15 +183,16 @@ SiteViewController::Outcome SiteViewController::prepared() const {
         return outcome;
     }
     site.name = name_;
-    site.address = withoutFtpScheme(address_);
+    site.address = address_;
     site.login = login_;
     site.mdp = password_;
     const auto selectorType = typeFromSelector_
                                   ? SiteType::typeForSegment(segment_, emailSwitchOn_ && emailSwitchEnabled_)
                                   : std::nullopt;
     if (selectorType) {
+        site.typeSite = *selectorType;
         // What every transport of the selector needs to reach its server.
-        if (isBlank(site.address)) {
+        if (site.addressWithoutScheme().empty()) {
             outcome.problem = localized("SITE_VIEW_ERROR_NO_SITE_ADDRESS", "Veuillez saisir l'adresse");
         } else if (isBlank(site.login)) {
             outcome.problem = localized("SITE_VIEW_ERROR_NO_USER_NAME", "Veuillez saisir l'utilisateur");
@@ -174,11 +202,11 @@ SiteViewController::Outcome SiteViewController::prepared() const {
         if (!outcome.problem.empty()) {
             return outcome;
         }
-        site.typeSite = *selectorType;
         site.emailPropose = emailSwitchOn_ && emailSwitchEnabled_;
     } else {
         site.emailPropose = emailSwitchOn_;
     }
+    site.address = storedAddress(site.address, site.typeSite);
     outcome.problem = problemWith(site);
     return outcome;
 }
@@ -188,10 +216,10 @@ std::string SiteViewController::pendingProblem() const {
 }
 
 bool SiteViewController::addOrModifySite() {
-    if (!isBlank(name_)) {
-        address_ = withoutFtpScheme(address_);
-    }
     Outcome outcome = prepared();
+    if (!isBlank(name_)) {
+        address_ = storedAddress(address_, outcome.site.typeSite);
+    }
     message_ = outcome.problem;
     SiteModel& site = outcome.site;
     if (message_.empty()) {

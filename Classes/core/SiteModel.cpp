@@ -1,5 +1,7 @@
 #include "Classes/core/SiteModel.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <utility>
 
@@ -27,6 +29,51 @@ std::optional<std::pair<std::size_t, std::size_t>> passwordSpan(const std::strin
 std::string SiteModel::passwordInAddress() const {
     auto span = passwordSpan(address);
     return span ? address.substr(span->first, span->second - span->first) : std::string();
+}
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Where "://" ends a scheme made of letters (and the characters a scheme may hold) at the start
+// of `text`; npos otherwise, so that "jean:secret@host" or "host/a://b" have none.
+std::size_t schemeEnd(const std::string& text) {
+    const auto separator = text.find("://");
+    if (separator == std::string::npos || separator == 0 ||
+        std::isalpha(static_cast<unsigned char>(text[0])) == 0) {
+        return std::string::npos;
+    }
+    const bool valid =
+        std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(separator), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+        });
+    return valid ? separator : std::string::npos;
+}
+
+} // namespace
+
+std::string SiteModel::addressScheme() const {
+    const std::string text = trimmed(address);
+    const auto end = schemeEnd(text);
+    if (end == std::string::npos) {
+        return {};
+    }
+    std::string scheme = text.substr(0, end);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return scheme;
+}
+
+std::string SiteModel::addressWithoutScheme() const {
+    const std::string text = trimmed(address);
+    const auto end = schemeEnd(text);
+    return end == std::string::npos ? text : trimmed(text.substr(end + 3));
 }
 
 std::string SiteModel::addressForDisplay() const {

@@ -87,6 +87,10 @@ std::string CommunicationObject::noServerAddressMessage(const SiteModel& site) {
                      "envoyé ni importé.");
 }
 
+std::string CommunicationObject::webServiceURL(const SiteModel& site, const std::string& path) {
+    return "https://" + site.addressWithoutScheme() + resolveUrlVsSiteType(site, path);
+}
+
 std::string CommunicationObject::resolveUrlVsSiteType(const SiteModel& site, const std::string& path) {
     if (!SiteType::usesPhpPaths(site.typeSite)) {
         return path;

@@ -52,6 +52,9 @@ public:
     static std::string noServerAddressMessage(const SiteModel& site);
     // On a site of type 7 or 8, the three standard service paths become their PHP variants.
     static std::string resolveUrlVsSiteType(const SiteModel& site, const std::string& path);
+    // The URL of `path` (resolved as above) on a web-service site. Web services are reached over
+    // https, whether the address is written bare ("host:8443") or with "https://" or "http://".
+    static std::string webServiceURL(const SiteModel& site, const std::string& path);
     // Fills the descriptor with the record, sets nameFILE from it and returns its bytes. A job
     // name that is not a plain file name leaves nameFILE empty (jobNameRefused), so that no file
     // of the job is made outside the documents directory.

@@ -53,7 +53,7 @@ void WSGet::makeRequestForUrl(const std::string& path, const std::string& text) 
         return;
     }
     auto& request = wsCommunication_->request();
-    request.url = "https://" + site.address + resolveUrlVsSiteType(site, path) + text;
+    request.url = webServiceURL(site, path) + text;
     request.body.clear();
     wsCommunication_->httpRequestAsyncWithAuthenticate(site.login, site.mdp);
 }

@@ -139,7 +139,7 @@ void WSPost::postRequest() {
     }
     // No connection is in flight yet, and the post below orders these writes before the start.
     auto& request = wsCommunication_->request();
-    request.url = "https://" + site.address + resolveUrlVsSiteType(site, kPostPath);
+    request.url = webServiceURL(site, kPostPath);
     request.body = std::move(*body);
     Log::write("Envoi WS de la dictée " + std::to_string(idDictee_) + " vers " + request.url);
     onMainLoop([login = site.login, password = site.mdp](WSPost& self) {

@@ -115,6 +115,50 @@ TEST_F(SiteViewControllerTest, TheSchemeIsRemovedFromTheAddressAndTheField) {
     EXPECT_EQ(refused->editor->address(), "ftp.cabinet.fr");
 }
 
+TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused) {
+    struct Case {
+        int segment; // 0 FTP, 1 and 2 web service
+        std::string typed;
+        std::string stored; // "" when refused
+        std::string problem;
+    };
+    const std::string ftpRefused =
+        "L'adresse d'un site FTP commence par « ftp:// » ou directement par le nom du "
+        "serveur, pas par « ";
+    const std::string webRefused =
+        "L'adresse d'un service web commence par « https:// » ou directement par le nom "
+        "du serveur, pas par « ";
+    const std::vector<Case> cases{
+        // The web service keeps what was typed: its requests put "https://" in front only when
+        // the address has no scheme.
+        {1, "https://127.0.0.1:22443", "https://127.0.0.1:22443", ""},
+        {2, "http://office.example/base", "http://office.example/base", ""},
+        {1, "office.example:8443", "office.example:8443", ""},
+        {1, "ftp://ftp.cabinet.fr", "", webRefused + "ftp:// »"},
+        {2, "sftp://office.example", "", webRefused + "sftp:// »"},
+        {0, "https://ftp.cabinet.fr", "", ftpRefused + "https:// »"},
+        {0, "sftp://ftp.cabinet.fr", "", ftpRefused + "sftp:// »"},
+        {0, "ftp://ftp.cabinet.fr", "ftp.cabinet.fr", ""},
+        {1, "https://", "", "Veuillez saisir l'adresse"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.segment) + " « " + c.typed + " »");
+        profile.ui().clear();
+        auto shown = showNew();
+        shown->editor->changeSgmValue(c.segment);
+        fill(*shown->editor, "Cabinet " + c.typed, c.typed, "jean", "secret");
+        EXPECT_EQ(shown->editor->pendingProblem(), c.problem);
+        EXPECT_EQ(shown->editor->addOrModifySite(), c.problem.empty()) << shown->editor->message();
+        if (c.problem.empty()) {
+            EXPECT_EQ(siteRequest().selectSiteWithId(shown->editor->siteM().idSite).address, c.stored);
+        } else {
+            EXPECT_EQ(banners(), std::vector<std::string>{c.problem});
+            EXPECT_EQ(shown->closed, 0);
+        }
+    }
+    EXPECT_EQ(siteRequest().selectSites().size(), 4u);
+}
+
 TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
     struct Case {
         int segment;

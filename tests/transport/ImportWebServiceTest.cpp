@@ -53,6 +53,19 @@ TEST_F(ImportWebServiceTest, TheDirectoryListThenTheChosenCatalogueFillTheDataba
     EXPECT_EQ(profile.ui().messages("banner").back(), "Fin de l'importation");
 }
 
+TEST_F(ImportWebServiceTest, AnAddressWrittenWithItsSchemeReachesTheSameServer) {
+    const std::string bare = webService->address();
+    for (const std::string& written :
+         {"https://" + bare, "HTTPS://" + bare + "  ", " http://" + bare, "Http://" + bare}) {
+        SCOPED_TRACE(written);
+        addSite(2, written);
+        fetch();
+        ASSERT_EQ(results.errors.size(), 0u);
+        ASSERT_EQ(results.finished.size(), 1u);
+        EXPECT_EQ(webService->requests().back()["path"], "/Orvane.WebServices/Export/GetDirectory");
+    }
+}
+
 TEST_F(ImportWebServiceTest, FailuresShowTheirTextAndKeepTheWorkflow) {
     std::filesystem::create_directories(webService->catalogueRoot() / "Vide");
     struct Case {
