@@ -83,8 +83,11 @@ LiveTakeConsole::LiveTakeConsole(std::ostream& err, bool stopAtEndOfInput)
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    // Once: a second signal, while the take is being saved, takes its default action.
-    action.sa_flags = SA_RESETHAND;
+    // Not reset on delivery: the same signal often arrives twice at once (sent to the process and
+    // to its group, as timeout(1) does), and the second must not kill the take being stopped. The
+    // previous handlers are back once the take has stopped, before it is saved, so a signal
+    // during the save still takes its default action.
+    action.sa_flags = 0;
     ::sigaction(SIGINT, &action, &target.previousInterrupt);
     ::sigaction(SIGTERM, &action, &target.previousTerminate);
 }

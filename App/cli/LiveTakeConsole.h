@@ -14,7 +14,8 @@ class DictationRecorder;
 // without echo, and the level is one line redrawn in place; elsewhere, a plain progress line now
 // and then. SIGINT and SIGTERM end the take like a key does (the take is kept), and the terminal
 // is given back as it was on every way out, the signals included: from the handler itself, so
-// that a second signal, which takes its default action, leaves a usable terminal too.
+// that a signal after the take has stopped (its default action, the handlers being given back
+// then) leaves a usable terminal too.
 // One object at a time per process; main thread only.
 class LiveTakeConsole {
 public:
