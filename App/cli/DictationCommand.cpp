@@ -581,6 +581,27 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
     return kSuccess;
 }
 
+bool DictationCommand::readTakePlace(const CliArguments& parsed, CliContext& context, std::string& track,
+                                     std::optional<double>& at) {
+    if (parsed.flag("draft") && parsed.flag("send")) {
+        usageError(context, "--draft et --send s'excluent");
+        return false;
+    }
+    track = parsed.option("track").value_or("dictation");
+    if (track != "dictation" && track != "instruction") {
+        usageError(context, "piste inconnue : " + track + " (dictation ou instruction)");
+        return false;
+    }
+    if (auto text = parsed.option("at")) {
+        at = parseSeconds(*text);
+        if (!at) {
+            usageError(context, "position invalide : " + *text);
+            return false;
+        }
+    }
+    return true;
+}
+
 int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext& context) {
     auto parsed = parseArguments(joinCutValues(arguments), {"draft", "send", "json", "yes"},
                                  withFieldOptions({"track", "at", "take", "cut"}), context);
@@ -588,19 +609,10 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     if (!id) {
         return kUsageError;
     }
-    if (parsed->flag("draft") && parsed->flag("send")) {
-        return usageError(context, "--draft et --send s'excluent");
-    }
-    auto track = parsed->option("track").value_or("dictation");
-    if (track != "dictation" && track != "instruction") {
-        return usageError(context, "piste inconnue : " + track + " (dictation ou instruction)");
-    }
+    std::string track;
     std::optional<double> at;
-    if (auto text = parsed->option("at")) {
-        at = parseSeconds(*text);
-        if (!at) {
-            return usageError(context, "position invalide : " + *text);
-        }
+    if (!readTakePlace(*parsed, context, track, at)) {
+        return kUsageError;
     }
     std::optional<std::pair<double, double>> cut;
     if (auto text = parsed->option("cut")) {
@@ -700,19 +712,10 @@ int DictationCommand::record(const std::vector<std::string>& arguments, CliConte
             return kUsageError;
         }
     }
-    if (parsed->flag("draft") && parsed->flag("send")) {
-        return usageError(context, "--draft et --send s'excluent");
-    }
-    auto track = parsed->option("track").value_or("dictation");
-    if (track != "dictation" && track != "instruction") {
-        return usageError(context, "piste inconnue : " + track + " (dictation ou instruction)");
-    }
+    std::string track;
     std::optional<double> at;
-    if (auto text = parsed->option("at")) {
-        at = parseSeconds(*text);
-        if (!at) {
-            return usageError(context, "position invalide : " + *text);
-        }
+    if (!readTakePlace(*parsed, context, track, at)) {
+        return kUsageError;
     }
     std::optional<double> limit;
     if (auto text = parsed->option("duree")) {

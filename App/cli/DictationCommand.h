@@ -21,6 +21,9 @@ public:
 private:
     // The one positional argument as a dictation id, or nothing once the usage error is written.
     static std::optional<std::int64_t> identifierArgument(const CliArguments& parsed, CliContext& context);
+    // --draft/--send, --track and --at of a take (edit, record): false once the usage error is written.
+    static bool readTakePlace(const CliArguments& parsed, CliContext& context, std::string& track,
+                              std::optional<double>& at);
 
     int list(const std::vector<std::string>& arguments, CliContext& context);
     int show(const std::vector<std::string>& arguments, CliContext& context);
