@@ -10,25 +10,27 @@
 #include "App/desktop/PicturesView.h"
 #include "App/desktop/PlaceholderView.h"
 #include "App/desktop/RecorderView.h"
-#include "App/desktop/TitleIdentView.h"
+#include "App/desktop/SendProgressView.h"
 #include "App/desktop/ServicesView.h"
 #include "App/desktop/SettingsView.h"
 #include "App/desktop/SiteListView.h"
 #include "App/desktop/SiteView.h"
+#include "App/desktop/TitleIdentView.h"
 #include "Classes/app/ListeDictViewController.h"
 #include "Classes/app/OrvanehAppDelegate.h"
-#include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/app/ParametreTabBarController.h"
+#include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/screens/AboutController.h"
 #include "Classes/screens/Menu.h"
-#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Classes/screens/PicturesViewController.h"
 #include "Classes/screens/ServicesViewController.h"
 #include "Classes/screens/SettingsViewController.h"
 #include "Classes/workflow/AbstractParamWorkflow.h"
+#include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Gestion Site/SiteListViewController.h"
 #include "Gestion Site/SiteViewController.h"
 #include "Platform/log/Log.h"
+#include "Platform/preferences/PreferenceStore.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -71,6 +73,7 @@ MainWindow::MainWindow(OrvanehAppDelegate& application, QWidget* parent)
     activity_->setAccessibleName(activity_->text());
     activity_->hide();
     statusBar()->addPermanentWidget(activity_);
+    statusBar()->addPermanentWidget(new SendProgressView(this));
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(back_);
@@ -83,6 +86,10 @@ MainWindow::MainWindow(OrvanehAppDelegate& application, QWidget* parent)
     layout->addWidget(stack_, 1);
     setCentralWidget(central);
     resize(720, 480);
+    // Where and how large the person left it; a damaged value leaves the default size.
+    if (const auto geometry = PreferenceStore::standard().stringForKey(kGeometryKey)) {
+        restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*geometry)));
+    }
 
     connect(back_, &QPushButton::clicked, this, [this] {
         if (application_.navigation().presented()) {
@@ -110,6 +117,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
                             : "Fin de séance : l'écran d'enregistrement ne contenait rien à conserver");
         }
     }
+    PreferenceStore::standard().setString(kGeometryKey, saveGeometry().toBase64().toStdString());
     QMainWindow::closeEvent(event);
 }
 

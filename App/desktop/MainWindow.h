@@ -24,6 +24,9 @@ public:
     explicit MainWindow(OrvanehAppDelegate& application, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // The preference holding the window's place and size, saved when it closes.
+    static constexpr const char* kGeometryKey = "FenetreGeometrie";
+
     BannerView* banner() const { return banner_; }
     QLabel* activityIndicator() const { return activity_; }
     // The view drawing `screen`, if it is on the navigation.

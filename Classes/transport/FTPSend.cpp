@@ -78,6 +78,7 @@ void FTPSend::sendDictee() {
         abandon(localized("FTP_SEND_DESCRIPTOR_ERROR", "Impossible d'écrire le descriptif de la dictée") +
                 " « " + title + " ».");
     } else {
+        filesOfJob_ = filesToUpload_.size();
         infoUploadOpen();
         uploadStart();
     }
@@ -100,7 +101,10 @@ void FTPSend::uploadStart() {
         infoUploadClose();
         return;
     }
-    NotificationCenter::defaultCenter().post("EnvoiProgress");
+    NotificationCenter::defaultCenter().post(
+        "EnvoiProgress", Json{{"idDictee", idDictee_},
+                              {"fichier", filesOfJob_ - std::min(filesOfJob_, filesToUpload_.size()) + 1},
+                              {"fichiers", filesOfJob_}});
     RunLoop& main = RunLoop::main();
     if (main.isCurrentThread()) {
         startNextRequest();

@@ -65,6 +65,8 @@ private:
     std::uint64_t ftpSizeFile_ = 0;
     std::uint64_t ftpBytesUploaded_ = 0;
     bool envoiFTP_ = false;
+    // Files of the job, descriptor included: "EnvoiProgress" tells which one starts, of how many.
+    std::size_t filesOfJob_ = 0;
 
     void startNextRequest();
     // Ends an attempt whose job could not be prepared.

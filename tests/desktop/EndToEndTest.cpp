@@ -8,6 +8,7 @@
 #include "Classes/audio/WaveHeader.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/media/SimulatedMediaBackend.h"
+#include "Platform/notifications/NotificationCenter.h"
 #include "support/PeerProcess.h"
 #include "tests/desktop/support/DesktopSession.h"
 #include "tests/desktop/support/ScreensDriver.h"
@@ -130,6 +131,14 @@ class EndToEndTest : public QObject {
 
     void sendFromTheClosingMenu() {
         const auto kept = recorder()->dureeDictee();
+        // Which file of the job each upload step announces, for the status bar's note.
+        auto steps = std::make_shared<QStringList>();
+        const Observation progress = NotificationCenter::defaultCenter().addMainLoopObserver(
+            "EnvoiProgress", [steps](const PostedNotification& notice) {
+                *steps << QString("%1/%2")
+                              .arg(notice.userInfo.value("fichier", 0))
+                              .arg(notice.userInfo.value("fichiers", 0));
+            });
         click("boutonRetour");
         QVERIFY(test::ScreensDriver::answerBoxWith("choix", "Envoyer la dictée"));
         // The summary shows when the settings ask for it.
@@ -144,6 +153,8 @@ class EndToEndTest : public QObject {
 
         // The sender's pass on its own thread empties the outbox; the row is in the sent tab.
         QTRY_VERIFY_WITH_TIMEOUT(session_->listColumn(0).isEmpty(), 20000);
+        QTRY_COMPARE(*steps, (QStringList{"1/2", "2/2"})); // the track, then the job's descriptor
+        QTRY_VERIFY(!find("progressionEnvoi")->isVisible());
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
         QTRY_COMPARE(session_->listColumn(0), QStringList{title});
         const QString durations = session_->listColumn(2).value(0);
