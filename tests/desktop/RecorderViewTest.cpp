@@ -47,10 +47,9 @@ class RecorderViewTest : public QObject {
     void key(Qt::Key which) { QTest::keyClick(session_->window(), which); }
     QString label(const char* name) const { return find<QLabel>(name)->text(); }
 
-    // A profile with an author (the list asks for one before a new dictation), past the site
-    // editor of a first start, on the simulated microphone hearing a loud tone.
-    void openNewDictation(bool simulatedMicrophone = true) {
-        QVERIFY(session_->start());
+    // Past the site editor of a first start to the list, with an author (the list asks for one
+    // before a new dictation).
+    void reachTheListWithAnAuthor() {
         QTRY_COMPARE(shown(), QString("SiteViewController"));
         click("boutonRetour");
         QTRY_VERIFY(box("choix"));
@@ -60,6 +59,13 @@ class RecorderViewTest : public QObject {
         author.login_name = "jdupont";
         author.role = userRequest::kAuthorRole;
         QVERIFY(author.insertUser() > 0);
+    }
+
+    // A profile with an author (the list asks for one before a new dictation), past the site
+    // editor of a first start, on the simulated microphone hearing a loud tone.
+    void openNewDictation(bool simulatedMicrophone = true) {
+        QVERIFY(session_->start());
+        reachTheListWithAnAuthor();
         if (simulatedMicrophone) {
             media_ = std::make_shared<SimulatedMediaBackend>();
             media_->setRecordPermission(AudioSession::RecordPermission::Granted);
@@ -226,15 +232,7 @@ private slots:
                 QByteArray("unix:") + QFile::encodeName(QDir::tempPath()) + "/aucun-serveur-son");
         QVERIFY(session_->start());
         qputenv("PULSE_SERVER", before);
-        QTRY_COMPARE(shown(), QString("SiteViewController"));
-        click("boutonRetour");
-        QTRY_VERIFY(box("choix"));
-        QTest::mouseClick(box("choix")->findChild<QPushButton*>("bouton1"), Qt::LeftButton);
-        QTRY_COMPARE(shown(), QString("ListeDictViewController"));
-        userRequest author;
-        author.login_name = "jdupont";
-        author.role = userRequest::kAuthorRole;
-        QVERIFY(author.insertUser() > 0);
+        reachTheListWithAnAuthor();
         click("boutonNouvelleDictee");
         QTRY_VERIFY_WITH_TIMEOUT(find<BannerView>("banniere")->text().contains("micro"), 15000);
         QCOMPARE(shown(), QString("ListeDictViewController"));
