@@ -7,7 +7,6 @@ logs go to stderr. See tools/README.md.
 
 import argparse
 import base64
-import fcntl
 import io
 import json
 import os
@@ -15,20 +14,19 @@ import re
 import shutil
 import signal
 import socket
-import ssl
 import struct
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import zipfile
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from http.server import BaseHTTPRequestHandler
 from urllib.parse import unquote, urlsplit
 
 sys.dont_write_bytecode = True  # keep tools/ free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_catalogues import CATALOGUE_FILE, seed_demo  # noqa: E402
+from simulator_tls import TlsHTTPServer, ensure_certificates, server_context  # noqa: E402
 
 FAULTS = ("none", "401", "404", "500", "503", "not-json", "erreur", "cut", "stall", "endless", "wrong-method",
           "302", "maintenance")
@@ -42,27 +40,6 @@ STALL_SECONDS = 600
 MAINTENANCE_PAGE = ("<html><head><title>Maintenance</title></head>"
                     "<body><h1>Service en maintenance</h1><p>Revenez plus tard.</p></body></html>")
 
-_OPENSSL_CONFIG = """
-[req]
-distinguished_name = dn
-prompt = no
-[dn]
-CN = Office simulator
-[ca]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid:always
-[server]
-basicConstraints = critical, CA:FALSE
-keyUsage = critical, digitalSignature, keyEncipherment
-extendedKeyUsage = serverAuth
-subjectAltName = DNS:localhost, IP:127.0.0.1, IP:::1
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-"""
-
-
 def wrap_answer(methode, result=None, reason=""):
     """The JSON object as a JSON string literal, written so that the client's unwrapping
     (\\" -> ", \\\\ -> \\, /\\ -> /, drop the outer quotes) gives it back exactly."""
@@ -75,38 +52,6 @@ def wrap_answer(methode, result=None, reason=""):
     # slashes as \u002f instead.
     inner = re.sub(r"/+(?=\\)", lambda m: "\\u002f" * len(m.group()), inner)
     return json.dumps(inner, ensure_ascii=False)
-
-
-def ensure_certificates(cert_dir):
-    """Creates, once per directory, a CA and a server certificate for localhost and 127.0.0.1.
-    Returns (ca.pem, server.pem, server.key)."""
-    os.makedirs(cert_dir, exist_ok=True)
-    ca, ca_key = os.path.join(cert_dir, "ca.pem"), os.path.join(cert_dir, "ca.key")
-    cert, key = os.path.join(cert_dir, "server.pem"), os.path.join(cert_dir, "server.key")
-    with open(os.path.join(cert_dir, ".lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(ca) and os.path.exists(cert) and os.path.exists(key):
-            return ca, cert, key
-        with tempfile.TemporaryDirectory() as work:
-            config = os.path.join(work, "openssl.cnf")
-            with open(config, "w") as out:
-                out.write(_OPENSSL_CONFIG)
-            ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-
-            def openssl(*arguments):
-                subprocess.run(["openssl", *arguments], check=True, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-
-            if not os.path.exists(ca):
-                openssl("req", "-x509", "-config", config, "-extensions", "ca", *ec, "-keyout", ca_key,
-                        "-out", ca, "-days", "3650", "-subj", "/CN=Office simulator CA")
-            csr = os.path.join(work, "server.csr")
-            openssl("req", "-new", "-config", config, *ec, "-keyout", key, "-out", csr,
-                    "-subj", "/CN=localhost")
-            openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", ca_key, "-set_serial",
-                    str(int.from_bytes(os.urandom(8), "big")), "-days", "825", "-extfile", config,
-                    "-extensions", "server", "-out", cert)
-    return ca, cert, key
 
 
 def parse_multipart(content_type, body):
@@ -455,31 +400,10 @@ class Handler(BaseHTTPRequestHandler):
         self.send(200, json.dumps(state.snapshot(), ensure_ascii=False).encode("utf-8"))
 
 
-class OfficeServer(ThreadingHTTPServer):
-    daemon_threads = True
-
+class OfficeServer(TlsHTTPServer):
     def __init__(self, address, context, state, quiet):
-        super().__init__(address, Handler)
-        self.context, self.state, self.quiet = context, state, quiet
-
-    def finish_request(self, request, client_address):
-        # The handshake runs in the connection's thread, so a silent client blocks nobody.
-        try:
-            request.settimeout(10)
-            tls = self.context.wrap_socket(request, server_side=True)
-            tls.settimeout(None)
-        except (OSError, ssl.SSLError):
-            return
-        try:
-            self.RequestHandlerClass(tls, client_address, self)
-        finally:
-            if tls.fileno() != -1:
-                try:
-                    tls.settimeout(2)
-                    tls.unwrap().close()
-                except (OSError, ValueError):
-                    pass
-                tls.close()
+        super().__init__(address, Handler, context)
+        self.state, self.quiet = state, quiet
 
 
 def main():
@@ -510,9 +434,7 @@ def main():
     except subprocess.CalledProcessError as error:
         sys.exit("office-https-server: openssl failed: %s" % error.stderr.decode(errors="replace"))
 
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.minimum_version = ssl.TLSVersion.TLSv1_2
-    context.load_cert_chain(cert, key)
+    context = server_context(cert, key)
     state = ServerState(store, catalogue_root, args.login, args.password, args.fault, args.reason,
                         args.fail_first, args.accept_delay)
     server = OfficeServer(("127.0.0.1", args.port), context, state, args.quiet)
