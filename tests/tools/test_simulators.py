@@ -3,6 +3,7 @@ start it and driven through the standard library's clients."""
 
 import base64
 import ftplib
+import hashlib
 import http.client
 import io
 import json
@@ -14,15 +15,20 @@ import tempfile
 import unittest
 import urllib.error
 import urllib.request
+import xml.etree.ElementTree as ElementTree
 import zipfile
 from pathlib import Path
+from xml.sax.saxutils import escape
 
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 FTP_SERVER = TOOLS / "office-ftp-server.py"
 HTTPS_SERVER = TOOLS / "office-https-server.py"
+SOAP_SERVER = TOOLS / "transcription-soap-server.py"
 LOGIN, PASSWORD = "dic@office:7", "p@ss:w0rd"
 CREDENTIALS = ("--login", LOGIN, "--password", PASSWORD)
 BOUNDARY = "--FrontiereBoundary"
+TNS, SOAP_ENV = "https://ws.velmora.fr/", "http://schemas.xmlsoap.org/soap/envelope/"
+CHUNK = 65537
 
 
 def unwrap(raw):
@@ -211,6 +217,141 @@ class HttpsSimulatorTest(SimulatorTestCase):
         with self.assertRaises((OSError, http.client.HTTPException)):
             self.request(directory)
         self.assertFalse((self.store / "jobs" / "1").exists())
+
+
+def envelope(operation, fields=(), header=None):
+    """An envelope as the client writes it: extra namespace declarations, xsl:version on the root,
+    no encoding in the declaration, fields in the given order, None fields left out."""
+    def elements(pairs):
+        return "".join("<WSVelmora:%s>%s</WSVelmora:%s>" % (name, escape(str(value)), name)
+                       for name, value in pairs if value is not None)
+
+    head = ("<soap:Header><WSVelmora:SecurityHeader>%s</WSVelmora:SecurityHeader></soap:Header>"
+            % elements(header) if header is not None else "")
+    return ('<?xml version="1.0"?>\n<soap:Envelope xmlns:soap="%s" xmlns:xsl="http://www.w3.org/1999/XSL/Transform" '
+            'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xmlns:xsd="http://www.w3.org/2001/XMLSchema" '
+            'xmlns:WSVelmora="%s" xsl:version="1.0">%s<soap:Body><WSVelmora:%s>%s</WSVelmora:%s></soap:Body>'
+            '</soap:Envelope>' % (SOAP_ENV, TNS, head, operation, elements(fields), operation)).encode("utf-8")
+
+
+class TranscriptionSimulatorTest(SimulatorTestCase):
+    def start_service(self, *switches):
+        self.store = self.tmp / "soap"
+        printed = self.start(SOAP_SERVER, "--store", self.store, *CREDENTIALS, "--cert-dir", self.tmp / "tls",
+                             "--quiet", *switches)
+        self.url = "https://127.0.0.1:%s/DataTransfertService.asmx" % printed["PORT"]
+        self.context = ssl.create_default_context(cafile=printed["CA"])
+
+    def post(self, body, operation="Hello"):
+        request = urllib.request.Request(self.url, data=body, headers={
+            "Content-Type": "text/xml; charset=utf-8", "SOAPAction": TNS + operation})
+        try:
+            with urllib.request.urlopen(request, context=self.context, timeout=10) as response:
+                return response.status, response.headers["Content-Type"], response.read()
+        except urllib.error.HTTPError as error:
+            return error.code, error.headers["Content-Type"], error.read()
+
+    def call(self, operation, fields=(), header=None):
+        """The operation's result text, or ("fault", code without prefix, string, actor)."""
+        status, content_type, raw = self.post(envelope(operation, fields, header), operation)
+        self.assertTrue(content_type.startswith("text/xml"), content_type)
+        body = ElementTree.fromstring(raw).find("{%s}Body" % SOAP_ENV)
+        fault = body.find("{%s}Fault" % SOAP_ENV)
+        if fault is not None:
+            self.assertEqual(status, 500)
+            return ("fault", fault.findtext("faultcode").partition(":")[2], fault.findtext("faultstring"),
+                    fault.findtext("faultactor"))
+        self.assertEqual(status, 200)
+        return body.find("{%s}%sResponse" % (TNS, operation)).findtext("{%s}%sResult" % (TNS, operation))
+
+    def session(self):
+        token = self.call("Authenticate", header=[("Username", LOGIN), ("Password", PASSWORD)])
+        return [("Username", LOGIN), ("Password", PASSWORD), ("AuthenticatedToken", token)]
+
+    def upload(self, header, job, chunks, refused=()):
+        descriptor = "<ExportJobType><Auteur>Jean Dupré</Auteur></ExportJobType>"
+        file_id = self.call("FileUploadLumetraInit", [("masterJobId", job), ("xmlfile", descriptor),
+                                                      ("soundfileextension", "wav")], header)
+        for number, data in enumerate(chunks):
+            fields = [("fileID", file_id), ("ChunkID", number or None), ("Data", base64.b64encode(data).decode())]
+            answers = [self.call("FileUploadSendChunk", fields, header) for _ in range(refused.count(number) + 1)]
+            self.assertEqual(answers, ["false"] * refused.count(number) + ["true"], number)
+        return file_id, descriptor
+
+    def finish(self, header, job, content):
+        client_hash = base64.b64encode(hashlib.sha1(content).digest()).decode()
+        return self.call("FileUploadLumetraFinished", [("masterJobId", job), ("ClientHash", client_hash)], header)
+
+    def test_wsdl_and_sessions(self):
+        self.start_service()
+        with urllib.request.urlopen(self.url + "?wsdl", context=self.context, timeout=10) as response:
+            wsdl = response.read().decode()
+        self.assertIn('targetNamespace="%s"' % TNS, wsdl)
+        self.assertIn('soapAction="%sFileUploadSendChunk"' % TNS, wsdl)
+
+        self.assertEqual(self.call("AreYouAlive"), "true")
+        self.assertEqual(self.call("Authenticate", header=[("Username", LOGIN), ("Password", "wrong")]),
+                         ("fault", "Client", "Identifiant ou mot de passe incorrect.", "Authenticate"))
+        expired = ("fault", "Client", "Session expirée : veuillez vous authentifier de nouveau.", "GetModelList")
+        self.assertEqual(self.call("GetModelList", header=[("AuthenticatedToken", "inventé")]), expired)
+
+        models = ElementTree.fromstring(self.call("GetModelList", header=self.session()))
+        self.assertIn("Compte rendu opératoire", [m.get("ModelName") for m in models.iter("ModelDocument")])
+
+        journal = (self.store / "calls.log").read_text(encoding="utf-8")
+        self.assertIn("Authenticate user=%s result=fault" % LOGIN, journal)
+        self.assertNotIn(PASSWORD, journal)
+
+    def test_chunks_reassembled_and_delivered_only_with_the_right_hash(self):
+        self.start_service()
+        header = self.session()
+        chunks = [bytes([n]) * CHUNK for n in (1, 2)] + [b"fin"]
+        content = b"".join(chunks)
+        file_id, descriptor = self.upload(header, "JOB-1", chunks)
+
+        send = [("fileID", file_id), ("Data", "QUJD")]
+        self.assertEqual(self.call("FileUploadSendChunk", send[:1] + [("ChunkID", 5)] + send[1:], header), "false")
+        self.assertEqual(self.call("FileUploadSendChunk", [("fileID", "inconnu"), ("Data", "QUJD")], header), "false")
+        self.assertEqual(self.finish(header, "JOB-1", content + b"x"), "false")
+        self.assertFalse((self.store / "jobs" / "JOB-1.wav").exists())
+
+        self.assertEqual(self.finish(header, "JOB-1", content), "true")
+        self.assertEqual((self.store / "jobs" / "JOB-1.wav").read_bytes(), content)
+        self.assertEqual((self.store / "jobs" / "JOB-1.xml").read_text(encoding="utf-8"), descriptor)
+
+        invalid = [("masterJobId", "JOB-2"), ("xmlfile", "<Autre/>"), ("soundfileextension", "wav")]
+        self.assertEqual(self.call("FileUploadLumetraInit", invalid, header)[:3],
+                         ("fault", "Client", "Descripteur de travail invalide."))
+
+    def test_switches_refuse_chunks_hashes_and_operations(self):
+        self.start_service("--refuse-chunk", "1:2", "--wrong-hash", "--fault-operation", "GetNews")
+        header = self.session()
+        chunks = [b"a" * CHUNK, b"b" * CHUNK, b"c"]
+        self.upload(header, "JOB-3", chunks, refused=(1, 1))
+        self.assertEqual(self.finish(header, "JOB-3", b"".join(chunks)), "false")
+        self.assertEqual(self.call("GetNews", header=header),
+                         ("fault", "Server", "Erreur simulée du service.", "GetNews"))
+        journal = (self.store / "calls.log").read_text(encoding="utf-8")
+        self.assertEqual(len(re.findall(r"ChunkID=1 bytes=%d result=false" % CHUNK, journal)), 2)
+
+    def test_envelopes_off_the_schema_are_client_faults(self):
+        self.start_service()
+        header = self.session()
+        chunk = [("fileID", "F"), ("ChunkID", 7), ("Data", "QUJD")]
+        cases = {
+            "misnamed field": ("FileUploadSendChunk", [("fileId", "F"), ("ChunkID", 7)], header),
+            "fields out of order": ("FileUploadSendChunk", [chunk[1], chunk[0], chunk[2]], header),
+            "integer not a number": ("FileUploadSendChunk", [chunk[0], ("ChunkID", "sept"), chunk[2]], header),
+            "data not Base64": ("FileUploadSendChunk", chunk[:2] + [("Data", "@@@")], header),
+            "misnamed header field": ("GetNews", [], [("User", LOGIN)] + header[1:]),
+            "unknown operation": ("GetWeather", [], header),
+        }
+        for case, (operation, fields, security) in cases.items():
+            with self.subTest(case):
+                answer = self.call(operation, fields, security)
+                self.assertEqual(answer[0], "fault", answer)
+                self.assertTrue(answer[1].startswith("Client"), answer)
+        self.assertEqual(self.call("FileUploadSendChunk", chunk, header), "false")
 
 
 if __name__ == "__main__":
