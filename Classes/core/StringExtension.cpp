@@ -69,6 +69,16 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 22> specialC
 
 } // namespace
 
+std::string StringExtension::lowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
 std::string StringExtension::stringWithoutSpace(std::string_view text) {
     std::size_t begin = text.size();
     std::size_t end = 0;

@@ -27,6 +27,8 @@ public:
     // characters: what a one-line field typed by a person may hold, and what lists and JSON
     // can show as it is.
     static bool isSingleLineText(std::string_view text);
+    // ASCII letters lower-cased, every other byte kept (for comparing names and extensions).
+    static std::string lowercased(std::string_view text);
 };
 
 } // namespace orvaneh

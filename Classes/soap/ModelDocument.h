@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Classes/workflow/ParserXML.h"
+
 #include <string>
+#include <vector>
 
 namespace orvaneh {
 
@@ -10,6 +13,16 @@ struct ModelDocument {
     std::string ModelFileName;
     std::string ModelName;
     std::string ModelType;
+
+    static constexpr const char* kXmlElementName = "ModelDocument";
+    static const std::vector<XmlField<ModelDocument>>& xmlFields() {
+        static const std::vector<XmlField<ModelDocument>> fields{
+            {"IdModel", &ModelDocument::IdModel},
+            {"ModelFileName", &ModelDocument::ModelFileName},
+            {"ModelName", &ModelDocument::ModelName},
+            {"ModelType", &ModelDocument::ModelType}};
+        return fields;
+    }
 };
 
 } // namespace orvaneh

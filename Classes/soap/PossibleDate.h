@@ -1,9 +1,11 @@
 #pragma once
 
+#include "Classes/workflow/ParserXML.h"
 #include "Platform/runloop/Clock.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvaneh {
 
@@ -13,7 +15,17 @@ struct PossibleDate {
     std::string IdOption;
     std::string DateTimeReturn; // as the service writes it
     std::optional<WallTime> dateReturn;
-    bool isHeader = false;
+    bool isHeader = false; // a heading of the list, not a date to choose
+
+    static constexpr const char* kXmlElementName = "PossibleDate";
+    static const std::vector<XmlField<PossibleDate>>& xmlFields() {
+        static const std::vector<XmlField<PossibleDate>> fields{
+            {"IdService", &PossibleDate::IdService},
+            {"IdOption", &PossibleDate::IdOption},
+            {"DateTimeReturn", &PossibleDate::DateTimeReturn},
+            {"isHeader", &PossibleDate::isHeader}};
+        return fields;
+    }
 };
 
 } // namespace orvaneh

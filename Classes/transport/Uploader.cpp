@@ -171,7 +171,9 @@ void Uploader::run() {
 
 void Uploader::sendDictee(const DicteeModel& dictee) {
     const SiteModel site = siteRequest::destinationForDictation(dictee.idSite);
-    const NetworkResult network = NetworkManager::isNetworkAvailable(site.address);
+    const bool transcription = WSPost::routesToTranscriptionService(dictee, site);
+    const NetworkResult network = NetworkManager::isNetworkAvailable(
+        transcription ? siteRequest().selectSiteVelmoraIfExist().address : site.address);
     if (!network.networkIsAvailable) {
         Notification::pushNotification(network.message);
         endAttemptWithoutTransport();
@@ -192,6 +194,11 @@ void Uploader::sendDictee(const DicteeModel& dictee) {
         draft.brouillon = true;
         DicteeRequest().updateDictee(draft);
         endAttemptWithoutTransport();
+        return;
+    }
+    if (transcription) {
+        // Whatever the office's site, the transcription service receives it.
+        envoiDicteeByWS(dictee);
         return;
     }
     switch (site.typeSite) {

@@ -3,13 +3,21 @@
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
+#include "Classes/core/SiteType.h"
+#include "Classes/core/StringExtension.h"
 #include "Classes/core/Tools.h"
 #include "Classes/packaging/XMLForThirdParty.h"
+#include "Classes/packaging/XMLVelmora.h"
 #include "Classes/packaging/ZipException.h"
 #include "Classes/packaging/ZipMaker.h"
+#include "Classes/soap/WSVelmora.h"
+#include "Classes/soap/WSVelmoraHelper.h"
 #include "Classes/transport/WSCommunication.h"
+#include "Platform/crypto/Base64.h"
+#include "Platform/crypto/Digest.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
+#include "Platform/runloop/Clock.h"
 #include "Platform/runloop/RunLoop.h"
 
 namespace orvaneh {
@@ -17,7 +25,6 @@ namespace orvaneh {
 namespace {
 
 constexpr const char* kPostPath = "/Orvane.WebServices/Import/PostFile";
-constexpr const char* kTranscriptionServiceTypist = "Velmora";
 
 std::string serverError() {
     return localized("WSPOST_SERVER_ERROR", "Erreur interne du serveur");
@@ -32,20 +39,227 @@ WSPost::~WSPost() {
     wsCommunication_->cancel();
 }
 
+bool WSPost::routesToTranscriptionService(const DicteeModel& dictee, const SiteModel& destination) {
+    return (ConfigurationManager::shouldSendToVelmora() &&
+            dictee.secretaire == kTranscriptionServiceTypist) ||
+           destination.typeSite == SiteType::TranscriptionService;
+}
+
+std::optional<ModelDocument> WSPost::chooseModel(const std::vector<ModelDocument>& models,
+                                                 const std::string& worktype) {
+    if (models.empty()) {
+        return std::nullopt;
+    }
+    const std::string wanted = StringExtension::lowercased(worktype);
+    for (const auto& model : models) {
+        if (!wanted.empty() && (StringExtension::lowercased(model.ModelName) == wanted ||
+                                StringExtension::lowercased(model.IdModel) == wanted)) {
+            return model;
+        }
+    }
+    return models.front();
+}
+
+std::optional<PossibleDate> WSPost::chooseDate(const std::vector<PossibleDate>& dates) {
+    for (const auto& date : dates) {
+        if (!date.isHeader && !date.DateTimeReturn.empty()) {
+            return date;
+        }
+    }
+    return std::nullopt;
+}
+
 void WSPost::postDictations() {
     if (!dicteeM_) {
         endAttempt();
         return;
     }
-    if (ConfigurationManager::shouldSendToVelmora() && dicteeM_->secretaire == kTranscriptionServiceTypist) {
-        // The transcription service's upload is not built yet: the dictation stays in the
-        // outbox and the user is told why.
-        failOnMainLoop(localized("WSPOST_VELMORA_UNAVAILABLE",
-                                 "L'envoi vers le service de transcription n'est pas encore disponible ; "
-                                 "la dictée reste dans la boîte d'envoi."));
+    if (routesToTranscriptionService(*dicteeM_, getServerToAsk())) {
+        postDictationsWSVelmora();
         return;
     }
     postDictationsWSLumetra();
+}
+
+void WSPost::postDictationsWSVelmora() {
+    XMLVelmora descriptor;
+    generateXML(descriptor); // names the job; its text is written once the date and model are known
+    std::string failure;
+    if (!prepareJobFiles(failure)) {
+        if (failure.empty()) {
+            Log::write("Envoi au service de transcription de la dictée " + std::to_string(idDictee_) +
+                       " interrompu");
+        } else {
+            failOnMainLoop(failure);
+        }
+        return;
+    }
+    // The digest reads the whole recording: here, not on the main run loop.
+    auto digest = Digest::sha1OfFile(filesToUpload_.front());
+    if (!digest) {
+        failOnMainLoop(
+            localized("WSPOST_PREPARATION_ERROR",
+                      "Les fichiers de la dictée n'ont pas pu être préparés ; l'envoi sera réessayé."));
+        return;
+    }
+    clientHash_ = Base64::encode(std::span<const std::uint8_t>(digest->data(), digest->size()));
+    onMainLoop([](WSPost& self) { self.startAuthentication(); });
+}
+
+std::string WSPost::generateXMLForVelmora(const PossibleDate* date, const ModelDocument* model) const {
+    if (!dicteeM_) {
+        return {};
+    }
+    XMLVelmora descriptor;
+    descriptor.setDictee(*dicteeM_, date, model);
+    return descriptor.SerializeObject();
+}
+
+void WSPost::startAuthentication() {
+    if (attemptEnded()) {
+        return;
+    }
+    SiteModel site = getServerVelmoraToAsk();
+    if (site.idSite < 1) {
+        erreurRequest(localized("WSPOST_AUTHENTICATION_ERROR", "Il n'y a pas de site Velmora de défini."));
+        return;
+    }
+    if (!hasServerAddress(site)) {
+        erreurRequest(noServerAddressMessage(site));
+        return;
+    }
+    Log::write("Envoi de la dictée " + std::to_string(idDictee_) + " au service de transcription " +
+               WSVelmora::endpointForAddress(site.address));
+    keepAlive_ = shared_from_this();
+    helper_ = std::make_shared<WSVelmoraHelper>(site.address, this);
+    helper_->setClientHash(clientHash_);
+    helper_->authenticateSessionWithUsername(site.login, site.mdp);
+}
+
+void WSPost::requestAuthenticateDidFinished() {
+    if (attemptEnded() || !helper_) {
+        return;
+    }
+    isAuthenticated_ = true;
+    helper_->getModelList();
+    helper_->getPossibleDateOfReturnFromDate(Clock::current()->wallNow());
+}
+
+void WSPost::requestGetModelListDidFinishedWithReturnValue(const std::vector<ModelDocument>& models) {
+    if (attemptEnded()) {
+        return;
+    }
+    models_ = models;
+    WSResult result;
+    result.setMethodName("GetModelList");
+    Json list = Json::array();
+    for (const auto& model : models) {
+        list.push_back({{"IdModel", model.IdModel}, {"ModelName", model.ModelName}});
+    }
+    result.setResult(list);
+    result.idDict = idDictee_;
+    if (delegatePst_ != nullptr) {
+        delegatePst_->requestDidFinish(result);
+    }
+    startUploadWhenChosen();
+}
+
+void WSPost::requestGetPossibleDatesDidFinishedWithReturnValue(const std::vector<PossibleDate>& dates) {
+    if (attemptEnded()) {
+        return;
+    }
+    dates_ = dates;
+    WSResult result;
+    result.setMethodName("GetPossibleDatesOfReturn");
+    Json list = Json::array();
+    for (const auto& date : dates) {
+        if (!date.isHeader) {
+            list.push_back(date.DateTimeReturn);
+        }
+    }
+    result.setResult(list);
+    result.idDict = idDictee_;
+    if (delegatePst_ != nullptr) {
+        delegatePst_->requestDidFinish(result);
+    }
+    startUploadWhenChosen();
+}
+
+void WSPost::startUploadWhenChosen() {
+    if (!models_ || !dates_ || uploadStarted_ || !helper_ || attemptEnded()) {
+        return;
+    }
+    auto date = chooseDate(*dates_);
+    if (!date) {
+        erreurRequest(
+            localized("WSPOST_VELMORA_NO_DATE",
+                      "Le service de transcription ne propose aucune date de retour ; la dictée reste "
+                      "dans la boîte d'envoi."));
+        return;
+    }
+    auto model = chooseModel(*models_, dicteeM_ ? dicteeM_->worktype : std::string());
+    uploadStarted_ = true;
+    const std::string xml = generateXMLForVelmora(&*date, model ? &*model : nullptr);
+    if (!addDescriptor(xml)) {
+        erreurRequest(
+            localized("WSPOST_DESCRIPTOR_ERROR",
+                      "Le fichier XML de la dictée n'a pas pu être écrit ; l'envoi sera réessayé."));
+        return;
+    }
+    Log::write("Dictée " + std::to_string(idDictee_) + " : retour demandé pour le " + date->DateTimeReturn +
+               (model ? ", modèle « " + model->ModelName + " »" : std::string(", sans modèle")));
+    helper_->setPDate(date);
+    helper_->setMDocument(model);
+    helper_->setMasterJobId(dicteeM_ ? dicteeM_->masterJobId : nameFILE_);
+    helper_->setFilesToUpload(filesToUpload_);
+    helper_->uploadingFileInitXMLFile(xml);
+}
+
+void WSPost::requestUploadFinishDidFinishedWithReturnValue(bool ok) {
+    if (attemptEnded()) {
+        return;
+    }
+    if (!ok) {
+        erreurRequest(
+            localized("WSPOST_VELMORA_REFUSED",
+                      "Le service de transcription n'a pas accepté le fichier de la dictée ; l'envoi "
+                      "sera réessayé."));
+        return;
+    }
+    WSResult result;
+    result.setMethodName("SendDicteeVelmoraFinished");
+    result.setResult("1");
+    result.idDict = idDictee_;
+    finalizeUploading();
+    releaseHelperLater();
+    if (delegatePst_ != nullptr) {
+        delegatePst_->requestDidFinish(result);
+    }
+}
+
+void WSPost::requestDidFailed(const std::string& message, const std::string& method) {
+    if (attemptEnded()) {
+        return;
+    }
+    Log::write("Service de transcription : " + (method.empty() ? std::string("échec") : method) + " : " +
+               message);
+    erreurRequest(message);
+}
+
+void WSPost::uploadProgress(std::int32_t sent, std::int32_t total) {
+    NotificationCenter::defaultCenter().post(
+        "EnvoiProgress", Json{{"idDictee", idDictee_}, {"partie", sent}, {"parties", total}});
+}
+
+void WSPost::releaseHelperLater() {
+    if (!helper_ && !keepAlive_) {
+        return;
+    }
+    // The driver may be the caller: it goes once the current callback is over.
+    RunLoop::main().post([helper = std::move(helper_), self = std::move(keepAlive_)]() mutable {
+        helper.reset();
+        self.reset();
+    });
 }
 
 void WSPost::postDictationsWSLumetra() {
@@ -67,6 +281,18 @@ void WSPost::postDictationsWSLumetra() {
 }
 
 bool WSPost::getFilesToUpload(const std::string& descriptor, std::string& failure) {
+    if (!prepareJobFiles(failure)) {
+        return false;
+    }
+    if (!addDescriptor(descriptor)) {
+        failure = localized("WSPOST_DESCRIPTOR_ERROR",
+                            "Le fichier XML de la dictée n'a pas pu être écrit ; l'envoi sera réessayé.");
+        return false;
+    }
+    return true;
+}
+
+bool WSPost::prepareJobFiles(std::string& failure) {
     failure.clear();
     if (jobNameRefused()) {
         failure = jobNameRefusal();
@@ -88,11 +314,6 @@ bool WSPost::getFilesToUpload(const std::string& descriptor, std::string& failur
     }
     if (filesToUpload_.empty()) {
         failure = localized("WSPOST_NO_FILE", "Aucun fichier à envoyer pour cette dictée.");
-        return false;
-    }
-    if (!addDescriptor(descriptor)) {
-        failure = localized("WSPOST_DESCRIPTOR_ERROR",
-                            "Le fichier XML de la dictée n'a pas pu être écrit ; l'envoi sera réessayé.");
         return false;
     }
     return true;
@@ -189,6 +410,7 @@ void WSPost::erreurRequest(const std::string& text) {
         delegatePst_->errorRequest(resultWithText(text));
     }
     endAttempt();
+    releaseHelperLater();
 }
 
 void WSPost::finalizeUploading() {

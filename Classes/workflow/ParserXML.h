@@ -39,6 +39,8 @@ public:
     static std::optional<XmlDocument> parse(std::string_view xml);
 
     XmlElement rootElement() const;
+    // For readers that need libxml2's namespace-aware tree; valid while this document lives.
+    _xmlDoc* get() const { return document_.get(); }
     // The elements an XPath expression selects; empty when it is invalid.
     std::vector<XmlElement> nodesForXPath(const std::string& path) const;
 

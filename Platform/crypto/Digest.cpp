@@ -1,8 +1,10 @@
 #include "Platform/crypto/Digest.h"
 
+#include <fstream>
 #include <memory>
 #include <openssl/evp.h>
 #include <stdexcept>
+#include <vector>
 
 namespace orvaneh {
 
@@ -35,6 +37,31 @@ std::array<std::uint8_t, 20> Digest::sha1(std::span<const std::uint8_t> bytes) {
 
 std::array<std::uint8_t, 20> Digest::sha1(std::string_view bytes) {
     return sha1(asBytes(bytes));
+}
+
+std::optional<std::array<std::uint8_t, 20>> Digest::sha1OfFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!in || !context || EVP_DigestInit_ex(context.get(), EVP_sha1(), nullptr) != 1) {
+        return std::nullopt;
+    }
+    std::vector<char> block(1 << 16);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        if (in.gcount() > 0 &&
+            EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(in.gcount())) != 1) {
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 20> out{};
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context.get(), out.data(), &length) != 1 || length != out.size()) {
+        return std::nullopt;
+    }
+    return out;
 }
 
 std::array<std::uint8_t, 16> Digest::md5(std::span<const std::uint8_t> bytes) {

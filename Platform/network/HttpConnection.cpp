@@ -40,7 +40,12 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
     // Worker only: the header block being received and whether the response went out.
     std::string mimeType;
     std::int64_t contentLength = -1;
+    std::vector<std::pair<std::string, std::string>> headers;
     bool responseSent = false;
+    // The first 401 of a request with challenge credentials: libcurl answers it by itself, so
+    // its head and body are not the answer.
+    bool challengeAnswered = false;
+    bool skippingChallenge = false;
     // Last, so that the handle goes before the header list and body it points to.
     CurlTransfer transfer;
 
@@ -56,6 +61,12 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
             curl_easy_setopt(easy, CURLOPT_CAPATH, kSystemCertificateDirectory);
         }
         curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (!request.challengeUser.empty() || !request.challengePassword.empty()) {
+            curl_easy_setopt(easy, CURLOPT_USERNAME, request.challengeUser.c_str());
+            curl_easy_setopt(easy, CURLOPT_PASSWORD, request.challengePassword.c_str());
+            // With more than one scheme allowed, libcurl waits for the server's challenge.
+            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+        }
 
         if (request.method == "HEAD") {
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -87,15 +98,24 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
         auto colon = line.find(':');
         if (trimmed(line).empty()) {
             long status = state->transfer.replyCode();
-            // 1xx blocks precede the real answer.
-            if (status >= 200 && !state->responseSent) {
+            const bool challenge =
+                status == 401 && !state->challengeAnswered &&
+                (!state->request.challengeUser.empty() || !state->request.challengePassword.empty());
+            if (challenge) {
+                state->challengeAnswered = true;
+                state->skippingChallenge = true;
+            } else if (status >= 200 && !state->responseSent) {
+                // 1xx blocks precede the real answer.
                 state->sendResponse(status);
             }
             state->mimeType.clear();
             state->contentLength = -1;
+            state->headers.clear();
         } else if (colon != std::string_view::npos) {
+            state->skippingChallenge = false;
             auto name = lowercase(std::string(line.substr(0, colon)));
             auto value = trimmed(line.substr(colon + 1));
+            state->headers.emplace_back(name, value);
             if (name == "content-type") {
                 state->mimeType = lowercase(trimmed(value.substr(0, value.find(';'))));
             } else if (name == "content-length") {
@@ -110,6 +130,9 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
     static std::size_t receiveData(char* bytes, std::size_t size, std::size_t count, void* user) {
         auto* state = static_cast<State*>(user);
+        if (state->skippingChallenge) {
+            return size * count;
+        }
         if (!state->transfer.acceptAnswerBytes(size * count)) {
             return 0;
         }
@@ -127,7 +150,7 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
     void sendResponse(long status) {
         responseSent = true;
-        Response response{status, mimeType, contentLength};
+        Response response{status, mimeType, contentLength, headers};
         transfer.post([this, self = shared_from_this(), response] {
             if (auto callback = transfer.callback(callbacks.response)) {
                 callback(response);

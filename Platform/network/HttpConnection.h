@@ -41,12 +41,17 @@ public:
         Seconds answerWait{120};
         // A longer answer fails ("trop volumineuse") instead of being held.
         std::size_t maxAnswerBytes = kMaxAnswerBytes;
+        // Offered only when the server asks for them (401 with a challenge), never sent ahead.
+        std::string challengeUser;
+        std::string challengePassword;
     };
 
     struct Response {
         long status = 0;
         std::string mimeType;                    // "application/json": no parameters, lower case
         std::int64_t expectedContentLength = -1; // -1 when the server declares none
+        // Every header line of the answer as (lower-case name, value), in order.
+        std::vector<std::pair<std::string, std::string>> headers;
     };
 
     struct Callbacks {

@@ -120,10 +120,9 @@ TEST_F(WSPostTest, UnsendableJobsEndTheirAttemptWithTheirReason) {
     DicteeRequest().updateDictee(typed);
     profile.preferences().setBool("SendToVelmora", true);
     sendPass();
-    EXPECT_THAT(
-        profile.ui().messages("banner"),
-        ElementsAre("L'envoi vers le service de transcription n'est pas encore disponible ; la dictée "
-                    "reste dans la boîte d'envoi."));
+    // For the transcription service, without a site of that kind.
+    EXPECT_THAT(profile.ui().messages("banner"), ElementsAre("Il n'y a pas de site Velmora de défini."));
+    EXPECT_THAT(documentsContaining(typed.masterJobId), IsEmpty());
     EXPECT_EQ(record(typed.idDictee).envoi, 0);
 
     // An archive that cannot be written: a directory holds its name.
