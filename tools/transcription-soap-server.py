@@ -422,8 +422,8 @@ def make_application(state):
         def GetModelList(ctx):
             return call(ctx, "GetModelList", {}, constant(MODEL_LIST))
 
-        @rpc(Unicode, Unicode, Unicode, Unicode, _returns=Unicode)
-        def FileUploadLumetraInit(ctx, masterJobId, xmlfile, soundfileextension, strings):
+        @rpc(Unicode, Unicode, Unicode, _returns=Unicode)
+        def FileUploadLumetraInit(ctx, masterJobId, xmlfile, soundfileextension):
             details = {"masterJobId": masterJobId, "extension": soundfileextension}
 
             def action():
