@@ -7,6 +7,7 @@
 #include "App/cli/SettingsCommand.h"
 #include "App/cli/SiteCommand.h"
 #include "App/cli/StartCommand.h"
+#include "App/cli/TranscriptionCommand.h"
 #include "App/cli/WorkflowCommand.h"
 #include "Classes/app/OrvanehAppDelegate.h"
 #include "Platform/log/Log.h"
@@ -29,6 +30,7 @@ CliApplication::CliApplication() {
     commands_.push_back(std::make_unique<WorkflowCommand>());
     commands_.push_back(std::make_unique<ServicesCommand>());
     commands_.push_back(std::make_unique<SendCommand>());
+    commands_.push_back(std::make_unique<TranscriptionCommand>());
 }
 
 CliApplication::~CliApplication() = default;
