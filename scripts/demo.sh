@@ -3,10 +3,12 @@
 # a demo profile imports its workflow from the FTP server, records a dictation from a spoken
 # French sample and sends it by FTP, then imports the workflow again by web service and sends a
 # second dictation that way, and shows where the job files landed and that the outbox is empty.
-# Expects a build in build/ (./run.sh makes it).
+# Then a transcription service is simulated too: the profile checks it and sends it a dictation
+# whose typist is the service.
+# Expects a build in build/, or in $ORVANEH_BUILD_DIR (./run.sh makes it).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cli="$root/build/bin/orvaneh-cli"
+cli="${ORVANEH_BUILD_DIR:-$root/build}/bin/orvaneh-cli"
 work="${ORVANEH_DEMO_DIR:-$root/build/demo}"
 
 rm -rf "$work"
@@ -16,11 +18,13 @@ source "$root/scripts/simulators.sh"
 
 login='secretariat@cabinet'
 password='dict:2024'
+# One certificate authority for every HTTPS simulator: the profile trusts one file.
+certificates="$work/certificats"
 echo "== Serveurs du cabinet simulés sur cette machine"
 start_simulator ftp office-ftp-server.py --root "$work/serveur-ftp" --login "$login" \
   --password "$password" --seed-demo
 start_simulator https office-https-server.py --store "$work/serveur-web" --login "$login" \
-  --password "$password" --catalogue-root "$work/serveur-ftp/config"
+  --password "$password" --catalogue-root "$work/serveur-ftp/config" --cert-dir "$certificates"
 ftp_port=$(simulator_value ftp PORT)
 https_port=$(simulator_value https PORT)
 echo "FTP   : ftp://127.0.0.1:$ftp_port (import/ et config/)"
@@ -73,4 +77,37 @@ echo "Travaux reçus par le service web (dictée $second) :"
 
 echo
 echo "== Boîte d'envoi"
+"$cli" --home "$home" dictation list
+
+echo
+echo "== Service de transcription simulé"
+start_simulator transcription transcription-soap-server.py --store "$work/service-transcription" \
+  --login "$login" --password "$password" --cert-dir "$certificates"
+transcription_port=$(simulator_value transcription PORT)
+ORVANEH_PASSWORD="$password" "$cli" --home "$home" site add --name "Transcription" --type 6 \
+  --address "127.0.0.1:$transcription_port" --login "$login" >/dev/null
+echo "Vérification du service (orvaneh-cli transcription check) :"
+"$cli" --home "$home" transcription check
+# The office's catalogue names the service as a typist; its dictations go to the service.
+cat >"$work/catalogue-transcription.xml" <<'EOF'
+<?xml version="1.0" encoding="utf-8"?>
+<Catalogue>
+  <LoginUserInfos>
+    <LoginUserInfo><Role>Dictant</Role><LoginName>plefebvre</LoginName></LoginUserInfo>
+    <LoginUserInfo><Role>Secretaire</Role><LoginName>Velmora</LoginName></LoginUserInfo>
+  </LoginUserInfos>
+  <Worktypes>
+    <Worktype><Nom>Compte rendu</Nom><Secretaire>Velmora</Secretaire><Type>CR</Type></Worktype>
+  </Worktypes>
+</Catalogue>
+EOF
+echo "Catalogue où la secrétaire « Velmora » est le service de transcription"
+"$cli" --home "$home" workflow import-file "$work/catalogue-transcription.xml"
+"$cli" --home "$home" settings set SendToVelmora true >/dev/null
+third=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author plefebvre \
+  --worktype "Compte rendu" --typist Velmora --title "Consultation Petit" --send)
+"$cli" --home "$home" send
+echo "Travaux reçus par le service de transcription (dictée $third) :"
+ls -l "$work/service-transcription/jobs" | tail -n +2
+echo "Boîte d'envoi :"
 "$cli" --home "$home" dictation list
