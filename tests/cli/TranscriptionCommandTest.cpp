@@ -93,6 +93,30 @@ TEST_F(TranscriptionCommandTest, CheckShowsWhatTheServiceOffersOrWhyItCannot) {
     EXPECT_EQ(unreachable.status, 1);
     EXPECT_THAT(unreachable.err, HasSubstr("Erreur : Le service de transcription n'a pas pu être joint : "));
     EXPECT_THAT(unreachable.out, Not(HasSubstr("Le service répond.")));
+
+    // A service failing later on: where it stopped, and why.
+    struct Case {
+        std::string option;
+        std::string lastShown;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"--fault-operation=GetPossibleDatesOfReturn",
+         "  Ordonnance (fichier ordonnance.dotx, type Prescription)\n",
+         "Erreur : Erreur simulée du service.\n"},
+        {"--html-error", "DataTransfertService.asmx\n",
+         "Erreur : Erreur interne du service de transcription (erreur 500)."},
+    };
+    ASSERT_EQ(cli({"site", "edit", "1", "--password-stdin"}, test::kPassword + "\n").status, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        test::TranscriptionSimulator failing({c.option});
+        ASSERT_EQ(cli({"site", "edit", "1", "--address", failing.address()}).status, 0);
+        auto failed = check();
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_TRUE(failed.out.ends_with(c.lastShown)) << failed.out;
+        EXPECT_THAT(failed.err, HasSubstr(c.reason));
+    }
 }
 
 // The typist "Velmora" sends a dictation to the service even though the default site is an FTP
