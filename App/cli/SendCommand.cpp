@@ -7,6 +7,7 @@
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/transport/Uploader.h"
+#include "Classes/transport/WSPost.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
 
@@ -230,6 +231,18 @@ int SendCommand::run(const std::vector<std::string>& arguments, CliContext& cont
     }
 
     const auto remaining = left();
+    // The transcription service's dictations wait for its site, which nothing else names.
+    const bool needTranscriptionSite =
+        std::any_of(remaining.begin(), remaining.end(), [](const DicteeModel& record) {
+            return WSPost::routesToTranscriptionService(record,
+                                                        siteRequest::destinationForDictation(record.idSite));
+        });
+    if (needTranscriptionSite && siteRequest().selectSiteVelmoraIfExist().idSite == 0) {
+        context.err
+            << "Ajoutez le site du service de transcription avec « orvaneh-cli site add --name NOM --type 6 "
+               "--address HÔTE:PORT --login UTILISATEUR --password-stdin »."
+            << std::endl;
+    }
     std::optional<double> next;
     for (const auto& record : remaining) {
         next = std::min(next.value_or(nextAttempt(record)), nextAttempt(record));

@@ -127,7 +127,6 @@ TEST_F(TranscriptionCommandTest, SendDeliversToTheServiceAndKeepsWhatItRefuses) 
     ASSERT_NE(service.port(), 0);
     ASSERT_NE(refusing.port(), 0);
     addSite(1, "127.0.0.1:1");
-    const auto transcription = addSite(6, service.address(), test::kPassword, false);
     ASSERT_TRUE(Entity::importCatalogue(
         "<Catalogue><LoginUserInfos>"
         "<LoginUserInfo><Role>Dictant</Role><LoginName>jdupont</LoginName></LoginUserInfo>"
@@ -146,13 +145,23 @@ TEST_F(TranscriptionCommandTest, SendDeliversToTheServiceAndKeepsWhatItRefuses) 
     };
 
     const auto letter = newDictation("Lettre");
-    auto sent = cli({"send"});
+    // Without the service's site the dictation waits, and the command says which site is missing.
+    auto waiting = cli({"send"});
+    EXPECT_EQ(waiting.status, 1);
+    EXPECT_THAT(waiting.err,
+                HasSubstr("Ajoutez le site du service de transcription avec « orvaneh-cli site add "
+                          "--name NOM --type 6"));
+    EXPECT_EQ(record(letter).envoi, 0);
+
+    const auto transcription = addSite(6, service.address(), test::kPassword, false);
+    auto sent = cli({"send", "--now"});
     EXPECT_EQ(sent.status, 0) << sent.err;
     EXPECT_THAT(sent.out, HasSubstr("Envoyée : dictée " + std::to_string(letter) + " « Lettre »"));
     const std::string job = record(letter).masterJobId;
     EXPECT_EQ(test::readBytes(service.job(job + ".wav")), recording(letter));
     EXPECT_THAT(test::readBytes(service.job(job + ".xml")), HasSubstr("<ExportJobType"));
     EXPECT_EQ(record(letter).envoi, 1);
+    EXPECT_THAT(sent.err, Not(HasSubstr("Ajoutez le site")));
 
     SiteModel moved = siteRequest().selectSiteWithId(transcription);
     moved.address = refusing.address();
