@@ -269,8 +269,14 @@ void SiteListViewController::getCatalogueForSite(const SiteModel& site) {
         wsGet_->getServices();
     } else {
         hideWaitAndIndicator();
-        const std::string message = localized("SITE_LIST_VIEW_NO_IMPORT_FOR_TYPE",
-                                              "Ce type de site ne permet pas d'importer un workflow.");
+        // The transcription service only takes dictations: the workflow comes from the office.
+        const std::string message =
+            SiteType::isTranscriptionServiceSite(site.typeSite)
+                ? localized("SITE_LIST_VIEW_NO_IMPORT_FROM_TRANSCRIPTION",
+                            "Le service de transcription ne fournit pas de configuration : importez le "
+                            "workflow depuis le site du cabinet.")
+                : localized("SITE_LIST_VIEW_NO_IMPORT_FOR_TYPE",
+                            "Ce type de site ne permet pas d'importer un workflow.");
         Notification::pushNotification(message);
         finishImport(ImportState::Failed, message);
     }

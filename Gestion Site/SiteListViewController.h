@@ -20,7 +20,8 @@ class SiteViewController;
 class WSGet;
 
 // The site list: the sites, the default one, and the import of the default site's workflow
-// directory from its server (FTP sites: types 1 and 3; web-service sites: 2, 4, 7 and 8).
+// directory from its server (FTP sites: types 1 and 3; web-service sites: 2, 4, 7 and 8; the
+// other types, the transcription service among them, have none and say so).
 //
 // A touched row becomes the default site, stored at once (touching the default clears it in
 // memory only). The list does not close while sites exist and none is the default; an empty

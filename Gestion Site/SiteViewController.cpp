@@ -39,12 +39,12 @@ std::string withoutFtpScheme(const std::string& address) {
 }
 
 // The address as stored for a site of `type`: "ftp://" is dropped where the transport adds it
-// back; another scheme, or any on a web service, stays for problemWith to judge.
+// back; another scheme, or any on a site reached over https, stays for problemWith to judge.
 std::string storedAddress(const std::string& address, std::int32_t type) {
     SiteModel site;
     site.address = address;
     const std::string scheme = site.addressScheme();
-    if (SiteType::isWebServiceSite(type) || (!scheme.empty() && scheme != "ftp")) {
+    if (SiteType::reachedOverHttps(type) || (!scheme.empty() && scheme != "ftp")) {
         return address;
     }
     return withoutFtpScheme(address);
@@ -69,7 +69,7 @@ SiteViewController::SiteViewController(SiteModel site)
     login_ = siteM_.login;
     password_ = siteM_.mdp;
     emailSwitchOn_ = siteM_.emailPropose;
-    // A type the selector would not give back as it is (3, 5, 6, 8) stays until it is touched.
+    // A type the selector would not give back as it is (3, 5, 8) stays until it is touched.
     typeFromSelector_ = SiteType::typeForSegment(segment_, emailSwitchOn_ && emailSwitchEnabled_) ==
                         std::optional<std::int32_t>(siteM_.typeSite);
 }
@@ -164,6 +164,11 @@ std::string SiteViewController::problemWith(const SiteModel& site) {
         if (SiteType::isWebServiceSite(site.typeSite) && scheme != "https" && scheme != "http") {
             return "L'adresse d'un service web commence par « https:// » ou directement par le nom du "
                    "serveur, pas par « " +
+                   scheme + ":// »";
+        }
+        if (SiteType::isTranscriptionServiceSite(site.typeSite) && scheme != "https" && scheme != "http") {
+            return "L'adresse d'un service de transcription commence par « https:// » ou directement par le "
+                   "nom du serveur, pas par « " +
                    scheme + ":// »";
         }
         if (SiteType::isFtpSite(site.typeSite) && scheme != "ftp") {

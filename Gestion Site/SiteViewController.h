@@ -11,17 +11,18 @@
 namespace orvaneh {
 
 // The site editor: the fields of one site, the transport selector (FTP, web service, its PHP
-// variant) with the e-mail switch, and the save. Every way of storing a site (this screen, the
-// command line) saves through it, so no site is stored without what its transport needs to
-// reach its own server. Refusals and the save are told as banners; message() keeps the last.
+// variant, transcription service) with the e-mail switch, and the save. Every way of storing a site (this
+// screen, the command line) saves through it, so no site is stored without what its transport needs to reach
+// its own server. Refusals and the save are told as banners; message() keeps the last.
 //
-// The type saved comes from the selector (1, 2, 7, or 4 when the e-mail switch is on). A site
-// of a type the selector does not make (3, 5, 6, 8) keeps it until the selector or the switch
-// is touched, and is then checked only as the transports need (problemWith).
+// The type saved comes from the selector (1, 2, 7, 6, or 4 when the e-mail switch is on; the
+// switch is offered for the web services only). A site of a type the selector does not make
+// (3, 5, 8) keeps it until the selector or the switch is touched, and is then checked only as
+// the transports need (problemWith).
 // Main run loop only.
 class SiteViewController : public SuperController {
 public:
-    static constexpr int kSegmentCount = 3;
+    static constexpr int kSegmentCount = 4;
 
     // A new site: empty fields, FTP selected, switch disabled; saving adds it.
     SiteViewController();
@@ -46,7 +47,8 @@ public:
     void setLogin(std::string text);
     void setPassword(std::string text);
 
-    // The selector: 0 FTP, 1 web service, 2 its PHP variant (-1: a type without a segment).
+    // The selector: 0 FTP, 1 web service, 2 its PHP variant, 3 transcription service (-1: a
+    // type without a segment).
     int segment() const { return segment_; }
     // A segment touched: clears address, login and password; the e-mail switch is offered for
     // the web services only. A segment past the last only clears.

@@ -131,7 +131,7 @@ std::optional<std::int32_t> requestedType(const CliArguments& parsed, std::strin
     return number;
 }
 
-// The types the editor's selector makes (1, 2, 7, and 4 with the e-mail switch): the segment
+// The types the editor's selector makes (1, 2, 7, 6, and 4 with the e-mail switch): the segment
 // showing each, or -1 for the others, which the editor keeps as they are.
 int selectorSegment(std::int32_t type) {
     const int segment = SiteType::segmentForType(type);
@@ -277,8 +277,8 @@ std::vector<std::string> SiteCommand::helpLines() const {
         "site list [--json]            les sites (le site par défaut marqué *), mots de passe masqués",
         "site add --name N --type T [--address A] [--login L] [--password-stdin] [--email] [--default]",
         "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, 3 et 4 sans",
-        "                              envoi, 6 service de transcription) ; les types 1, 2, 4 et 7 exigent",
-        "                              --address, --login et un mot de passe, le type 6 --address ;",
+        "                              envoi, 6 service de transcription) ; les types 1, 2, 4, 6 et 7",
+        "                              exigent --address, --login et un mot de passe ;",
         "                              --email sur un service web (2 ou 7) en fait un site de type 4 ;",
         "                              le premier site devient le site par défaut",
         "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin|--password-env]",

@@ -51,11 +51,11 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
     W::name(message_, "messageSite", "Message du site");
     message_->setWordWrap(true);
 
-    // The controller's selector: FTP, web service, its PHP variant.
-    static constexpr std::array<const char*, SiteViewController::kSegmentCount> kTitles{"FTP", "Service web",
-                                                                                        "Service web (PHP)"};
+    // The controller's selector: FTP, web service, its PHP variant, transcription service.
+    static constexpr std::array<const char*, SiteViewController::kSegmentCount> kTitles{
+        "FTP", "Service web", "Service web (PHP)", "Service de transcription"};
     static constexpr std::array<const char*, SiteViewController::kSegmentCount> kNames{
-        "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp"};
+        "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp", "segmentTranscription"};
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
     transport_->setExclusive(true);

@@ -9,7 +9,7 @@ const std::vector<SiteType::Row>& SiteType::table() {
         {FtpWithoutSending, "sans envoi", Transport::Ftp, false, false, 0, false},
         {MailProposed, "sans envoi", Transport::WebService, false, false, 1, false},
         {Unused, "autre", Transport::None, false, false, -1, false},
-        {TranscriptionService, "service de transcription", Transport::TranscriptionService, true, false, -1,
+        {TranscriptionService, "service de transcription", Transport::TranscriptionService, true, false, 3,
          true},
         {WebServicePhp, "service web", Transport::WebService, true, true, 2, true},
         {MailProposedPhp, "sans envoi", Transport::WebService, false, true, 2, false},
@@ -51,6 +51,17 @@ bool SiteType::usesPhpPaths(std::int32_t code) {
     return row != nullptr && row->phpPaths;
 }
 
+bool SiteType::reachedOverHttps(std::int32_t code) {
+    const Row* row = find(code);
+    return row != nullptr &&
+           (row->transport == Transport::WebService || row->transport == Transport::TranscriptionService);
+}
+
+bool SiteType::isTranscriptionServiceSite(std::int32_t code) {
+    const Row* row = find(code);
+    return row != nullptr && row->transport == Transport::TranscriptionService;
+}
+
 bool SiteType::needsAddress(std::int32_t code) {
     const Row* row = find(code);
     return row != nullptr && row->needsAddress;
@@ -66,6 +77,10 @@ int SiteType::segmentForType(std::int32_t code) {
 }
 
 std::optional<std::int32_t> SiteType::typeForSegment(int segment, bool emailProposed) {
+    // The service takes the dictations itself: an e-mail offer means nothing there.
+    if (segment == 3) {
+        return TranscriptionService;
+    }
     if (emailProposed) {
         return MailProposed;
     }

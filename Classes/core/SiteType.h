@@ -43,6 +43,10 @@ public:
     static std::string label(std::int32_t code);
     static bool isFtpSite(std::int32_t code);
     static bool isWebServiceSite(std::int32_t code);
+    static bool isTranscriptionServiceSite(std::int32_t code);
+    // Reached at "https://" + address (the web services and the transcription service), so an
+    // address may start with "https://" or "http://" and no other scheme.
+    static bool reachedOverHttps(std::int32_t code);
     static bool sendsDictations(std::int32_t code);
     static bool usesPhpPaths(std::int32_t code);
     static bool needsAddress(std::int32_t code);
@@ -50,8 +54,9 @@ public:
     static bool sendsByMail(std::int32_t code);
 
     // The editor's selector: the segment showing a stored type (-1 for none), and the type a
-    // segment saves (4 whenever the e-mail switch is on and enabled; nothing for an unknown
-    // segment, which leaves the type as it was).
+    // segment saves (0 FTP, 1 web service, 2 its PHP variant, 3 transcription service; 4
+    // whenever the e-mail switch is on and enabled, except on segment 3, which always saves 6;
+    // nothing for an unknown segment, which leaves the type as it was).
     static int segmentForType(std::int32_t code);
     static std::optional<std::int32_t> typeForSegment(int segment, bool emailProposed);
 };

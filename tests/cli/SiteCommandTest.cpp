@@ -59,6 +59,12 @@ TEST_F(SiteCommandTest, ASiteThatReachesAServerIsNotSavedWithoutItsAddress) {
     for (const auto& [line, message] : std::vector<std::pair<std::string, std::string>>{
              {"site add --name= --type=1", "Veuillez saisir le nom du site"},
              {"site add --name=Cabinet --type=4 --address=office.example", "Veuillez saisir l'utilisateur"},
+             {"site add --name=Cabinet --type=6 --address=transcription.example",
+              "Veuillez saisir l'utilisateur"},
+             {"site add --name=Cabinet --type=6 --address=ftp://transcription.example --login=luc "
+              "--password=x",
+              "L'adresse d'un service de transcription commence par « https:// » ou directement par "
+              "le nom du serveur, pas par « ftp:// »"},
              {"site add --name=Cabinet --type=7 --address=office.example --login=jean",
               "Veuillez saisir un mot de passe"},
              {"site add --name=Cabinet --type=2 --address=office.example --login=jean --password-stdin",

@@ -66,14 +66,14 @@ private slots:
         // Tab goes down the form.
         QStringList tabOrder;
         QWidget* field = find("champNom");
-        for (int step = 0; step < 50 && tabOrder.size() < 8; ++step, field = field->nextInFocusChain()) {
+        for (int step = 0; step < 50 && tabOrder.size() < 9; ++step, field = field->nextInFocusChain()) {
             if (field->focusPolicy() & Qt::TabFocus && !field->objectName().isEmpty()) {
                 tabOrder << field->objectName();
             }
         }
-        QCOMPARE(tabOrder,
-                 (QStringList{"champNom", "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp",
-                              "interrupteurEmail", "champAdresse", "champUtilisateur", "champMotDePasse"}));
+        QCOMPARE(tabOrder, (QStringList{"champNom", "segmentFtp", "segmentServiceWeb", "segmentServiceWebPhp",
+                                        "segmentTranscription", "interrupteurEmail", "champAdresse",
+                                        "champUtilisateur", "champMotDePasse"}));
         // Refused while empty: the reason shows and the editor stays.
         QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
         QTRY_VERIFY(find("messageSite")->isVisible());
@@ -154,6 +154,47 @@ private slots:
         QTest::mouseClick(find<QPushButton>("boutonSupprimer"), Qt::LeftButton);
         QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
         QTRY_COMPARE(siteColumn(0), QStringList{"Clinique du Parc"});
+    }
+
+    // The fourth segment makes a transcription-service site: no e-mail switch, an https address,
+    // shown again on that segment, and an import from it that says where the workflow comes from.
+    void transcriptionServiceSiteFromTheFourthSegment() {
+        QVERIFY(session_->start());
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        auto* segment = find<QPushButton>("segmentTranscription");
+        QCOMPARE(segment->text(), QString("Service de transcription"));
+        QTest::mouseClick(find<QPushButton>("segmentServiceWeb"), Qt::LeftButton);
+        QTRY_VERIFY(find("interrupteurEmail")->isEnabled());
+        QTest::mouseClick(segment, Qt::LeftButton);
+        QTRY_VERIFY(!find("interrupteurEmail")->isEnabled());
+        QVERIFY(segment->isChecked());
+        QVERIFY(!find<QPushButton>("segmentServiceWeb")->isChecked());
+
+        typeSite("Transcription", "ftp://transcription.example", "luc", "secret");
+        QTRY_VERIFY(find("messageSite")->isVisible());
+        QVERIFY(find<QLabel>("messageSite")->text().startsWith("L'adresse d'un service de transcription"));
+        type("champAdresse", "https://transcription.example:8443");
+        QVERIFY(driver_->capture("site-transcription.png"));
+        QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("ListeDictViewController"));
+
+        QVERIFY(driver_->openFromMenu(3));
+        QVERIFY(driver_->waitForScreen("SiteListViewController"));
+        QCOMPARE(siteColumn(2), QStringList{"service de transcription"});
+        QTest::mouseClick(find<QPushButton>("boutonImporter"), Qt::LeftButton);
+        QTRY_COMPARE(find<QLabel>("messageImport")->text(),
+                     QString("Le service de transcription ne fournit pas de configuration : importez le "
+                             "workflow depuis le site du cabinet."));
+        QVERIFY(find("messageImport")->isVisible());
+        QVERIFY(find("boutonImporter")->isEnabled());
+
+        selectSite(0);
+        QTRY_VERIFY(find("boutonModifier")->isEnabled());
+        QTest::mouseClick(find<QPushButton>("boutonModifier"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("SiteViewController"));
+        QTRY_VERIFY(find<QPushButton>("segmentTranscription")->isChecked());
+        QCOMPARE(find<QLineEdit>("champAdresse")->text(), QString("https://transcription.example:8443"));
+        QVERIFY(!find("interrupteurEmail")->isEnabled());
     }
 
     void workflowImportedFromTheOfficeIsOfferedByTheParameters() {

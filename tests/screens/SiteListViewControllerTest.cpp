@@ -1,6 +1,7 @@
 #include "Gestion Site/SiteListViewController.h"
 
 #include "Classes/core/siteRequest.h"
+#include "Classes/packaging/Entity.h"
 #include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/NavigationController.h"
 #include "Gestion Site/SiteViewController.h"
@@ -8,6 +9,8 @@
 #include "support/TestDatabase.h"
 
 #include <gmock/gmock.h>
+#include <optional>
+#include <tuple>
 
 namespace orvaneh {
 namespace {
@@ -236,6 +239,42 @@ TEST_F(SiteListViewControllerTest, TheViewIsToldWhenAnImportEndsAndTheObserverMa
     EXPECT_FALSE(list);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), SiteListViewController::ImportState::Failed);
+}
+
+// Sites with no workflow to give say so at once, and the workflow in place stays whole.
+TEST_F(SiteListViewControllerTest, ImportingFromASiteWithoutWorkflowSaysWhyAndKeepsTheCurrentOne) {
+    ASSERT_TRUE(Entity::importCatalogue("<Catalogue><LoginUserInfos><LoginUserInfo><Role>Dictant</Role>"
+                                        "<LoginName>avant</LoginName></LoginUserInfo></LoginUserInfos>"
+                                        "</Catalogue>"));
+    const auto authors = [] { return test::rows("select login_name from user where role = 'Dictant'"); };
+    const test::Rows before = authors();
+    ASSERT_EQ(before, (test::Rows{{"avant"}}));
+    const std::vector<std::tuple<std::int32_t, std::string, std::string>> cases{
+        {6, "service de transcription",
+         "Le service de transcription ne fournit pas de configuration : importez le workflow depuis le site "
+         "du cabinet."},
+        {5, "autre", "Ce type de site ne permet pas d'importer un workflow."},
+    };
+    for (const auto& [type, label, message] : cases) {
+        SCOPED_TRACE(type);
+        test::execute("delete from site");
+        profile.ui().clear();
+        SiteModel site{0, "Service", "transcription.example", "luc", "secret", type, true, false};
+        site.idSite = siteRequest().addSite(site);
+        siteRequest().updateSite(site);
+
+        SiteListViewController list;
+        ASSERT_EQ(list.rows().size(), 1u);
+        EXPECT_EQ(list.rows()[0].typeLabel, label);
+        std::optional<std::string> observed;
+        list.setImportObserver(
+            [&](SiteListViewController::ImportState, const std::string& text) { observed = text; });
+        list.importSelectedSites();
+        EXPECT_EQ(list.importState(), SiteListViewController::ImportState::Failed);
+        EXPECT_EQ(observed, message);
+        EXPECT_EQ(profile.ui().messages("banner"), std::vector<std::string>{message});
+        EXPECT_EQ(authors(), before);
+    }
 }
 
 } // namespace

@@ -117,7 +117,7 @@ TEST_F(SiteViewControllerTest, TheSchemeIsRemovedFromTheAddressAndTheField) {
 
 TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused) {
     struct Case {
-        int segment; // 0 FTP, 1 and 2 web service
+        int segment; // 0 FTP, 1 and 2 web service, 3 transcription service
         std::string typed;
         std::string stored; // "" when refused
         std::string problem;
@@ -127,6 +127,9 @@ TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused
         "serveur, pas par « ";
     const std::string webRefused =
         "L'adresse d'un service web commence par « https:// » ou directement par le nom "
+        "du serveur, pas par « ";
+    const std::string transcriptionRefused =
+        "L'adresse d'un service de transcription commence par « https:// » ou directement par le nom "
         "du serveur, pas par « ";
     const std::vector<Case> cases{
         // The web service keeps what was typed: its requests put "https://" in front only when
@@ -140,6 +143,14 @@ TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused
         {0, "sftp://ftp.cabinet.fr", "", ftpRefused + "sftp:// »"},
         {0, "ftp://ftp.cabinet.fr", "ftp.cabinet.fr", ""},
         {1, "https://", "", "Veuillez saisir l'adresse"},
+        // The transcription service is asked over https as the web services are; "ftp://" is not
+        // cut off as on an FTP site but refused.
+        {3, "https://transcription.example:8443", "https://transcription.example:8443", ""},
+        {3, "transcription.example:8443", "transcription.example:8443", ""},
+        {3, "ftp://transcription.example", "", transcriptionRefused + "ftp:// »"},
+        {3, "FTP://transcription.example", "", transcriptionRefused + "ftp:// »"},
+        {3, "sftp://transcription.example", "", transcriptionRefused + "sftp:// »"},
+        {3, "https://", "", "Veuillez saisir l'adresse"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.segment) + " « " + c.typed + " »");
@@ -156,7 +167,7 @@ TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused
             EXPECT_EQ(shown->closed, 0);
         }
     }
-    EXPECT_EQ(siteRequest().selectSites().size(), 4u);
+    EXPECT_EQ(siteRequest().selectSites().size(), 6u);
 }
 
 TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
@@ -165,15 +176,18 @@ TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
         bool switchOn;
         std::int32_t type;
         bool emailStored;
+        int reopenedOn; // type 4 does not tell which web service it came from
     };
+    // The switch is disabled for FTP and the transcription service: turning it on does nothing.
     const std::vector<Case> cases{
-        {0, false, 1, false}, {0, true, 1, false}, // the switch is disabled for FTP
-        {1, false, 2, false}, {1, true, 4, true},  {2, false, 7, false}, {2, true, 4, true},
+        {0, false, 1, false, 0}, {0, true, 1, false, 0}, {1, false, 2, false, 1}, {1, true, 4, true, 1},
+        {2, false, 7, false, 2}, {2, true, 4, true, 1},  {3, false, 6, false, 3}, {3, true, 6, false, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.segment) + (c.switchOn ? " avec e-mail" : ""));
         auto shown = showNew();
         shown->editor->changeSgmValue(c.segment);
+        EXPECT_EQ(shown->editor->emailSwitchEnabled(), c.segment == 1 || c.segment == 2);
         shown->editor->setEmailSwitchOn(c.switchOn);
         fill(*shown->editor, "Site", "office.example", "jean", "secret");
         ASSERT_TRUE(shown->editor->addOrModifySite()) << shown->editor->message();
@@ -181,13 +195,52 @@ TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
         const SiteModel stored = siteRequest().selectSiteWithId(shown->editor->siteM().idSite);
         EXPECT_EQ(stored.typeSite, c.type);
         EXPECT_EQ(stored.emailPropose, c.emailStored);
+
+        // Reopened, the site shows its segment and saves the same type again.
+        SiteViewController reopened(stored);
+        EXPECT_EQ(reopened.segment(), c.reopenedOn);
+        EXPECT_EQ(reopened.emailSwitchOn(), c.emailStored);
+        reopened.setName("Site rouvert");
+        ASSERT_TRUE(reopened.addOrModifySite()) << reopened.message();
+        EXPECT_EQ(siteRequest().selectSiteWithId(stored.idSite).typeSite, c.type);
     }
-    EXPECT_EQ(banners(), std::vector<std::string>(cases.size(), "Site sauvegardé"));
+    EXPECT_EQ(banners(), std::vector<std::string>(2 * cases.size(), "Site sauvegardé"));
+}
+
+// A switch left on by a web-service segment means nothing on the transcription service, and a
+// stored type-6 site marked for e-mail (the command line of older versions) loses the mark.
+TEST_F(SiteViewControllerTest, TheTranscriptionServiceIgnoresTheEmailSwitchAndNeedsAnAccount) {
+    auto shown = showNew();
+    shown->editor->changeSgmValue(1);
+    shown->editor->setEmailSwitchOn(true);
+    shown->editor->changeSgmValue(3);
+    EXPECT_FALSE(shown->editor->emailSwitchEnabled());
+    fill(*shown->editor, "Transcription", "transcription.example", "luc", "secret");
+    ASSERT_TRUE(shown->editor->addOrModifySite()) << shown->editor->message();
+    SiteModel stored = siteRequest().selectSiteWithId(shown->editor->siteM().idSite);
+    EXPECT_EQ(std::tie(stored.typeSite, stored.emailPropose), std::make_tuple(6, false));
+
+    stored.emailPropose = true;
+    siteRequest().updateSite(stored);
+    SiteViewController marked(stored);
+    EXPECT_EQ(marked.segment(), 3);
+    ASSERT_TRUE(marked.addOrModifySite()) << marked.message();
+    stored = siteRequest().selectSiteWithId(stored.idSite);
+    EXPECT_EQ(std::tie(stored.typeSite, stored.emailPropose), std::make_tuple(6, false));
+    // The service logs in before anything: a site stored without its account cannot be kept so.
+    stored.mdp.clear();
+    siteRequest().updateSite(stored);
+    SiteViewController withoutPassword(stored);
+    EXPECT_FALSE(withoutPassword.addOrModifySite());
+    EXPECT_EQ(withoutPassword.message(), "Veuillez saisir un mot de passe");
+    withoutPassword.setPassword("nouveau");
+    ASSERT_TRUE(withoutPassword.addOrModifySite()) << withoutPassword.message();
+    EXPECT_EQ(siteRequest().selectSiteWithId(stored.idSite).mdp, "nouveau");
 }
 
 TEST_F(SiteViewControllerTest, ASegmentTouchedClearsTheServerFieldsAndOffersTheSwitchToWebServices) {
     SiteViewController editor;
-    for (int segment : {1, 2, 0, 3}) {
+    for (int segment : {1, 2, 0, 3, 4}) {
         SCOPED_TRACE(segment);
         fill(editor, "Cabinet", "office.example", "jean", "secret");
         editor.changeSgmValue(segment);
@@ -195,7 +248,8 @@ TEST_F(SiteViewControllerTest, ASegmentTouchedClearsTheServerFieldsAndOffersTheS
         EXPECT_EQ(editor.address() + editor.login() + editor.password(), "");
         EXPECT_EQ(editor.segment(), segment);
     }
-    // Past the last segment only the fields are cleared: the switch stays as FTP left it.
+    // Past the last segment only the fields are cleared: the switch stays as the transcription
+    // service left it.
     EXPECT_FALSE(editor.emailSwitchEnabled());
     editor.changeSgmValue(2);
     EXPECT_TRUE(editor.emailSwitchEnabled());
@@ -209,7 +263,7 @@ TEST_F(SiteViewControllerTest, AStoredSiteOpensWithItsFieldsAndKeepsWhatIsNotTou
         {0, "Courriel", "office.example", "anne", "pw-mail", 4, false, true},
         {0, "Php", "office.example/php", "paul", "pw-php", 7, false, false},
         {0, "Archive", "", "", "", 3, false, true},
-        {0, "Transcription", "transcription.example", "luc", "", 6, false, false},
+        {0, "Transcription", "transcription.example", "luc", "pw-transcription", 6, false, false},
         {0, "Autre", "", "", "", 5, false, false},
     };
     for (SiteModel site : sites) {
