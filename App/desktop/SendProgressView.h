@@ -10,7 +10,8 @@ class QProgressBar;
 namespace orvaneh {
 
 // The status bar's note while the sender delivers a dictation: which file of the job is going
-// (FTP tells "EnvoiProgress" with its rank), or a busy bar when the transport does not say;
+// (FTP tells "EnvoiProgress" with its rank), how much of the file the transcription service has
+// accepted (its "EnvoiProgress" counts parts), or a busy bar when the transport does not say;
 // hidden between attempts. Follows the sender's notices on the main loop.
 class SendProgressView : public QWidget {
     Q_OBJECT

@@ -58,6 +58,45 @@ private slots:
         QTRY_VERIFY(!note()->isVisible());
     }
 
+    // The transcription service counts the parts of one file it has accepted: a share, not a rank.
+    void transcriptionUploadShowsTheShareSent() {
+        auto& center = NotificationCenter::defaultCenter();
+        center.post("EnvoiOpen");
+        QTRY_VERIFY(note()->isVisible());
+        const struct {
+            int part, parts;
+            const char* text;
+        } steps[] = {{0, 8, "Envoi au service de transcription : 0 %"},
+                     {3, 8, "Envoi au service de transcription : 37 %"},
+                     {8, 8, "Envoi au service de transcription : 100 %"}};
+        for (const auto& step : steps) {
+            center.post("EnvoiProgress",
+                        Json{{"idDictee", 4}, {"partie", step.part}, {"parties", step.parts}});
+            QTRY_COMPARE(noteText(), QString(step.text));
+            QCOMPARE(bar()->maximum(), 100); // determinate
+            QCOMPARE(bar()->value(), step.part * 100 / step.parts);
+        }
+        // Counts, once the note has seen them, what cannot be a share: the note stays at 100 %.
+        int delivered = 0;
+        const Observation seen = center.addMainLoopObserver(
+            "EnvoiProgress", [&delivered](const PostedNotification&) { ++delivered; });
+        const std::vector<Json> odd{Json{{"partie", 9}, {"parties", 8}}, Json{{"partie", 1}, {"parties", 0}},
+                                    Json{{"partie", -1}, {"parties", 8}},
+                                    Json{{"partie", "1"}, {"parties", 8}}};
+        for (const Json& notice : odd) {
+            center.post("EnvoiProgress", notice);
+        }
+        QTRY_COMPARE(delivered, static_cast<int>(odd.size()));
+        QCOMPARE(noteText(), QString("Envoi au service de transcription : 100 %"));
+        QCOMPARE(bar()->value(), 100);
+        // The file form still reads as before after the part form.
+        center.post("EnvoiProgress", Json{{"fichier", 1}, {"fichiers", 2}});
+        QTRY_COMPARE(noteText(), QString("Envoi : fichier 1 sur 2"));
+        QCOMPARE(bar()->maximum(), 2);
+        center.post("EnvoiFin");
+        QTRY_VERIFY(!note()->isVisible());
+    }
+
     void windowComesBackAsItWasLeft() {
         session_->window()->resize(900, 600);
         QVERIFY(session_->window()->close());
