@@ -1,5 +1,6 @@
 #include "Classes/soap/WSVelmora.h"
 
+#include "Classes/core/StringExtension.h"
 #include "Classes/soap/WSVelmoraSoapBinding.h"
 
 namespace orvaneh {
@@ -77,9 +78,13 @@ const std::vector<WSVelmora::Field>& WSVelmora::securityHeaderFields() {
 }
 
 std::string WSVelmora::endpointForAddress(const std::string& siteAddress) {
-    std::string host = siteAddress;
+    const auto first = siteAddress.find_first_not_of(" \t");
+    const auto last = siteAddress.find_last_not_of(" \t");
+    std::string host =
+        first == std::string::npos ? std::string() : siteAddress.substr(first, last - first + 1);
+    const std::string lower = StringExtension::lowercased(host);
     for (const char* scheme : {"https://", "http://"}) {
-        if (host.rfind(scheme, 0) == 0) {
+        if (lower.rfind(scheme, 0) == 0) {
             host.erase(0, std::string_view(scheme).size());
             break;
         }

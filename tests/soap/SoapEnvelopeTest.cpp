@@ -1,4 +1,5 @@
 // What the transcription service receives: the envelope of each call.
+#include "Classes/soap/WSVelmora.h"
 #include "Classes/soap/WSVelmoraMessage.h"
 #include "Classes/soap/WSVelmoraSoapBinding.h"
 #include "Classes/soap/WSVelmoraSoapBindingOperation.h"
@@ -108,6 +109,14 @@ TEST(SoapEnvelopeTest, ValuesAreEncodedAsTheServiceReadsThem) {
     EXPECT_FALSE(settings.set("SettingsID", SoapValue::string("12")));
     EXPECT_FALSE(settings.setText("Inconnu", "x"));
     EXPECT_FALSE(WSVelmoraMessage::request("NoSuchOperation"));
+}
+
+TEST(SoapEnvelopeTest, TheEndpointIsReachedOverHttpsWhateverTheSiteAddressLooksLike) {
+    for (const char* address :
+         {"127.0.0.1:8443", "https://127.0.0.1:8443", " HTTPS://127.0.0.1:8443/ ", "http://127.0.0.1:8443"}) {
+        EXPECT_EQ(WSVelmora::endpointForAddress(address), "https://127.0.0.1:8443/DataTransfertService.asmx")
+            << address;
+    }
 }
 
 TEST(SoapEnvelopeTest, LogTextHidesSecretsAndSummarisesChunks) {
