@@ -230,6 +230,22 @@ for name, new_connections, file_id in (("chunk_kept_ms", False, files[0]), ("chu
     print("%s %.3f" % (name, median_ms(new_connections, "FileUploadSendChunk", bodies)))
 PY
 
+# (c) the same empty call from curl (libcurl and OpenSSL, as the client): 300 calls in one process,
+# on one connection, then with a new connection each (the server closes after each answer).
+envelope AreYouAlive "" "" >"$work/call.xml"
+for mode in kept new; do
+  args=()
+  for _ in $(seq 300); do
+    ((${#args[@]})) && args+=(--next)
+    args+=(-sS -o /dev/null --cacert "$ca" -H 'Content-Type: text/xml; charset=utf-8' --data-binary @"$work/call.xml")
+    [[ $mode == new ]] && args+=(-H 'Connection: close')
+    args+=("$url")
+  done
+  start=$(now)
+  curl "${args[@]}"
+  echo "curl_call_${mode}_ms $(since "$start" | awk '{print $1 / 300 * 1000}')" >>"$work/peer.txt"
+done
+
 # --- the table
 $py - "$work/chunk.json" "$work/peer.txt" "$size" "$minutes" "${ours[*]}" "${reference[*]}" \
   "${chunk_calls[*]}" "${cpu[*]}" "$traced_calls" "$traced_connections" <<'PY'
@@ -246,7 +262,7 @@ median = statistics.median
 t_ours, t_ref, n = median(ours), median(reference), median(calls)
 per_call = traced_connections / traced_calls if traced_calls else 0
 # Round trips as the client makes them: a new connection per call when it keeps none.
-latency = peer["call_new_ms"] if per_call > 0.5 else peer["call_kept_ms"]
+latency = peer["curl_call_new_ms"] if per_call > 0.5 else peer["curl_call_kept_ms"]
 a_ms = bench["BM_ChunkCallPreparation"] / 1000
 explained = n * (a_ms + peer["server_chunk_ms"] + latency) / 1000
 rows = [
@@ -262,9 +278,11 @@ rows = [
      "× %d = %.2f s" % (n, n * a_ms / 1000)),
     ("(b) simulateur, par morceau", "%.1f ms" % peer["server_chunk_ms"],
      "× %d = %.2f s (dans le processus, sans TLS ni HTTP)" % (n, n * peer["server_chunk_ms"] / 1000)),
-    ("(c) appel vide, connexion gardée", "%.1f ms" % peer["call_kept_ms"], "AreYouAlive, Python"),
-    ("(c) appel vide, nouvelle connexion", "%.1f ms" % peer["call_new_ms"], "TCP + TLS à chaque appel"),
-    ("(c) allers-retours", "%.2f s" % (n * latency / 1000), "%d appels × %.1f ms" % (n, latency)),
+    ("(c) appel vide par Python, connexion gardée", "%.1f ms" % peer["call_kept_ms"], "AreYouAlive"),
+    ("(c) appel vide par Python, nouvelle connexion", "%.1f ms" % peer["call_new_ms"], "TCP + TLS à chaque appel"),
+    ("(c) appel vide par curl, connexion gardée", "%.1f ms" % peer["curl_call_kept_ms"], "300 appels, un processus"),
+    ("(c) appel vide par curl, nouvelle connexion", "%.1f ms" % peer["curl_call_new_ms"], "Connection: close"),
+    ("(c) allers-retours", "%.2f s" % (n * latency / 1000), "%d appels × %.1f ms (curl)" % (n, latency)),
     ("morceau par Python, connexion gardée", "%.1f ms" % peer["chunk_kept_ms"],
      "× %d = %.2f s" % (n, n * peer["chunk_kept_ms"] / 1000)),
     ("morceau par Python, nouvelle connexion", "%.1f ms" % peer["chunk_new_ms"],
