@@ -9,6 +9,8 @@
 #include "Platform/crypto/Base64.h"
 #include "Platform/crypto/Digest.h"
 #include "Platform/log/Log.h"
+#include "Platform/network/HttpSession.h"
+#include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -25,8 +27,8 @@ constexpr std::int32_t kChunksPerLogLine = 100;
 } // namespace
 
 WSVelmoraHelper::WSVelmoraHelper(std::string siteAddress, WSVelmoraHelperDelegate* delegate)
-    : siteAddress_(std::move(siteAddress)), delegate_(delegate), header_(WSVelmoraMessage::securityHeader()) {
-}
+    : siteAddress_(std::move(siteAddress)), delegate_(delegate), header_(WSVelmoraMessage::securityHeader()),
+      session_(std::make_shared<HttpSession>()) {}
 
 WSVelmoraHelper::~WSVelmoraHelper() {
     for (auto& operation : inFlight_) {
@@ -84,7 +86,18 @@ std::string WSVelmoraHelper::soundFileExtension() const {
 }
 
 void WSVelmoraHelper::call(WSVelmoraMessage parameters) {
+    // Started once the task that called it is over: the previous call's connection is then
+    // released into the session, where this call finds it open.
+    RunLoop::current().post([this, alive = std::weak_ptr<bool>(alive_), parameters = std::move(parameters)] {
+        if (alive.lock()) {
+            start(parameters);
+        }
+    });
+}
+
+void WSVelmoraHelper::start(const WSVelmoraMessage& parameters) {
     auto binding = WSVelmora::soapBinding(siteAddress_);
+    binding->setSession(session_);
     binding->setLogXMLInOut(parameters.name() != "FileUploadSendChunk");
     binding->setAuthUsername(header_.text("Username").value_or(""));
     binding->setAuthPassword(header_.text("Password").value_or(""));

@@ -16,6 +16,7 @@
 
 namespace orvaneh {
 
+class HttpSession;
 class WSVelmoraHelperDelegate;
 class WSVelmoraSoapBindingOperation;
 
@@ -98,8 +99,14 @@ private:
     bool readFailed_ = false;
     bool uploadReported_ = false;
     std::vector<std::shared_ptr<WSVelmoraSoapBindingOperation>> inFlight_;
+    // One connection for all the calls of the upload: a TLS handshake per chunk would cost more
+    // than the chunk.
+    std::shared_ptr<HttpSession> session_;
+    // Tells the calls posted for later whether this driver still exists.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     void call(WSVelmoraMessage parameters);
+    void start(const WSVelmoraMessage& parameters);
     void reportUpload(bool ok);
     void fail(const std::string& message, const std::string& method);
 };

@@ -2,6 +2,7 @@
 
 #include "Classes/soap/WSVelmoraSoapBindingOperation.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponseDelegate.h"
+#include "Platform/network/HttpSession.h"
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
@@ -28,7 +29,8 @@ public:
 
 } // namespace
 
-WSVelmoraSoapBinding::WSVelmoraSoapBinding(std::string address) : address_(std::move(address)) {}
+WSVelmoraSoapBinding::WSVelmoraSoapBinding(std::string address)
+    : address_(std::move(address)), session_(std::make_shared<HttpSession>()) {}
 
 void WSVelmoraSoapBinding::addCookie(Cookie cookie) {
     if (cookie.first.empty()) {

@@ -12,6 +12,7 @@
 
 namespace orvaneh {
 
+class HttpSession;
 class WSVelmoraSoapBindingOperation;
 class WSVelmoraSoapBindingResponseDelegate;
 
@@ -42,6 +43,10 @@ public:
     const std::string& authPassword() const { return authPassword_; }
     void setAuthUsername(std::string name) { authUsername_ = std::move(name); }
     void setAuthPassword(std::string password) { authPassword_ = std::move(password); }
+    // The connection its calls share (one per binding unless given): successive calls reuse the
+    // open connection and its TLS session instead of a handshake each.
+    const std::shared_ptr<HttpSession>& session() const { return session_; }
+    void setSession(std::shared_ptr<HttpSession> session) { session_ = std::move(session); }
 
     // Synchronous form: runs the calling thread's run loop until the answer (bounded by the
     // time-out) and returns it. `parameters` names the operation; the security header is
@@ -62,6 +67,7 @@ private:
     bool logXMLInOut_ = false;
     std::string authUsername_;
     std::string authPassword_;
+    std::shared_ptr<HttpSession> session_;
 
     std::shared_ptr<WSVelmoraSoapBindingOperation>
     makeOperation(const WSVelmoraMessage& parameters, const std::optional<WSVelmoraMessage>& securityHeader,

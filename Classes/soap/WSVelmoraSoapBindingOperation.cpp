@@ -132,6 +132,7 @@ void WSVelmoraSoapBindingOperation::start(RunLoop& loop) {
     request.headers.emplace_back("Content-Type", "text/xml; charset=utf-8");
     request.challengeUser = binding_->authUsername();
     request.challengePassword = binding_->authPassword();
+    request.session = binding_->session();
     request.body = body;
     if (binding_->logXMLInOut()) {
         Log::write("OutputHeaders:\n" + textForLog(headersText(request.headers)));

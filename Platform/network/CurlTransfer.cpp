@@ -10,14 +10,10 @@
 
 namespace orvaneh {
 
-namespace {
-
-void initialiseCurlOnce() {
+void CurlTransfer::initialiseCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
-
-} // namespace
 
 CurlTransfer::CurlTransfer(RunLoop& loop) : loop_(&loop), easy_((initialiseCurlOnce(), curl_easy_init())) {}
 

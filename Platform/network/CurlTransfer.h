@@ -24,6 +24,8 @@ class RunLoop;
 // worker never touches the loop otherwise.
 class CurlTransfer {
 public:
+    // libcurl's process-wide set-up, before any other of its calls (thread-safe, once).
+    static void initialiseCurlOnce();
     explicit CurlTransfer(RunLoop& loop);
     ~CurlTransfer();
     CurlTransfer(const CurlTransfer&) = delete;

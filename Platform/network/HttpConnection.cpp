@@ -1,6 +1,7 @@
 #include "Platform/network/HttpConnection.h"
 
 #include "Platform/network/CurlTransfer.h"
+#include "Platform/network/HttpSession.h"
 #include "Platform/preferences/PreferenceStore.h"
 
 #include <algorithm>
@@ -61,11 +62,15 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
             curl_easy_setopt(easy, CURLOPT_CAPATH, kSystemCertificateDirectory);
         }
         curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (request.session && request.session->shareHandle() != nullptr) {
+            curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(request.session->shareHandle()));
+        }
         if (!request.challengeUser.empty() || !request.challengePassword.empty()) {
             curl_easy_setopt(easy, CURLOPT_USERNAME, request.challengeUser.c_str());
             curl_easy_setopt(easy, CURLOPT_PASSWORD, request.challengePassword.c_str());
-            // With more than one scheme allowed, libcurl waits for the server's challenge.
-            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+            // With more than one scheme allowed, libcurl waits for the server's challenge. No NTLM or
+            // Negotiate: they tie a connection to one account, which would forbid its reuse.
+            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC | CURLAUTH_DIGEST);
         }
 
         if (request.method == "HEAD") {

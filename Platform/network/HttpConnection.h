@@ -13,6 +13,7 @@
 
 namespace orvaneh {
 
+class HttpSession;
 class RunLoop;
 
 // One asynchronous HTTP(S) request, started by the constructor and run on a worker thread of
@@ -44,6 +45,8 @@ public:
         // Offered only when the server asks for them (401 with a challenge), never sent ahead.
         std::string challengeUser;
         std::string challengePassword;
+        // Requests of one session reuse its open connection and TLS session.
+        std::shared_ptr<HttpSession> session;
     };
 
     struct Response {
