@@ -101,7 +101,7 @@ std::string WSVelmoraSoapBindingOperation::textForLog(const std::string& text) {
         if (element == "Password" || element == "AuthenticatedToken" || element == "AuthenticateResult") {
             shown += length > 0 ? "****" : "";
         } else if (length > kLoggedContentLimit) {
-            shown += "[" + std::to_string(length) + " caractères]";
+            shown.append("[").append(std::to_string(length)).append(" caractères]");
         } else {
             shown.append(text, open + 1, length);
         }
