@@ -559,6 +559,8 @@ class Handler(BaseHTTPRequestHandler):
                 sys.stderr.write("soap fault: %s\n" % (fault.group(1).decode("utf-8", "replace") if fault else "?"))
             if split.query.lower().startswith("wsdl") and status == 200:
                 payload = self.soap_actions_in_namespace(payload)
+            if server.doubled_answers and self.command == "POST" and status == 200:
+                payload = self.doubled(payload, server.doubled_answers)
             self.send_response(status)
             for name, value in headers:
                 if name.lower() not in ("content-length", "connection", "transfer-encoding"):
@@ -604,6 +606,18 @@ class Handler(BaseHTTPRequestHandler):
         # spyne names each soapAction after the bare operation; the service's are namespace + name.
         return re.sub(rb'soapAction="(\w+)"', lambda m: b'soapAction="' + TNS.encode() + m.group(1) + b'"', wsdl)
 
+    @staticmethod
+    def doubled(payload, how):
+        """A confused service: the Body's response twice, or a fault after it."""
+        match = re.search(rb"(<(?:[\w.-]+:)?Body\b[^>]*>)(.*)(</(?:[\w.-]+:)?Body>)", payload, re.S)
+        if not match:
+            return payload
+        prefix = re.match(rb"<([\w.-]+:)?Body", match.group(1)).group(1) or b""
+        extra = match.group(2) if how == "response" else (
+            b"<" + prefix + b"Fault><faultcode>" + prefix + b"Server</faultcode>"
+            b"<faultstring>R\xc3\xa9ponse contradictoire.</faultstring></" + prefix + b"Fault>")
+        return payload[:match.start(2)] + match.group(2) + extra + payload[match.end(2):]
+
     def endless(self):
         """Headers of a success, then a body that trickles in for ever; returns when the client gives up."""
         self.close_connection = True
@@ -625,6 +639,7 @@ class SoapServer(TlsHTTPServer):
         self.application, self.state = application, state
         self.quiet, self.slow = args.quiet, args.slow
         self.endless, self.html_error = args.endless, args.html_error
+        self.doubled_answers = args.doubled_answers
 
 
 def parse_refusals(values):
@@ -654,6 +669,8 @@ def main():
     parser.add_argument("--slow", type=float, default=0.0, metavar="SECONDS", help="delay every answer")
     parser.add_argument("--endless", action="store_true", help="every answer's body never ends")
     parser.add_argument("--html-error", action="store_true", help="every POST answers 500 with an HTML page")
+    parser.add_argument("--doubled-answers", choices=("response", "fault"),
+                        help="every successful answer carries its response twice, or a fault after it")
     parser.add_argument("--quiet", action="store_true", help="no request log on stderr")
     args = parser.parse_args()
     try:

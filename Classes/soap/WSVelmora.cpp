@@ -92,6 +92,12 @@ std::string WSVelmora::endpointForAddress(const std::string& siteAddress) {
     while (!host.empty() && host.back() == '/') {
         host.pop_back();
     }
+    // The service's whole address, pasted as it was given, names the endpoint already.
+    const std::string path = kServicePath;
+    if (host.size() > path.size() && StringExtension::lowercased(host.substr(host.size() - path.size())) ==
+                                         StringExtension::lowercased(path)) {
+        host.erase(host.size() - path.size());
+    }
     return "https://" + host + kServicePath;
 }
 

@@ -73,7 +73,7 @@ std::string WSVelmoraHelper::failureText(const WSVelmoraSoapBindingResponse::Err
     if (error.domain == WSVelmoraSoapBindingResponse::kXmlDomain) {
         return "La réponse du service de transcription est illisible.";
     }
-    return "Le service de transcription n'a pas pu être joint : " + error.description;
+    return "Échec de la communication avec le service de transcription : " + error.description;
 }
 
 std::string WSVelmoraHelper::soundFileExtension() const {
@@ -255,14 +255,18 @@ void WSVelmoraHelper::operationCompletedWithResponse(WSVelmoraSoapBindingOperati
     auto keepAlive = operation.shared_from_this();
     std::erase_if(inFlight_, [&](const auto& entry) { return entry.get() == &operation; });
     const std::string name = operation.name();
-    for (const auto& part : response.bodyParts) {
-        if (const auto* fault = std::get_if<SOAPFault>(&part)) {
-            std::string text = fault->faultstring.value_or("");
-            fail(text.empty() ? "Le service de transcription a refusé la demande (" + name + ")." : text,
-                 fault->faultactor.value_or(name));
-            return;
-        }
-        const auto& message = std::get<WSVelmoraMessage>(part);
+    // A fault anywhere in the answer wins over a response beside it: the service contradicts
+    // itself, and the dictation is better sent again than marked sent on a doubtful answer.
+    if (const auto* fault = response.firstFault()) {
+        std::string text = fault->faultstring.value_or("");
+        fail(text.empty() ? "Le service de transcription a refusé la demande (" + name + ")."
+                          : "Le service de transcription a répondu : " + text,
+             fault->faultactor.value_or(name));
+        return;
+    }
+    // One response per call: a second one in the same answer would start a second sequence.
+    if (const auto* first = response.firstMessage()) {
+        const auto& message = *first;
         if (name == "Authenticate") {
             auto token = message.text("AuthenticateResult");
             if (!token || token->empty()) {

@@ -1,5 +1,6 @@
 #include "Classes/soap/WSVelmoraSoapBindingOperation.h"
 
+#include "Classes/core/ConfigurationManager.h"
 #include "Classes/soap/WSVelmoraSoapBinding.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponseDelegate.h"
 #include "Classes/soap/WSVelmoraSoapBinding_envelope.h"
@@ -117,9 +118,13 @@ void WSVelmoraSoapBindingOperation::start(RunLoop& loop) {
     HttpConnection::Request request;
     request.method = "POST";
     request.url = binding_->address();
-    request.timeout = binding_->defaultTimeout();
-    request.stallLimit = std::min(binding_->defaultTimeout(), Seconds(60));
-    request.answerWait = binding_->defaultTimeout();
+    // The line's patience ("NetworkStallTimeout") decides when a silent service has failed; the
+    // whole exchange is bounded too, so an answer trickling in for ever ends, and never before
+    // the binding's own time-out.
+    const Seconds stall(ConfigurationManager::getNetworkStallTimeout());
+    request.stallLimit = stall;
+    request.answerWait = stall;
+    request.timeout = std::max(binding_->defaultTimeout(), stall) * 2;
     if (!binding_->cookies().empty()) {
         std::string cookie;
         for (const auto& [name, value] : binding_->cookies()) {

@@ -91,7 +91,8 @@ TEST_F(TranscriptionCommandTest, CheckShowsWhatTheServiceOffersOrWhyItCannot) {
     auto unreachable = check();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
     EXPECT_EQ(unreachable.status, 1);
-    EXPECT_THAT(unreachable.err, HasSubstr("Erreur : Le service de transcription n'a pas pu être joint : "));
+    EXPECT_THAT(unreachable.err,
+                HasSubstr("Erreur : Échec de la communication avec le service de transcription : "));
     EXPECT_THAT(unreachable.out, Not(HasSubstr("Le service répond.")));
 
     // A service failing later on: where it stopped, and why.

@@ -153,7 +153,7 @@ TEST_F(ServiceOperationsTest, FaultsAndUnreachableServicesAreToldApart) {
     auto unreachable = binding->usingParameters(*WSVelmoraMessage::request("AreYouAlive"), std::nullopt);
     ASSERT_TRUE(unreachable.error);
     EXPECT_THAT(WSVelmoraHelper::failureText(*unreachable.error),
-                ::testing::StartsWith("Le service de transcription n'a pas pu être joint"));
+                ::testing::StartsWith("Échec de la communication avec le service de transcription : "));
 }
 
 } // namespace

@@ -113,7 +113,8 @@ TEST(SoapEnvelopeTest, ValuesAreEncodedAsTheServiceReadsThem) {
 
 TEST(SoapEnvelopeTest, TheEndpointIsReachedOverHttpsWhateverTheSiteAddressLooksLike) {
     for (const char* address :
-         {"127.0.0.1:8443", "https://127.0.0.1:8443", " HTTPS://127.0.0.1:8443/ ", "http://127.0.0.1:8443"}) {
+         {"127.0.0.1:8443", "https://127.0.0.1:8443", " HTTPS://127.0.0.1:8443/ ", "http://127.0.0.1:8443",
+          "https://127.0.0.1:8443/dataTransfertService.ASMX"}) {
         EXPECT_EQ(WSVelmora::endpointForAddress(address), "https://127.0.0.1:8443/DataTransfertService.asmx")
             << address;
     }

@@ -138,13 +138,19 @@ TEST_F(TranscriptionSendTest, FailuresShowTheirTextAndLeaveTheDictationPending) 
         std::size_t chunks;
     };
     const std::vector<Case> cases{
-        {{}, "faux", "Identifiant ou mot de passe incorrect.", 0},
+        {{}, "faux", "Le service de transcription a répondu : Identifiant ou mot de passe incorrect.", 0},
         {{"--wrong-hash"},
          test::kPassword,
          "Le service de transcription n'a pas accepté le fichier de la dictée ; l'envoi sera réessayé.",
          1},
-        {{"--fault-operation", "FileUploadLumetraInit"}, test::kPassword, "Erreur simulée du service.", 0},
-        {{"--fault-operation", "GetPossibleDatesOfReturn"}, test::kPassword, "Erreur simulée du service.", 0},
+        {{"--fault-operation", "FileUploadLumetraInit"},
+         test::kPassword,
+         "Le service de transcription a répondu : Erreur simulée du service.",
+         0},
+        {{"--fault-operation", "GetPossibleDatesOfReturn"},
+         test::kPassword,
+         "Le service de transcription a répondu : Erreur simulée du service.",
+         0},
         {{"--html-error"}, test::kPassword, "Erreur interne du service de transcription (erreur 500).", 0},
     };
     for (const auto& c : cases) {
@@ -163,6 +169,27 @@ TEST_F(TranscriptionSendTest, FailuresShowTheirTextAndLeaveTheDictationPending) 
         EXPECT_THAT(documentsContaining(record(id).masterJobId), IsEmpty());
         DicteeRequest().deleteDicteeWithId(id);
     }
+}
+
+// A service that answers twice in one answer gets one next call, and one contradicting itself
+// with a fault leaves the dictation to be sent again.
+TEST_F(TranscriptionSendTest, AConfusedServiceStartsNoSecondUploadAndMarksNothingSentOnAFault) {
+    serveTranscription({"--doubled-answers", "response"});
+    const auto doubled = addTranscription("Réponses doublées", 6.25);
+    sendPass();
+    EXPECT_EQ(record(doubled).envoi, 1);
+    EXPECT_EQ(chunkNumbers(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(service->callsTo("FileUploadLumetraInit").size(), 1u);
+    EXPECT_EQ(service->callsTo("FileUploadLumetraFinished").size(), 1u);
+
+    serveTranscription({"--doubled-answers", "fault"});
+    const auto contradicted = addTranscription("Réponse contradictoire", 1);
+    profile.ui().clear();
+    sendPass();
+    EXPECT_EQ(record(contradicted).envoi, 0);
+    EXPECT_THAT(profile.ui().messages("banner"),
+                ElementsAre("Le service de transcription a répondu : Réponse contradictoire."));
+    EXPECT_EQ(service->calls().size(), 1u); // nothing after the log-in's doubtful answer
 }
 
 // A site of the transcription service as the default site sends there, whoever the typist is.
