@@ -78,10 +78,7 @@ const std::vector<WSVelmora::Field>& WSVelmora::securityHeaderFields() {
 }
 
 std::string WSVelmora::endpointForAddress(const std::string& siteAddress) {
-    const auto first = siteAddress.find_first_not_of(" \t");
-    const auto last = siteAddress.find_last_not_of(" \t");
-    std::string host =
-        first == std::string::npos ? std::string() : siteAddress.substr(first, last - first + 1);
+    std::string host = StringExtension::stringWithoutSpace(siteAddress);
     const std::string lower = StringExtension::lowercased(host);
     for (const char* scheme : {"https://", "http://"}) {
         if (lower.rfind(scheme, 0) == 0) {

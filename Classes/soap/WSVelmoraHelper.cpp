@@ -157,11 +157,15 @@ void WSVelmoraHelper::uploadingFileFinished() {
 
 std::string WSVelmoraHelper::getClientHash() {
     if (clientHash_.empty() && !filesToUpload_.empty()) {
-        if (auto digest = Digest::sha1OfFile(filesToUpload_.front())) {
-            clientHash_ = Base64::encode(std::span<const std::uint8_t>(digest->data(), digest->size()));
-        }
+        clientHash_ = clientHashOfFile(filesToUpload_.front());
     }
     return clientHash_;
+}
+
+std::string WSVelmoraHelper::clientHashOfFile(const std::string& file) {
+    auto digest = Digest::sha1OfFile(file);
+    return digest ? Base64::encode(std::span<const std::uint8_t>(digest->data(), digest->size()))
+                  : std::string();
 }
 
 std::optional<std::string> WSVelmoraHelper::getDataForChunk() {

@@ -70,6 +70,8 @@ public:
     std::optional<std::string> getDataForChunk();
     // SHA-1 of the whole first file in Base64 (28 characters); empty when it cannot be read.
     std::string getClientHash();
+    // SHA-1 of a whole file in Base64; empty when it cannot be read.
+    static std::string clientHashOfFile(const std::string& file);
 
     // Chunks of a file of `size` bytes, and where chunk `n` lies (nothing when it does not exist).
     static std::int64_t numberOfChunks(std::int64_t size);

@@ -1,5 +1,6 @@
 #include "Classes/soap/WSVelmoraSoapBinding.h"
 
+#include "Classes/core/StringExtension.h"
 #include "Classes/soap/WSVelmoraSoapBindingOperation.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponseDelegate.h"
 #include "Platform/network/HttpSession.h"
@@ -10,12 +11,6 @@
 namespace orvaneh {
 
 namespace {
-
-std::string trimmed(std::string text) {
-    auto first = text.find_first_not_of(" \t");
-    auto last = text.find_last_not_of(" \t");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
 
 // Completes the synchronous form.
 class SynchronousDelegate : public WSVelmoraSoapBindingResponseDelegate {
@@ -56,7 +51,8 @@ void WSVelmoraSoapBinding::takeCookiesFromHeaders(
         if (equals == std::string::npos) {
             continue;
         }
-        addCookie({trimmed(pair.substr(0, equals)), trimmed(pair.substr(equals + 1))});
+        addCookie({StringExtension::stringWithoutSpace(pair.substr(0, equals)),
+                   StringExtension::stringWithoutSpace(pair.substr(equals + 1))});
     }
 }
 

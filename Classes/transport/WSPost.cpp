@@ -13,8 +13,6 @@
 #include "Classes/soap/WSVelmora.h"
 #include "Classes/soap/WSVelmoraHelper.h"
 #include "Classes/transport/WSCommunication.h"
-#include "Platform/crypto/Base64.h"
-#include "Platform/crypto/Digest.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/runloop/Clock.h"
@@ -95,14 +93,13 @@ void WSPost::postDictationsWSVelmora() {
         return;
     }
     // The digest reads the whole recording: here, not on the main run loop.
-    auto digest = Digest::sha1OfFile(filesToUpload_.front());
-    if (!digest) {
+    clientHash_ = WSVelmoraHelper::clientHashOfFile(filesToUpload_.front());
+    if (clientHash_.empty()) {
         failOnMainLoop(
             localized("WSPOST_PREPARATION_ERROR",
                       "Les fichiers de la dictée n'ont pas pu être préparés ; l'envoi sera réessayé."));
         return;
     }
-    clientHash_ = Base64::encode(std::span<const std::uint8_t>(digest->data(), digest->size()));
     onMainLoop([](WSPost& self) { self.startAuthentication(); });
 }
 
