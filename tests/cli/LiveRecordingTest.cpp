@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <thread>
 #include <unistd.h>
@@ -65,10 +66,17 @@ protected:
         return shell("exec " + cliLine(arguments), server->address());
     }
     // The audio files of the documents directory.
-    std::map<std::string, std::string> recordings() const {
-        auto files = test::filesIn(profile.documents());
-        std::erase_if(files, [](const auto& file) { return !file.first.ends_with(".wav"); });
-        return files;
+    // Names only: the recorder renames its working files while this is looked at.
+    std::vector<std::string> recordings() const {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(profile.documents(), error), end; !error && it != end;
+             it.increment(error)) {
+            if (const std::string name = it->path().filename().string(); name.ends_with(".wav")) {
+                names.push_back(name);
+            }
+        }
+        return names;
     }
     test::RecordedWave stored(const std::string& id) const {
         return test::RecordedWave::read(profile.documents() / (id + ".wav"));
