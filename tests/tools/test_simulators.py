@@ -8,15 +8,18 @@ import http.client
 import io
 import json
 import re
+import socket
 import ssl
 import subprocess
 import sys
 import tempfile
 import unittest
 import urllib.error
+import urllib.parse
 import urllib.request
 import xml.etree.ElementTree as ElementTree
 import zipfile
+from http.cookies import SimpleCookie
 from pathlib import Path
 from xml.sax.saxutils import escape
 
@@ -24,6 +27,7 @@ TOOLS = Path(__file__).resolve().parents[2] / "tools"
 FTP_SERVER = TOOLS / "office-ftp-server.py"
 HTTPS_SERVER = TOOLS / "office-https-server.py"
 SOAP_SERVER = TOOLS / "transcription-soap-server.py"
+CASEFILE_SERVER = TOOLS / "casefile-https-server.py"
 LOGIN, PASSWORD = "dic@office:7", "p@ss:w0rd"
 CREDENTIALS = ("--login", LOGIN, "--password", PASSWORD)
 BOUNDARY = "--FrontiereBoundary"
@@ -352,6 +356,169 @@ class TranscriptionSimulatorTest(SimulatorTestCase):
                 self.assertEqual(answer[0], "fault", answer)
                 self.assertTrue(answer[1].startswith("Client"), answer)
         self.assertEqual(self.call("FileUploadSendChunk", chunk, header), "false")
+
+
+CASE_KEYS = {"id", "code", "label", "nature", "responsable", "collaborateur1", "collaborateur2", "secrétaire",
+             "archive", "matière", "type", "datedecréation", "état", "provenance", "stockage", "mémo"}
+RECENT = "/FendraWebMvcApp/Dossier/R%C3%A9cents"
+SEARCH = "/FendraWebMvcApp/Dossier/Rechercher?value="
+LOG_IN = "/FendraWebMvcApp/Login/LogMeIn"
+WRONG_CREDENTIALS = "Identifiant ou mot de passe incorrect."
+
+
+def log_in_body(user=LOGIN, password=PASSWORD, database="CABINET_DUPRE"):
+    return json.dumps({"userlogin": user, "userpwd": password, "database": database, "clientId": "0a1b2c",
+                       "clientVersion": "2", "type": "Vextil-Fendra", "versionOS": "12.1"}).encode("utf-8")
+
+
+class CaseFileSimulatorTest(SimulatorTestCase):
+    def start_server(self, *switches, store="cases"):
+        self.store = self.tmp / store
+        printed = self.start(CASEFILE_SERVER, "--store", self.store, *CREDENTIALS, "--cert-dir", self.tmp / "tls",
+                             "--quiet", *switches)
+        self.port = int(printed["PORT"])
+        self.context = ssl.create_default_context(cafile=printed["CA"])
+
+    def call(self, method, path, body=b"", cookie=None):
+        """(status, headers, body) of one request; the path goes out as UTF-8, so it may hold raw "é"."""
+        head = "%s %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: %d\r\n" % (
+            method, path, len(body))
+        if cookie:
+            head += "Cookie: %s\r\n" % cookie
+        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as raw, \
+                self.context.wrap_socket(raw, server_hostname="127.0.0.1") as tls:
+            tls.sendall((head + "\r\n").encode("utf-8") + body)
+            response = http.client.HTTPResponse(tls)
+            response.begin()
+            return response.status, response.headers, response.read()
+
+    def log_in(self, cookie=None, **fields):
+        """The log-in answer and the session cookie it set ("name=value"), or None."""
+        status, headers, raw = self.call("POST", LOG_IN, log_in_body(**fields), cookie)
+        self.assertEqual(status, 200)
+        set_cookie = headers.get("Set-Cookie")
+        session = None
+        if set_cookie:
+            (name, morsel), = SimpleCookie(set_cookie).items()
+            self.assertEqual((morsel["path"], morsel["secure"], morsel["httponly"]), ("/", True, True))
+            session = "%s=%s" % (name, morsel.value)
+        return json.loads(raw), session
+
+    def cases(self, path, cookie):
+        """The case files answered, read twice as JSON and checked against the client's unwrapping."""
+        status, headers, raw = self.call("GET", path, cookie=cookie)
+        self.assertEqual((status, headers.get_content_type()), (200, "application/json"))
+        cases = json.loads(json.loads(raw))
+        self.assertEqual(unwrap(raw), cases)
+        for case in cases:
+            self.assertEqual(set(case), CASE_KEYS)
+        return cases
+
+    def journal(self):
+        return (self.store / "calls.log").read_text(encoding="utf-8")
+
+    def test_databases_offered(self):
+        for count in (1, 3):
+            with self.subTest(count=count):
+                self.start_server("--databases", count, store="cases%d" % count)
+                status, _, raw = self.call("GET", "/FendraWebMvcApp/Login/Databases")
+                databases = json.loads(raw)
+                self.assertEqual((status, len(databases)), (200, count))
+                self.assertEqual(databases[0], {"Nom": "CABINET_DUPRE", "Libelle": "Cabinet Dupré & Associés"})
+                self.assertEqual(len({d["Nom"] for d in databases}), count)
+
+    def test_log_in_answers(self):
+        self.start_server()
+        answer, session = self.log_in()
+        self.assertEqual(answer, {"code": 0, "description": "", "versionWS": "3.2", "intervenantId": "42"})
+        self.assertIsNotNone(session)
+
+        refused = {
+            "wrong password": (log_in_body(password="wrong"), 101, WRONG_CREDENTIALS),
+            "unknown user": (log_in_body(user="inconnu"), 101, WRONG_CREDENTIALS),
+            "unknown database": (log_in_body(database="AUTRE"), 102, "Base de données inconnue : AUTRE"),
+            "not JSON": (b"userlogin=x&userpwd=y", 103, "Requête de connexion illisible."),
+            "empty body": (b"", 103, "Requête de connexion illisible."),
+        }
+        for case, (body, code, description) in refused.items():
+            with self.subTest(case):
+                status, headers, raw = self.call("POST", LOG_IN, body)
+                self.assertEqual((status, json.loads(raw)), (200, {"code": code, "description": description}))
+                self.assertIsNone(headers.get("Set-Cookie"))
+
+        journal = self.journal()
+        self.assertIn("user=%s database=CABINET_DUPRE clientId=0a1b2c clientVersion=2 type=Vextil-Fendra "
+                      "versionOS=12.1 result=0" % LOGIN, journal)
+        self.assertNotIn(PASSWORD, journal)
+
+    def test_recent_cases_escaped_or_raw_path(self):
+        self.start_server()
+        _, session = self.log_in()
+        stored = json.loads((self.store / "casefiles.json").read_text(encoding="utf-8"))
+        escaped, raw = self.cases(RECENT, session), self.cases("/FendraWebMvcApp/Dossier/Récents", session)
+        self.assertEqual(len(escaped), 20)
+        self.assertEqual(escaped, raw)
+        self.assertTrue(all(case in stored for case in escaped))
+        self.assertIn("SCI Les Érables & fils", [case["label"] for case in escaped])
+        # The client must cope with every shape the server sends within one page.
+        for key in ("nature", "responsable", "datedecréation"):
+            self.assertIn(None, [case[key] for case in escaped], key)
+        dates = [case["datedecréation"] for case in escaped if case["datedecréation"]]
+        self.assertTrue(all(re.fullmatch(r"\d{8}|\d\d/\d\d/\d{4}", date) for date in dates), dates)
+        self.assertEqual({len(date) for date in dates}, {8, 10})
+
+    def test_search_ignores_accents_and_case(self):
+        self.start_server()
+        _, session = self.log_in()
+        searches = {
+            "érables & FILS": "SCI Les Érables & fils",
+            "LEFEVRE C/ SOCIETE generale": "Succession Lefèvre c/ Société Générale",
+            'o’neil c/ sarl "l\'oeuvre': 'Prud\'hommes O\'Neil c/ SARL "L\'Œuvre d\'Orient"',
+        }
+        for text, label in searches.items():
+            with self.subTest(text):
+                found = self.cases(SEARCH + urllib.parse.quote(text, safe=""), session)
+                self.assertIn(label, [case["label"] for case in found])
+        self.assertIn('value="érables & FILS" token=ok result=1', self.journal())
+
+        succession = [case for case in self.cases(SEARCH + "Succession", session)
+                      if case["label"] == searches["LEFEVRE C/ SOCIETE generale"]]
+        self.assertEqual([case["label"] for case in self.cases(SEARCH + succession[0]["code"], session)],
+                         [succession[0]["label"]])
+        self.assertEqual(len(self.cases(SEARCH + "e", session)), 100)
+        self.assertEqual(self.cases(SEARCH + "introuvable", session), [])
+
+    def test_token_expires_after_n_requests_and_log_in_renews_it(self):
+        self.start_server("--token-requests", 2, "--wrong-password-code", 7)
+        invalid = (200, b'"invalid token"')
+
+        def recent(cookie):
+            status, _, raw = self.call("GET", RECENT, cookie=cookie)
+            return status, raw
+
+        self.assertEqual(recent(None), invalid)
+        self.assertEqual(self.log_in(password="wrong"), ({"code": 7, "description": WRONG_CREDENTIALS}, None))
+        _, first = self.log_in()
+        self.assertEqual([recent(first)[0] for _ in range(2)], [200, 200])
+        self.assertEqual(recent(first), invalid)
+
+        _, second = self.log_in(cookie=first)
+        self.assertNotEqual(second, first)
+        self.assertEqual(len(unwrap(recent(second)[1])), 20)
+        self.assertEqual(recent(first), invalid)
+
+        states = re.findall(r"Récents token=(\w+)", self.journal())
+        self.assertEqual(states, ["missing", "ok", "ok", "expired", "ok", "unknown"])
+
+    def test_html_error_and_logon_page(self):
+        self.start_server("--html-error", store="html")
+        status, headers, _ = self.call("GET", "/FendraWebMvcApp/Login/Databases")
+        self.assertEqual((status, headers.get_content_type()), (500, "text/html"))
+
+        self.start_server("--logon-page", store="logon")
+        status, headers, raw = self.call("GET", RECENT)
+        self.assertEqual((status, headers.get_content_type()), (200, "text/html"))
+        self.assertIn(b"Log On", raw)
 
 
 if __name__ == "__main__":
