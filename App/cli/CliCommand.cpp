@@ -1,7 +1,10 @@
 #include "App/cli/CliCommand.h"
 
+#include <iostream>
 #include <ostream>
 #include <sstream>
+#include <termios.h>
+#include <unistd.h>
 #include <utility>
 
 namespace orvaneh {
@@ -83,6 +86,30 @@ std::optional<CliArguments> CliCommand::parseOptions(const std::vector<std::stri
         return std::nullopt;
     }
     return parsed;
+}
+
+std::optional<std::string> CliCommand::readPasswordLine(CliContext& context) {
+    termios saved{};
+    const bool terminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        context.err << "Mot de passe : " << std::flush;
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    }
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        context.err << std::endl;
+    }
+    if (!read) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
 } // namespace orvaneh

@@ -56,6 +56,9 @@ public:
     // another device, or older than the checks) shown with replacement characters, never an
     // abort.
     static std::string jsonText(const Json& value);
+    // One line of standard input, without its end; nothing at the end of input. On a terminal
+    // the password is asked for and not echoed.
+    static std::optional<std::string> readPasswordLine(CliContext& context);
 
     static constexpr int kSuccess = 0;
     static constexpr int kFailure = 1;

@@ -15,8 +15,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <termios.h>
-#include <unistd.h>
 
 namespace orvaneh {
 
@@ -57,32 +55,6 @@ void printSite(std::ostream& out, const SiteModel& site) {
         << "\n";
 }
 
-// One line of standard input, without its end; nothing at the end of input. On a terminal the
-// line is asked for and not echoed.
-std::optional<std::string> readPasswordLine(CliContext& context) {
-    termios saved{};
-    const bool terminal = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (terminal) {
-        context.err << "Mot de passe : " << std::flush;
-        termios silent = saved;
-        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-    }
-    std::string line;
-    const bool read = static_cast<bool>(std::getline(std::cin, line));
-    if (terminal) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        context.err << std::endl;
-    }
-    if (!read) {
-        return std::nullopt;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
-}
-
 // The password asked for: --password, --password-stdin or the environment, in that order; only
 // one of the options. Nothing when none is given. Usage error text in `problem`. A new site takes
 // the environment's password by itself; an edit only when --password-env asks, or an exported
@@ -98,7 +70,7 @@ std::optional<std::string> passwordGiven(const CliArguments& parsed, CliContext&
         return option;
     }
     if (parsed.flag("password-stdin")) {
-        auto line = readPasswordLine(context);
+        auto line = CliCommand::readPasswordLine(context);
         if (!line || line->empty()) {
             problem = "--password-stdin n'a lu aucun mot de passe sur l'entrée standard";
             return std::nullopt;
