@@ -1,0 +1,452 @@
+#include "Classes/casefile/WSFendraExpert.h"
+
+#include "Classes/core/Tools.h"
+#include "Classes/core/UserDefaultManager.h"
+#include "Platform/files/AtomicFile.h"
+#include "Platform/localisation/Localization.h"
+#include "Platform/log/Log.h"
+#include "Platform/network/HttpCookieJar.h"
+#include "Platform/network/Reachability.h"
+#include "Platform/profile/Profile.h"
+#include "Platform/runloop/RunLoop.h"
+#include "Platform/ui/UserInterface.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace orvaneh {
+
+namespace {
+
+constexpr Seconds kGetTimeout{40};
+constexpr Seconds kPostTimeout{120};
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t found; (found = text.find(from, start)) != std::string::npos;
+         start = found + from.size()) {
+        result.append(text, start, found - start);
+        result.append(to);
+    }
+    result.append(text, start);
+    text = std::move(result);
+}
+
+// Length of the UTF-8 sequence starting at `text[i]`, 0 when it is not a valid one.
+std::size_t sequenceLength(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = sequenceLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+HttpCookieJar cookieJar() {
+    return HttpCookieJar(Profile::current().configurationDirectory() / WSFendraExpert::kCookieFile);
+}
+
+// The host part of an endpoint URL, as the cookies are kept.
+std::string hostOfUrl(const std::string& url) {
+    std::string rest = url;
+    if (auto scheme = rest.find("://"); scheme != std::string::npos) {
+        rest.erase(0, scheme + 3);
+    }
+    return lowered(rest.substr(0, rest.find('/')));
+}
+
+// The network check: a machine without any interface up reaches only itself. The loopback
+// question (which may resolve the name) is asked only then.
+std::optional<std::string> noNetwork(const std::string& host) {
+    if (Reachability::shared().currentStatus() != NetworkStatus::None) {
+        return std::nullopt;
+    }
+    std::string name = host.substr(
+        0, host.rfind(':') == std::string::npos || host.front() == '[' ? host.size() : host.rfind(':'));
+    if (!name.empty() && Reachability::isLoopbackHost(name)) {
+        return std::nullopt;
+    }
+    return localized("kMssNoAvailableNetWork", "Aucun réseau disponible");
+}
+
+} // namespace
+
+struct WSFendraExpert::Waiter {
+    bool done = false;
+    bool ok = false;
+};
+
+WSFendraExpert::HostCheck WSFendraExpert::normalizeHost(const std::string& typed) {
+    std::string host = typed;
+    host.erase(0, host.find_first_not_of(" \t\r\n"));
+    host.erase(host.find_last_not_of(" \t\r\n") + 1);
+    const std::string lower = lowered(host);
+    if (lower.rfind("http://", 0) == 0) {
+        return {{},
+                "Le serveur de dossiers se joint en HTTPS uniquement : saisissez son nom sans « http:// »."};
+    }
+    if (lower.rfind("https://", 0) == 0) {
+        host.erase(0, 8);
+    }
+    host = host.substr(0, host.find('/'));
+    const bool bad = std::any_of(host.begin(), host.end(), [](unsigned char c) {
+        return c <= ' ' || c == '?' || c == '#' || c == '@' || c == '\\' || c == 0x7F;
+    });
+    if (bad) {
+        return {{}, "Le nom du serveur de dossiers n'est pas valable : " + typed};
+    }
+    return {host, {}};
+}
+
+std::string WSFendraExpert::databasesUrl(const std::string& host) {
+    return "https://" + host + kDatabasesPath;
+}
+std::string WSFendraExpert::logInUrl(const std::string& host) {
+    return "https://" + host + kLogInPath;
+}
+std::string WSFendraExpert::recentUrl(const std::string& host) {
+    return "https://" + host + kRecentPath;
+}
+std::string WSFendraExpert::searchUrl(const std::string& host, const std::string& searchText) {
+    return "https://" + host + kSearchPath + encodeToPercentEscapeString(searchText);
+}
+
+std::string WSFendraExpert::getJSONstring(const std::string& bytes) {
+    if (bytes.empty() || !isUtf8(bytes)) {
+        return {};
+    }
+    std::string text = bytes;
+    replaceAll(text, "\\\\/", "");
+    replaceAll(text, "\\\"", "\"");
+    replaceAll(text, "\\\\", "\\");
+    replaceAll(text, "/\\", "/");
+    // The outer quotes are characters, not bytes: an answer ending in "é" keeps its text whole.
+    if (text.empty()) {
+        return text;
+    }
+    const std::size_t first = sequenceLength(text, 0);
+    std::size_t last = text.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) {
+        --last;
+    }
+    if (first == 0 || last < first) {
+        return {};
+    }
+    return text.substr(first, last - first);
+}
+
+std::string WSFendraExpert::encodeToPercentEscapeString(const std::string& text) {
+    std::string result;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            result += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            result += escaped;
+        }
+    }
+    return result;
+}
+
+std::string WSFendraExpert::formatDate(const std::string& text) {
+    if (text.empty()) {
+        return text;
+    }
+    const bool ascii = std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+    if (!ascii || (text.size() != 8 && text.size() < 10)) {
+        return text;
+    }
+    if (text.size() == 8) {
+        return text.substr(0, 2) + "/" + text.substr(2, 2) + "/" + text.substr(4, 4);
+    }
+    return text.substr(0, 2) + "/" + text.substr(3, 2) + "/" + text.substr(6, 4);
+}
+
+WSFendraExpert::WSFendraExpert(WSFendraExpertDelegate* delegate) : delegate_(delegate) {}
+
+WSFendraExpert::~WSFendraExpert() {
+    cancel();
+}
+
+void WSFendraExpert::cancel() {
+    if (connection_) {
+        connection_->cancel();
+        retireConnection();
+    }
+    logMeIn_ = false;
+}
+
+bool WSFendraExpert::httpRequest(const std::string& url) {
+    Waiter waiter;
+    waiter_ = &waiter;
+    respJSON_.clear();
+    start("GET", url, {}, true);
+    // The connection's own time-out ends every request (a re-login and a replay at most); the
+    // margin only guards against a loop that is never fed.
+    const Seconds limit = kGetTimeout * 2 + kPostTimeout + Seconds(5);
+    RunLoop& loop = RunLoop::current();
+    loop.runUntil([&] { return waiter.done; },
+                  loop.clock().now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(limit),
+                  limit);
+    waiter_ = nullptr;
+    if (!waiter.done) {
+        cancel();
+        lastError_ = "Le serveur de dossiers n'a pas répondu à temps.";
+        return false;
+    }
+    return waiter.ok;
+}
+
+void WSFendraExpert::httpRequestAsync(const std::string& url) {
+    start("GET", url, {}, true);
+}
+
+void WSFendraExpert::postRequestAsync(const std::string& url, const std::string& body) {
+    start("POST", url, body, true);
+}
+
+void WSFendraExpert::start(const std::string& method, const std::string& url, const std::string& body,
+                           bool userRequest) {
+    if (connection_) {
+        connection_->cancel();
+        retireConnection();
+    }
+    if (firstRequest_) {
+        firstRequest_ = false;
+        getRequest_ = method == "GET";
+        tempUrl_ = url;
+        tempBody_ = body;
+    }
+    if (userRequest) {
+        // Each request of the caller may cost one re-login, never more.
+        replayed_ = false;
+        logMeIn_ = false;
+        lastError_.clear();
+    }
+    host_ = hostOfUrl(url);
+    if (auto problem = noNetwork(host_)) {
+        fail(*problem);
+        return;
+    }
+    response_ = {};
+    received_.clear();
+    setProgress(0);
+
+    HttpConnection::Request request;
+    request.method = method;
+    request.url = url;
+    request.timeout = method == "GET" ? kGetTimeout : kPostTimeout;
+    request.maxAnswerBytes = maxAnswerBytes_;
+    request.headers.emplace_back("Accept", "application/json");
+    if (method == "POST") {
+        request.headers.emplace_back("Content-Type", "application/json; charset=utf-8");
+        request.body = body;
+    }
+    if (auto cookies = cookieJar().cookiesFor(host_); !cookies.empty()) {
+        request.headers.emplace_back("Cookie", HttpCookieJar::cookieHeader(cookies));
+    }
+    Log::write("Dossiers : " + method + " " + url);
+
+    std::weak_ptr<char> alive = alive_;
+    HttpConnection::Callbacks callbacks;
+    callbacks.response = [this, alive](const HttpConnection::Response& response) {
+        if (alive.lock()) {
+            onResponse(response);
+        }
+    };
+    callbacks.data = [this, alive](const std::string& bytes) {
+        if (alive.lock()) {
+            onData(bytes);
+        }
+    };
+    callbacks.failure = [this, alive](const NetworkError& error) {
+        if (alive.lock()) {
+            retireConnection();
+            fail(error.text());
+        }
+    };
+    callbacks.finished = [this, alive] {
+        if (alive.lock()) {
+            onFinished();
+        }
+    };
+    connection_ =
+        std::make_unique<HttpConnection>(std::move(request), RunLoop::current(), std::move(callbacks));
+}
+
+void WSFendraExpert::onResponse(const HttpConnection::Response& response) {
+    response_ = response;
+    std::string error;
+    if (!cookieJar().takeFromHeaders(host_, response.headers, &error)) {
+        Log::write("Dossiers : la session n'a pas pu être gardée : " + error);
+    }
+}
+
+void WSFendraExpert::onData(const std::string& bytes) {
+    received_ += bytes;
+    if (response_.expectedContentLength > 0) {
+        setProgress(std::min(1.0, double(received_.size()) / double(response_.expectedContentLength)));
+    }
+}
+
+void WSFendraExpert::setProgress(double fraction) {
+    progress_ = fraction;
+    if (delegate_ && !waiter_) {
+        delegate_->progressBar(fraction);
+    }
+}
+
+void WSFendraExpert::onFinished() {
+    retireConnection();
+    const std::string text = getJSONstring(received_);
+    const bool sessionRefused =
+        text.find("invalid token") != std::string::npos || text.find("Log On") != std::string::npos;
+    if (sessionRefused) {
+        if (replayed_ || logMeIn_) {
+            Log::write("Dossiers : session refusée encore après une nouvelle connexion.");
+            fail(kSessionExpiredMessage);
+            return;
+        }
+        logInAgain();
+        return;
+    }
+    if (response_.status < 200 || response_.status > 299) {
+        fail("Le serveur de dossiers a répondu par une erreur (" + std::to_string(response_.status) + ").");
+        return;
+    }
+    if (response_.mimeType == "text/html" ||
+        lowered(received_.substr(0, 200)).find("<html") != std::string::npos) {
+        fail("Le serveur de dossiers a répondu par une page web au lieu de données.");
+        return;
+    }
+    if (!logMeIn_) {
+        deliver(received_);
+        return;
+    }
+    logMeIn_ = false;
+    const Json answer = Tools::parseJSON(received_).value_or(Json());
+    if (!answer.is_object()) {
+        fail("La reconnexion au serveur de dossiers a échoué : réponse illisible.");
+        return;
+    }
+    const auto code = answer.find("code");
+    if (code == answer.end() || !code->is_number() || code->get<double>() >= 100) {
+        const auto description = answer.find("description");
+        std::string reason = description != answer.end() && description->is_string()
+                                 ? description->get<std::string>()
+                                 : std::string("réponse sans code");
+        fail("La reconnexion au serveur de dossiers a été refusée : " + reason);
+        return;
+    }
+    replay();
+}
+
+void WSFendraExpert::logInAgain() {
+    Log::write("Dossiers : session expirée, nouvelle connexion.");
+    logMeIn_ = true;
+    setProgress(0.5);
+    const auto file = std::filesystem::path(Tools::documentsDirectory()) / kLogInBodyFile;
+    const std::string body = AtomicFile::read(file).value_or("");
+    const HostCheck host = normalizeHost(UserDefaultManager::getStringForKey("host").value_or(""));
+    if (host.host.empty()) {
+        logMeIn_ = false;
+        fail(host.error.empty() ? std::string(kSessionExpiredMessage) : host.error);
+        return;
+    }
+    start("POST", logInUrl(host.host), body, false);
+}
+
+void WSFendraExpert::replay() {
+    replayed_ = true;
+    start(getRequest_ ? "GET" : "POST", tempUrl_, tempBody_, false);
+}
+
+void WSFendraExpert::deliver(const std::string& bytes) {
+    setProgress(1);
+    if (waiter_) {
+        respJSON_ = getJSONstring(bytes);
+        waiter_->ok = true;
+        waiter_->done = true;
+        return;
+    }
+    if (delegate_) {
+        delegate_->getDataRequest(bytes);
+    }
+}
+
+void WSFendraExpert::fail(const std::string& text) {
+    lastError_ = text;
+    logMeIn_ = false;
+    Log::write("Dossiers : " + text);
+    if (waiter_) {
+        waiter_->ok = false;
+        waiter_->done = true;
+        return;
+    }
+    // The delegate may release this client: nothing of it is read afterwards.
+    const bool showsAlert = showsAlerts_;
+    if (delegate_) {
+        delegate_->erreurRequest(text);
+    }
+    if (showsAlert) {
+        UserInterface::shared().showAlert("", text);
+    }
+}
+
+void WSFendraExpert::retireConnection() {
+    if (!connection_) {
+        return;
+    }
+    // Released on a later turn: this may run inside one of the connection's own callbacks.
+    std::shared_ptr<HttpConnection> old(connection_.release());
+    RunLoop::current().post([old] {});
+}
+
+} // namespace orvaneh
