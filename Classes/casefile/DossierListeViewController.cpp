@@ -11,6 +11,14 @@ namespace orvaneh {
 DossierListeViewController::DossierListeViewController(std::string searchText)
     : searchText_(std::move(searchText)) {}
 
+std::shared_ptr<DossierListeViewController> DossierListeViewController::opened(const std::string& searchText,
+                                                                               Delegate delegate) {
+    auto list = std::make_shared<DossierListeViewController>(searchText);
+    list->setDelegateLD(std::move(delegate));
+    list->viewDidLoad();
+    return list;
+}
+
 DossierListeViewController::~DossierListeViewController() {
     if (waiting_) {
         UserInterface::shared().closeWait();

@@ -37,6 +37,9 @@ public:
 
     explicit DossierListeViewController(std::string searchText = {});
     ~DossierListeViewController() override;
+    // A list for the search text, answering `delegate`, already loading (the screens' opener).
+    static std::shared_ptr<DossierListeViewController> opened(const std::string& searchText,
+                                                              Delegate delegate);
 
     std::string screenName() const override { return "DossierListeViewController"; }
     std::string title() const override;

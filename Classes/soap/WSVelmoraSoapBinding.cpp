@@ -1,8 +1,8 @@
 #include "Classes/soap/WSVelmoraSoapBinding.h"
 
-#include "Classes/core/StringExtension.h"
 #include "Classes/soap/WSVelmoraSoapBindingOperation.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponseDelegate.h"
+#include "Platform/network/HttpCookieJar.h"
 #include "Platform/network/HttpSession.h"
 #include "Platform/runloop/RunLoop.h"
 
@@ -46,13 +46,9 @@ void WSVelmoraSoapBinding::takeCookiesFromHeaders(
         if (name != "set-cookie") {
             continue;
         }
-        std::string pair = value.substr(0, value.find(';'));
-        auto equals = pair.find('=');
-        if (equals == std::string::npos) {
-            continue;
+        if (auto cookie = HttpCookieJar::parseSetCookie(value)) {
+            addCookie(std::move(*cookie));
         }
-        addCookie({StringExtension::stringWithoutSpace(pair.substr(0, equals)),
-                   StringExtension::stringWithoutSpace(pair.substr(equals + 1))});
     }
 }
 

@@ -232,9 +232,7 @@ TEST_F(CaseFileScreensTest, ChosenCaseFillsTheDictationsFields) {
     std::shared_ptr<DossierListeViewController> opened;
     bar.setCaseListOpener(
         [&](const std::string& text, OptionBarreDictationViewController::CaseFileAnswer answer) {
-            opened = std::make_shared<DossierListeViewController>(text);
-            opened->setDelegateLD(std::move(answer));
-            opened->viewDidLoad();
+            opened = DossierListeViewController::opened(text, std::move(answer));
             return opened;
         });
     bar.displayFileSearch();
