@@ -1,6 +1,8 @@
 #include "Classes/app/ListeDictViewController.h"
 
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/casefile/DossierListeViewController.h"
+#include "Classes/casefile/LoginViewController.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/FileManagerHelper.h"
@@ -290,6 +292,11 @@ void ListeDictViewController::openRecorder(std::optional<std::int64_t> idDictee,
         return;
     }
     auto recorder = std::make_shared<AudioRecordControllerThree>(application(), idDictee, parameters);
+    recorder->optionBarreController().setCaseListOpener(&DossierListeViewController::opened);
+    recorder->optionBarreController().setLoginOpener(
+        [](const std::string& searchText, OptionBarreDictationViewController::CaseFileAnswer answer) {
+            return std::make_shared<LoginViewController>(searchText, std::move(answer));
+        });
     recorder->viewDidLoad();
     // Refused (another recorder is open): it said so and went back to the list.
     if (!recorder->isOpen()) {
