@@ -1,6 +1,8 @@
 #include "Classes/workflow/ParamWorkflowDictee.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/StringExtension.h"
+#include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
@@ -117,6 +119,68 @@ bool ParamWorkflowDictee::viewShouldBackToParentView() {
         }
     });
     return false;
+}
+
+void ParamWorkflowDictee::displayScanner() {
+    if (!scanButtonShown()) {
+        Log::write("Lecteur de code désactivé par le réglage OptionUseBarCodeReader");
+        return;
+    }
+    const std::string unavailable = "Le lecteur de code n'est pas encore disponible.";
+    if (!scannerOpener_) {
+        UserInterface::shared().pushBanner(unavailable);
+        return;
+    }
+    // The reader exists only once the opener returns, after its answer was made.
+    auto reader = std::make_shared<std::weak_ptr<SuperController>>();
+    std::weak_ptr<char> alive = alive_;
+    auto screen = scannerOpener_([this, alive, reader](const std::string& code) {
+        if (alive.lock()) {
+            applyScannerResult(code);
+        }
+        if (auto shown = reader->lock()) {
+            shown->cancel();
+        }
+    });
+    if (!screen) {
+        UserInterface::shared().pushBanner(unavailable);
+        return;
+    }
+    *reader = screen;
+}
+
+void ParamWorkflowDictee::applyScannerResult(const std::string& code) {
+    // Readers that act as keyboards end a code with a line end; what is left must be one line,
+    // as if typed.
+    setFieldText(kSecondFieldTag, StringExtension::stringWithoutSpace(code));
+}
+
+std::string ParamWorkflowDictee::fileSearchText() const {
+    const std::string& ident = fieldText(kSecondFieldTag);
+    return ident.empty() ? fieldText(kFirstFieldTag) : ident;
+}
+
+std::string ParamWorkflowDictee::fileSearchScreen() {
+    return UserDefaultManager::getIntForKey(kStateKey) == 1 ? kCaseListScreen : kLoginScreen;
+}
+
+void ParamWorkflowDictee::displayFileSearch() {
+    const CaseFileOpener& opener = fileSearchScreen() == kCaseListScreen ? caseListOpener_ : loginOpener_;
+    const std::string unavailable = "La recherche de dossiers n'est pas encore disponible.";
+    if (!opener) {
+        UserInterface::shared().pushBanner(unavailable);
+        return;
+    }
+    std::weak_ptr<char> alive = alive_;
+    auto screen =
+        opener(fileSearchText(), [this, alive](const std::string& jobTitle, const std::string& identValue) {
+            if (alive.lock()) {
+                dossierListViewWillDismissWithJobTitle(jobTitle, identValue);
+            }
+        });
+    if (!screen) {
+        UserInterface::shared().pushBanner(unavailable);
+    }
 }
 
 void ParamWorkflowDictee::dossierListViewWillDismissWithJobTitle(const std::string& jobTitle,

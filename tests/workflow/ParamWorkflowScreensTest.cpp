@@ -3,10 +3,13 @@
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/serviceRequest.h"
 #include "Classes/packaging/Entity.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/screens/SelectionView.h"
 #include "Classes/workflow/ParamWorkflowDefault.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
+#include "Classes/workflow/QRCodeReaderViewController.h"
 #include "Platform/runloop/RunLoop.h"
+#include "support/CodeImages.h"
 #include "support/LogCapture.h"
 #include "support/TestDatabase.h"
 
@@ -462,6 +465,101 @@ TEST_F(ParamWorkflowScreensTest, LeavingTheDictationScreenAsksFirst) {
         EXPECT_EQ(menu.choices[1].title, "Annuler les modifications");
         EXPECT_EQ(menu.choices[1].style, UserInterface::Choice::Style::Destructive);
     }
+}
+
+// The scan button through the real reader, on pictures made by qrencode.
+TEST_F(ParamWorkflowScreensTest, AScannedCodeFillsTheIdentificationFieldUntilValider) {
+    test::CodeImages codes(profile.home());
+    NavigationController navigation;
+    ParamWorkflow set;
+    set.auteur = "plefebvre";
+    set.secondField = "D-1";
+    ParamWorkflowDictee screen(set);
+    std::vector<ParamWorkflow> saved;
+    screen.setOnChangeCallback([&](bool, const ParamWorkflow& parameters) { saved.push_back(parameters); });
+
+    screen.displayScanner();
+    EXPECT_EQ(banners(), std::vector<std::string>{"Le lecteur de code n'est pas encore disponible."});
+    std::shared_ptr<QRCodeReaderViewController> reader;
+    screen.setScannerOpener([&](ParamWorkflowDictee::ScanResult onResult) {
+        reader = QRCodeReaderViewController::makeFor(std::move(onResult));
+        navigation.present(reader);
+        return reader;
+    });
+
+    screen.displayScanner();
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(navigation.presented(), reader);
+    ASSERT_TRUE(reader->readPictureFile(codes.qrFile("PAT-2024-17 Noël")));
+    EXPECT_EQ(screen.fieldText(Screen::kSecondFieldTag), "PAT-2024-17 Noël");
+    EXPECT_EQ(screen.paramWorkflow().secondField, "D-1") << "shown, not stored";
+    EXPECT_EQ(navigation.presented(), nullptr) << "the reader is closed once it answered";
+    EXPECT_TRUE(saved.empty());
+
+    // A code over several lines is refused like a typed text; the reader still closes.
+    screen.displayScanner();
+    ASSERT_TRUE(reader->readPictureFile(codes.qrFile("ligne 1\nligne 2")));
+    EXPECT_EQ(screen.fieldText(Screen::kSecondFieldTag), "PAT-2024-17 Noël");
+    EXPECT_THAT(banners().back(), HasSubstr("ne peut contenir ni saut de ligne"));
+    EXPECT_EQ(navigation.presented(), nullptr);
+
+    screen.saveParamWorkflow();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].secondField, "PAT-2024-17 Noël");
+
+    // With the setting off there is no button, and the action does nothing.
+    profile.preferences().setBool("OptionUseBarCodeReader", false);
+    EXPECT_FALSE(ParamWorkflowDictee::scanButtonShown());
+    reader.reset();
+    const auto shownBefore = banners().size();
+    screen.displayScanner();
+    EXPECT_FALSE(reader);
+    EXPECT_EQ(banners().size(), shownBefore);
+    RunLoop::main().runPending();
+}
+
+// Stands for the case list and the log-in screen the application makes.
+class CaseFileScreen : public SuperController {
+public:
+    std::string screenName() const override { return "CaseFileScreen"; }
+};
+
+TEST_F(ParamWorkflowScreensTest, TheCaseFileSearchStartsFromTheFieldsShown) {
+    ParamWorkflow set;
+    set.auteur = "plefebvre";
+    ParamWorkflowDictee screen(set);
+    std::vector<std::pair<std::string, std::string>> opened; // screen, search text
+    ParamWorkflowDictee::CaseFileAnswer answer;
+    auto opener = [&](const std::string& name) {
+        return [&, name](const std::string& searchText, ParamWorkflowDictee::CaseFileAnswer given) {
+            opened.emplace_back(name, searchText);
+            answer = std::move(given);
+            return std::make_shared<CaseFileScreen>();
+        };
+    };
+    screen.setCaseListOpener(opener("liste"));
+    screen.setLoginOpener(opener("connexion"));
+
+    struct Case {
+        std::int64_t state;
+        std::string title, ident, screen, search;
+    };
+    for (const auto& each : std::vector<Case>{{0, "", "", "connexion", ""},
+                                              {1, "Durand", "", "liste", "Durand"},
+                                              {1, "Durand", "D-7", "liste", "D-7"},
+                                              {2, "", "D-7", "connexion", "D-7"}}) {
+        profile.preferences().setInteger("state", each.state);
+        screen.setFieldText(Screen::kFirstFieldTag, each.title);
+        screen.setFieldText(Screen::kSecondFieldTag, each.ident);
+        screen.displayFileSearch();
+        ASSERT_FALSE(opened.empty());
+        EXPECT_EQ(opened.back(), std::make_pair(each.screen, each.search)) << each.state;
+    }
+    // The case chosen fills both fields, stored by "Valider" only.
+    answer("Succession Lefèvre", "2024-17");
+    EXPECT_EQ(screen.fieldText(Screen::kFirstFieldTag), "Succession Lefèvre");
+    EXPECT_EQ(screen.fieldText(Screen::kSecondFieldTag), "2024-17");
+    EXPECT_EQ(screen.paramWorkflow().secondField, "");
 }
 
 TEST(SelectionViewTest, AnswersOnceWithTheCheckedRow) {
