@@ -107,8 +107,12 @@ std::optional<std::string> noNetwork(const std::string& host) {
     if (Reachability::shared().currentStatus() != NetworkStatus::None) {
         return std::nullopt;
     }
-    std::string name = host.substr(
-        0, host.rfind(':') == std::string::npos || host.front() == '[' ? host.size() : host.rfind(':'));
+    std::string name = host;
+    if (!name.empty() && name.front() == '[') {
+        name = name.substr(0, name.find(']') + 1);
+    } else if (std::count(name.begin(), name.end(), ':') == 1) {
+        name.erase(name.find(':'));
+    }
     if (!name.empty() && Reachability::isLoopbackHost(name)) {
         return std::nullopt;
     }
