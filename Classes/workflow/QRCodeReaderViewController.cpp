@@ -19,15 +19,17 @@ constexpr Rect kDefaultCaptureBounds{0, 0, 320, 568};
 
 QRCodeReaderViewController::QRCodeReaderViewController() : captureBounds_(kDefaultCaptureBounds) {}
 
-std::shared_ptr<QRCodeReaderViewController> QRCodeReaderViewController::makeFor(
-    std::function<void(const std::string&)> onResult, std::shared_ptr<Camera> camera) {
+std::shared_ptr<QRCodeReaderViewController>
+QRCodeReaderViewController::makeFor(std::function<void(const std::string&)> onResult,
+                                    std::shared_ptr<Camera> camera) {
     auto reader = std::make_shared<QRCodeReaderViewController>();
     reader->setCamera(std::move(camera));
-    reader->setCallback([onResult = std::move(onResult)](QRCodeReaderViewController&, const std::string& text) {
-        if (onResult) {
-            onResult(text);
-        }
-    });
+    reader->setCallback(
+        [onResult = std::move(onResult)](QRCodeReaderViewController&, const std::string& text) {
+            if (onResult) {
+                onResult(text);
+            }
+        });
     return reader;
 }
 
@@ -197,14 +199,14 @@ QRCodeReaderViewController::readSingleCode(const std::filesystem::path& path) {
 }
 
 bool QRCodeReaderViewController::readPictureFile(const std::filesystem::path& path) {
-    return takePicture(CodeReader::readFile(path));
+    return pictureRead(CodeReader::readFile(path));
 }
 
 bool QRCodeReaderViewController::readPicture(const CodeReader::Frame& frame) {
-    return takePicture(CodeReader::readFrame(frame));
+    return pictureRead(CodeReader::readFrame(frame));
 }
 
-bool QRCodeReaderViewController::takePicture(const CodeReader::Result& result) {
+bool QRCodeReaderViewController::pictureRead(const CodeReader::Result& result) {
     const PictureReading reading = singleCodeOf(result);
     if (!reading.ok()) {
         Log::write("Lecteur de code : " + reading.error);

@@ -47,8 +47,8 @@ public:
     QRCodeReaderViewController();
     // A reader that hands the text to `onResult`, as the openers of the screens that offer a
     // scan button want it; `camera` may be none.
-    static std::shared_ptr<QRCodeReaderViewController> makeFor(std::function<void(const std::string&)> onResult,
-                                                               std::shared_ptr<Camera> camera = nullptr);
+    static std::shared_ptr<QRCodeReaderViewController>
+    makeFor(std::function<void(const std::string&)> onResult, std::shared_ptr<Camera> camera = nullptr);
     ~QRCodeReaderViewController() override;
 
     std::string screenName() const override { return "QRCodeReader"; }
@@ -94,6 +94,9 @@ public:
     // alert says why (unreadable, no code, several codes). True when a code was handed over.
     bool readPictureFile(const std::filesystem::path& path);
     bool readPicture(const CodeReader::Frame& frame);
+    // The same for a picture read elsewhere: a view may read a large file on a worker thread
+    // (CodeReader keeps no state) and hand the result over on the main run loop.
+    bool pictureRead(const CodeReader::Result& result);
     // The single code of a picture file, without any screen (the command line).
     static PictureReading readSingleCode(const std::filesystem::path& path);
     static PictureReading singleCodeOf(const CodeReader::Result& result);
@@ -121,7 +124,6 @@ private:
     Fill fillFor(int frameWidth, int frameHeight) const;
     CodeReader::Region regionOfInterest(int frameWidth, int frameHeight) const;
     void stopReading();
-    bool takePicture(const CodeReader::Result& result);
     void deliver(const std::string& text);
     static void alert(const std::string& text);
 };
