@@ -209,15 +209,21 @@ TEST_F(CaseFileScreensTest, ChosenCaseFillsTheDictationsFields) {
     NavigationController navigation;
 
     ParamWorkflow set;
-    set.firstField = "Succession";
+    set.firstField = "Succession Lefèvre";
     ParamWorkflowDictee parameters(set);
-    auto login = test::logIn(
-        profile, server,
-        [&](const std::string& label, const std::string& code) {
-            parameters.dossierListViewWillDismissWithJobTitle(label, code);
-        },
-        "Succession Lefèvre");
-    navigation.present(login);
+    test::saveCaseFileAccount(profile, server);
+    std::shared_ptr<LoginViewController> login;
+    parameters.setLoginOpener(
+        [&](const std::string& text,
+            ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+            login = std::make_shared<LoginViewController>(text, std::move(answer));
+            navigation.present(login);
+            return login;
+        });
+    parameters.displayFileSearch();
+    ASSERT_TRUE(login);
+    login->validLogin();
+    ASSERT_TRUE(test::runUntil([&] { return login->caseListShown() && !login->caseList()->waiting(); }));
     ASSERT_EQ(login->caseList()->dossiers().size(), 1u);
     const Dossier found = login->caseList()->dossiers()[0];
     EXPECT_EQ(found.s_Label, "Succession Lefèvre c/ Société Générale");
