@@ -177,18 +177,20 @@ void ListeDictViewController::presentParameterScreen(PendingParameters pending) 
     screen->setServicesOpener(AbstractParamWorkflow::presentingOn(application().navigation()));
     // The case-file screens go over the parameter screen, on the same navigation.
     NavigationController& navigation = application().navigation();
-    screen->setCaseListOpener([&navigation](const std::string& searchText, ParamWorkflowDictee::CaseFileAnswer answer)
-                                  -> std::shared_ptr<SuperController> {
-        auto list = DossierListeViewController::opened(searchText, std::move(answer));
-        navigation.present(list);
-        return list;
-    });
-    screen->setLoginOpener([&navigation](const std::string& searchText, ParamWorkflowDictee::CaseFileAnswer answer)
-                               -> std::shared_ptr<SuperController> {
-        auto login = std::make_shared<LoginViewController>(searchText, std::move(answer));
-        navigation.present(login);
-        return login;
-    });
+    screen->setCaseListOpener(
+        [&navigation](const std::string& searchText,
+                      ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+            auto list = DossierListeViewController::opened(searchText, std::move(answer));
+            navigation.present(list);
+            return list;
+        });
+    screen->setLoginOpener(
+        [&navigation](const std::string& searchText,
+                      ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+            auto login = std::make_shared<LoginViewController>(searchText, std::move(answer));
+            navigation.present(login);
+            return login;
+        });
     screen->setOnChangeCallback(
         [this, alive = std::weak_ptr<char>(alive_)](bool cancelled, const ParamWorkflow& parameters) {
             if (alive.lock()) {
