@@ -85,6 +85,32 @@ TEST(WSFendraExpertTextTest, PercentEscapesAndHosts) {
               "https://h:1/FendraWebMvcApp/Dossier/Rechercher?value=a%26b");
 }
 
+// Values the server should not send show nothing instead of stopping the list.
+TEST(DossierTest, UnexpectedValuesShowNothing) {
+    const Json object = {{"id", 5007},         {"code", "2019-0001"},    {"label", Json::array({"x"})},
+                         {"nature", nullptr},  {"responsable", true},    {"datedecréation", "01022019"},
+                         {"mémo", {{"a", 1}}}, {"secrétaire", "Mme Roy"}};
+    const Dossier dossier = Dossier::fromJson(object);
+    EXPECT_EQ(dossier.s_Id, "");
+    EXPECT_EQ(dossier.s_Code, "2019-0001");
+    EXPECT_EQ(dossier.s_Label, "");
+    EXPECT_EQ(dossier.s_Nature, "");
+    EXPECT_EQ(dossier.s_Resp, "");
+    EXPECT_EQ(dossier.s_DateCreation, "01/02/2019");
+    EXPECT_EQ(dossier.s_Memo, "");
+    EXPECT_EQ(dossier.s_Secretaire, "Mme Roy");
+    EXPECT_EQ(Dossier::fromJson(Json(42)).s_Code, "");
+
+    std::vector<Dossier> list;
+    EXPECT_TRUE(Dossier::listFromAnswer(R"([{"code":"A"}, 3, null, {"code":"B"}])", list));
+    EXPECT_EQ(list.size(), 2u);
+    for (const std::string& bad :
+         std::vector<std::string>{"", "invalid token", "{\"code\":1}", std::string(100000, '[')}) {
+        EXPECT_FALSE(Dossier::listFromAnswer(bad, list)) << bad.substr(0, 20);
+        EXPECT_TRUE(list.empty());
+    }
+}
+
 // What a screen hears.
 struct Heard : WSFendraExpertDelegate {
     std::vector<std::string> data;
