@@ -230,9 +230,11 @@ CodeReader::Result CodeReader::readFrame(const Frame& frame, std::optional<Regio
     const std::size_t pixelBytes = frame.format == PixelFormat::Rgb ? 3 : 1;
     const std::size_t packed = static_cast<std::size_t>(frame.width) * pixelBytes;
     const std::size_t stride = frame.stride == 0 ? packed : frame.stride;
-    // The last row need not carry its padding.
-    if (frame.data == nullptr || stride < packed ||
-        frame.size < stride * static_cast<std::size_t>(frame.height - 1) + packed) {
+    // The last row need not carry its padding. Divided rather than multiplied: a stride given
+    // by mistake must not wrap around.
+    const auto rowsBefore = static_cast<std::size_t>(frame.height - 1);
+    if (frame.data == nullptr || stride < packed || frame.size < packed ||
+        (rowsBefore > 0 && (frame.size - packed) / rowsBefore < stride)) {
         result.error = std::string(kUnreadable) + "les données de l'image sont incomplètes";
         return result;
     }

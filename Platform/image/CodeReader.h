@@ -50,8 +50,8 @@ public:
     struct Symbol {
         std::string type; // "QR", "EAN-13", "Code 128", ...
         std::string text; // UTF-8; "" for a code without data
-        // The code's outline in the picture's pixels, clockwise from the top left as zbar found
-        // it: the four corners of a 2-D code, the bounding box of the lines that read a bar code.
+        // The code's outline in the picture's pixels: the four corners of a 2-D code as zbar
+        // gives them, the bounding box of the lines that read a bar code.
         std::vector<Point> corners;
     };
 

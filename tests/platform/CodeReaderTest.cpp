@@ -170,6 +170,9 @@ TEST_F(CodeReaderTest, FramesInMemoryGreyOrRgbWithRowPadding) {
         {"rangée trop étroite",
          {grey.data(), grey.size(), qr.width(), qr.height(), CodeReader::PixelFormat::Rgb, stride}},
         {"sans pixels", {grey.data(), grey.size(), 0, qr.height(), CodeReader::PixelFormat::Grey, 0}},
+        // Rows far apart: stride × (height − 1) wraps to 0 in 64 bits.
+        {"pas démesuré",
+         {grey.data(), grey.size(), qr.width(), 3, CodeReader::PixelFormat::Grey, SIZE_MAX / 2 + 1}},
         {"sans données", {nullptr, 0, 10, 10, CodeReader::PixelFormat::Grey, 0}},
         {"gigantesque", {grey.data(), grey.size(), 200000, 200000, CodeReader::PixelFormat::Grey, 0}},
     };
