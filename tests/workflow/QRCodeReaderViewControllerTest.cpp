@@ -128,6 +128,10 @@ TEST_F(QRCodeReaderViewControllerTest, CameraFramesAreReadInsideTheTargetOnceOne
     reader->viewDidAppear();
     EXPECT_EQ(camera->starts, 2);
     EXPECT_TRUE(reader->reading());
+    // A code that carries no text is handed over as the empty text.
+    reader->captureOutput({CodeReader::Symbol{"QR", "", {}}}, 640, 480);
+    EXPECT_EQ(heard, (std::vector<std::string>{"DANS-LE-CADRE", ""}));
+    reader->viewDidAppear();
     reader->close();
     EXPECT_FALSE(camera->running());
     EXPECT_FALSE(reader->captureSessionOpen());
