@@ -324,7 +324,7 @@ void LoginViewController::takeLogInAnswer(const std::string& bytes) {
     postedBody_.clear();
     std::weak_ptr<char> alive = alive_;
     endLogIn(Outcome::LoggedIn, code != 0 ? description : std::string());
-    if (alive.lock()) {
+    if (alive.lock() && opensCaseList_) {
         showCaseList();
     }
 }

@@ -48,6 +48,9 @@ public:
 
     void setOutcomeCallback(OutcomeCallback callback) { outcomeCallback_ = std::move(callback); }
     void setDatabasesCallback(DatabasesCallback callback) { databasesCallback_ = std::move(callback); }
+    // Whether a good log-in goes on to the case list (on by default; a log-in alone, as the
+    // command line makes it, asks the server for nothing more).
+    void setOpensCaseList(bool opens) { opensCaseList_ = opens; }
 
     const std::string& login() const { return login_; }
     const std::string& password() const { return password_; }
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<WSFendraExpert> client_;
     std::shared_ptr<DossierListeViewController> caseList_;
     bool caseListShown_ = false;
+    bool opensCaseList_ = true;
     Outcome outcome_ = Outcome::Pending;
     std::string outcomeText_;
     OutcomeCallback outcomeCallback_;
