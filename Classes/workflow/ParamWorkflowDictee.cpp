@@ -131,22 +131,33 @@ void ParamWorkflowDictee::displayScanner() {
         UserInterface::shared().pushBanner(unavailable);
         return;
     }
-    // The reader exists only once the opener returns, after its answer was made.
-    auto reader = std::make_shared<std::weak_ptr<SuperController>>();
+    // The reader is known only once the opener returns, and may answer before that (a picture
+    // given with it): it is closed once both happened.
+    struct Reading {
+        std::weak_ptr<SuperController> reader;
+        bool answered = false;
+    };
+    auto reading = std::make_shared<Reading>();
     std::weak_ptr<char> alive = alive_;
-    auto screen = scannerOpener_([this, alive, reader](const std::string& code) {
+    auto screen = scannerOpener_([this, alive, reading](const std::string& code) {
         if (alive.lock()) {
             applyScannerResult(code);
         }
-        if (auto shown = reader->lock()) {
+        reading->answered = true;
+        if (auto shown = reading->reader.lock()) {
             shown->cancel();
         }
     });
     if (!screen) {
-        UserInterface::shared().pushBanner(unavailable);
+        if (!reading->answered) {
+            UserInterface::shared().pushBanner(unavailable);
+        }
         return;
     }
-    *reader = screen;
+    reading->reader = screen;
+    if (reading->answered) {
+        screen->cancel();
+    }
 }
 
 void ParamWorkflowDictee::applyScannerResult(const std::string& code) {

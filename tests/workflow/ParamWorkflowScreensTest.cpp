@@ -503,9 +503,20 @@ TEST_F(ParamWorkflowScreensTest, AScannedCodeFillsTheIdentificationFieldUntilVal
     EXPECT_THAT(banners().back(), HasSubstr("ne peut contenir ni saut de ligne"));
     EXPECT_EQ(navigation.presented(), nullptr);
 
+    // A reader that answers before its opener returns (a picture given with it) closes too.
+    screen.setScannerOpener([&](ParamWorkflowDictee::ScanResult onResult) {
+        reader = QRCodeReaderViewController::makeFor(std::move(onResult));
+        navigation.present(reader);
+        EXPECT_TRUE(reader->readPictureFile(codes.qrFile("PAT-2024-18")));
+        return reader;
+    });
+    screen.displayScanner();
+    EXPECT_EQ(screen.fieldText(Screen::kSecondFieldTag), "PAT-2024-18");
+    EXPECT_EQ(navigation.presented(), nullptr);
+
     screen.saveParamWorkflow();
     ASSERT_EQ(saved.size(), 1u);
-    EXPECT_EQ(saved[0].secondField, "PAT-2024-17 Noël");
+    EXPECT_EQ(saved[0].secondField, "PAT-2024-18");
 
     // With the setting off there is no button, and the action does nothing.
     profile.preferences().setBool("OptionUseBarCodeReader", false);
