@@ -1,6 +1,7 @@
 #include "App/cli/CliApplication.h"
 
 #include "App/cli/DictationCommand.h"
+#include "App/cli/DossierCommand.h"
 #include "App/cli/RepeatedLineFilter.h"
 #include "App/cli/SendCommand.h"
 #include "App/cli/ServicesCommand.h"
@@ -31,6 +32,7 @@ CliApplication::CliApplication() {
     commands_.push_back(std::make_unique<ServicesCommand>());
     commands_.push_back(std::make_unique<SendCommand>());
     commands_.push_back(std::make_unique<TranscriptionCommand>());
+    commands_.push_back(std::make_unique<DossierCommand>());
 }
 
 CliApplication::~CliApplication() = default;

@@ -60,8 +60,9 @@ int unknownDictation(CliContext& context, std::int64_t id) {
     return CliCommand::kFailure;
 }
 
-const std::set<std::string> kFieldOptions = {"title",    "ident", "author",   "context", "typist",
-                                             "worktype", "type",  "priority", "service"};
+const std::set<std::string> kFieldOptions = {"title",           "ident", "author",   "context", "typist",
+                                             "worktype",        "type",  "priority", "service", "dossier",
+                                             "ident-from-image"};
 
 std::set<std::string> withFieldOptions(std::set<std::string> options) {
     options.insert(kFieldOptions.begin(), kFieldOptions.end());

@@ -1,6 +1,12 @@
 #include "App/cli/DictationFields.h"
 
+#include "App/cli/DossierCommand.h"
+#include "Classes/casefile/DossierListeViewController.h"
+#include "Classes/casefile/LoginViewController.h"
+#include "Classes/core/StringExtension.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
+#include "Classes/workflow/QRCodeReaderViewController.h"
+#include "Platform/runloop/RunLoop.h"
 
 namespace orvaneh {
 
@@ -21,6 +27,99 @@ const std::vector<std::pair<std::string, int>>& optionRows() {
     return rows;
 }
 
+constexpr const char* kDossier = "dossier";
+constexpr const char* kIdentFromImage = "ident-from-image";
+// Longer than a search, a lost session's re-login and the replay together.
+constexpr Seconds kCaseListWait{330};
+
+// --dossier CODE: the case list opened from the screen's search button on CODE, and the case of
+// that code chosen in it, as a person would tap its row. Its label and code fill the fields.
+std::optional<std::string> chooseCaseFile(ParamWorkflowDictee& screen, const std::string& code) {
+    const std::string wanted = StringExtension::stringWithoutSpace(code);
+    if (wanted.empty()) {
+        return std::string("--dossier attend le numéro d'un dossier");
+    }
+    std::optional<std::string> problem;
+    // Before a first log-in the button opens the log-in screen, which a command cannot fill.
+    screen.setLoginOpener([&](const std::string& searchText, ParamWorkflowDictee::CaseFileAnswer answer) {
+        problem = DossierCommand::notLoggedInText();
+        return std::make_shared<LoginViewController>(searchText, std::move(answer));
+    });
+    screen.setCaseListOpener([&](const std::string& searchText, ParamWorkflowDictee::CaseFileAnswer answer) {
+        auto list = std::make_shared<DossierListeViewController>(searchText);
+        list->setDelegateLD(std::move(answer));
+        bool loaded = false;
+        std::string error;
+        list->setLoadCallback([&](bool ok, const std::string& reason) {
+            loaded = true;
+            error = ok ? "" : reason;
+        });
+        list->viewDidLoad();
+        if (!RunLoop::current().runUntil([&] { return loaded; }, kCaseListWait)) {
+            problem = "le serveur de dossiers n'a pas répondu à temps.";
+            return list;
+        }
+        if (!error.empty()) {
+            problem = error;
+            return list;
+        }
+        const auto& found = list->dossiers();
+        const std::string key = StringExtension::lowercased(wanted);
+        for (std::size_t index = 0; index < found.size(); ++index) {
+            if (StringExtension::lowercased(StringExtension::stringWithoutSpace(found[index].s_Code)) ==
+                key) {
+                list->selectRow(index);
+                return list;
+            }
+        }
+        problem = "le serveur de dossiers n'a aucun dossier de numéro « " + wanted + " »" +
+                  (found.empty() ? std::string(".")
+                                 : " (voir « orvaneh-cli dossier list --search " + wanted + " »).");
+        return list;
+    });
+    // The search button looks for the identification value when there is one.
+    if (auto refused = screen.choose(AbstractParamWorkflow::kSecondFieldTag, wanted)) {
+        return refused;
+    }
+    screen.displayFileSearch();
+    if (!problem && screen.fieldText(AbstractParamWorkflow::kSecondFieldTag) != wanted) {
+        problem = "le dossier « " + wanted + " » n'a pas pu remplir les champs de la dictée.";
+    }
+    return problem;
+}
+
+// --ident-from-image FILE: the scan button, and the reader given the picture file.
+std::optional<std::string> scanIdentifier(ParamWorkflowDictee& screen, const std::string& file) {
+    if (!ParamWorkflowDictee::scanButtonShown()) {
+        return std::string("le lecteur de code est désactivé (réglage OptionUseBarCodeReader)");
+    }
+    std::optional<std::string> problem;
+    std::optional<std::string> read;
+    screen.setScannerOpener([&](ParamWorkflowDictee::ScanResult onResult) {
+        auto reader = QRCodeReaderViewController::makeFor([&read, onResult](const std::string& text) {
+            read = text;
+            onResult(text);
+        });
+        // The reason is said once, by the command, rather than as the reader's alert too.
+        const auto result = CodeReader::readFile(file);
+        if (const auto single = QRCodeReaderViewController::singleCodeOf(result); !single.ok()) {
+            problem = file + " : " + single.error;
+        } else {
+            reader->pictureRead(result);
+        }
+        return reader;
+    });
+    screen.displayScanner();
+    if (!problem && !read) {
+        problem = file + " : aucun code n'a pu être lu.";
+    } else if (!problem && screen.fieldText(AbstractParamWorkflow::kSecondFieldTag) !=
+                               StringExtension::stringWithoutSpace(*read)) {
+        // The screen refused the text as it refuses a typed one (it said why in a banner).
+        problem = file + " : le code lu n'est pas un identifiant d'une ligne.";
+    }
+    return problem;
+}
+
 } // namespace
 
 const std::vector<std::string>& DictationFields::screenOptions() {
@@ -29,6 +128,8 @@ const std::vector<std::string>& DictationFields::screenOptions() {
         for (const auto& [option, tag] : optionRows()) {
             names.push_back(option);
         }
+        names.push_back(kDossier);
+        names.push_back(kIdentFromImage);
         return names;
     }();
     return options;
@@ -46,6 +147,19 @@ bool DictationFields::anyGiven(const CliArguments& parsed) {
 std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow& screen,
                                                           const CliArguments& parsed,
                                                           const std::set<std::string>& ignored) {
+    const auto dossier = parsed.option(kDossier);
+    const auto image = parsed.option(kIdentFromImage);
+    if (dossier && (parsed.option("title") || parsed.option("ident") || image)) {
+        return std::string("--dossier remplit le titre et l'identifiant : il exclut --title, --ident et "
+                           "--ident-from-image");
+    }
+    if (image && parsed.option("ident")) {
+        return std::string("--ident et --ident-from-image s'excluent");
+    }
+    auto* dictee = dynamic_cast<ParamWorkflowDictee*>(&screen);
+    if ((dossier || image) && dictee == nullptr) {
+        return std::string("--dossier et --ident-from-image ne s'emploient que pour une dictée");
+    }
     for (const auto& [option, tag] : optionRows()) {
         const auto value = parsed.option(option);
         if (!value || ignored.count(option) != 0) {
@@ -59,6 +173,12 @@ std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow&
         } else if (auto problem = screen.choose(tag, *value)) {
             return problem;
         }
+    }
+    if (dossier) {
+        return chooseCaseFile(*dictee, *dossier);
+    }
+    if (image) {
+        return scanIdentifier(*dictee, *image);
     }
     return std::nullopt;
 }

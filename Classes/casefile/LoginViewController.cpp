@@ -309,7 +309,8 @@ void LoginViewController::takeLogInAnswer(const std::string& bytes) {
     const std::string version = answerText(answer, "versionWS");
     UserDefaultManager::setObject(version.empty() ? "-1" : version, "version");
     UserDefaultManager::setObject(login_, "login");
-    UserDefaultManager::setObject(password_, "mdp");
+    // Unless the user asked to keep it, the password is not stored (the re-login has its own file).
+    UserDefaultManager::setObject(savePassword_ ? password_ : std::string(), "mdp");
     UserDefaultManager::setObject(host_, "host");
     UserDefaultManager::setObject(answerText(answer, "intervenantId"), "idUser");
     UserDefaultManager::setInt(1, "state");
