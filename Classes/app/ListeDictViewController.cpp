@@ -175,22 +175,11 @@ void ListeDictViewController::presentParameterScreen(PendingParameters pending) 
     const std::string argument = pending.idDictee != 0 ? std::to_string(pending.idDictee) : std::string();
     auto screen = std::make_shared<ParamWorkflowDictee>(pending.parameters);
     screen->setServicesOpener(AbstractParamWorkflow::presentingOn(application().navigation()));
-    // The case-file screens go over the parameter screen, on the same navigation.
+    // The code reader and the case-file screens go over the parameter screen.
     NavigationController& navigation = application().navigation();
-    screen->setCaseListOpener(
-        [&navigation](const std::string& searchText,
-                      ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
-            auto list = DossierListeViewController::opened(searchText, std::move(answer));
-            navigation.present(list);
-            return list;
-        });
-    screen->setLoginOpener(
-        [&navigation](const std::string& searchText,
-                      ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
-            auto login = std::make_shared<LoginViewController>(searchText, std::move(answer));
-            navigation.present(login);
-            return login;
-        });
+    screen->setScannerOpener(ParamWorkflowDictee::presentingOn(navigation, scannerMaker()));
+    screen->setCaseListOpener(ParamWorkflowDictee::presentingOn(navigation, caseListMaker()));
+    screen->setLoginOpener(ParamWorkflowDictee::presentingOn(navigation, loginMaker()));
     screen->setOnChangeCallback(
         [this, alive = std::weak_ptr<char>(alive_)](bool cancelled, const ParamWorkflow& parameters) {
             if (alive.lock()) {
@@ -308,11 +297,9 @@ void ListeDictViewController::openRecorder(std::optional<std::int64_t> idDictee,
         return;
     }
     auto recorder = std::make_shared<AudioRecordControllerThree>(application(), idDictee, parameters);
-    recorder->optionBarreController().setCaseListOpener(&DossierListeViewController::opened);
-    recorder->optionBarreController().setLoginOpener(
-        [](const std::string& searchText, OptionBarreDictationViewController::CaseFileAnswer answer) {
-            return std::make_shared<LoginViewController>(searchText, std::move(answer));
-        });
+    recorder->optionBarreController().setScannerOpener(scannerMaker());
+    recorder->optionBarreController().setCaseListOpener(caseListMaker());
+    recorder->optionBarreController().setLoginOpener(loginMaker());
     recorder->viewDidLoad();
     // Refused (another recorder is open): it said so and went back to the list.
     if (!recorder->isOpen()) {
@@ -475,6 +462,28 @@ void ListeDictViewController::cancelDictation() {
     }
     abandonStoredDictation(idDictee);
     updateList();
+}
+
+ParamWorkflowDictee::ScannerOpener ListeDictViewController::scannerMaker() const {
+    return [cameraMaker =
+                cameraMaker_](ParamWorkflowDictee::ScanResult onResult) -> std::shared_ptr<SuperController> {
+        return QRCodeReaderViewController::makeFor(std::move(onResult),
+                                                   cameraMaker ? cameraMaker() : nullptr);
+    };
+}
+
+ParamWorkflowDictee::CaseFileOpener ListeDictViewController::caseListMaker() {
+    return [](const std::string& searchText,
+              ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+        return DossierListeViewController::opened(searchText, std::move(answer));
+    };
+}
+
+ParamWorkflowDictee::CaseFileOpener ListeDictViewController::loginMaker() {
+    return [](const std::string& searchText,
+              ParamWorkflowDictee::CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+        return std::make_shared<LoginViewController>(searchText, std::move(answer));
+    };
 }
 
 } // namespace orvaneh

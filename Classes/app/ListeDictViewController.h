@@ -3,6 +3,8 @@
 #include "Classes/app/DictationCell.h"
 #include "Classes/audio/AudioController.h"
 #include "Classes/workflow/ParamWorkflow.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
+#include "Classes/workflow/QRCodeReaderViewController.h"
 #include "Platform/notifications/NotificationCenter.h"
 
 #include <cstddef>
@@ -112,6 +114,15 @@ public:
     // unless sent, through the parameter screen first when "ShowSettingsForRecord" is on.
     void openRecorderUI(const std::optional<DictationCell>& row = std::nullopt);
     void setRecorderOpener(RecorderOpener opener) { recorderOpener_ = std::move(opener); }
+    // The code reader's camera where the platform has one (the desktop sets it); without one the
+    // reader takes pictures only.
+    using CameraMaker = std::function<std::shared_ptr<QRCodeReaderViewController::Camera>()>;
+    void setCameraMaker(CameraMaker maker) { cameraMaker_ = std::move(maker); }
+    // What the screens opened from here offer as code reader and case-file search: each makes its
+    // screen without showing it.
+    ParamWorkflowDictee::ScannerOpener scannerMaker() const;
+    static ParamWorkflowDictee::CaseFileOpener caseListMaker();
+    static ParamWorkflowDictee::CaseFileOpener loginMaker();
     // The title of the recorder's back button.
     static std::string recorderBackTitle();
 
@@ -154,6 +165,7 @@ private:
     std::optional<DicteeModel> selectedDictation_;
     std::optional<PendingParameters> pendingParameters_;
     RecorderOpener recorderOpener_;
+    CameraMaker cameraMaker_;
     std::vector<Observation> observations_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 

@@ -680,6 +680,13 @@ void AudioRecordControllerThree::displayParameter() {
             }
         });
     editor->setServicesOpener(AbstractParamWorkflow::presentingOn(application().navigation()));
+    // The code reader and the case-file search the option bar offers, over the editor.
+    editor->setScannerOpener(
+        ParamWorkflowDictee::presentingOn(application().navigation(), optionBarre_.scannerOpener()));
+    editor->setCaseListOpener(
+        ParamWorkflowDictee::presentingOn(application().navigation(), optionBarre_.caseListOpener()));
+    editor->setLoginOpener(
+        ParamWorkflowDictee::presentingOn(application().navigation(), optionBarre_.loginOpener()));
     application().navigation().present(editor);
 }
 

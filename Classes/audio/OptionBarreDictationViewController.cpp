@@ -2,7 +2,6 @@
 
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/StringExtension.h"
-#include "Classes/core/UserDefaultManager.h"
 #include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Platform/log/Log.h"
 #include "Platform/ui/UserInterface.h"
@@ -125,7 +124,7 @@ std::string OptionBarreDictationViewController::fileSearchText() const {
 }
 
 std::string OptionBarreDictationViewController::fileSearchScreen() {
-    return UserDefaultManager::getIntForKey(kStateKey) == 1 ? kCaseListScreen : kLoginScreen;
+    return ParamWorkflowDictee::fileSearchScreen();
 }
 
 void OptionBarreDictationViewController::displayFileSearch() {

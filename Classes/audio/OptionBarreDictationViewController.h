@@ -3,6 +3,7 @@
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/SuperController.h"
 #include "Classes/workflow/ParamWorkflow.h"
+#include "Classes/workflow/ParamWorkflowDictee.h"
 
 #include <functional>
 #include <memory>
@@ -20,21 +21,15 @@ class ParamWorkflowDicteeTitleIdentViewController;
 // it is not available yet. Main run loop only.
 class OptionBarreDictationViewController {
 public:
-    static constexpr const char* kCaseListScreen = "DossierListeViewController";
-    static constexpr const char* kLoginScreen = "LoginViewController";
-    // The preference set to 1 once a log-in to the case-file server has succeeded.
-    static constexpr const char* kStateKey = "state";
+    static constexpr const char* kCaseListScreen = ParamWorkflowDictee::kCaseListScreen;
+    static constexpr const char* kLoginScreen = ParamWorkflowDictee::kLoginScreen;
+    static constexpr const char* kStateKey = ParamWorkflowDictee::kStateKey;
 
-    // The case list's answer: the case's label and code.
-    using CaseFileAnswer = std::function<void(const std::string& jobTitle, const std::string& identValue)>;
-    // Makes the case list or the log-in screen for a search text; it answers through `answer`
-    // and closes itself.
-    using CaseFileOpener =
-        std::function<std::shared_ptr<SuperController>(const std::string& searchText, CaseFileAnswer answer)>;
-    // The code reader's answer: the text read.
-    using ScanResult = std::function<void(const std::string& code)>;
-    // Makes the code reader; this bar presents it and dismisses it once it answered.
-    using ScannerOpener = std::function<std::shared_ptr<SuperController>(ScanResult onResult)>;
+    // The same openers as the parameter screen's, except that this bar presents what they make.
+    using CaseFileAnswer = ParamWorkflowDictee::CaseFileAnswer;
+    using CaseFileOpener = ParamWorkflowDictee::CaseFileOpener;
+    using ScanResult = ParamWorkflowDictee::ScanResult;
+    using ScannerOpener = ParamWorkflowDictee::ScannerOpener;
 
     OptionBarreDictationViewController(ParamWorkflow& paramWorkflow, NavigationController& navigation,
                                        std::function<void()> titleChanged);
@@ -45,6 +40,10 @@ public:
     void setScannerOpener(ScannerOpener opener) { scannerOpener_ = std::move(opener); }
     void setCaseListOpener(CaseFileOpener opener) { caseListOpener_ = std::move(opener); }
     void setLoginOpener(CaseFileOpener opener) { loginOpener_ = std::move(opener); }
+    // Handed on to the parameter screen the recording screen opens.
+    const ScannerOpener& scannerOpener() const { return scannerOpener_; }
+    const CaseFileOpener& caseListOpener() const { return caseListOpener_; }
+    const CaseFileOpener& loginOpener() const { return loginOpener_; }
 
     // Whether a view offers the buttons: the reader when the setting "OptionUseBarCodeReader"
     // is on and a reader exists; the search when the screen it would open now exists.

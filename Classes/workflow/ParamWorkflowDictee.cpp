@@ -4,6 +4,7 @@
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/serviceRequest.h"
+#include "Classes/screens/NavigationController.h"
 #include "Classes/screens/Notification.h"
 #include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
 #include "Platform/localisation/Localization.h"
@@ -119,6 +120,29 @@ bool ParamWorkflowDictee::viewShouldBackToParentView() {
         }
     });
     return false;
+}
+
+ParamWorkflowDictee::ScannerOpener ParamWorkflowDictee::presentingOn(NavigationController& navigation,
+                                                                     ScannerOpener maker) {
+    return [&navigation, maker = std::move(maker)](ScanResult onResult) -> std::shared_ptr<SuperController> {
+        auto screen = maker ? maker(std::move(onResult)) : nullptr;
+        if (screen) {
+            navigation.present(screen);
+        }
+        return screen;
+    };
+}
+
+ParamWorkflowDictee::CaseFileOpener ParamWorkflowDictee::presentingOn(NavigationController& navigation,
+                                                                      CaseFileOpener maker) {
+    return [&navigation, maker = std::move(maker)](
+               const std::string& searchText, CaseFileAnswer answer) -> std::shared_ptr<SuperController> {
+        auto screen = maker ? maker(searchText, std::move(answer)) : nullptr;
+        if (screen) {
+            navigation.present(screen);
+        }
+        return screen;
+    };
 }
 
 void ParamWorkflowDictee::displayScanner() {

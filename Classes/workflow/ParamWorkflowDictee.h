@@ -51,6 +51,10 @@ public:
     bool loginViewIsTheParent() const { return false; }
 
     void setOnChangeCallback(ChangeCallback callback) { onChangeCallback_ = std::move(callback); }
+    // `maker`'s screen, presented on `navigation` as it is made (these screens' openers show what
+    // they make).
+    static ScannerOpener presentingOn(NavigationController& navigation, ScannerOpener maker);
+    static CaseFileOpener presentingOn(NavigationController& navigation, CaseFileOpener maker);
     void setScannerOpener(ScannerOpener opener) { scannerOpener_ = std::move(opener); }
     void setCaseListOpener(CaseFileOpener opener) { caseListOpener_ = std::move(opener); }
     void setLoginOpener(CaseFileOpener opener) { loginOpener_ = std::move(opener); }

@@ -4,12 +4,14 @@
 #include "Classes/app/ListeDictViewController.h"
 
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/casefile/LoginViewController.h"
 #include "Classes/core/ParamRequest.h"
 #include "Classes/core/userRequest.h"
 #include "Classes/packaging/Entity.h"
 #include "Classes/screens/NavigationController.h"
 #include "Classes/screens/ServicesViewController.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
+#include "support/CodeImages.h"
 #include "transport/OfficeFixture.h"
 
 #include <algorithm>
@@ -503,6 +505,51 @@ TEST_F(ListeDictTest, TheRowBeingSentFollowsTheSender) {
     EXPECT_EQ(list.rows()[0].state, "Tentative échouée");
     EXPECT_FALSE(list.rows()[0].activityIndicatorShown);
     EXPECT_FALSE(list.rows()[0].settingsIconHidden);
+}
+
+// Whichever way a dictation's parameters are opened, from the list or from its recording screen,
+// the code reader and the case-file search come over them and answer them.
+TEST_F(ListeDictTest, EveryParameterScreenOffersTheCodeReaderAndTheCaseFileSearch) {
+    test::TemporaryDirectory pictures;
+    test::CodeImages codes(pictures.path());
+    store("Lettre", false);
+    ListeDictViewController list(application);
+    auto& navigation = application.navigation();
+
+    list.tapRow(0, 300, 320);
+    auto screen = std::dynamic_pointer_cast<ParamWorkflowDictee>(navigation.presented());
+    ASSERT_TRUE(screen);
+    screen->displayScanner();
+    auto reader = std::dynamic_pointer_cast<QRCodeReaderViewController>(navigation.presented());
+    ASSERT_TRUE(reader) << "the reader comes over the parameter screen";
+    EXPECT_FALSE(reader->startReading()) << "no camera here: pictures only";
+    ASSERT_TRUE(reader->readPictureFile(codes.qrFile("DOS-2026-0042")));
+    reader.reset();
+    RunLoop::main().runPending();
+    EXPECT_EQ(navigation.presented(), screen) << "the reader closed once it answered";
+    EXPECT_EQ(screen->fieldText(AbstractParamWorkflow::kSecondFieldTag), "DOS-2026-0042");
+
+    // Never logged in to the case-file server: its log-in screen.
+    screen->displayFileSearch();
+    auto login = std::dynamic_pointer_cast<LoginViewController>(navigation.presented());
+    ASSERT_TRUE(login);
+    login->cancel();
+    screen->cancel();
+    RunLoop::main().runPending();
+
+    // The recording screen's own parameter screen offers the same.
+    addAuthor();
+    list.tapRow(0, 10, 320);
+    RunLoop::main().runPending();
+    auto recorder = std::dynamic_pointer_cast<AudioRecordControllerThree>(navigation.top());
+    ASSERT_TRUE(recorder);
+    recorder->displayParameter();
+    auto editor = std::dynamic_pointer_cast<ParamWorkflowDictee>(navigation.presented());
+    ASSERT_TRUE(editor);
+    editor->displayFileSearch();
+    EXPECT_TRUE(std::dynamic_pointer_cast<LoginViewController>(navigation.presented()));
+    editor->displayScanner();
+    EXPECT_TRUE(std::dynamic_pointer_cast<QRCodeReaderViewController>(navigation.presented()));
 }
 
 } // namespace
