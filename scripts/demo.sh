@@ -4,7 +4,9 @@
 # French sample and sends it by FTP, then imports the workflow again by web service and sends a
 # second dictation that way, and shows where the job files landed and that the outbox is empty.
 # Then a transcription service is simulated too: the profile checks it and sends it a dictation
-# whose typist is the service.
+# whose typist is the service. Last, the office's practice-management server is simulated: the
+# profile logs in, searches a case file, and a draft dictation takes its title and identifier
+# from it, then its identifier from a printed QR code.
 # Expects a build in build/, or in $ORVANEH_BUILD_DIR (./run.sh makes it).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -111,3 +113,21 @@ echo "Travaux reçus par le service de transcription (dictée $third) :"
 ls -l "$work/service-transcription/jobs" | tail -n +2
 echo "Boîte d'envoi :"
 "$cli" --home "$home" dictation list
+
+echo
+echo "== Dossiers du cabinet (logiciel de gestion simulé) et code imprimé"
+start_simulator dossiers casefile-https-server.py --store "$work/serveur-dossiers" --login "$login" \
+  --password "$password" --cert-dir "$certificates"
+dossiers_port=$(simulator_value dossiers PORT)
+printf '%s\n' "$password" | "$cli" --home "$home" dossier login --host "127.0.0.1:$dossiers_port" \
+  --user "$login" --database CABINET_DUPRE --password-stdin
+echo "Recherche « Succession Lefèvre » :"
+"$cli" --home "$home" dossier list --search "Succession Lefèvre"
+code=$("$cli" --home "$home" dossier list --search "Succession Lefèvre" --json |
+  python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["code"])')
+fourth=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author plefebvre \
+  --worktype "Compte rendu" --dossier "$code" --draft)
+echo "Dictée $fourth, titre et identifiant pris du dossier $code :"
+"$cli" --home "$home" dictation params "$fourth" | head -n 2
+qrencode -o "$work/etiquette.png" "Réf. ${code}/B"
+"$cli" --home "$home" dictation params "$fourth" --ident-from-image "$work/etiquette.png" | head -n 2
