@@ -3,12 +3,16 @@
 #include "App/desktop/AboutView.h"
 #include "App/desktop/BannerView.h"
 #include "App/desktop/DictationListView.h"
+#include "App/desktop/DossierListeView.h"
 #include "App/desktop/ElidedLabel.h"
+#include "App/desktop/LoginView.h"
 #include "App/desktop/MainMenuView.h"
 #include "App/desktop/ParamWorkflowView.h"
 #include "App/desktop/ParametreTabBarView.h"
 #include "App/desktop/PicturesView.h"
 #include "App/desktop/PlaceholderView.h"
+#include "App/desktop/QRCodeReaderView.h"
+#include "App/desktop/QtCamera.h"
 #include "App/desktop/RecorderView.h"
 #include "App/desktop/SendProgressView.h"
 #include "App/desktop/ServicesView.h"
@@ -20,6 +24,8 @@
 #include "Classes/app/OrvanehAppDelegate.h"
 #include "Classes/app/ParametreTabBarController.h"
 #include "Classes/audio/AudioRecordControllerThree.h"
+#include "Classes/casefile/DossierListeViewController.h"
+#include "Classes/casefile/LoginViewController.h"
 #include "Classes/screens/AboutController.h"
 #include "Classes/screens/Menu.h"
 #include "Classes/screens/PicturesViewController.h"
@@ -27,6 +33,7 @@
 #include "Classes/screens/SettingsViewController.h"
 #include "Classes/workflow/AbstractParamWorkflow.h"
 #include "Classes/workflow/ParamWorkflowDicteeTitleIdentViewController.h"
+#include "Classes/workflow/QRCodeReaderViewController.h"
 #include "Gestion Site/SiteListViewController.h"
 #include "Gestion Site/SiteViewController.h"
 #include "Platform/log/Log.h"
@@ -128,6 +135,7 @@ QWidget* MainWindow::viewOf(const SuperController* screen) const {
 
 QWidget* MainWindow::makeView(const std::shared_ptr<SuperController>& screen) {
     if (auto list = std::dynamic_pointer_cast<ListeDictViewController>(screen)) {
+        list->setCameraMaker(&QtCamera::make);
         return new DictationListView(list);
     }
     if (auto parameters = std::dynamic_pointer_cast<AbstractParamWorkflow>(screen)) {
@@ -159,6 +167,15 @@ QWidget* MainWindow::makeView(const std::shared_ptr<SuperController>& screen) {
     }
     if (auto editor = std::dynamic_pointer_cast<ParamWorkflowDicteeTitleIdentViewController>(screen)) {
         return new TitleIdentView(editor);
+    }
+    if (auto login = std::dynamic_pointer_cast<LoginViewController>(screen)) {
+        return new LoginView(login);
+    }
+    if (auto caseList = std::dynamic_pointer_cast<DossierListeViewController>(screen)) {
+        return new DossierListeView(caseList);
+    }
+    if (auto reader = std::dynamic_pointer_cast<QRCodeReaderViewController>(screen)) {
+        return new QRCodeReaderView(reader);
     }
     return new PlaceholderView(screen);
 }

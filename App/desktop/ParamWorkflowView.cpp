@@ -145,7 +145,31 @@ QWidget* ParamWorkflowView::makeRow(int tag, QWidget* parent) {
                 field->setText(W::text(screen_->fieldText(tag)));
             }
         });
-        return field;
+        auto* dictee = dynamic_cast<ParamWorkflowDictee*>(screen_.get());
+        if (!dictee || tag != Tag::kSecondFieldTag) {
+            return field;
+        }
+        // A dictation's identification may come from a printed code or from a case file.
+        auto* row = new QWidget(parent);
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(field, 1);
+        if (ParamWorkflowDictee::scanButtonShown()) {
+            auto* scan = W::button("Code-barres", "boutonScanner", "Lire l'identifiant sur un code-barres", row);
+            layout->addWidget(scan);
+            connect(scan, &QPushButton::clicked, this, [this, dictee] {
+                commitTypedFields();
+                dictee->displayScanner();
+            });
+        }
+        auto* caseFile = W::button("Dossier", "boutonDossier", "Chercher le dossier de cette dictée", row);
+        layout->addWidget(caseFile);
+        connect(caseFile, &QPushButton::clicked, this, [this, dictee] {
+            // The search starts from what is typed now.
+            commitTypedFields();
+            dictee->displayFileSearch();
+        });
+        return row;
     }
     auto* chooser = new QPushButton(parent);
     W::name(chooser, objectNameOf(tag), label, "Choisir : " + label);

@@ -61,6 +61,8 @@ public:
     // Copied; set by the opener before the reader is shown.
     void setCallback(Callback callback) { callback_ = std::move(callback); }
     void setCamera(std::shared_ptr<Camera> camera) { camera_ = std::move(camera); }
+    // The view shows the camera's picture when it knows the kind of camera.
+    const std::shared_ptr<Camera>& camera() const { return camera_; }
 
     // The capture area, as the view lays it out; the target is centred in it.
     void setCaptureBounds(Rect bounds);
