@@ -1,5 +1,6 @@
 #include "Classes/casefile/WSFendraExpert.h"
 
+#include "Classes/core/StringExtension.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/files/AtomicFile.h"
@@ -22,72 +23,6 @@ namespace {
 constexpr Seconds kGetTimeout{40};
 constexpr Seconds kPostTimeout{120};
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::string result;
-    result.reserve(text.size());
-    std::size_t start = 0;
-    for (std::size_t found; (found = text.find(from, start)) != std::string::npos;
-         start = found + from.size()) {
-        result.append(text, start, found - start);
-        result.append(to);
-    }
-    result.append(text, start);
-    text = std::move(result);
-}
-
-// Length of the UTF-8 sequence starting at `text[i]`, 0 when it is not a valid one.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(i + k) & 0x3F);
-    }
-    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = sequenceLength(text, i);
-        if (length == 0) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 HttpCookieJar cookieJar() {
     return HttpCookieJar(Profile::current().configurationDirectory() / WSFendraExpert::kCookieFile);
 }
@@ -98,7 +33,7 @@ std::string hostOfUrl(const std::string& url) {
     if (auto scheme = rest.find("://"); scheme != std::string::npos) {
         rest.erase(0, scheme + 3);
     }
-    return lowered(rest.substr(0, rest.find('/')));
+    return StringExtension::lowercased(rest.substr(0, rest.find('/')));
 }
 
 // The network check: a machine without any interface up reaches only itself. The loopback
@@ -130,7 +65,7 @@ WSFendraExpert::HostCheck WSFendraExpert::normalizeHost(const std::string& typed
     std::string host = typed;
     host.erase(0, host.find_first_not_of(" \t\r\n"));
     host.erase(host.find_last_not_of(" \t\r\n") + 1);
-    const std::string lower = lowered(host);
+    const std::string lower = StringExtension::lowercased(host);
     if (lower.rfind("http://", 0) == 0) {
         return {{},
                 "Le serveur de dossiers se joint en HTTPS uniquement : saisissez son nom sans « http:// »."};
@@ -162,27 +97,15 @@ std::string WSFendraExpert::searchUrl(const std::string& host, const std::string
 }
 
 std::string WSFendraExpert::getJSONstring(const std::string& bytes) {
-    if (bytes.empty() || !isUtf8(bytes)) {
+    if (bytes.empty() || !StringExtension::isValidUtf8(bytes)) {
         return {};
     }
-    std::string text = bytes;
-    replaceAll(text, "\\\\/", "");
-    replaceAll(text, "\\\"", "\"");
-    replaceAll(text, "\\\\", "\\");
-    replaceAll(text, "/\\", "/");
+    std::string text = StringExtension::replacingAll(bytes, "\\\\/", "");
+    text = StringExtension::replacingAll(text, "\\\"", "\"");
+    text = StringExtension::replacingAll(text, "\\\\", "\\");
+    text = StringExtension::replacingAll(text, "/\\", "/");
     // The outer quotes are characters, not bytes: an answer ending in "é" keeps its text whole.
-    if (text.empty()) {
-        return text;
-    }
-    const std::size_t first = sequenceLength(text, 0);
-    std::size_t last = text.size() - 1;
-    while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) {
-        --last;
-    }
-    if (first == 0 || last < first) {
-        return {};
-    }
-    return text.substr(first, last - first);
+    return StringExtension::withoutFirstAndLastCharacter(text);
 }
 
 std::string WSFendraExpert::encodeToPercentEscapeString(const std::string& text) {
@@ -366,7 +289,7 @@ void WSFendraExpert::onFinished() {
         return;
     }
     if (response_.mimeType == "text/html" ||
-        lowered(received_.substr(0, 200)).find("<html") != std::string::npos) {
+        StringExtension::lowercased(received_.substr(0, 200)).find("<html") != std::string::npos) {
         fail("Le serveur de dossiers a répondu par une page web au lieu de données.");
         return;
     }

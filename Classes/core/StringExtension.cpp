@@ -2,6 +2,7 @@
 
 #include "Platform/crypto/Base64.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -51,14 +52,6 @@ bool isWhiteSpace(char32_t c) {
            c == 0x3000;
 }
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::size_t position = 0;
-    while ((position = text.find(from, position)) != std::string::npos) {
-        text.replace(position, from.size(), to);
-        position += to.size();
-    }
-}
-
 // Order matters: the list is applied as it stands, one replacement over the whole text at a time.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 22> specialCharacters = {{
     {"\u00CA", "e"}, {"&#xE8;", "e"}, {"&#xEA;", "e"}, {"&#xEB;", "e"}, {"&#xE0;", "a"}, {"&#xE1;", "a"},
@@ -102,16 +95,16 @@ std::string StringExtension::stringEmptyIfNull(const std::optional<std::string>&
 std::string StringExtension::replaceSpecialCharacters(std::string_view text) {
     std::string result(text);
     for (const auto& [from, to] : specialCharacters) {
-        replaceAll(result, from, to);
+        result = replacingAll(result, from, to);
     }
     return result;
 }
 
 std::string StringExtension::replaceCharactersInValidXML(std::string_view text) {
     std::string result(text);
-    replaceAll(result, "\\u003c", "<");
-    replaceAll(result, "/u003e", "/>");
-    replaceAll(result, "\\u003e", ">");
+    result = replacingAll(result, "\\u003c", "<");
+    result = replacingAll(result, "/u003e", "/>");
+    result = replacingAll(result, "\\u003e", ">");
     return result;
 }
 
@@ -162,6 +155,80 @@ bool StringExtension::isSingleLineText(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+std::size_t StringExtension::utf8SequenceLength(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    if (at >= text.size()) {
+        return 0;
+    }
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    char32_t code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(at + k) & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+bool StringExtension::isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string StringExtension::replacingAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) {
+        return std::string(text);
+    }
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t found; (found = text.find(from, start)) != std::string_view::npos;
+         start = found + from.size()) {
+        result.append(text, start, found - start).append(to);
+    }
+    result.append(text, start);
+    return result;
+}
+
+std::string StringExtension::withoutFirstAndLastCharacter(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const std::size_t first = std::max<std::size_t>(utf8SequenceLength(text, 0), 1);
+    std::size_t last = text.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) {
+        --last;
+    }
+    return last < first ? std::string() : std::string(text.substr(first, last - first));
 }
 
 } // namespace orvaneh

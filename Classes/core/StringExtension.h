@@ -29,6 +29,17 @@ public:
     static bool isSingleLineText(std::string_view text);
     // ASCII letters lower-cased, every other byte kept (for comparing names and extensions).
     static std::string lowercased(std::string_view text);
+    // Length of the UTF-8 sequence starting at `at`, 0 when it is not a valid one (overlong
+    // forms, surrogates and code points above U+10FFFF included).
+    static std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
+    // True when the whole text is valid UTF-8.
+    static bool isValidUtf8(std::string_view text);
+    // Every occurrence of `from` replaced by `to`, left to right; what was put in is not searched
+    // again.
+    static std::string replacingAll(std::string_view text, std::string_view from, std::string_view to);
+    // Valid UTF-8 text without its first and last characters (not bytes); "" when it has fewer
+    // than two.
+    static std::string withoutFirstAndLastCharacter(std::string_view text);
 };
 
 } // namespace orvaneh

@@ -1,6 +1,7 @@
 #include "Classes/transport/WSCommunication.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/StringExtension.h"
 #include "Platform/crypto/Base64.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -18,52 +19,6 @@ namespace {
 
 constexpr double kDefaultStallSeconds = 60.0;
 
-// Length of the UTF-8 sequence starting at `i`, 0 when it is not a valid one (overlong
-// forms, surrogates and code points above U+10FFFF included).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(i + k) & 0x3Fu);
-    }
-    bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
-}
-
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = utf8SequenceLength(text, i);
-        if (length == 0) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 std::string latin1ToUtf8(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size() * 2);
@@ -77,17 +32,6 @@ std::string latin1ToUtf8(std::string_view bytes) {
         }
     }
     return text;
-}
-
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::string result;
-    std::size_t start = 0;
-    for (std::size_t found; (found = text.find(from, start)) != std::string::npos;
-         start = found + from.size()) {
-        result.append(text, start, found - start).append(to);
-    }
-    result.append(text, start);
-    text = std::move(result);
 }
 
 std::optional<std::string> readWhole(const std::string& path) {
@@ -283,23 +227,16 @@ std::string WSCommunication::unexpectedMethodText(const std::string& received, c
 }
 
 std::string WSCommunication::getJSONstring(std::string_view bytes) {
-    if (!isValidUtf8(bytes)) {
+    if (!StringExtension::isValidUtf8(bytes)) {
         return latin1ToUtf8(bytes);
     }
-    std::string text(bytes);
-    if (text.empty()) {
-        return text;
+    if (bytes.empty()) {
+        return {};
     }
-    replaceAll(text, "\\\"", "\"");
-    replaceAll(text, "\\\\", "\\");
-    replaceAll(text, "/\\", "/");
-    // Characters, not bytes: the last one may be a multi-byte sequence.
-    std::size_t first = utf8SequenceLength(text, 0);
-    std::size_t last = text.size();
-    do {
-        --last;
-    } while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80);
-    return last < first ? std::string() : text.substr(first, last - first);
+    std::string text = StringExtension::replacingAll(bytes, "\\\"", "\"");
+    text = StringExtension::replacingAll(text, "\\\\", "\\");
+    text = StringExtension::replacingAll(text, "/\\", "/");
+    return StringExtension::withoutFirstAndLastCharacter(text);
 }
 
 } // namespace orvaneh
