@@ -142,8 +142,15 @@ private slots:
         QVERIFY(driver_->waitForScreen("LoginViewController"));
         QCOMPARE(find<QLineEdit>("champMotDePasse")->echoMode(), QLineEdit::Password);
         QVERIFY2(driver_->unnamedControls().isEmpty(), qPrintable(driver_->unnamedControls().join("; ")));
-        // Return in the host field offers the server's databases.
+        // Leaving the host field chooses the server's first database; Return in it offers them all.
         QVERIFY(type("champServeur", host));
+        session_->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(session_->window()));
+        find("champServeur")->setFocus();
+        QTRY_VERIFY(find("champServeur")->hasFocus());
+        QTest::keyClick(find("champServeur"), Qt::Key_Tab);
+        QTRY_COMPARE(find<QPushButton>("champBase")->text(), QString("Cabinet Dupré & Associés"));
+        QVERIFY(!test::DesktopSession::box("choix"));
         QTest::keyClick(find<QLineEdit>("champServeur"), Qt::Key_Return);
         QVERIFY(test::ScreensDriver::answerBoxWith("choix", "SCP Lefèvre-Garnier (Besançon)"));
         QTRY_COMPARE(find<QPushButton>("champBase")->text(), QString("SCP Lefèvre-Garnier (Besançon)"));
