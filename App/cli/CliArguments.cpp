@@ -63,4 +63,15 @@ std::vector<std::string> CliArguments::values(const std::string& name) const {
     return values;
 }
 
+void CliArguments::setOption(const std::string& name, std::string value) {
+    removeOption(name);
+    givenOptions_.emplace_back(name, value);
+    options_[name] = std::move(value);
+}
+
+void CliArguments::removeOption(const std::string& name) {
+    options_.erase(name);
+    std::erase_if(givenOptions_, [&](const auto& given) { return given.first == name; });
+}
+
 } // namespace orvaneh

@@ -24,6 +24,10 @@ public:
     std::optional<std::string> option(const std::string& name) const;
     // Every value given to the option, in order (an option that may be repeated).
     std::vector<std::string> values(const std::string& name) const;
+    // Replaces or removes what was given for an option (a value worked out once, such as a case
+    // file's title, is reused as given rather than asked for again).
+    void setOption(const std::string& name, std::string value);
+    void removeOption(const std::string& name);
 
 private:
     std::vector<std::string> positional_;

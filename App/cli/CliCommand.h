@@ -59,6 +59,8 @@ public:
     // One line of standard input, without its end; nothing at the end of input. On a terminal
     // the password is asked for and not echoed.
     static std::optional<std::string> readPasswordLine(CliContext& context);
+    // Writes "Erreur : message" and the pointer to the help, and returns kUsageError.
+    static int usageError(CliContext& context, const std::string& message);
 
     static constexpr int kSuccess = 0;
     static constexpr int kFailure = 1;
@@ -80,8 +82,6 @@ protected:
     using Action =
         std::pair<std::string_view, int (Command::*)(const std::vector<std::string>&, CliContext&)>;
 
-    // Writes "Erreur : message" and the pointer to the help, and returns kUsageError.
-    static int usageError(CliContext& context, const std::string& message);
 
     // Runs the action the first argument names. A missing or unknown action is a usage error.
     template <class Command>

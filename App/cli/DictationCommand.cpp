@@ -128,6 +128,17 @@ std::optional<std::string> applyFieldOptions(const CliArguments& parsed, ParamWo
     return std::nullopt;
 }
 
+// The refusal of the field options: wrong usage, or what they asked for failed (said once).
+int refuseFields(CliContext& context, const DictationFields::Problem& problem) {
+    if (problem.usage) {
+        return CliCommand::usageError(context, problem.text);
+    }
+    if (!context.alreadyShown(problem.text)) {
+        context.err << "Erreur : " << problem.text << std::endl;
+    }
+    return CliCommand::kFailure;
+}
+
 // The field options as the parameter screen takes them (checked before), the priority as the
 // recorder does.
 void applyChosenFields(const CliArguments& parsed, ParamWorkflow& parameters) {
@@ -271,11 +282,15 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "dictation xml ID              le descripteur XML qui serait envoyé avec la dictée",
         "dictation new --audio WAV [--instruction WAV] [--title T] [--ident V] [--author A]",
         "              [--context C] [--typist S] [--worktype W] [--type TYPE]",
-        "              [--priority basse|moyenne|haute] [--service ID] [--draft | --send] [--json]",
+        "              [--priority basse|moyenne|haute] [--service ID] [--dossier NUMÉRO]",
+        "              [--ident-from-image IMAGE] [--draft | --send] [--json]",
         "                              enregistre une nouvelle dictée (une prise par fichier) ;",
         "                              auteur, contexte, worktype, secrétaire et service parmi ceux",
         "                              du workflow importé (« orvaneh-cli workflow show ») ;",
-        "                              TYPE : BatchModeRecognition ou DigitalDictation",
+        "                              TYPE : BatchModeRecognition ou DigitalDictation ; --dossier :",
+        "                              titre et identifiant pris d'un dossier du serveur de dossiers",
+        "                              (« dossier login ») ; --ident-from-image : identifiant lu sur le",
+        "                              code-barres ou QR code d'une image PNG ou JPEG",
         "dictation edit ID [--track dictation|instruction] [--at SECONDES --take WAV]",
         "              [--cut DE A [--yes]] [mêmes options de champs] [--draft | --send] [--json]",
         "                              ajoute une prise au curseur ou coupe un passage ; la coupure",
@@ -287,7 +302,8 @@ std::vector<std::string> DictationCommand::helpLines() const {
         "                              affichés ; arrêt par espace ou Entrée, Ctrl-C (la prise est",
         "                              gardée), la fin de l'entrée standard, ou après --duree",
         "dictation params ID [--title T] [--ident V] [--author A] [--service ID] [--type TYPE]",
-        "              [--context C] [--worktype W] [--typist S] [--json]",
+        "              [--context C] [--worktype W] [--typist S] [--dossier NUMÉRO]",
+        "              [--ident-from-image IMAGE] [--json]",
         "                              les paramètres de la dictée ; avec des options, choisis comme",
         "                              sur son écran de paramètres (ils deviennent aussi ceux par",
         "                              défaut)",
@@ -492,8 +508,9 @@ int DictationCommand::create(const std::vector<std::string>& arguments, CliConte
     // The stored defaults, then what the options say; every field as the pickers would offer it.
     parameters.getParamWorkflow();
     if (auto problem = DictationFields::choose(parameters, *parsed, true)) {
-        return usageError(context, *problem);
+        return refuseFields(context, *problem);
     }
+    DictationFields::settle(*parsed, parameters);
     const double rate = DictationRecorder::expectedSampleRate(std::nullopt);
     std::vector<std::string> takes;
     for (const auto* option : {"audio", "instruction"}) {
@@ -560,7 +577,7 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
         }
         if (auto problem = DictationFields::applyToScreen(*screen, *parsed)) {
             list.parameterScreenFinished(screen->paramWorkflow(), true);
-            return usageError(context, *problem);
+            return refuseFields(context, *problem);
         }
         screen->saveParamWorkflow();
     }
@@ -655,8 +672,9 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
     parameters.getParamWorkflowDictee(*id);
     // Only what this edit changes: the fields stored before may name what a later import dropped.
     if (auto problem = DictationFields::choose(parameters, *parsed, false)) {
-        return usageError(context, *problem);
+        return refuseFields(context, *problem);
     }
+    DictationFields::settle(*parsed, parameters);
     if (take) {
         if (auto problem =
                 DictationRecorder::checkTakeFile(*take, DictationRecorder::expectedSampleRate(*id))) {
@@ -751,7 +769,7 @@ int DictationCommand::record(const std::vector<std::string>& arguments, CliConte
         parameters.getParamWorkflowDictee(*id);
         // Only what this take changes, as with edit.
         if (auto problem = DictationFields::choose(parameters, *parsed, false)) {
-            return usageError(context, *problem);
+            return refuseFields(context, *problem);
         }
     } else {
         if (!ListeDictViewController::canCreateDictation()) {
@@ -759,9 +777,10 @@ int DictationCommand::record(const std::vector<std::string>& arguments, CliConte
         }
         parameters.getParamWorkflow();
         if (auto problem = DictationFields::choose(parameters, *parsed, true)) {
-            return usageError(context, *problem);
+            return refuseFields(context, *problem);
         }
     }
+    DictationFields::settle(*parsed, parameters);
     if (!recorderAvailable(context)) {
         return kFailure;
     }

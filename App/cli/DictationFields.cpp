@@ -34,10 +34,10 @@ constexpr Seconds kCaseListWait{330};
 
 // --dossier CODE: the case list opened from the screen's search button on CODE, and the case of
 // that code chosen in it, as a person would tap its row. Its label and code fill the fields.
-std::optional<std::string> chooseCaseFile(ParamWorkflowDictee& screen, const std::string& code) {
+std::optional<DictationFields::Problem> chooseCaseFile(ParamWorkflowDictee& screen, const std::string& code) {
     const std::string wanted = StringExtension::stringWithoutSpace(code);
     if (wanted.empty()) {
-        return std::string("--dossier attend le numéro d'un dossier");
+        return DictationFields::Problem{"--dossier attend le numéro d'un dossier"};
     }
     std::optional<std::string> problem;
     // Before a first log-in the button opens the log-in screen, which a command cannot fill.
@@ -74,24 +74,28 @@ std::optional<std::string> chooseCaseFile(ParamWorkflowDictee& screen, const std
         }
         problem = "le serveur de dossiers n'a aucun dossier de numéro « " + wanted + " »" +
                   (found.empty() ? std::string(".")
-                                 : " (voir « orvaneh-cli dossier list --search " + wanted + " »).");
+                                 : " (voir « orvaneh-cli dossier list --search \"" + wanted + "\" »).");
         return list;
     });
     // The search button looks for the identification value when there is one.
     if (auto refused = screen.choose(AbstractParamWorkflow::kSecondFieldTag, wanted)) {
-        return refused;
+        return DictationFields::Problem{*refused};
     }
     screen.displayFileSearch();
     if (!problem && screen.fieldText(AbstractParamWorkflow::kSecondFieldTag) != wanted) {
         problem = "le dossier « " + wanted + " » n'a pas pu remplir les champs de la dictée.";
     }
-    return problem;
+    if (problem) {
+        return DictationFields::Problem{*problem, false};
+    }
+    return std::nullopt;
 }
 
 // --ident-from-image FILE: the scan button, and the reader given the picture file.
-std::optional<std::string> scanIdentifier(ParamWorkflowDictee& screen, const std::string& file) {
+std::optional<DictationFields::Problem> scanIdentifier(ParamWorkflowDictee& screen, const std::string& file) {
     if (!ParamWorkflowDictee::scanButtonShown()) {
-        return std::string("le lecteur de code est désactivé (réglage OptionUseBarCodeReader)");
+        return DictationFields::Problem{"le lecteur de code est désactivé (réglage OptionUseBarCodeReader)",
+                                        false};
     }
     std::optional<std::string> problem;
     std::optional<std::string> read;
@@ -117,7 +121,10 @@ std::optional<std::string> scanIdentifier(ParamWorkflowDictee& screen, const std
         // The screen refused the text as it refuses a typed one (it said why in a banner).
         problem = file + " : le code lu n'est pas un identifiant d'une ligne.";
     }
-    return problem;
+    if (problem) {
+        return DictationFields::Problem{*problem, false};
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -144,21 +151,21 @@ bool DictationFields::anyGiven(const CliArguments& parsed) {
     return false;
 }
 
-std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow& screen,
-                                                          const CliArguments& parsed,
-                                                          const std::set<std::string>& ignored) {
+std::optional<DictationFields::Problem> DictationFields::applyToScreen(AbstractParamWorkflow& screen,
+                                                                       const CliArguments& parsed,
+                                                                       const std::set<std::string>& ignored) {
     const auto dossier = parsed.option(kDossier);
     const auto image = parsed.option(kIdentFromImage);
     if (dossier && (parsed.option("title") || parsed.option("ident") || image)) {
-        return std::string("--dossier remplit le titre et l'identifiant : il exclut --title, --ident et "
-                           "--ident-from-image");
+        return Problem{"--dossier remplit le titre et l'identifiant : il exclut --title, --ident et "
+                       "--ident-from-image"};
     }
     if (image && parsed.option("ident")) {
-        return std::string("--ident et --ident-from-image s'excluent");
+        return Problem{"--ident et --ident-from-image s'excluent"};
     }
     auto* dictee = dynamic_cast<ParamWorkflowDictee*>(&screen);
     if ((dossier || image) && dictee == nullptr) {
-        return std::string("--dossier et --ident-from-image ne s'emploient que pour une dictée");
+        return Problem{"--dossier et --ident-from-image ne s'emploient que pour une dictée"};
     }
     for (const auto& [option, tag] : optionRows()) {
         const auto value = parsed.option(option);
@@ -168,10 +175,10 @@ std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow&
         if (tag == Screen::kServiceTag) {
             // A row id as `services` shows it, or the service's guid.
             if (auto problem = screen.chooseService(*value)) {
-                return problem;
+                return Problem{*problem};
             }
         } else if (auto problem = screen.choose(tag, *value)) {
-            return problem;
+            return Problem{*problem};
         }
     }
     if (dossier) {
@@ -183,8 +190,8 @@ std::optional<std::string> DictationFields::applyToScreen(AbstractParamWorkflow&
     return std::nullopt;
 }
 
-std::optional<std::string> DictationFields::choose(ParamWorkflow& parameters, const CliArguments& parsed,
-                                                   bool authorRequired) {
+std::optional<DictationFields::Problem>
+DictationFields::choose(ParamWorkflow& parameters, const CliArguments& parsed, bool authorRequired) {
     if (!anyGiven(parsed) && !authorRequired) {
         return std::nullopt;
     }
@@ -198,7 +205,7 @@ std::optional<std::string> DictationFields::choose(ParamWorkflow& parameters, co
         for (const auto& author : screen.authors()) {
             names += (names.empty() ? "" : ", ") + author;
         }
-        return "il manque l'auteur (--author) : " + names;
+        return Problem{"il manque l'auteur (--author) : " + names};
     }
     if (anyGiven(parsed)) {
         const std::string priority = parameters.priority;
@@ -206,6 +213,18 @@ std::optional<std::string> DictationFields::choose(ParamWorkflow& parameters, co
         parameters.priority = priority;
     }
     return std::nullopt;
+}
+
+void DictationFields::settle(CliArguments& parsed, const ParamWorkflow& chosen) {
+    if (parsed.option(kDossier)) {
+        parsed.removeOption(kDossier);
+        parsed.setOption("title", chosen.firstField);
+        parsed.setOption("ident", chosen.secondField);
+    }
+    if (parsed.option(kIdentFromImage)) {
+        parsed.removeOption(kIdentFromImage);
+        parsed.setOption("ident", chosen.secondField);
+    }
 }
 
 } // namespace orvaneh

@@ -31,13 +31,25 @@ int fail(CliContext& context, const std::string& reason) {
     if (!context.alreadyShown(reason)) {
         context.err << "Erreur : " << reason << std::endl;
     }
+    // The way out of the most common refusal of an office's own server.
+    if (reason.find("certificat du serveur n'est pas reconnu") != std::string::npos) {
+        context.err
+            << "Si le serveur de dossiers a sa propre autorité de certification, indiquez son fichier "
+               "PEM avec « orvaneh-cli settings set TrustedCertificatesFile FICHIER.pem »."
+            << std::endl;
+    }
     return CliCommand::kFailure;
 }
 
+// The server's databases, one a line; a few only when it offers many.
 std::string databaseList(const std::vector<LoginViewController::Database>& databases) {
+    constexpr std::size_t kShown = 20;
     std::string text;
-    for (const auto& database : databases) {
-        text += "\n  " + database.nom + " (" + database.libelle + ")";
+    for (std::size_t index = 0; index < databases.size() && index < kShown; ++index) {
+        text += "\n  " + databases[index].nom + " (" + databases[index].libelle + ")";
+    }
+    if (databases.size() > kShown) {
+        text += "\n  … et " + std::to_string(databases.size() - kShown) + " autres";
     }
     return text;
 }
@@ -161,8 +173,10 @@ int DossierCommand::login(const std::vector<std::string>& arguments, CliContext&
     }
     switch (screen.outcome()) {
     case LoginViewController::Outcome::LoggedIn:
-        if (!screen.outcomeText().empty() && !context.alreadyShown(screen.outcomeText())) {
-            context.err << screen.outcomeText() << std::endl;
+        // The server let the user in with a remark (its code below 100): said as such.
+        if (!screen.outcomeText().empty()) {
+            context.err << "Remarque du serveur de dossiers à la connexion : " << screen.outcomeText()
+                        << std::endl;
         }
         context.out << "Connecté au serveur de dossiers " << WSFendraExpert::normalizeHost(host).host
                     << ", base « "
@@ -191,7 +205,9 @@ int DossierCommand::list(const std::vector<std::string>& arguments, CliContext& 
     if (UserDefaultManager::getIntForKey("state") != 1) {
         return fail(context, notLoggedInText());
     }
-    DossierListeViewController screen(parsed->option("search").value_or(""));
+    // A search of blanks only is no search: the recent case files.
+    DossierListeViewController screen(
+        StringExtension::stringWithoutSpace(parsed->option("search").value_or("")));
     bool loaded = false;
     std::string error;
     screen.setLoadCallback([&](bool ok, const std::string& reason) {

@@ -267,7 +267,7 @@ int WorkflowCommand::defaults(const std::vector<std::string>& arguments, CliCont
     ParamWorkflowDefault screen;
     if (DictationFields::anyGiven(*parsed)) {
         if (auto problem = DictationFields::applyToScreen(screen, *parsed)) {
-            return usageError(context, *problem);
+            return usageError(context, problem->text);
         }
         screen.saveParam();
     }

@@ -128,8 +128,9 @@ TEST_F(DossierCommandTest, ADictationTakesItsTitleAndIdentifierFromACaseFileOrAP
     ASSERT_NE(server.port(), 0);
     const std::string id = newDictation();
 
+    // What the options asked for failed: a failure (1), not wrong usage (2).
     auto early = cli({"dictation", "params", id, "--dossier", "2026-0001"});
-    EXPECT_NE(early.status, 0);
+    EXPECT_EQ(early.status, 1);
     EXPECT_THAT(early.err, HasSubstr("aucune connexion au serveur de dossiers"));
 
     ASSERT_EQ(logIn(server, "").status, 0);
@@ -148,7 +149,7 @@ TEST_F(DossierCommandTest, ADictationTakesItsTitleAndIdentifierFromACaseFileOrAP
                                       "\nIdentifiant : " + code + "\n"));
 
     auto missing = cli({"dictation", "params", id, "--dossier", "1999-0001"});
-    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.err, HasSubstr("aucun dossier de numéro « 1999-0001 »"));
     EXPECT_THAT(params(id), HasSubstr("Identifiant : " + code + "\n")) << "nothing changed";
 
@@ -165,7 +166,7 @@ TEST_F(DossierCommandTest, ADictationTakesItsTitleAndIdentifierFromACaseFileOrAP
 
     // A code of two lines is refused as a typed value of two lines would be.
     auto twoLines = cli({"dictation", "params", id, "--ident-from-image", codes.qrFile("A\nB").string()});
-    EXPECT_NE(twoLines.status, 0);
+    EXPECT_EQ(twoLines.status, 1);
     EXPECT_THAT(twoLines.err, HasSubstr("n'est pas un identifiant d'une ligne"));
     EXPECT_THAT(params(id), HasSubstr("Identifiant : LOT-42-B\n"));
 
@@ -173,7 +174,7 @@ TEST_F(DossierCommandTest, ADictationTakesItsTitleAndIdentifierFromACaseFileOrAP
     std::filesystem::copy_file(codes.qrFile("x"), blank);
     test::writeBytes(blank, test::readBytes(blank).substr(0, 40)); // cut short
     auto broken = cli({"dictation", "params", id, "--ident-from-image", blank.string()});
-    EXPECT_NE(broken.status, 0);
+    EXPECT_EQ(broken.status, 1);
     EXPECT_THAT(broken.err, HasSubstr(blank.string() + " : "));
     EXPECT_THAT(params(id), HasSubstr("Identifiant : LOT-42-B\n"));
 
@@ -186,12 +187,14 @@ TEST_F(DossierCommandTest, ADictationTakesItsTitleAndIdentifierFromACaseFileOrAP
         EXPECT_EQ(cli(arguments).status, 2) << both.front();
     }
 
-    // A new dictation can name its case file from the start.
+    // A new dictation can name its case file from the start: the server is asked once.
+    const auto searchesBefore = server.calls().size();
     const auto audio = inputs.path() / "autre.wav";
     test::writeBytes(audio, test::Wave{.samples = test::signal(1, 1.0)}.bytes());
     auto made = cli(
         {"dictation", "new", "--audio", audio.string(), "--author", "jdupont", "--dossier", code, "--draft"});
     ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(server.calls().size(), searchesBefore + 1);
     EXPECT_THAT(params(test::words(made.out).front()), HasSubstr("Identifiant : " + code + "\n"));
 }
 
