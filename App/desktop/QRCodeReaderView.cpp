@@ -14,6 +14,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -81,8 +82,11 @@ void QRCodeReaderView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     reader_->setCaptureBounds(
         {0, 0, static_cast<double>(capture_->width()), static_cast<double>(capture_->height())});
-    // Each appearance starts the camera again (or says there is none).
-    reader_->viewDidAppear();
+    // Each appearance on the window starts the camera again (or says there is none); the window
+    // coming back from the task bar is not one.
+    if (!event->spontaneous()) {
+        reader_->viewDidAppear();
+    }
 }
 
 void QRCodeReaderView::chooseFile() {
