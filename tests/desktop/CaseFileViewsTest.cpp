@@ -3,8 +3,12 @@
 // in the dictation's fields; a printed code read from a picture file and from the clipboard, a
 // picture without code, and the reader without camera.
 #include "App/desktop/QRCodeReaderView.h"
+#include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/Tools.h"
+#include "Classes/core/userRequest.h"
+#include "Platform/media/MediaBackend.h"
+#include "Platform/media/SimulatedMediaBackend.h"
 #include "Platform/preferences/PreferenceStore.h"
 #include "support/PeerProcess.h"
 #include "tests/desktop/support/DesktopSession.h"
@@ -124,6 +128,7 @@ private slots:
         driver_.reset();
         session_.reset();
         files_.reset();
+        MediaBackend::install(std::make_shared<SimulatedMediaBackend>());
     }
 
     void caseChosenAfterLogInFillsTheDictationFields() {
@@ -242,6 +247,33 @@ private slots:
         QTest::mouseClick(find<QPushButton>("boutonFermer"), Qt::LeftButton);
         QVERIFY(driver_->waitForScreen("ParamWorkflowDictee"));
         QCOMPARE(identification(), QString("PAT-77"));
+    }
+
+    // From the recording screen the code read becomes the recording's identification.
+    void codeReadFromTheRecorderReachesTheRecording() {
+        QVERIFY(session_->start());
+        QVERIFY(driver_->leaveSiteEditor());
+        userRequest author;
+        author.login_name = "jdupont";
+        author.role = userRequest::kAuthorRole;
+        QVERIFY(author.insertUser() > 0);
+        auto media = std::make_shared<SimulatedMediaBackend>();
+        media->setRecordPermission(AudioSession::RecordPermission::Granted);
+        MediaBackend::install(media);
+        session_->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(session_->window()));
+        QTest::mouseClick(find<QPushButton>("boutonNouvelleDictee"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("AudioRecordControllerThree"));
+        auto recorder = std::dynamic_pointer_cast<AudioRecordControllerThree>(
+            session_->desktop().application().navigation().top());
+        QVERIFY(recorder);
+
+        QTest::mouseClick(find<QPushButton>("boutonScanner"), Qt::LeftButton);
+        QVERIFY(driver_->waitForScreen("QRCodeReader"));
+        QVERIFY(test::ScreensDriver::answerBox("choix", "bouton0"));
+        reader()->openPicture(qrFile("REC-2024-5"));
+        QVERIFY(driver_->waitForScreen("AudioRecordControllerThree"));
+        QTRY_COMPARE(QString::fromStdString(recorder->paramWorkflow().secondField), QString("REC-2024-5"));
     }
 };
 
