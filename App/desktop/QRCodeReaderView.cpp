@@ -126,18 +126,9 @@ void QRCodeReaderView::openPicture(const QString& path) {
 
 void QRCodeReaderView::pasteImage() {
     const QImage image = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888);
-    CodeReader::Frame frame;
-    if (!image.isNull()) {
-        frame.data = image.constBits();
-        frame.size = static_cast<std::size_t>(image.sizeInBytes());
-        frame.width = image.width();
-        frame.height = image.height();
-        frame.format = CodeReader::PixelFormat::Rgb;
-        frame.stride = static_cast<std::size_t>(image.bytesPerLine());
-    }
     // Without an image the reader says the picture cannot be read.
     auto reader = reader_;
-    reader->readPicture(frame);
+    reader->readPicture(QtCamera::frameOf(image));
 }
 
 bool QRCodeReaderView::eventFilter(QObject* watched, QEvent* event) {

@@ -14,6 +14,19 @@ namespace orvaneh {
 
 QtCamera::QtCamera() = default;
 
+CodeReader::Frame QtCamera::frameOf(const QImage& rgb) {
+    CodeReader::Frame frame;
+    if (!rgb.isNull()) {
+        frame.data = rgb.constBits();
+        frame.size = static_cast<std::size_t>(rgb.sizeInBytes());
+        frame.width = rgb.width();
+        frame.height = rgb.height();
+        frame.format = CodeReader::PixelFormat::Rgb;
+        frame.stride = static_cast<std::size_t>(rgb.bytesPerLine());
+    }
+    return frame;
+}
+
 QtCamera::~QtCamera() {
     stop();
 }
@@ -66,16 +79,9 @@ void QtCamera::takeFrame(const QVideoFrame& frame) {
         return;
     }
     emit pictureChanged();
-    CodeReader::Frame pixels;
-    pixels.data = picture_.constBits();
-    pixels.size = static_cast<std::size_t>(picture_.sizeInBytes());
-    pixels.width = picture_.width();
-    pixels.height = picture_.height();
-    pixels.format = CodeReader::PixelFormat::Rgb;
-    pixels.stride = static_cast<std::size_t>(picture_.bytesPerLine());
     // A copy: the reader may stop the camera from inside the handler.
     auto handler = handler_;
-    handler(pixels);
+    handler(frameOf(picture_));
 }
 
 #else

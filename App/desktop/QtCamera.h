@@ -26,6 +26,9 @@ public:
     bool start(FrameHandler handler) override;
     void stop() override;
     const QImage& lastPicture() const { return picture_; }
+    // The reader's view of an RGB888 picture (camera frame or pasted image); it borrows the
+    // pixels. An empty frame for a null picture.
+    static CodeReader::Frame frameOf(const QImage& rgb);
 
 signals:
     void pictureChanged();
