@@ -16,6 +16,6 @@ while (($#)); do
     shift
   fi
 done
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEH_WERROR=ON \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEH_WERROR=ON $("$root/scripts/compiler-cache.sh") \
   "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)" "${targets[@]}"
