@@ -30,22 +30,37 @@ void cmykRowToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, JDIMENSION width, bool
     }
 }
 
+// Out of run(): strings built in the frame that calls setjmp may be clobbered by the jump.
+[[gnu::noinline]] void noteFailure(Decoding& d) {
+    jpeg_destroy_decompress(&d.info);
+    d.decoded.error = d.size.error = d.errors.reason("JPEG");
+}
+
+[[gnu::noinline]] void noteSize(Decoding& d) {
+    d.size.width = static_cast<int>(d.info.image_width);
+    d.size.height = static_cast<int>(d.info.image_height);
+    d.size.error = ImageFile::dimensionProblem(d.info.image_width, d.info.image_height);
+    if (d.headerOnly || !d.size.ok()) {
+        d.decoded.error = d.size.error;
+    }
+}
+
+[[gnu::noinline]] void makeImage(Decoding& d) {
+    d.decoded.image = RgbImage(static_cast<int>(d.info.output_width), static_cast<int>(d.info.output_height));
+}
+
 bool run(Decoding& d, std::string_view bytes) {
     d.errors.attach(*reinterpret_cast<jpeg_common_struct*>(&d.info));
     if (setjmp(d.errors.jump) != 0) {
-        jpeg_destroy_decompress(&d.info);
-        d.decoded.error = d.size.error = d.errors.reason("JPEG");
+        noteFailure(d);
         return false;
     }
     jpeg_create_decompress(&d.info);
     jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&d.info, TRUE);
-    d.size.width = static_cast<int>(d.info.image_width);
-    d.size.height = static_cast<int>(d.info.image_height);
-    d.size.error = ImageFile::dimensionProblem(d.info.image_width, d.info.image_height);
+    noteSize(d);
     if (d.headerOnly || !d.size.ok()) {
-        d.decoded.error = d.size.error;
         jpeg_destroy_decompress(&d.info);
         return d.size.ok();
     }
@@ -53,7 +68,7 @@ bool run(Decoding& d, std::string_view bytes) {
     d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&d.info);
     const JDIMENSION width = d.info.output_width;
-    d.decoded.image = RgbImage(static_cast<int>(width), static_cast<int>(d.info.output_height));
+    makeImage(d);
     if (cmyk) {
         d.row.resize(static_cast<std::size_t>(width) * 4);
     }

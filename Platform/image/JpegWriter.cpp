@@ -18,11 +18,16 @@ struct Encoding {
     std::string error;
 };
 
+// Out of run(): a string built in the frame that calls setjmp may be clobbered by the jump.
+[[gnu::noinline]] void noteFailure(Encoding& e) {
+    jpeg_destroy_compress(&e.info);
+    e.error = e.errors.reason("JPEG");
+}
+
 bool run(Encoding& e, const RgbImage& image, int quality) {
     e.errors.attach(*reinterpret_cast<jpeg_common_struct*>(&e.info));
     if (setjmp(e.errors.jump) != 0) {
-        jpeg_destroy_compress(&e.info);
-        e.error = e.errors.reason("JPEG");
+        noteFailure(e);
         return false;
     }
     jpeg_create_compress(&e.info);
