@@ -1,5 +1,6 @@
 #include "Classes/casefile/LoginViewController.h"
 
+#include "Classes/casefile/CaseFileAnswers.h"
 #include "Classes/casefile/WSFendraExpert.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
@@ -17,18 +18,6 @@ namespace {
 
 std::string stringPreference(const char* key) {
     return UserDefaultManager::getStringForKey(key).value_or("");
-}
-
-// A value of the server's answer as text: numbers are written as numbers, anything else "".
-std::string answerText(const Json& answer, const char* key) {
-    const auto value = answer.find(key);
-    if (value == answer.end()) {
-        return {};
-    }
-    if (value->is_string()) {
-        return value->get<std::string>();
-    }
-    return value->is_number() ? value->dump() : std::string();
 }
 
 } // namespace
@@ -125,28 +114,16 @@ void LoginViewController::listeDb(bool withPicker) {
 }
 
 void LoginViewController::takeDatabases(const std::string& bytes) {
-    const auto answer = Tools::parseJSON(bytes);
-    std::vector<Database> databases;
-    if (answer && answer->is_array()) {
-        for (const auto& entry : *answer) {
-            if (entry.is_object()) {
-                Database database{answerText(entry, "Nom"), answerText(entry, "Libelle")};
-                if (!database.nom.empty()) {
-                    databases.push_back(std::move(database));
-                }
-            }
-        }
-    }
-    if (databases.empty()) {
+    auto databases = CaseFileAnswers::databases(bytes);
+    if (!databases || databases->empty()) {
         const std::string reason =
-            answer && answer->is_array()
-                ? "Le serveur de dossiers ne propose aucune base de données."
-                : "La liste des bases de données du serveur de dossiers est illisible.";
+            databases ? "Le serveur de dossiers ne propose aucune base de données."
+                      : "La liste des bases de données du serveur de dossiers est illisible.";
         UserInterface::shared().showAlert("", reason);
         endDatabases(false, reason);
         return;
     }
-    databases_ = std::move(databases);
+    databases_ = std::move(*databases);
     if (pickerWanted_) {
         presentPicker();
     } else {
@@ -287,15 +264,15 @@ void LoginViewController::savePreferences() const {
 }
 
 void LoginViewController::takeLogInAnswer(const std::string& bytes) {
-    const Json answer = Tools::parseJSON(bytes).value_or(Json());
-    if (!answer.is_object() || !answer.contains("code") || !answer["code"].is_number()) {
+    const auto answer = CaseFileAnswers::logIn(bytes);
+    if (!answer) {
         const std::string reason = "La réponse de connexion du serveur de dossiers est illisible.";
         UserInterface::shared().showAlert("", reason);
         endLogIn(Outcome::Failed, reason);
         return;
     }
-    const double code = answer["code"].get<double>();
-    const std::string description = answerText(answer, "description");
+    const double code = answer->code;
+    const std::string& description = answer->description;
     if (code >= 100) {
         const std::string text =
             description.empty() ? "Connexion refusée par le serveur de dossiers." : description;
@@ -306,13 +283,13 @@ void LoginViewController::takeLogInAnswer(const std::string& bytes) {
     if (code != 0 && !description.empty()) {
         UserInterface::shared().showAlert("", description);
     }
-    const std::string version = answerText(answer, "versionWS");
+    const std::string& version = answer->versionWS;
     UserDefaultManager::setObject(version.empty() ? "-1" : version, "version");
     UserDefaultManager::setObject(login_, "login");
     // Unless the user asked to keep it, the password is not stored (the re-login has its own file).
     UserDefaultManager::setObject(savePassword_ ? password_ : std::string(), "mdp");
     UserDefaultManager::setObject(host_, "host");
-    UserDefaultManager::setObject(answerText(answer, "intervenantId"), "idUser");
+    UserDefaultManager::setObject(answer->intervenantId, "idUser");
     UserDefaultManager::setInt(1, "state");
     // Kept for the silent re-login when the server drops the session; it holds the password.
     std::string error;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/casefile/CaseFileAnswers.h"
 #include "Classes/casefile/DossierListeViewController.h"
 #include "Classes/casefile/WSFendraExpertDelegate.h"
 #include "Classes/screens/SuperController.h"
@@ -19,10 +20,7 @@ class WSFendraExpert;
 // Main run loop only.
 class LoginViewController : public SuperController, private WSFendraExpertDelegate {
 public:
-    struct Database {
-        std::string nom;     // SQL name
-        std::string libelle; // label
-    };
+    using Database = CaseFileAnswers::Database;
     enum class Outcome { Pending, LoggedIn, Refused, Failed };
     // Told once per log-in attempt: the outcome and its French text (the server's description
     // when refused, the reason when failed, the server's remark when logged in with one).
