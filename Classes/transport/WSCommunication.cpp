@@ -17,8 +17,6 @@ namespace orvaneh {
 
 namespace {
 
-constexpr double kDefaultStallSeconds = 60.0;
-
 std::string latin1ToUtf8(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size() * 2);
