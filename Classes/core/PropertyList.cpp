@@ -1,5 +1,6 @@
 #include "Classes/core/PropertyList.h"
 
+#include "Classes/core/StringExtension.h"
 #include "Platform/crypto/Base64.h"
 #include "Platform/files/AtomicFile.h"
 
@@ -120,7 +121,10 @@ std::optional<Json> convert(plist_t node, int depth) {
         // Read with its length: a NUL inside would make plist_get_string_val abort.
         std::uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        if (text == nullptr || std::strlen(text) != length) {
+        // A binary list may carry any byte in an "ASCII" string: text that is not UTF-8 comes
+        // from a damaged or crafted list, like a NUL.
+        if (text == nullptr || std::strlen(text) != length ||
+            !StringExtension::isValidUtf8(std::string_view(text, length))) {
             return std::nullopt;
         }
         return Json(std::string(text, length));
@@ -128,9 +132,12 @@ std::optional<Json> convert(plist_t node, int depth) {
     case PLIST_KEY: {
         char* text = nullptr;
         plist_get_key_val(node, &text);
-        Json value = text ? std::string(text) : std::string();
+        std::string key = text ? std::string(text) : std::string();
         std::free(text);
-        return value;
+        if (!StringExtension::isValidUtf8(key)) {
+            return std::nullopt;
+        }
+        return Json(std::move(key));
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -181,7 +188,7 @@ std::optional<Json> convert(plist_t node, int depth) {
             std::string name(key);
             std::free(key);
             auto value = convert(item, depth + 1);
-            if (!value) {
+            if (!value || !StringExtension::isValidUtf8(name)) {
                 ok = false;
                 break;
             }

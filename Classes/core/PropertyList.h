@@ -15,7 +15,7 @@ class PropertyList {
 public:
     // Nothing when the file cannot be read, is larger than maxFileSize, is not a property
     // list, nests deeper than maxDepth, or holds a text with a NUL character (a damaged or
-    // crafted list, refused before its values are read).
+    // crafted list, refused before its values are read) or a text or key that is not UTF-8.
     static std::optional<Json> readFile(const std::filesystem::path& path);
     static std::optional<Json> parse(std::string_view bytes);
 

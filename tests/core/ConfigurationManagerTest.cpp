@@ -168,7 +168,8 @@ TEST_F(ConfigurationManagerTest, OddOrUnreadableLegacySettingsAreToleratedAndDef
     EXPECT_EQ(ConfigurationManager::getIdentValue(), "Identifiant");
 }
 
-// Lists whose strings hold a NUL made libplist abort the process at every start.
+// Lists whose strings hold a NUL made libplist abort the process at every start; strings that
+// are not UTF-8 are damage of the same kind.
 TEST_F(ConfigurationManagerTest, DamagedLegacyFilesAreSetAsideUnreadAndDefaultsApply) {
     ASSERT_EQ(PropertyList::parse(oneEntryBinaryList({5, "Fields"}, {6, std::string("\x00\xE9", 2)})),
               Json({{"Fields", "é"}}));
@@ -183,6 +184,11 @@ TEST_F(ConfigurationManagerTest, DamagedLegacyFilesAreSetAsideUnreadAndDefaultsA
                              "b</string></dict></plist>"},
         {"cut short", clean.substr(0, clean.size() - 10)},
         {"offset table out of the file", clean.substr(0, clean.size() - 1) + "\x7F"},
+        // Read as they were, these went into the preferences as text no screen can show.
+        {"ASCII value not UTF-8", oneEntryBinaryList({5, "Fields"}, {5, "Num\xE9ro"})},
+        {"ASCII key not UTF-8", oneEntryBinaryList({5, "T\xBC\x9Fta"}, {5, "x"})},
+        {"XML not UTF-8",
+         "<plist version=\"1.0\"><dict><key>Fields</key><string>Num\xE9ro</string></dict></plist>"},
     };
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
