@@ -169,10 +169,14 @@ void WSVelmoraMessage::deserializeElementsFromNode(xmlNode* node) {
         if (!index) {
             continue;
         }
+        // Appended in place: a text cut into many CDATA sections must not cost the square of its size.
         std::optional<std::string> text;
         for (xmlNode* part = child->children; part != nullptr; part = part->next) {
             if (part->type == XML_TEXT_NODE || part->type == XML_CDATA_SECTION_NODE) {
-                text = text.value_or("") + textOf(part->content);
+                if (!text) {
+                    text.emplace();
+                }
+                *text += textOf(part->content);
             }
         }
         auto type = typeOfChild(child, fields_[*index].type);

@@ -5,6 +5,7 @@
 #include "Classes/soap/WSVelmoraHelper.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponse.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 namespace orvaneh {
@@ -111,6 +112,27 @@ TEST(SoapResponseTest, ScalarFieldsDecodeByTheirDeclaredOrAnnouncedType) {
                      "<GetTranscriptionDocumentResult>QUJD\nREVG</GetTranscriptionDocumentResult>")
                   .binary("GetTranscriptionDocumentResult"),
               "ABCDEF");
+}
+
+// A document the service sends as text and CDATA sections in turn is read whole, and in time
+// proportional to its size: gathered as a new copy at every section, this one took 8 s.
+TEST(SoapResponseTest, TextCutIntoManySectionsIsReadWholeInLinearTime) {
+    std::string inner;
+    std::string expected;
+    for (int i = 0; i < 80000; ++i) {
+        inner += "QU<![CDATA[JD]]>";
+        expected += "ABC";
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const auto response = WSVelmoraSoapBindingResponse::fromBody(
+        answer("<GetTranscriptionDocumentResponse><GetTranscriptionDocumentResult>" + inner +
+               "</GetTranscriptionDocumentResult></GetTranscriptionDocumentResponse>"),
+        "GetTranscriptionDocument");
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(response.bodyParts.size(), 1u);
+    EXPECT_EQ(std::get<WSVelmoraMessage>(response.bodyParts[0]).binary("GetTranscriptionDocumentResult"),
+              expected);
+    EXPECT_LT(elapsed, std::chrono::seconds(2));
 }
 
 TEST(SoapResponseTest, Base64NumbersAndDatesReadAsThePeersWriteThem) {
