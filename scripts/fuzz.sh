@@ -16,12 +16,10 @@ build="$root/build-fuzz"
 
 "$root/scripts/install-deps.sh" clang libfuzzer-14-dev libclang-rt-14-dev
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+# shellcheck disable=SC2046 # the cache's options are words
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DORVANEH_FUZZ=ON -DORVANEH_DESKTOP=OFF -DORVANEH_BUILD_TESTS=OFF -DORVANEH_PULSE=OFF "${launcher[@]}" >/dev/null
+  -DORVANEH_FUZZ=ON -DORVANEH_DESKTOP=OFF -DORVANEH_BUILD_TESTS=OFF -DORVANEH_PULSE=OFF \
+  $("$root/scripts/compiler-cache.sh") >/dev/null
 cmake --build "$build" --target fuzz_harnesses -j"${FUZZ_JOBS:-2}"
 
 if [[ -n "${FUZZ_HARNESSES:-}" ]]; then
