@@ -115,11 +115,11 @@ TEST(SoapResponseTest, ScalarFieldsDecodeByTheirDeclaredOrAnnouncedType) {
 }
 
 // A document the service sends as text and CDATA sections in turn is read whole, and in time
-// proportional to its size: gathered as a new copy at every section, this one took 8 s.
+// proportional to its size: gathered as a new copy at every section, this one took about 20 s.
 TEST(SoapResponseTest, TextCutIntoManySectionsIsReadWholeInLinearTime) {
     std::string inner;
     std::string expected;
-    for (int i = 0; i < 80000; ++i) {
+    for (int i = 0; i < 120000; ++i) {
         inner += "QU<![CDATA[JD]]>";
         expected += "ABC";
     }
@@ -132,7 +132,7 @@ TEST(SoapResponseTest, TextCutIntoManySectionsIsReadWholeInLinearTime) {
     ASSERT_EQ(response.bodyParts.size(), 1u);
     EXPECT_EQ(std::get<WSVelmoraMessage>(response.bodyParts[0]).binary("GetTranscriptionDocumentResult"),
               expected);
-    EXPECT_LT(elapsed, std::chrono::seconds(2));
+    EXPECT_LT(elapsed, std::chrono::seconds(6));
 }
 
 TEST(SoapResponseTest, Base64NumbersAndDatesReadAsThePeersWriteThem) {
