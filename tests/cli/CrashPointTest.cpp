@@ -1,0 +1,268 @@
+// The real program killed, or refused by a full or failing disk, at operations spread over all
+// those a save, an edit and a send make on the profile's files: nothing is lost, nothing is
+// said sent that the office does not hold whole, every track reads back, the next start-up
+// leaves no temporary, and the same command once the disk is fine again succeeds.
+#include "Classes/audio/WaveHeader.h"
+#include "Classes/core/userRequest.h"
+#include "Classes/core/worktypeRequest.h"
+#include "audio/WaveTestFiles.h"
+#include "support/CliProcess.h"
+#include "support/FaultInjection.h"
+#include "transport/OfficeFixture.h"
+
+#include <gmock/gmock.h>
+
+namespace orvaneh {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using Kind = test::Fault::Kind;
+
+class CrashPointTest : public test::OfficeTest {
+protected:
+    test::TemporaryDirectory inputs;
+    test::TemporaryDirectory saved;
+    const test::Samples base = test::signal(1, 3);
+    const test::Samples take = test::signal(-1, 1);
+
+    void SetUp() override {
+        userRequest author;
+        author.login_name = "jdupont";
+        author.role = userRequest::kAuthorRole;
+        ASSERT_GT(author.insertUser(), 0);
+        worktypeRequest worktype;
+        worktype.name = "Courrier";
+        worktype.insertWorktype();
+    }
+
+    test::ProcessResult cli(std::vector<std::string> arguments) const {
+        return test::runCli(profile.home(), std::move(arguments));
+    }
+    std::string input(const std::string& name, const test::Samples& samples) const {
+        test::writeBytes(inputs.path() / name, test::Wave{.samples = samples}.bytes());
+        return (inputs.path() / name).string();
+    }
+    fs::path documents() const { return profile.documents(); }
+
+    // The profile as it is now, to start each run from.
+    void save() const {
+        fs::remove_all(saved.path() / "profil");
+        fs::copy(profile.home(), saved.path() / "profil", fs::copy_options::recursive);
+    }
+    void restore() const {
+        for (const auto& entry : fs::directory_iterator(profile.home())) {
+            fs::remove_all(entry.path());
+        }
+        fs::copy(saved.path() / "profil", profile.home(), fs::copy_options::recursive);
+    }
+
+    // The audio of a track of the documents directory; nothing when it does not read back.
+    std::optional<test::Samples> audio(const std::string& name) const {
+        std::string why;
+        auto header = WaveHeader::readFile((documents() / name).string(), &why);
+        if (!header || header->isTruncated() || header->bitsPerSample != 16) {
+            return std::nullopt;
+        }
+        const std::string bytes = test::readBytes(documents() / name);
+        return test::samplesFrom(std::string_view(bytes).substr(0, header->audioOffset() + header->audioSize),
+                                 header->audioOffset());
+    }
+    // What a start-up leaves: every track readable, no temporary.
+    void expectWholeDocuments() const {
+        for (const auto& name : test::entryNames(documents())) {
+            EXPECT_FALSE(name.find(".tmp-") != std::string::npos || name.ends_with(".partiel")) << name;
+            if (name.ends_with(".wav")) {
+                EXPECT_TRUE(audio(name)) << name << " ne se relit pas";
+            }
+        }
+    }
+    static std::string rowsText(const std::string& sql) {
+        std::string text;
+        for (const auto& row : test::rows(sql)) {
+            for (const auto& column : row) {
+                text += column + "|";
+            }
+            text += "\n";
+        }
+        return text;
+    }
+    // The command's failure explained in French, naming what the disk did.
+    static void expectToldInFrench(const test::ProcessResult& result, Kind kind) {
+        EXPECT_THAT(result.err, HasSubstr("Erreur"));
+        EXPECT_THAT(result.err, HasSubstr(kind == Kind::NoSpace ? "plus de place sur le disque"
+                                                                : "erreur d'entrée-sortie"));
+        for (const char* english : {"error", "disk is full", "success", "Success"}) {
+            EXPECT_THAT(result.err + result.out, Not(HasSubstr(english)));
+        }
+    }
+    // Runs `arguments` once with each fault of `kind` at about `wanted` points spread over the
+    // `count` operations of a clean run, the profile put back before each, and checks each.
+    template <typename Check>
+    void acrossPoints(const std::vector<std::string>& arguments, long count, Kind kind, long wanted,
+                      Check check) {
+        for (long at : test::spreadPoints(count, wanted)) {
+            const test::Fault fault{kind, at};
+            SCOPED_TRACE(fault.describe());
+            restore();
+            check(test::runCliWithFault(profile.home(), arguments, fault));
+            if (HasFatalFailure()) {
+                return;
+            }
+        }
+    }
+    long cleanCount(const std::vector<std::string>& arguments) {
+        restore();
+        const auto clean = test::runCliWithFault(profile.home(), arguments, {});
+        EXPECT_EQ(clean.result.status, 0) << clean.result.err;
+        EXPECT_GT(clean.operations, 0);
+        return clean.operations;
+    }
+};
+
+TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
+    const std::vector<std::string> create{"dictation", "new",   "--audio",    input("take.wav", base),
+                                          "--author",  "jdupont", "--worktype", "Courrier",
+                                          "--title",   "Lettre"};
+    save();
+    const long count = cleanCount(create);
+    ASSERT_EQ(audio("1.wav"), base);
+    RecordProperty("operations", static_cast<int>(count));
+
+    // After the kill or the refusal: the dictation whole (its row and its track), or none.
+    const auto wholeOrNone = [&] {
+        const auto stored = test::rows("select id, duree_dictee from dictee");
+        if (stored.empty()) {
+            return;
+        }
+        ASSERT_EQ(stored.size(), 1U);
+        EXPECT_EQ(audio(stored[0][0] + ".wav"), base) << "row " << stored[0][0] << " without its track";
+    };
+    const auto retried = [&] {
+        const auto again = cli(create);
+        ASSERT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(audio(std::to_string(std::stoll(again.out)) + ".wav"), base);
+        expectWholeDocuments();
+    };
+    acrossPoints(create, count, Kind::Kill, 30, [&](const test::FaultyResult& run) {
+        if (!run.killed()) {
+            return;
+        }
+        ASSERT_EQ(cli({"dictation", "list", "--all"}).status, 0);
+        expectWholeDocuments();
+        wholeOrNone();
+        retried();
+    });
+    for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
+        acrossPoints(create, count, kind, 12, [&](const test::FaultyResult& run) {
+            if (run.result.status == 0) {
+                EXPECT_EQ(audio(std::to_string(std::stoll(run.result.out)) + ".wav"), base);
+            } else {
+                expectToldInFrench(run.result, kind);
+                wholeOrNone();
+            }
+            retried();
+        });
+    }
+}
+
+TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
+    const auto made = cli({"dictation", "new", "--audio", input("base.wav", base), "--author", "jdupont",
+                           "--draft"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string takeFile = input("take.wav", take);
+    save();
+    using test::part;
+    const test::Samples inserted = part(base, 0, 1) + take + part(base, 1, 3);
+    const test::Samples twice = part(base, 0, 1) + take + take + part(base, 1, 3);
+    const test::Samples cut = part(base, 0, 1) + part(base, 2, 3);
+    struct Edit {
+        std::vector<std::string> arguments;
+        test::Samples after;
+        test::Samples retried; // when the first one already counted
+    };
+    const std::vector<Edit> edits{
+        {{"dictation", "edit", "1", "--at", "1", "--take", takeFile}, inserted, twice},
+        {{"dictation", "edit", "1", "--cut", "1", "2", "--yes"}, cut, part(base, 0, 1)},
+    };
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(edit.arguments[3]);
+        const long count = cleanCount(edit.arguments);
+        ASSERT_EQ(audio("1.wav"), edit.after);
+        const auto duration = [] {
+            return std::stoll(test::rows("select duree_dictee from dictee where id = 1").at(0).at(0));
+        };
+        // The track before the edit or after it, never a mix; the retry from there.
+        const auto retried = [&](bool editDone) {
+            const auto again = cli(edit.arguments);
+            ASSERT_EQ(again.status, 0) << again.err;
+            const bool resumed = again.err.find("modification interrompue de cette dictée est reprise") !=
+                                 std::string::npos;
+            EXPECT_EQ(audio("1.wav"), editDone || resumed ? edit.retried : edit.after) << again.err;
+            EXPECT_EQ(duration(), static_cast<long long>(audio("1.wav")->size() / test::kRate));
+            expectWholeDocuments();
+        };
+        const auto beforeOrAfter = [&]() -> bool {
+            const auto now = audio("1.wav");
+            EXPECT_TRUE(now == base || now == edit.after) << (now ? now->size() : 0);
+            return now == edit.after;
+        };
+        acrossPoints(edit.arguments, count, Kind::Kill, 15, [&](const test::FaultyResult& run) {
+            if (!run.killed()) {
+                return;
+            }
+            ASSERT_EQ(cli({"dictation", "list", "--all"}).status, 0);
+            expectWholeDocuments();
+            retried(beforeOrAfter());
+        });
+        for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
+            acrossPoints(edit.arguments, count, kind, 6, [&](const test::FaultyResult& run) {
+                if (run.result.status == 0) {
+                    EXPECT_EQ(audio("1.wav"), edit.after);
+                } else {
+                    expectToldInFrench(run.result, kind);
+                }
+                retried(beforeOrAfter());
+            });
+        }
+    }
+}
+
+class CrashPointSendTest : public CrashPointTest {
+protected:
+    test::OfficeSimulator server{test::OfficeSimulator::Kind::Ftp};
+
+    // The office's files: the job's name replaced, so two sends of the same dictation compare.
+    std::map<std::string, std::string> office() const {
+        return test::filesIn(server.importDirectory());
+    }
+    void clearOffice() const {
+        for (const auto& entry : fs::directory_iterator(server.importDirectory())) {
+            fs::remove_all(entry.path());
+        }
+    }
+    static bool sent() { return test::rows("select envoi from dictee where id = 1").at(0).at(0) == "1"; }
+};
+
+TEST_F(CrashPointSendTest, SentOnlyWhenTheOfficeHoldsTheWholeJob) {
+    ASSERT_NE(server.port(), 0);
+    addSite(1, server.address());
+    const auto made = cli({"dictation", "new", "--audio", input("take.wav", base), "--author", "jdupont",
+                           "--worktype", "Courrier", "--title", "Lettre", "--send"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    save();
+    const std::vector<std::string> send{"send"};
+    const long count = cleanCount(send);
+    ASSERT_TRUE(sent());
+    const auto clean = office();
+    ASSERT_FALSE(clean.empty());
+    RecordProperty("operations", static_cast<int>(count));
+    for (const auto& [name, contents] : clean) {
+        std::cerr << name << " " << contents.size() << "\n";
+    }
+    clearOffice();
+}
+
+} // namespace
+} // namespace orvaneh
