@@ -90,7 +90,7 @@ bool pathUnder(int directory, const char* path) {
 bool descriptorUnder(int descriptor, char* target) {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
-    const ssize_t length = readlink(link, target, sizeof target - 1);
+    const ssize_t length = readlink(link, target, PATH_MAX - 1);
     if (length <= 0) {
         return false;
     }
