@@ -8,9 +8,11 @@
 #include "audio/WaveTestFiles.h"
 #include "support/CliProcess.h"
 #include "support/FaultInjection.h"
+#include "support/Files.h"
 #include "transport/OfficeFixture.h"
 
 #include <gmock/gmock.h>
+#include <iostream>
 
 namespace orvaneh {
 namespace {
@@ -19,6 +21,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using Kind = test::Fault::Kind;
+using test::operator+;
 
 class CrashPointTest : public test::OfficeTest {
 protected:
@@ -122,7 +125,7 @@ protected:
 };
 
 TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
-    const std::vector<std::string> create{"dictation", "new",   "--audio",    input("take.wav", base),
+    const std::vector<std::string> create{"dictation", "new",     "--audio",    input("take.wav", base),
                                           "--author",  "jdupont", "--worktype", "Courrier",
                                           "--title",   "Lettre"};
     save();
@@ -173,8 +176,8 @@ TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
 }
 
 TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
-    const auto made = cli({"dictation", "new", "--audio", input("base.wav", base), "--author", "jdupont",
-                           "--draft"});
+    const auto made =
+        cli({"dictation", "new", "--audio", input("base.wav", base), "--author", "jdupont", "--draft"});
     ASSERT_EQ(made.status, 0) << made.err;
     const std::string takeFile = input("take.wav", take);
     save();
@@ -202,8 +205,8 @@ TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
         const auto retried = [&](bool editDone) {
             const auto again = cli(edit.arguments);
             ASSERT_EQ(again.status, 0) << again.err;
-            const bool resumed = again.err.find("modification interrompue de cette dictée est reprise") !=
-                                 std::string::npos;
+            const bool resumed =
+                again.err.find("modification interrompue de cette dictée est reprise") != std::string::npos;
             EXPECT_EQ(audio("1.wav"), editDone || resumed ? edit.retried : edit.after) << again.err;
             EXPECT_EQ(duration(), static_cast<long long>(audio("1.wav")->size() / test::kRate));
             expectWholeDocuments();
@@ -239,9 +242,7 @@ protected:
     test::OfficeSimulator server{test::OfficeSimulator::Kind::Ftp};
 
     // The office's files: the job's name replaced, so two sends of the same dictation compare.
-    std::map<std::string, std::string> office() const {
-        return test::filesIn(server.importDirectory());
-    }
+    std::map<std::string, std::string> office() const { return test::filesIn(server.importDirectory()); }
     void clearOffice() const {
         for (const auto& entry : fs::directory_iterator(server.importDirectory())) {
             fs::remove_all(entry.path());
@@ -256,17 +257,55 @@ TEST_F(CrashPointSendTest, SentOnlyWhenTheOfficeHoldsTheWholeJob) {
     const auto made = cli({"dictation", "new", "--audio", input("take.wav", base), "--author", "jdupont",
                            "--worktype", "Courrier", "--title", "Lettre", "--send"});
     ASSERT_EQ(made.status, 0) << made.err;
+    const std::string job = test::rows("select masterJobId from dictee where id = 1").at(0).at(0);
     save();
     const std::vector<std::string> send{"send"};
     const long count = cleanCount(send);
     ASSERT_TRUE(sent());
     const auto clean = office();
-    ASSERT_FALSE(clean.empty());
-    RecordProperty("operations", static_cast<int>(count));
-    for (const auto& [name, contents] : clean) {
-        std::cerr << name << " " << contents.size() << "\n";
+    ASSERT_EQ(clean.size(), 2U);
+    ASSERT_TRUE(clean.contains(job + ".XML"));
+
+    // The descriptor goes last and is what the office imports: with it, the whole job.
+    const auto officeConsistent = [&] {
+        const auto now = office();
+        if (now.contains(job + ".XML") || sent()) {
+            EXPECT_EQ(now, clean) << "the office holds a job that is not the one sent";
+        }
+        for (const auto& [name, contents] : now) {
+            EXPECT_EQ(contents, clean.at(name)) << name << " differs from the clean send";
+        }
+    };
+    // Sent again after the restart, the same job, and the documents back to the dictation's own.
+    const auto retried = [&] {
+        const auto again = cli({"send", "--now"});
+        ASSERT_EQ(again.status, 0) << again.err << again.out;
+        EXPECT_TRUE(sent());
+        EXPECT_EQ(office(), clean);
+        EXPECT_EQ(audio("1.wav"), base);
+        expectWholeDocuments();
+        for (const auto& name : test::entryNames(documents())) {
+            EXPECT_EQ(name.find(job), std::string::npos) << name << " left by the send";
+        }
+    };
+    acrossPoints(send, count, Kind::Kill, 25, [&](const test::FaultyResult&) {
+        officeConsistent();
+        ASSERT_EQ(audio("1.wav"), base);
+        retried();
+        clearOffice();
+    });
+    for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
+        acrossPoints(send, count, kind, 8, [&](const test::FaultyResult& run) {
+            officeConsistent();
+            if (run.result.status != 0) {
+                EXPECT_FALSE(sent());
+                expectToldInFrench(run.result, kind);
+            }
+            ASSERT_EQ(audio("1.wav"), base);
+            retried();
+            clearOffice();
+        });
     }
-    clearOffice();
 }
 
 } // namespace

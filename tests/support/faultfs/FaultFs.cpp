@@ -164,8 +164,11 @@ template <typename Grows> bool fault(const char* operation, const char* what, Gr
     return false;
 }
 
+// Marks the injector's own calls, and gives back the caller's errno unless the operation is
+// made to fail: a call that succeeds must not look as if it had set it.
 struct Guard {
     bool entered;
+    int error = errno;
     Guard() : entered(!inside) { inside = true; }
     ~Guard() {
         if (entered) {
@@ -173,32 +176,36 @@ struct Guard {
         }
     }
     bool watching() const { return entered && settings.active; }
+    bool passes() const {
+        errno = error;
+        return false;
+    }
 };
 
 bool writeFaults(const char* operation, int descriptor, long long offset, std::size_t bytes) {
     Guard guard;
     char name[PATH_MAX];
     if (!guard.watching() || !descriptorUnder(descriptor, name)) {
-        return false;
+        return guard.passes();
     }
-    return fault(operation, name, [&] { return extends(descriptor, offset, bytes); });
+    return fault(operation, name, [&] { return extends(descriptor, offset, bytes); }) || guard.passes();
 }
 
 bool descriptorFaults(const char* operation, int descriptor, Effect effect) {
     Guard guard;
     char name[PATH_MAX];
     if (!guard.watching() || !descriptorUnder(descriptor, name)) {
-        return false;
+        return guard.passes();
     }
-    return fault(operation, name, [&] { return effect == Effect::Grows; });
+    return fault(operation, name, [&] { return effect == Effect::Grows; }) || guard.passes();
 }
 
 bool pathFaults(const char* operation, int directory, const char* path, Effect effect) {
     Guard guard;
     if (!guard.watching() || !pathUnder(directory, path)) {
-        return false;
+        return guard.passes();
     }
-    return fault(operation, path, [&] { return effect == Effect::Grows; });
+    return fault(operation, path, [&] { return effect == Effect::Grows; }) || guard.passes();
 }
 
 bool openFaults(const char* operation, int directory, const char* path, int flags) {
@@ -207,12 +214,14 @@ bool openFaults(const char* operation, int directory, const char* path, int flag
     }
     Guard guard;
     if (!guard.watching() || !pathUnder(directory, path)) {
-        return false;
+        return guard.passes();
     }
-    return fault(operation, path, [&] {
-        struct stat status {};
-        return (flags & O_CREAT) != 0 && fstatat(directory, path, &status, 0) != 0;
-    });
+    return fault(operation, path,
+                 [&] {
+                     struct stat status {};
+                     return (flags & O_CREAT) != 0 && fstatat(directory, path, &status, 0) != 0;
+                 }) ||
+           guard.passes();
 }
 
 std::size_t total(const struct iovec* vector, int count) {
