@@ -52,10 +52,14 @@ void userRequest::selectRole(const char* sql) {
     unreadable.reset();
     auto query = prepare(sql);
     if (!query) {
+        // Asked again on a connection of its own, to say why.
         SqlConnection::Failure failure;
-        unreadable = SqlConnection::open(databasePath(), &failure)
-                         ? std::string("erreur de la base de données")
-                         : failure.text();
+        auto connection = SqlConnection::open(databasePath(), &failure);
+        if (connection && SqlStatement(*connection, sql).prepared()) {
+            unreadable = "erreur de la base de données";
+        } else {
+            unreadable = connection ? connection->lastFailure().text() : failure.text();
+        }
         return;
     }
     SqlStatement& statement = query->statement();
