@@ -2,7 +2,6 @@
 
 #include "Platform/files/SystemErrorText.h"
 
-#include <cerrno>
 #include <sqlite3.h>
 
 namespace orvaneh {
@@ -29,10 +28,7 @@ std::string SqlConnection::Failure::text() const {
     const bool fromTheSystem = primary == SQLITE_IOERR || primary == SQLITE_FULL ||
                                primary == SQLITE_CANTOPEN || primary == SQLITE_PERM ||
                                primary == SQLITE_READONLY;
-    // SQLite reads errno after its own clean-up calls: a missing file never made a disk full or a
-    // write fail, and would send the user after the wrong problem.
-    const bool stale = systemError == ENOENT && (primary == SQLITE_FULL || primary == SQLITE_IOERR);
-    if (systemError != 0 && fromTheSystem && !stale) {
+    if (systemError != 0 && fromTheSystem) {
         return systemErrorText(systemError);
     }
     switch (primary) {
