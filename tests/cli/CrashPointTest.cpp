@@ -107,11 +107,14 @@ protected:
         }
     }
     // Runs `arguments` once with each fault of `kind` at about `wanted` points spread over the
-    // `count` operations of a clean run, the profile put back before each, and checks each.
+    // operations of a clean run (a kill also before each of its renames and removals), the
+    // profile put back before each, and checks each.
     template <typename Check>
-    void acrossPoints(const std::vector<std::string>& arguments, long count, Kind kind, long wanted,
-                      Check check) {
-        for (long at : test::spreadPoints(count, wanted)) {
+    void acrossPoints(const std::vector<std::string>& arguments, const test::FaultyResult& clean, Kind kind,
+                      long wanted, Check check) {
+        const auto points = test::spreadPoints(clean.operations, wanted,
+                                               kind == Kind::Kill ? clean.moves : std::vector<long>{});
+        for (long at : points) {
             const test::Fault fault{kind, at};
             SCOPED_TRACE(fault.describe());
             restore();
@@ -121,12 +124,13 @@ protected:
             }
         }
     }
-    long cleanCount(const std::vector<std::string>& arguments) {
+    test::FaultyResult cleanRun(const std::vector<std::string>& arguments) {
         restore();
-        const auto clean = test::runCliWithFault(profile.home(), arguments, {});
+        auto clean = test::runCliWithFault(profile.home(), arguments, {});
         EXPECT_EQ(clean.result.status, 0) << clean.result.err;
-        EXPECT_GT(clean.operations, 0);
-        return clean.operations;
+        EXPECT_GT(clean.operations, 0) << "the injector was not loaded";
+        EXPECT_FALSE(clean.moves.empty());
+        return clean;
     }
 };
 
@@ -135,9 +139,9 @@ TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
                                           "--author",  "jdupont", "--worktype", "Courrier",
                                           "--title",   "Lettre"};
     save();
-    const long count = cleanCount(create);
+    const auto reference = cleanRun(create);
     ASSERT_EQ(audio("1.wav"), base);
-    RecordProperty("operations", static_cast<int>(count));
+    RecordProperty("operations", static_cast<int>(reference.operations));
 
     // After the kill or the refusal: the dictation whole, or none, or its record written and its
     // track still in the recorder's working file, for the next opening to finish the save.
@@ -159,7 +163,7 @@ TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
         EXPECT_TRUE(audio(std::to_string(std::stoll(again.out)) + ".wav"));
         expectWholeDocuments();
     };
-    acrossPoints(create, count, Kind::Kill, 24, [&](const test::FaultyResult& run) {
+    acrossPoints(create, reference, Kind::Kill, 24, [&](const test::FaultyResult& run) {
         if (!run.killed()) {
             return;
         }
@@ -169,7 +173,7 @@ TEST_F(CrashPointTest, NewDictationIsWholeOrAbsent) {
         retried();
     });
     for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
-        acrossPoints(create, count, kind, 8, [&](const test::FaultyResult& run) {
+        acrossPoints(create, reference, kind, 8, [&](const test::FaultyResult& run) {
             if (run.result.status == 0) {
                 EXPECT_EQ(audio(std::to_string(std::stoll(run.result.out)) + ".wav"), base);
             } else {
@@ -202,7 +206,7 @@ TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
     };
     for (const auto& edit : edits) {
         SCOPED_TRACE(edit.arguments[3]);
-        const long count = cleanCount(edit.arguments);
+        const auto reference = cleanRun(edit.arguments);
         ASSERT_EQ(audio("1.wav"), edit.after);
         const auto duration = [] {
             return std::stoll(test::rows("select duree_dictee from dictee where id = 1").at(0).at(0));
@@ -222,7 +226,7 @@ TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
             EXPECT_TRUE(now == base || now == edit.after) << (now ? now->size() : 0);
             return now == edit.after;
         };
-        acrossPoints(edit.arguments, count, Kind::Kill, 12, [&](const test::FaultyResult& run) {
+        acrossPoints(edit.arguments, reference, Kind::Kill, 12, [&](const test::FaultyResult& run) {
             if (!run.killed()) {
                 return;
             }
@@ -231,7 +235,7 @@ TEST_F(CrashPointTest, EditedTrackIsBeforeOrAfterNeverBetween) {
             retried(beforeOrAfter());
         });
         for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
-            acrossPoints(edit.arguments, count, kind, 6, [&](const test::FaultyResult& run) {
+            acrossPoints(edit.arguments, reference, kind, 6, [&](const test::FaultyResult& run) {
                 if (run.result.status == 0) {
                     EXPECT_EQ(audio("1.wav"), edit.after);
                 } else {
@@ -266,7 +270,7 @@ TEST_F(CrashPointSendTest, SentOnlyWhenTheOfficeHoldsTheWholeJob) {
     const std::string job = test::rows("select masterJobId from dictee where id = 1").at(0).at(0);
     save();
     const std::vector<std::string> send{"send"};
-    const long count = cleanCount(send);
+    const auto reference = cleanRun(send);
     ASSERT_TRUE(sent());
     const auto clean = office();
     ASSERT_EQ(clean.size(), 2U);
@@ -294,14 +298,14 @@ TEST_F(CrashPointSendTest, SentOnlyWhenTheOfficeHoldsTheWholeJob) {
             EXPECT_EQ(name.find(job), std::string::npos) << name << " left by the send";
         }
     };
-    acrossPoints(send, count, Kind::Kill, 20, [&](const test::FaultyResult&) {
+    acrossPoints(send, reference, Kind::Kill, 20, [&](const test::FaultyResult&) {
         officeConsistent();
         ASSERT_EQ(audio("1.wav"), base);
         retried();
         clearOffice();
     });
     for (Kind kind : {Kind::NoSpace, Kind::InputOutput}) {
-        acrossPoints(send, count, kind, 6, [&](const test::FaultyResult& run) {
+        acrossPoints(send, reference, kind, 6, [&](const test::FaultyResult& run) {
             officeConsistent();
             // Failed before the office held the job: said, with what the disk did when it stays so.
             if (run.result.status != 0 && !sent()) {

@@ -38,6 +38,8 @@ struct Fault {
 struct FaultyResult {
     ProcessResult result;
     long operations = -1; // those seen, when the process ended by itself
+    // The numbers of the renames and removals seen: the steps that commit or clean up.
+    std::vector<long> moves;
     bool killed() const { return result.status == -1; }
 };
 
@@ -47,25 +49,40 @@ inline FaultyResult runCliWithFault(const std::filesystem::path& home, std::vect
                                     const Fault& fault) {
     arguments.insert(arguments.begin(), {ORVANEH_CLI_PATH, "--home", home.string()});
     const std::filesystem::path counted = home.string() + ".operations";
+    const std::filesystem::path traced = home.string() + ".trace";
     std::filesystem::remove(counted);
+    std::filesystem::remove(traced);
     // The sanitizers' runtime wants to come first; the injector must, to see the program's calls.
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
     std::string asanOptions = sanitizer != nullptr && *sanitizer != '\0' ? std::string(sanitizer) + ":" : "";
     asanOptions += "verify_asan_link_order=0";
-    FaultyResult run{ProcessRunner::run(arguments, {{"LD_PRELOAD", ORVANEH_FAULTFS_PATH},
-                                                    {"ASAN_OPTIONS", asanOptions},
-                                                    {"ORVANEH_FAULTFS_DIR", home.string()},
-                                                    {"ORVANEH_FAULTFS_AT", std::to_string(fault.at)},
-                                                    {"ORVANEH_FAULTFS_MODE", fault.mode()},
-                                                    {"ORVANEH_FAULTFS_COUNT_FILE", counted.string()}})};
+    FaultyResult run;
+    run.result = ProcessRunner::run(arguments, {{"LD_PRELOAD", ORVANEH_FAULTFS_PATH},
+                                                {"ASAN_OPTIONS", asanOptions},
+                                                {"ORVANEH_FAULTFS_DIR", home.string()},
+                                                {"ORVANEH_FAULTFS_AT", std::to_string(fault.at)},
+                                                {"ORVANEH_FAULTFS_MODE", fault.mode()},
+                                                {"ORVANEH_FAULTFS_COUNT_FILE", counted.string()},
+                                                {"ORVANEH_FAULTFS_TRACE_FILE", traced.string()}});
     std::ifstream count(counted);
     count >> run.operations;
+    std::ifstream trace(traced);
+    long number = 0;
+    std::string operation;
+    std::string file;
+    while (trace >> number >> operation && std::getline(trace, file)) {
+        if (operation.starts_with("rename") || operation.starts_with("unlink") || operation == "remove") {
+            run.moves.push_back(number);
+        }
+    }
     std::filesystem::remove(counted);
+    std::filesystem::remove(traced);
     return run;
 }
 
-// About `wanted` operation numbers spread evenly over 1..`count`, the last one included.
-inline std::vector<long> spreadPoints(long count, long wanted) {
+// About `wanted` operation numbers spread evenly over 1..`count`, the last one included, and
+// every one of `also`.
+inline std::vector<long> spreadPoints(long count, long wanted, const std::vector<long>& also = {}) {
     std::vector<long> points;
     if (count <= 0 || wanted <= 0) {
         return points;
@@ -74,6 +91,9 @@ inline std::vector<long> spreadPoints(long count, long wanted) {
     for (long at = count; at >= 1; at -= stride) {
         points.insert(points.begin(), at);
     }
+    points.insert(points.end(), also.begin(), also.end());
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
     return points;
 }
 
