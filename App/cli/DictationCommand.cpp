@@ -10,6 +10,7 @@
 #include "Classes/audio/AudioRecordControllerThree.h"
 #include "Classes/audio/RecorderTrackFiles.h"
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DatabaseProbe.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
 #include "Classes/screens/NavigationController.h"
@@ -56,7 +57,16 @@ std::string durations(const DicteeModel& record) {
 }
 
 int unknownDictation(CliContext& context, std::int64_t id) {
-    context.err << "Erreur : aucune dictée n'a l'identifiant " << id << "." << std::endl;
+    // The read that found nothing may have failed: a dictation is never said to be gone for that.
+    int rows = 0;
+    if (auto why = DatabaseProbe::failure("select id from dictee where id = ?", id, &rows)) {
+        context.err << "Erreur : la dictée " << id << " n'a pas pu être lue (" << *why << ")." << std::endl;
+    } else if (rows > 0) {
+        context.err << "Erreur : la dictée " << id << " n'a pas pu être lue ; elle est intacte, réessayez."
+                    << std::endl;
+    } else {
+        context.err << "Erreur : aucune dictée n'a l'identifiant " << id << "." << std::endl;
+    }
     return CliCommand::kFailure;
 }
 

@@ -230,6 +230,15 @@ void ListeDictViewController::parameterScreenFinished(const ParamWorkflow& param
 bool ListeDictViewController::canCreateDictation() {
     userRequest authors;
     authors.selectAllAuteur();
+    // A database that cannot be read (a full or failing disk) is not a workflow never imported.
+    if (authors.unreadable) {
+        Notification::pushNotification(
+            localized("ERROR_ALERT_DATABASE_UNREADABLE",
+                      "Erreur : la liste des auteurs n'a pas pu être lue (") +
+            *authors.unreadable +
+            localized("ERROR_ALERT_DATABASE_UNREADABLE_END", ") ; aucune dictée n'est créée."));
+        return false;
+    }
     if (authors.nbEnreg == 0) {
         Notification::pushNotification(
             localized("ERROR_ALERT_SHOULD_IMPORT_WORKFLOW_PARAMETERS_FIRST",

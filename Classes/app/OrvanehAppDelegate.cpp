@@ -125,6 +125,11 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
     // What an edit, a zip or a file replacement cut short by a crash left behind; a writer
     // still at work in another process holds its file locked and keeps it.
     FileManagerHelper::removeLeftoverTemporaryFiles();
+    // A send cut short once its dictation was marked sent left that job's files: no later
+    // attempt of that dictation will remove them.
+    for (const auto& sent : DicteeRequest().getListDictee(DicteeRequest::kSent)) {
+        FileManagerHelper::deleteFilesOfJob(sent.masterJobId);
+    }
     if (startSender) {
         sendDictees();
     }

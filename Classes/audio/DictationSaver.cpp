@@ -30,6 +30,7 @@ DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow
         record.masterJobId = Tools::generateUUID();
         record.brouillon = true;
         record.tsTransfert = static_cast<std::int64_t>(Tools::unixTsInSeconds());
+        files.announceNewSave(record.masterJobId);
         identifier = request.insertDictee(record);
         record.idDictee = identifier;
     } else {
@@ -63,6 +64,7 @@ DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow
     if (identifier < 1) {
         // Nothing is stored under identifier 0: the working files stay for a new attempt.
         parameters.firstField = firstFieldBefore;
+        files.saveAbandoned();
         Log::write("La dictée n'a pas pu être enregistrée ; les fichiers de travail sont conservés");
         return {};
     }

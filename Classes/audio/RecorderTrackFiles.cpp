@@ -280,7 +280,16 @@ void RecorderTrackFiles::recoverOrSetAsideWorkingFiles(std::int64_t idDictee,
 // Working files of another dictation whose save was cut short after its record was written:
 // moved to that dictation's stored names (it stays a draft), and said. False when the journal
 // names no such save or the files are not exactly those it describes.
-bool RecorderTrackFiles::completeInterruptedSave(const RecorderJournal& found, std::int64_t idDictee) {
+bool RecorderTrackFiles::completeInterruptedSave(const RecorderJournal& journaled, std::int64_t idDictee) {
+    RecorderJournal found = journaled;
+    if (found.saving && !found.stored && !found.masterJobId.empty()) {
+        // A new dictation whose record may have been written before the journal could name it:
+        // the record of that job, if any, and no stored track yet.
+        found.idDictee = DicteeRequest().idForMasterJob(found.masterJobId);
+        found.stored = found.idDictee > 0;
+        found.storedDictation = {};
+        found.storedInstruction = {};
+    }
     if (!found.saving || !found.stored || found.idDictee == idDictee) {
         return false;
     }
@@ -432,6 +441,12 @@ void RecorderTrackFiles::beginSave(std::int64_t identifier, const std::string& m
     journal_.masterJobId = masterJobId;
     journal_.storedDictation = RecorderJournal::FileStamp::of(finalDicteeFilePath_);
     journal_.storedInstruction = RecorderJournal::FileStamp::of(finalInstFilePath_);
+    journal_.saving = true;
+    writeJournal(false);
+}
+
+void RecorderTrackFiles::announceNewSave(const std::string& masterJobId) {
+    journal_.masterJobId = masterJobId;
     journal_.saving = true;
     writeJournal(false);
 }

@@ -78,6 +78,9 @@ public:
     // The record of `identifier` is written: the stored paths become its own and the journal
     // says a save is under way, so that a save cut short is completed by the next screen.
     void beginSave(std::int64_t identifier, const std::string& masterJobId);
+    // Before a new dictation's record is written: should the save stop before beginSave(), the
+    // record of that job gets these files at the next opening.
+    void announceNewSave(const std::string& masterJobId);
     // Moves the working files to the stored names; false (logged) when a move failed, the
     // working file then stays.
     bool saveDicteeFile();

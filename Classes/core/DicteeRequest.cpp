@@ -251,6 +251,16 @@ std::int64_t DicteeRequest::getLastId() {
     return statement.step() == SqlStatement::Step::Row ? statement.columnInt(0) : 0;
 }
 
+std::int64_t DicteeRequest::idForMasterJob(const std::string& masterJobId) {
+    auto query = prepare("select id from dictee where masterJobId = ? order by id limit 1");
+    if (!query) {
+        return 0;
+    }
+    SqlStatement& statement = query->statement();
+    statement.bindText(1, std::string_view(masterJobId));
+    return statement.step() == SqlStatement::Step::Row ? statement.columnInt(0) : 0;
+}
+
 std::optional<DicteeModel> DicteeRequest::getNextDicteeToSend() {
     std::int64_t found = 0;
     {

@@ -37,6 +37,8 @@ public:
     std::vector<DicteeModel> getListDictee(int filter, std::string_view datePattern = {});
     // The highest id, 0 for an empty table.
     std::int64_t getLastId();
+    // The id of the dictation of that job, 0 when there is none.
+    std::int64_t idForMasterJob(const std::string& masterJobId);
     // The first dictation the send queue may take: not a draft, not sent, and never tried or
     // last tried more than kRetryDelaySeconds ago.
     std::optional<DicteeModel> getNextDicteeToSend();

@@ -1,6 +1,7 @@
 #include "Classes/core/userRequest.h"
 
 #include "Classes/core/CatalogueValue.h"
+#include "Classes/core/SqlConnection.h"
 #include "Classes/core/SqlStatement.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/contextRequest.h"
@@ -48,14 +49,27 @@ bool userRequest::checkIfUserExistWithName(const std::string& login) {
 void userRequest::selectRole(const char* sql) {
     tabNameUser.clear();
     tabIdUser.clear();
+    unreadable.reset();
     auto query = prepare(sql);
     if (!query) {
+        // Asked again on a connection of its own, to say why.
+        SqlConnection::Failure failure;
+        auto connection = SqlConnection::open(databasePath(), &failure);
+        if (connection && SqlStatement(*connection, sql).prepared()) {
+            unreadable = "erreur de la base de données";
+        } else {
+            unreadable = connection ? connection->lastFailure().text() : failure.text();
+        }
         return;
     }
     SqlStatement& statement = query->statement();
-    while (statement.step() == SqlStatement::Step::Row) {
+    SqlStatement::Step step = SqlStatement::Step::Row;
+    while ((step = statement.step()) == SqlStatement::Step::Row) {
         tabIdUser.push_back(statement.columnInt(0));
         tabNameUser.push_back(statement.columnText(1));
+    }
+    if (step == SqlStatement::Step::Error) {
+        unreadable = query->connection().lastFailure().text();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "Platform/json/Json.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     std::vector<std::string> tabNameUser;
     std::vector<std::int64_t> tabIdUser;
     int nbEnreg = 0; // authors read by selectAllAuteur
+    // Why the last list could not be read whole (in French), nothing when it was.
+    std::optional<std::string> unreadable;
 
     // The new row id; 0 when the login name exists already or on failure.
     std::int64_t insertUser();

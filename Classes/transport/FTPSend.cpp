@@ -1,6 +1,7 @@
 #include "Classes/transport/FTPSend.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/DatabaseProbe.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/packaging/XMLForThirdParty.h"
 #include "Classes/screens/Notification.h"
@@ -53,6 +54,16 @@ bool FTPSend::isDicteeReadyToUploadWithId(std::int32_t idDictee) {
         return true;
     }
     Log::write("Paramètres FTP incomplets : la dictée " + std::to_string(idDictee) + " n'est pas envoyée");
+    if (auto why = DatabaseProbe::failure("select idSite from site")) {
+        UserInterface::shared().showAlert(
+            "", localized("kMssErreurLectureSite", "Les réglages du site d'envoi n'ont pas pu être lus (") +
+                    *why + ").");
+        return false;
+    }
+    // Readable again: the first read failed on its way (a passing disk error), not the settings.
+    if (getParamFTP()) {
+        return true;
+    }
     UserInterface::shared().showAlert(
         "", siteWithoutAddress_ ? noServerAddressMessage(getServerToAsk())
                                 : localized("kMssErreurParamFTP", "L'accès au ftp n'a pas été configuré !"));
