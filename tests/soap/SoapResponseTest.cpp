@@ -5,7 +5,6 @@
 #include "Classes/soap/WSVelmoraHelper.h"
 #include "Classes/soap/WSVelmoraSoapBindingResponse.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 namespace orvaneh {
