@@ -45,11 +45,19 @@ class JournalMixin:
         super().on_login(username)
         self.log("session control=%s" % ("TLS" if self._control_encrypted() else "clear"))
 
+    def _channels(self):
+        return "control=%s data=%s" % ("TLS" if self._control_encrypted() else "clear",
+                                       "TLS" if getattr(self, "_prot", False) else "clear")
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        # Listings are no files: log_transfer does not see them.
+        if file is None:
+            self.log("%s listing %s" % (cmd, self._channels()))
+        return super().push_dtp_data(data, isproducer, file, cmd)
+
     def log_transfer(self, cmd, filename, receive, completed, elapsed, bytes):
-        protected = bool(getattr(self, "_prot", False))
-        self.log("%s %s completed=%d bytes=%s seconds=%s control=%s data=%s"
-                 % (cmd, filename, completed and 1 or 0, bytes, elapsed,
-                    "TLS" if self._control_encrypted() else "clear", "TLS" if protected else "clear"))
+        self.log("%s %s completed=%d bytes=%s seconds=%s %s"
+                 % (cmd, filename, completed and 1 or 0, bytes, elapsed, self._channels()))
 
 
 class DosListingFS(AbstractedFS):
