@@ -262,7 +262,7 @@ void SiteListViewController::getCatalogueForSite(const SiteModel& site) {
         return;
     }
     if (isFtpSite(site)) {
-        ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
+        ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, site.ftps, this);
         ftpGet_->getListDirectories(ftpHost(site) + "/config/");
     } else if (isWebServiceSite(site)) {
         wsGet_ = std::make_shared<WSGet>(0, this);
@@ -346,7 +346,7 @@ void SiteListViewController::importXML() {
         }
         url += "/Catalogue.xml";
         if (!ftpGet_) {
-            ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, this);
+            ftpGet_ = std::make_shared<FTPGet>(site.login, site.mdp, site.ftps, this);
         }
         ftpGet_->getCatalogueWithUrl(url);
     } else if (SiteType::isWebServiceSite(site.typeSite) && !SiteType::usesPhpPaths(site.typeSite)) {

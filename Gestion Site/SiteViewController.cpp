@@ -1,5 +1,6 @@
 #include "Gestion Site/SiteViewController.h"
 
+#include "Classes/core/FtpsMode.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/siteRequest.h"
@@ -69,6 +70,7 @@ SiteViewController::SiteViewController(SiteModel site)
     login_ = siteM_.login;
     password_ = siteM_.mdp;
     emailSwitchOn_ = siteM_.emailPropose;
+    ftps_ = siteM_.ftps;
     // A type the selector would not give back as it is (3, 5, 8) stays until it is touched.
     typeFromSelector_ = SiteType::typeForSegment(segment_, emailSwitchOn_ && emailSwitchEnabled_) ==
                         std::optional<std::int32_t>(siteM_.typeSite);
@@ -126,6 +128,22 @@ void SiteViewController::setEmailSwitchOn(bool on) {
     emailSwitchOn_ = on;
     typeFromSelector_ = true;
     changed();
+}
+
+void SiteViewController::setFtps(FtpSecurity mode) {
+    ftps_ = mode;
+    changed();
+}
+
+bool SiteViewController::ftpsOffered() const {
+    const auto type = typeFromSelector_
+                          ? SiteType::typeForSegment(segment_, emailSwitchOn_ && emailSwitchEnabled_)
+                          : std::optional<std::int32_t>(siteM_.typeSite);
+    return type && SiteType::isFtpSite(*type);
+}
+
+std::string SiteViewController::ftpsWarning() const {
+    return ftpsOffered() && ftps_ == FtpSecurity::Plain ? FtpsMode::plainWarning() : std::string();
 }
 
 bool SiteViewController::needsAddress(std::int32_t typeSite) {
@@ -211,6 +229,7 @@ SiteViewController::Outcome SiteViewController::prepared() const {
     } else {
         site.emailPropose = emailSwitchOn_;
     }
+    site.ftps = SiteType::isFtpSite(site.typeSite) ? ftps_ : FtpSecurity::Plain;
     site.address = storedAddress(site.address, site.typeSite);
     outcome.problem = problemWith(site);
     return outcome;

@@ -11,7 +11,8 @@
 namespace orvaneh {
 
 // The site editor: the fields of one site, the transport selector (FTP, web service, its PHP
-// variant, transcription service) with the e-mail switch, and the save. Every way of storing a site (this
+// variant, transcription service) with the e-mail switch, the FTPS choice of FTP sites, and the
+// save. Every way of storing a site (this
 // screen, the command line) saves through it, so no site is stored without what its transport needs to reach
 // its own server. Refusals and the save are told as banners; message() keeps the last.
 //
@@ -56,6 +57,13 @@ public:
     bool emailSwitchOn() const { return emailSwitchOn_; }
     bool emailSwitchEnabled() const { return emailSwitchEnabled_; }
     void setEmailSwitchOn(bool on);
+    // The FTPS choice, offered while the site is an FTP one (kept when the selector moves; a
+    // site of another type is stored with plain FTP, which it never uses).
+    FtpSecurity ftps() const { return ftps_; }
+    void setFtps(FtpSecurity mode);
+    bool ftpsOffered() const;
+    // FtpsMode::plainWarning() while plain FTP is chosen for an FTP site, "" otherwise.
+    std::string ftpsWarning() const;
     bool addressEnabled() const { return addressEnabled_; }
     const std::string& addressPlaceholder() const { return addressPlaceholder_; }
 
@@ -98,6 +106,7 @@ private:
     int segment_ = 0;
     bool emailSwitchOn_ = false;
     bool emailSwitchEnabled_ = false;
+    FtpSecurity ftps_ = FtpSecurity::Plain;
     bool addressEnabled_ = true;
     std::string addressPlaceholder_;
     // The type saved is the selector's (false: the stored type is kept).

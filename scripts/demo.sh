@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The end-to-end demonstration: the office's FTP and HTTPS servers are simulated on this machine,
-# a demo profile imports its workflow from the FTP server, records a dictation from a spoken
+# a demo profile imports its workflow from the FTP server over TLS, records a dictation from a spoken
 # French sample and sends it by FTP, then imports the workflow again by web service and sends a
 # second dictation that way, and shows where the job files landed and that the outbox is empty.
 # Then a transcription service is simulated too: the profile checks it and sends it a dictation
@@ -24,12 +24,12 @@ password='dict:2024'
 certificates="$work/certificats"
 echo "== Serveurs du cabinet simulés sur cette machine"
 start_simulator ftp office-ftp-server.py --root "$work/serveur-ftp" --login "$login" \
-  --password "$password" --seed-demo
+  --password "$password" --seed-demo --tls --cert-dir "$certificates"
 start_simulator https office-https-server.py --store "$work/serveur-web" --login "$login" \
   --password "$password" --catalogue-root "$work/serveur-ftp/config" --cert-dir "$certificates"
 ftp_port=$(simulator_value ftp PORT)
 https_port=$(simulator_value https PORT)
-echo "FTP   : ftp://127.0.0.1:$ftp_port (import/ et config/)"
+echo "FTP   : ftp://127.0.0.1:$ftp_port (import/ et config/, chiffrement TLS proposé)"
 echo "HTTPS : https://127.0.0.1:$https_port (services web, certificat $(simulator_value https CA))"
 
 echo
@@ -38,7 +38,7 @@ echo "== Profil de démonstration : $home"
 "$cli" --home "$home" settings set TrustedCertificatesFile "$(simulator_value https CA)" >/dev/null
 # The password goes through the environment, so it never shows in the process list.
 ORVANEH_PASSWORD="$password" "$cli" --home "$home" site add --name "Cabinet (FTP)" --type 1 \
-  --address "127.0.0.1:$ftp_port" --login "$login" --default
+  --address "127.0.0.1:$ftp_port" --login "$login" --ftps required --default
 "$cli" --home "$home" site list
 
 echo
@@ -57,7 +57,7 @@ first=$("$cli" --home "$home" dictation new --audio "$work/prise.wav" --author p
 "$cli" --home "$home" dictation list
 
 echo
-echo "== Envoi par FTP"
+echo "== Envoi par FTP chiffré (FTPS)"
 "$cli" --home "$home" send
 
 echo

@@ -10,7 +10,7 @@ PACKAGES=(
   nlohmann-json3-dev libssl-dev libplist-dev libsqlite3-dev
   libspeex-dev libogg-dev speex sox time
   libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev libzbar-dev
-  python3 python3-pyftpdlib python3-spyne python3-lxml openssl curl libcurl4-openssl-dev espeak-ng qrencode zint
+  python3 python3-pyftpdlib python3-openssl python3-spyne python3-lxml openssl curl libcurl4-openssl-dev espeak-ng qrencode zint
   libpulse-dev pulseaudio
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-translations-l10n xvfb xauth dpkg-dev
   "$@"

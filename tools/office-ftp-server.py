@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Simulated office FTP server: "import/" receives jobs, "config/" holds the catalogues.
 
-Prints "ROOT <dir>" then "PORT <n>" on stdout once it accepts connections; logs go to stderr.
-See tools/README.md.
+Prints "CA <ca.pem>" (TLS modes only), "ROOT <dir>" then "PORT <n>" on stdout once it accepts
+connections; logs go to stderr, with one line per login and per transfer telling whether the
+control and data channels were encrypted. See tools/README.md.
 """
 
 import argparse
@@ -11,6 +12,7 @@ import os
 import signal
 import socket
 import struct
+import subprocess
 import sys
 import time
 
@@ -30,6 +32,32 @@ except ImportError:
 sys.dont_write_bytecode = True  # keep tools/ free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_catalogues import seed_demo  # noqa: E402
+from simulator_tls import ensure_certificates  # noqa: E402
+
+
+class JournalMixin:
+    """Says in the log whether each session and each transfer went over TLS."""
+
+    def _control_encrypted(self):
+        return bool(getattr(self, "_ssl_established", False))
+
+    def on_login(self, username):
+        super().on_login(username)
+        self.log("session control=%s" % ("TLS" if self._control_encrypted() else "clear"))
+
+    def _channels(self):
+        return "control=%s data=%s" % ("TLS" if self._control_encrypted() else "clear",
+                                       "TLS" if getattr(self, "_prot", False) else "clear")
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        # Listings are no files: log_transfer does not see them.
+        if file is None:
+            self.log("%s listing %s" % (cmd, self._channels()))
+        return super().push_dtp_data(data, isproducer, file, cmd)
+
+    def log_transfer(self, cmd, filename, receive, completed, elapsed, bytes):
+        self.log("%s %s completed=%d bytes=%s seconds=%s %s"
+                 % (cmd, filename, completed and 1 or 0, bytes, elapsed, self._channels()))
 
 
 class DosListingFS(AbstractedFS):
@@ -149,6 +177,12 @@ def main():
     parser.add_argument("--dos-listing", action="store_true", help="answer LIST in DOS/IIS style")
     parser.add_argument("--endless-listing", action="store_true",
                         help="answer LIST with an endless line (no line break ever)")
+    parser.add_argument("--tls", action="store_true",
+                        help="offer explicit TLS (AUTH TLS); clients may stay in clear")
+    parser.add_argument("--tls-required", action="store_true",
+                        help="refuse logins and transfers that are not encrypted")
+    parser.add_argument("--cert-dir", help="CA and server certificate for TLS, made when missing "
+                                           "(default ROOT/.tls)")
     parser.add_argument("--seed-demo", action="store_true", help="write the demo catalogues into config/")
     parser.add_argument("--quiet", action="store_true", help="log only warnings")
     args = parser.parse_args()
@@ -158,6 +192,13 @@ def main():
         parser.error("--read-limit excludes --stall-after and --cut-after")
     if args.read_limit is not None and args.read_limit <= 0:
         parser.error("--read-limit must be positive")
+    tls = args.tls or args.tls_required
+    if args.tls and args.tls_required:
+        parser.error("--tls and --tls-required exclude each other")
+    if tls and (args.stall_after is not None or args.cut_after is not None or args.read_limit is not None):
+        parser.error("the TLS modes exclude --stall-after, --cut-after and --read-limit")
+    if args.cert_dir and not tls:
+        parser.error("--cert-dir needs --tls or --tls-required")
 
     logging.basicConfig(stream=sys.stderr, level=logging.WARNING if args.quiet else logging.INFO,
                         format="ftp %(asctime)s %(message)s")
@@ -173,11 +214,39 @@ def main():
     FaultyDTPHandler.stall_after = args.stall_after
     FaultyDTPHandler.cut_after = args.cut_after
 
-    class Handler(FTPHandler):
-        pass
+    ca = None
+    if tls:
+        try:
+            from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+        except ImportError:
+            sys.exit("office-ftp-server: TLS needs python3-openssl (apt-get install python3-openssl)")
+        try:
+            ca, cert, key = ensure_certificates(os.path.abspath(args.cert_dir or os.path.join(root, ".tls")))
+        except subprocess.CalledProcessError as error:
+            sys.exit("office-ftp-server: openssl failed: %s" % error.stderr.decode(errors="replace"))
+
+        class EarlyHandshakeDTPHandler(TLS_DTPHandler):
+            """Lets a client secure the data connection as soon as it connects, before the
+            transfer command arrives (libcurl does), where the base class drops it as idle."""
+
+            def readable(self):
+                if self._ssl_accepting:
+                    return True
+                return super().readable()
+
+        class Handler(JournalMixin, TLS_FTPHandler):
+            dtp_handler = EarlyHandshakeDTPHandler
+            certfile = cert
+            keyfile = key
+            tls_control_required = args.tls_required
+            tls_data_required = args.tls_required
+    else:
+        class Handler(JournalMixin, FTPHandler):
+            pass
+
+        Handler.dtp_handler = FaultyDTPHandler
 
     Handler.authorizer = authorizer
-    Handler.dtp_handler = FaultyDTPHandler
     if args.read_limit is not None:
         SlowDTPHandler.read_limit = args.read_limit
         Handler.dtp_handler = SlowDTPHandler
@@ -192,6 +261,8 @@ def main():
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    if ca:
+        print("CA %s" % ca)
     print("ROOT %s" % root)
     print("PORT %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)

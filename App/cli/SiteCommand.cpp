@@ -2,6 +2,7 @@
 
 #include "App/cli/CliArguments.h"
 #include "App/cli/DictationFormat.h"
+#include "Classes/core/FtpsMode.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/siteRequest.h"
 #include "Gestion Site/SiteListViewController.h"
@@ -25,7 +26,7 @@ constexpr const char* kMaskedPassword = "****";
 const std::set<std::string> kAddFlags{"email", "default", "password-stdin"};
 const std::set<std::string> kEditFlags{"email", "no-email", "default", "password-stdin", "password-env"};
 constexpr const char* kPasswordVariable = "ORVANEH_PASSWORD";
-const std::set<std::string> kEditOptions{"name", "type", "address", "login", "password"};
+const std::set<std::string> kEditOptions{"name", "type", "address", "login", "password", "ftps"};
 
 // A site's identifier or type: digits only, within what the table stores.
 std::optional<std::int32_t> parseInteger(const std::string& text) {
@@ -44,15 +45,19 @@ Json siteAsJson(const SiteModel& site) {
                 {"mdp", kMaskedPassword},
                 {"typeSite", site.typeSite},
                 {"selected", site.selected},
-                {"emailPropose", site.emailPropose}};
+                {"emailPropose", site.emailPropose},
+                {"ftps", FtpsMode::name(site.ftps)}};
 }
 
 void printSite(std::ostream& out, const SiteModel& site) {
     out << (site.selected ? "* " : "  ") << site.idSite << "  « " << DictationFormat::oneLine(site.name)
         << " »  type " << site.typeSite << " (" << SiteType::label(site.typeSite)
         << ")  adresse : " << site.addressForDisplay() << "  login : " << site.login
-        << "  mot de passe : " << kMaskedPassword << "  e-mail : " << (site.emailPropose ? "oui" : "non")
-        << "\n";
+        << "  mot de passe : " << kMaskedPassword << "  e-mail : " << (site.emailPropose ? "oui" : "non");
+    if (SiteType::isFtpSite(site.typeSite)) {
+        out << "  FTPS : " << FtpsMode::label(site.ftps);
+    }
+    out << "\n";
 }
 
 // The password asked for: --password, --password-stdin or the environment, in that order; only
@@ -134,6 +139,14 @@ std::unique_ptr<SiteViewController> editorFor(const SiteModel& stored, const Cli
         problem = "--type 4 (envoi par e-mail) et --no-email s'excluent";
         return nullptr;
     }
+    std::optional<FtpSecurity> ftps;
+    if (auto word = parsed.option("ftps")) {
+        ftps = FtpsMode::fromName(*word);
+        if (!ftps) {
+            problem = "--ftps vaut off, offered ou required, pas « " + *word + " »";
+            return nullptr;
+        }
+    }
     SiteModel site = stored;
     std::string password = site.mdp;
     if (auto given = passwordGiven(parsed, context, adding, problem)) {
@@ -166,6 +179,13 @@ std::unique_ptr<SiteViewController> editorFor(const SiteModel& stored, const Cli
             }
         }
     }
+    if (ftps) {
+        if (!editor->ftpsOffered()) {
+            problem = "--ftps ne concerne que les sites FTP (types 1 et 3)";
+            return nullptr;
+        }
+        editor->setFtps(*ftps);
+    }
     editor->setName(parsed.option("name").value_or(site.name));
     editor->setAddress(parsed.option("address").value_or(site.address));
     editor->setLogin(parsed.option("login").value_or(site.login));
@@ -179,12 +199,17 @@ int refuseSite(CliContext& context, const std::string& problem) {
     return CliCommand::kUsageError;
 }
 
-// Saves through the site editor, which refuses a site its transport could not use.
+// Saves through the site editor, which refuses a site its transport could not use. A site
+// left on plain FTP is saved with the editor's warning.
 int save(SiteViewController& editor, CliContext& context) {
     if (auto problem = editor.pendingProblem(); !problem.empty()) {
         return refuseSite(context, problem);
     }
     if (editor.addOrModifySite()) {
+        if (auto warning = editor.ftpsWarning(); !warning.empty()) {
+            context.err << "Attention : " << warning << " (--ftps offered ou required pour chiffrer)"
+                        << std::endl;
+        }
         return CliCommand::kSuccess;
     }
     if (!context.alreadyShown(editor.message())) {
@@ -247,14 +272,18 @@ std::optional<std::int32_t> SiteCommand::siteIdArgument(const std::vector<std::s
 std::vector<std::string> SiteCommand::helpLines() const {
     return {
         "site list [--json]            les sites (le site par défaut marqué *), mots de passe masqués",
-        "site add --name N --type T [--address A] [--login L] [--password-stdin] [--email] [--default]",
+        "site add --name N --type T [--address A] [--login L] [--password-stdin] [--email]",
+        "         [--ftps off|offered|required] [--default]",
         "                              ajoute un site (type 1 à 8 : 1 FTP, 2 et 7 service web, 3 et 4 sans",
         "                              envoi, 6 service de transcription) ; les types 1, 2, 4, 6 et 7",
         "                              exigent --address, --login et un mot de passe ;",
         "                              --email sur un service web (2 ou 7) en fait un site de type 4 ;",
-        "                              le premier site devient le site par défaut",
+        "                              le premier site devient le site par défaut ;",
+        "                              --ftps (sites FTP) : off, FTP en clair (par défaut, le mot de passe",
+        "                              et les dictées circulent en clair) ; offered, chiffré (TLS) si le",
+        "                              serveur le propose ; required, chiffré ou rien n'est envoyé",
         "site edit ID [--name N] [--type T] [--address A] [--login L] [--password-stdin|--password-env]",
-        "             [--email|--no-email] [--default]",
+        "             [--email|--no-email] [--ftps off|offered|required] [--default]",
         "                              modifie les champs donnés d'un site, garde les autres",
         "                              mot de passe : --password-stdin (une ligne lue sur l'entrée",
         "                              standard, sans écho sur un terminal) ou la variable ORVANEH_PASSWORD",

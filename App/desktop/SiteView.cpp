@@ -1,10 +1,12 @@
 #include "App/desktop/SiteView.h"
 
 #include "App/desktop/ViewWidgets.h"
+#include "Classes/core/FtpsMode.h"
 #include "Gestion Site/SiteViewController.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,12 +44,21 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
       transport_(new QButtonGroup(this)), email_(new QCheckBox("Envoi par e-mail proposé", this)),
       address_(makeField("Adresse", "champAdresse", this)),
       login_(makeField("Utilisateur", "champUtilisateur", this)),
-      password_(makeField("Mot de passe", "champMotDePasse", this)), message_(new QLabel(this)) {
+      password_(makeField("Mot de passe", "champMotDePasse", this)),
+      ftpsTitle_(new QLabel("Chiffrement", this)), ftps_(new QComboBox(this)), ftpsWarning_(new QLabel(this)),
+      message_(new QLabel(this)) {
     setObjectName(W::text(editor_->screenName()));
     setAccessibleName(W::text(editor_->title()));
     password_->setEchoMode(QLineEdit::Password);
     W::name(email_, "interrupteurEmail", email_->text(),
             "Le serveur propose l'envoi des dictées par e-mail (les web services seulement)");
+    W::name(ftps_, "choixFtps", "Chiffrement FTPS",
+            "Chiffrer (TLS) la connexion au serveur FTP : jamais, si le serveur le propose, ou toujours");
+    for (FtpSecurity mode : FtpsMode::all()) {
+        ftps_->addItem(W::text(FtpsMode::label(mode)), static_cast<int>(mode));
+    }
+    W::name(ftpsWarning_, "avertissementFtps", "Avertissement FTP en clair");
+    ftpsWarning_->setWordWrap(true);
     W::name(message_, "messageSite", "Message du site");
     message_->setWordWrap(true);
 
@@ -75,6 +86,8 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
     form->addRow("Adresse", address_);
     form->addRow("Utilisateur", login_);
     form->addRow("Mot de passe", password_);
+    form->addRow(ftpsTitle_, ftps_);
+    form->addRow("", ftpsWarning_);
     auto* save =
         W::button(W::text(editor_->saveButtonTitle()), "boutonEnregistrer", "Enregistrer le site", this);
     auto* buttons = new QHBoxLayout;
@@ -86,7 +99,7 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
         setTabOrder(previous, next);
         previous = next;
     }
-    for (QWidget* next : std::initializer_list<QWidget*>{email_, address_, login_, password_, save}) {
+    for (QWidget* next : std::initializer_list<QWidget*>{email_, address_, login_, password_, ftps_, save}) {
         setTabOrder(previous, next);
         previous = next;
     }
@@ -115,6 +128,9 @@ SiteView::SiteView(std::shared_ptr<SiteViewController> editor, QWidget* parent)
     connect(transport_, &QButtonGroup::idClicked, this,
             [this](int segment) { editor_->changeSgmValue(segment); });
     connect(email_, &QCheckBox::clicked, this, [this](bool on) { editor_->setEmailSwitchOn(on); });
+    connect(ftps_, &QComboBox::activated, this, [this](int index) {
+        editor_->setFtps(static_cast<FtpSecurity>(ftps_->itemData(index).toInt()));
+    });
     connect(save, &QPushButton::clicked, this, [this] {
         seenMessage_.clear(); // the same refusal again is shown again
         editor_->addOrModifySite();
@@ -147,6 +163,15 @@ void SiteView::refresh() {
     transport_->setExclusive(true);
     email_->setChecked(editor_->emailSwitchOn());
     email_->setEnabled(editor_->emailSwitchEnabled());
+    const bool ftpSite = editor_->ftpsOffered();
+    ftpsTitle_->setVisible(ftpSite);
+    ftps_->setVisible(ftpSite);
+    {
+        const QSignalBlocker blocker(ftps_);
+        ftps_->setCurrentIndex(ftps_->findData(static_cast<int>(editor_->ftps())));
+    }
+    ftpsWarning_->setText(W::text(editor_->ftpsWarning()));
+    ftpsWarning_->setVisible(!editor_->ftpsWarning().empty());
     message_->setText(W::text(editor_->message()));
     message_->setVisible(!editor_->message().empty() && editor_->message() != seenMessage_);
 }

@@ -6,6 +6,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -14,7 +15,8 @@ namespace orvaneh {
 class SiteViewController;
 
 // The site editor: name, transport choice with the e-mail switch, address, login, password
-// (masked), and the save button. Leaving through the back button asks the controller's question.
+// (masked), the FTPS choice of FTP sites with the warning of plain FTP, and the save button. Leaving through
+// the back button asks the controller's question.
 class SiteView : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +33,9 @@ private:
     QLineEdit* address_;
     QLineEdit* login_;
     QLineEdit* password_;
+    QLabel* ftpsTitle_;
+    QComboBox* ftps_;
+    QLabel* ftpsWarning_;
     QLabel* message_;
     // The controller's last message once the person has typed again: no longer shown.
     std::string seenMessage_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/network/FtpSecurity.h"
+
 #include <cstdint>
 #include <string>
 
@@ -16,6 +18,9 @@ struct SiteModel {
     std::int32_t typeSite = -1; // -1: no site
     bool selected = false;      // the default site
     bool emailPropose = false;
+    // FTP sites only: whether their transfers are encrypted (see FtpsMode); plain FTP by default,
+    // as every site stored before the choice existed.
+    FtpSecurity ftps = FtpSecurity::Plain;
 
     // An empty record stands for "no usable site".
     bool exists() const { return typeSite != -1; }

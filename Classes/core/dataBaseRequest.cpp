@@ -67,6 +67,8 @@ const std::vector<std::vector<std::string>>& allSteps() {
         {"ALTER TABLE dictee ADD Column brouillon BIT NOT NULL DEFAULT 1;"},
         // 7 -> 8
         {"ALTER TABLE dictee ADD Column tsTransfert INT NOT NULL DEFAULT 0;"},
+        // 8 -> 9: the sites stored before FTPS keep plain FTP (0)
+        {"ALTER TABLE site ADD Column ftps INTEGER NOT NULL DEFAULT 0;"},
     };
     return steps;
 }

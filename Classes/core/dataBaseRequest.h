@@ -15,7 +15,7 @@ namespace orvaneh {
 // is returned, so that the version is not moved past a step that did not run.
 class dataBaseRequest : public Request {
 public:
-    static constexpr int kCurrentVersion = 8;
+    static constexpr int kCurrentVersion = 9;
 
     // The version last read; 0 until read.
     int numVersion() const { return numVersion_; }
@@ -37,11 +37,12 @@ public:
     void updateDataBase5to6() { runStep(5); }
     void updateDataBase6to7() { runStep(6); }
     void updateDataBase7to8() { runStep(7); }
+    void updateDataBase8to9() { runStep(8); }
 
     // Runs the step from `fromVersion` to the next, on its own connection. The failure that
     // stopped it, if any.
     std::optional<SqlConnection::Failure> runStep(int fromVersion);
-    // The statements of that step, in order (empty outside 0 to 7).
+    // The statements of that step, in order (empty outside 0 to 8).
     static const std::vector<std::string>& stepStatements(int fromVersion);
 
     // Empties the workflow directory (users, worktypes, contexts, default parameters,

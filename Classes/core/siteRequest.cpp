@@ -1,6 +1,7 @@
 #include "Classes/core/siteRequest.h"
 
 #include "Classes/core/ConfigurationManager.h"
+#include "Classes/core/FtpsMode.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/SqlStatement.h"
 #include "Platform/log/Log.h"
@@ -9,7 +10,13 @@ namespace orvaneh {
 
 namespace {
 
-constexpr const char* kInsertSql = "INSERT INTO site(name,address,login,mdp,type,email) Values(?,?,?,?,?,?)";
+constexpr const char* kInsertSql =
+    "INSERT INTO site(name,address,login,mdp,type,email,ftps) Values(?,?,?,?,?,?,?)";
+
+// A query for the columns readSite takes, in its order, whatever order the table has them in.
+std::string siteQuery(std::string_view condition) {
+    return "select idSite,name,address,login,mdp,type,selected,email,ftps from site" + std::string(condition);
+}
 
 // A site's passwords are masked in the log from the moment the site is seen, the one written
 // in its address too.
@@ -28,6 +35,7 @@ SiteModel readSite(const SqlStatement& row) {
     site.typeSite = static_cast<std::int32_t>(row.columnInt(5));
     site.selected = row.columnInt(6) != 0;
     site.emailPropose = row.columnInt(7) != 0;
+    site.ftps = FtpsMode::fromStored(row.columnInt(8));
     registerSecrets(site);
     return site;
 }
@@ -54,6 +62,7 @@ std::int32_t siteRequest::addSite(const SiteModel& site) {
     SqlStatement& statement = query->statement();
     bindSiteFields(statement, site);
     statement.bindInt(6, site.emailPropose ? 1 : 0);
+    statement.bindInt(7, FtpsMode::stored(site.ftps));
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage() +
                    " , " + kInsertSql);
@@ -65,7 +74,7 @@ std::int32_t siteRequest::addSite(const SiteModel& site) {
 void siteRequest::updateSite(const SiteModel& site) {
     registerSecrets(site);
     auto query = prepare("UPDATE site Set name = ?, address = ?, login = ?, mdp = ?, type = ?, "
-                         "selected = ?, email = ? WHERE idSite = ?");
+                         "selected = ?, email = ?, ftps = ? WHERE idSite = ?");
     if (!query) {
         return;
     }
@@ -73,7 +82,8 @@ void siteRequest::updateSite(const SiteModel& site) {
     bindSiteFields(statement, site);
     statement.bindInt(6, site.selected ? 1 : 0);
     statement.bindInt(7, site.emailPropose ? 1 : 0);
-    statement.bindInt(8, site.idSite);
+    statement.bindInt(8, FtpsMode::stored(site.ftps));
+    statement.bindInt(9, site.idSite);
     if (statement.step() != SqlStatement::Step::Done) {
         Log::write("Problème lors de la requête : \"INSERT INTO\" !, " + query->connection().errorMessage());
     }
@@ -89,7 +99,7 @@ void siteRequest::unselectSite() {
     }
 }
 
-std::vector<SiteModel> siteRequest::select(const char* sql, std::optional<std::int64_t> parameter,
+std::vector<SiteModel> siteRequest::select(const std::string& sql, std::optional<std::int64_t> parameter,
                                            bool firstOnly, Missing missing) {
     std::vector<SiteModel> sites;
     auto query = prepare(sql);
@@ -113,7 +123,7 @@ std::vector<SiteModel> siteRequest::select(const char* sql, std::optional<std::i
 }
 
 SiteModel siteRequest::selectDefaultSite() {
-    auto sites = select("select * from site where selected = 1", std::nullopt, true, Missing::Silent);
+    auto sites = select(siteQuery(" where selected = 1"), std::nullopt, true, Missing::Silent);
     return sites.empty() ? SiteModel{} : sites.front();
 }
 
@@ -122,18 +132,17 @@ SiteModel siteRequest::selectSiteWithId(std::int32_t idSite) {
     if (idSite == 0) {
         return {};
     }
-    auto sites = select("select * from site where idSite = ?", idSite, true, Missing::Logged);
+    auto sites = select(siteQuery(" where idSite = ?"), idSite, true, Missing::Logged);
     return sites.empty() ? SiteModel{} : sites.front();
 }
 
 SiteModel siteRequest::selectSiteVelmoraIfExist() {
-    auto sites =
-        select("select * from site where type = ?", SiteType::TranscriptionService, true, Missing::Logged);
+    auto sites = select(siteQuery(" where type = ?"), SiteType::TranscriptionService, true, Missing::Logged);
     return sites.empty() ? SiteModel{} : sites.front();
 }
 
 std::vector<SiteModel> siteRequest::selectSites() {
-    return select("select * from site", std::nullopt, false, Missing::Silent);
+    return select(siteQuery(""), std::nullopt, false, Missing::Silent);
 }
 
 bool siteRequest::deleteSiteWithId(std::int32_t idSite) {

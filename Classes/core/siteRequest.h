@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace orvaneh {
@@ -32,8 +33,8 @@ public:
 
 private:
     enum class Missing { Silent, Logged };
-    std::vector<SiteModel> select(const char* sql, std::optional<std::int64_t> parameter, bool firstOnly,
-                                  Missing missing);
+    std::vector<SiteModel> select(const std::string& sql, std::optional<std::int64_t> parameter,
+                                  bool firstOnly, Missing missing);
 };
 
 } // namespace orvaneh

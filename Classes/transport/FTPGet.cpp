@@ -32,8 +32,8 @@ void postDownLoadFinished() {
 
 } // namespace
 
-FTPGet::FTPGet(std::string login, std::string password, FTPGetDelegate* delegate)
-    : login_(std::move(login)), password_(std::move(password)), delegateObj_(delegate) {}
+FTPGet::FTPGet(std::string login, std::string password, FtpSecurity security, FTPGetDelegate* delegate)
+    : login_(std::move(login)), password_(std::move(password)), security_(security), delegateObj_(delegate) {}
 
 FTPGet::~FTPGet() = default;
 
@@ -72,6 +72,7 @@ void FTPGet::getListDirectories(const std::string& url) {
             url, login_, password_,
             [this](FTPGetListDirectory& lister) { requestListDirectoriesFinished(lister); },
             Seconds(ConfigurationManager::getNetworkStallTimeout()));
+        ftpGetListDir_->setSecurity(security_);
         setActivityIndicatorVisible(true);
         ftpGetListDir_->start();
     });
@@ -103,6 +104,7 @@ void FTPGet::getCatalogueWithUrl(const std::string& url) {
             url, FileManagerHelper::getPathForFileName("/Catalogue.xml"), login_, password_,
             [this](FtpGetFile& getter) { downloadFinished(getter); },
             Seconds(ConfigurationManager::getNetworkStallTimeout()));
+        ftpGetFile_->setSecurity(security_);
         setActivityIndicatorVisible(true);
         ftpGetFile_->start();
     });

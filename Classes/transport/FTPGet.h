@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/transport/FTPCommunication.h"
+#include "Platform/network/FtpSecurity.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,11 +32,11 @@ public:
 
 // The configuration fetch by FTP: lists the sub-directories of the server's "config"
 // directory and downloads a catalogue, which it imports. URLs carry no credentials: the login
-// and password are given here. One lister and one getter at a time; starting one releases the
-// previous one. Main run loop only; destroying the object cancels what runs, silently.
+// and password are given here, with the site's FTP security. One lister and one getter at a time; starting
+// one releases the previous one. Main run loop only; destroying the object cancels what runs, silently.
 class FTPGet : public FTPCommunication {
 public:
-    FTPGet(std::string login, std::string password, FTPGetDelegate* delegate = nullptr);
+    FTPGet(std::string login, std::string password, FtpSecurity security, FTPGetDelegate* delegate = nullptr);
     ~FTPGet() override;
 
     void setDelegate(FTPGetDelegate* delegate) { delegateObj_ = delegate; }
@@ -62,6 +63,7 @@ private:
 
     std::string login_;
     std::string password_;
+    FtpSecurity security_;
     FTPGetDelegate* delegateObj_ = nullptr;
     std::unique_ptr<FTPGetListDirectory> ftpGetListDir_;
     std::unique_ptr<FtpGetFile> ftpGetFile_;

@@ -55,6 +55,7 @@ void FTPGetListDirectory::start() {
     status_ = "Receiving";
     receiving_ = true;
     networkStream_ = std::make_unique<FtpConnection>(RunLoop::main(), login_, password_, stallLimit_);
+    networkStream_->setSecurity(security_);
     FtpConnection::Callbacks callbacks;
     callbacks.data = [this](const std::string& bytes) {
         listData_ += bytes;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/network/FtpSecurity.h"
 #include "Platform/runloop/Clock.h"
 
 #include <functional>
@@ -39,6 +40,8 @@ public:
     // ("Requête annulée", "Listing parse failed", ...); otherwise it succeeded ("List succeeded").
     void stop(const std::optional<std::string>& status);
     bool isReceiving() const { return receiving_; }
+    // Plain FTP unless set before start() (the site's choice).
+    void setSecurity(FtpSecurity security) { security_ = security; }
 
     const std::string& host() const { return host_; }
     // Directory names, "." and ".." left out, as the server wrote them (UTF-8).
@@ -55,6 +58,7 @@ private:
     std::string password_;
     Completion didFinish_;
     Seconds stallLimit_;
+    FtpSecurity security_ = FtpSecurity::Plain;
     std::string listData_;
     std::vector<std::string> listEntries_;
     std::string status_;

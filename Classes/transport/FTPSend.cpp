@@ -44,7 +44,7 @@ bool FTPSend::getParamFTP() {
     parameters_ = {};
     siteWithoutAddress_ = site.exists() && !hasServerAddress(site);
     if (hasServerAddress(site)) {
-        parameters_ = {serverURLForAddress(site.address), site.login, site.mdp};
+        parameters_ = {serverURLForAddress(site.address), site.login, site.mdp, site.ftps};
     }
     return !parameters_.serverURL.empty() && !parameters_.login.empty() && !parameters_.password.empty();
 }
@@ -151,6 +151,7 @@ void FTPSend::startNextRequest() {
     ftpRequest_->setUsername(parameters.login);
     ftpRequest_->setPassword(parameters.password);
     ftpRequest_->setStallLimit(Seconds(ConfigurationManager::getNetworkStallTimeout()));
+    ftpRequest_->setSecurity(parameters.security);
     ftpRequest_->setDelegate({
         .didFinish = [this](S7FTPRequest& request) { uploadFinished(request); },
         .didFail = [this](S7FTPRequest& request) { uploadFailed(request); },

@@ -2,6 +2,7 @@
 
 #include "Classes/transport/FTPCommunication.h"
 #include "Classes/transport/S7FTPRequest.h"
+#include "Platform/network/FtpSecurity.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,7 @@ public:
         std::string serverURL;
         std::string login;
         std::string password;
+        FtpSecurity security = FtpSecurity::Plain;
     };
 
     explicit FTPSend(std::int32_t idDictee);

@@ -16,6 +16,10 @@ FtpGetFile::FtpGetFile(std::string urlFtp, std::string pathFileDL, std::string l
 FtpGetFile::~FtpGetFile() = default;
 
 std::string FtpGetFile::statusForFailure(const NetworkError& failure) {
+    // A refused certificate or encryption is the reason itself, whatever the last reply was.
+    if (failure.kind() == NetworkFailure::Certificate || failure.kind() == NetworkFailure::Unencrypted) {
+        return failure.text();
+    }
     if (failure.kind() == NetworkFailure::LocalWrite) {
         return localized("FTP_GET_FILE_WRITE_ERROR", "Une erreur est survenue lors de l'écriture du fichier");
     }
@@ -51,6 +55,7 @@ void FtpGetFile::start() {
     }
     receiving_ = true;
     networkStream_ = std::make_unique<FtpConnection>(RunLoop::main(), login_, password_, stallLimit_);
+    networkStream_->setSecurity(security_);
     FtpConnection::Callbacks callbacks;
     callbacks.completion = [this](const std::optional<NetworkError>& failure) {
         if (failure) {

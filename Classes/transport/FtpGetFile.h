@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/network/FtpSecurity.h"
 #include "Platform/runloop/Clock.h"
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
     // failure with that text.
     void stop(const std::optional<std::string>& status);
     bool isReceiving() const { return receiving_; }
+    // Plain FTP unless set before start() (the site's choice).
+    void setSecurity(FtpSecurity security) { security_ = security; }
 
     // The French text for a failed download: by the server's reply code (550, 530, other),
     // or the local write failure.
@@ -53,6 +56,7 @@ private:
     std::string password_;
     Completion didFinish_;
     Seconds stallLimit_;
+    FtpSecurity security_ = FtpSecurity::Plain;
     std::string statut_;
     bool bError_ = false;
     bool receiving_ = false;

@@ -84,15 +84,14 @@ void S7FTPRequest::startRequest() {
                        {}});
         return;
     }
+    // The description is logged: the password itself stays out of it.
     if (username_ && !fitsInCommand(password_)) {
-        failWithError({kErrorDomain,
-                       kCredentials,
-                       "Cannot apply the password \"" + password_ + "\" to the FTP stream.",
-                       {}});
+        failWithError({kErrorDomain, kCredentials, "Cannot apply the password to the FTP stream.", {}});
         return;
     }
     connection_ = std::make_unique<FtpConnection>(RunLoop::main(), username_.value_or(""),
                                                   username_ ? password_ : "", stallLimit_);
+    connection_->setSecurity(security_);
     FtpConnection::Callbacks callbacks;
     callbacks.willStart = [this](std::uint64_t) { setStatus(Status::Open); };
     callbacks.bytesWritten = [this](std::size_t block, std::uint64_t total, std::uint64_t) {

@@ -66,6 +66,9 @@ public:
     // No progress for this long fails the transfer with kTimedOut (the preference
     // "NetworkStallTimeout", 60 seconds when absent).
     void setStallLimit(Seconds limit) { stallLimit_ = limit; }
+    // Plain FTP unless set (the site's choice).
+    void setSecurity(FtpSecurity security) { security_ = security; }
+    FtpSecurity security() const { return security_; }
 
     void startRequest();
     // Fails the request with kCancelled "The request was cancelled." unless it already ended.
@@ -102,6 +105,7 @@ private:
     bool cancelled_ = false;
     double timeOutSeconds_ = 10.0; // kept for callers that read it; stalls go by stallLimit_
     Seconds stallLimit_{60};
+    FtpSecurity security_ = FtpSecurity::Plain;
     Delegate delegate_;
     std::unique_ptr<FtpConnection> connection_;
 

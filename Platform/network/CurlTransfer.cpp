@@ -1,5 +1,6 @@
 #include "Platform/network/CurlTransfer.h"
 
+#include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
@@ -19,6 +20,18 @@ CurlTransfer::CurlTransfer(RunLoop& loop) : loop_(&loop), easy_((initialiseCurlO
 
 CurlTransfer::~CurlTransfer() {
     curl_easy_cleanup(easy_);
+}
+
+void CurlTransfer::verifyServerCertificates() {
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    const std::string trusted =
+        PreferenceStore::standard().stringForKey("TrustedCertificatesFile").value_or("");
+    if (!trusted.empty()) {
+        // The system's directory is named too, so that its authorities stay trusted beside the file.
+        curl_easy_setopt(easy_, CURLOPT_CAINFO, trusted.c_str());
+        curl_easy_setopt(easy_, CURLOPT_CAPATH, kSystemCertificateDirectory);
+    }
 }
 
 void CurlTransfer::setLimits(const Limits& limits) {
@@ -113,6 +126,7 @@ CURLcode CurlTransfer::perform() {
         multi_ = multi;
     }
     lastMove_ = std::chrono::steady_clock::now();
+    awaitingSince_.reset(); // a second perform of the handle waits afresh
     curl_multi_add_handle(multi, easy_);
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     for (;;) {

@@ -39,6 +39,12 @@ public:
         Seconds answerWait{60}; // once all is sent, the wait for the answer's first byte
         std::size_t maxAnswerBytes = kMaxAnswerBytes;
     };
+    // Where the system's own certificate authorities live, kept beside the trusted file.
+    static constexpr const char* kSystemCertificateDirectory = "/etc/ssl/certs";
+    // Server certificates verified, host name included, against the system's authorities and
+    // those of the preference "TrustedCertificatesFile" (a PEM file path), read now.
+    void verifyServerCertificates();
+
     // No signals. The stall limit applies while bytes should be moving: connecting, sending,
     // receiving. Between the last byte sent and the first byte of the answer the server may
     // think for `answerWait`.

@@ -50,11 +50,13 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
     std::uint64_t fileSize = 0;
     std::uint64_t totalWritten = 0;
     std::size_t pendingBlock = 0;
+    FtpSecurity security = FtpSecurity::Plain;
+    bool tlsAccepted = false;
     LocalFault fault = LocalFault::None;
     int faultErrno = 0;
 
     void configure(const std::string& login, const std::string& password, Seconds stallLimit,
-                   Seconds fetchTimeLimit, std::size_t maxAnswerBytes) {
+                   Seconds fetchTimeLimit, std::size_t maxAnswerBytes, FtpSecurity ftpSecurity) {
         CURL* easy = transfer.handle();
         // An upload may be long but moving; what is fetched is bounded in time and size.
         const bool fetch = operation != Operation::Upload;
@@ -69,6 +71,15 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
         // A server that stops answering commands fails like a stalled transfer.
         curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
                          std::max(1L, static_cast<long>(stallLimit.count() + 0.5)));
+        security = ftpSecurity;
+        if (security != FtpSecurity::Plain) {
+            // Both channels or none: the login, the files and the listings alike.
+            curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+            curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+            transfer.verifyServerCertificates();
+            curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &State::receiveReply);
+            curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        }
         if (operation == Operation::Upload) {
             curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
             curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kBlockSize));
@@ -78,6 +89,16 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::receive);
             curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         }
+    }
+
+    // The server's replies, line by line. 234 answers AUTH only: the server does speak TLS.
+    static std::size_t receiveReply(char* bytes, std::size_t size, std::size_t count, void* user) {
+        auto* state = static_cast<State*>(user);
+        const std::string_view line(bytes, size * count);
+        if (line.starts_with("234")) {
+            state->tlsAccepted = true;
+        }
+        return size * count;
     }
 
     // curl asks for the next block only once the previous one is written out.
@@ -140,9 +161,20 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
         } else if (operation == Operation::Download) {
             failure = runDownload();
         } else {
-            failure = outcome(transfer.perform());
+            failure = outcome(perform());
         }
         transfer.post([this, self = shared_from_this(), failure] { end(failure); });
+    }
+
+    // The transfer, asked again in clear when TLS was only wanted if offered and the server
+    // turned AUTH TLS down. Nothing was sent by then: no login, no file byte.
+    CURLcode perform() {
+        CURLcode code = transfer.perform();
+        if (code == CURLE_USE_SSL_FAILED && security == FtpSecurity::TlsWhenOffered && !tlsAccepted) {
+            curl_easy_setopt(transfer.handle(), CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_NONE));
+            code = transfer.perform();
+        }
+        return code;
     }
 
     std::optional<NetworkError> runUpload() {
@@ -160,7 +192,7 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
                 callback(size);
             }
         });
-        CURLcode code = transfer.perform();
+        CURLcode code = perform();
         if (code == CURLE_OK) {
             reportBlock(); // the last block: with the size known, curl asks for no more
         }
@@ -174,7 +206,7 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
         if (fd < 0) {
             return NetworkError::localWrite(localFile, errno);
         }
-        auto failure = outcome(transfer.perform());
+        auto failure = outcome(perform());
         if (::close(fd) != 0 && !failure) {
             failure = NetworkError::localWrite(localFile, errno);
         }
@@ -266,7 +298,7 @@ void FtpConnection::start(Operation operation, std::string url, std::filesystem:
     cancel();
     state_ =
         std::make_shared<State>(loop_, operation, std::move(url), std::move(localFile), std::move(callbacks));
-    state_->configure(login_, password_, stallLimit_, fetchTimeLimit_, maxAnswerBytes_);
+    state_->configure(login_, password_, stallLimit_, fetchTimeLimit_, maxAnswerBytes_, security_);
     auto* state = state_.get();
     if (!state->transfer.start(state_, [state] { state->run(); })) {
         state->transfer.post([state, self = state_] { state->end(NetworkError::notStarted()); });

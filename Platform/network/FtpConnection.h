@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/network/FtpSecurity.h"
 #include "Platform/network/NetworkError.h"
 #include "Platform/network/NetworkLimits.h"
 #include "Platform/runloop/Clock.h"
@@ -21,7 +22,9 @@ class RunLoop;
 //
 // The login and password are given apart from the URLs, so they may hold "@", ":" or "/";
 // an empty login means none is sent (anonymous, or the credentials written in the URL).
-// URLs are "ftp://host[:port]/path", percent-encoded.
+// URLs are "ftp://host[:port]/path", percent-encoded. Plain FTP unless setSecurity asks for
+// TLS (see FtpSecurity); the preference "TrustedCertificatesFile" then adds certificate
+// authorities to the system's, as for HTTPS.
 //
 // One operation at a time: starting one cancels the one running. Callbacks arrive on the
 // loop given at construction; completion comes exactly once per operation that is not
@@ -49,6 +52,11 @@ public:
     // For the operations started afterwards: the longest a listing or download may take in all,
     // and the most bytes it may bring (a longer one fails as too large).
     void setFetchLimits(Seconds total, std::size_t maxAnswerBytes);
+    // For the operations started afterwards (Plain until set). With TlsWhenOffered, a server
+    // that refuses AUTH TLS is connected to again in clear; one that accepts it but refuses to
+    // encrypt the data connection fails the operation, as TlsRequired does.
+    void setSecurity(FtpSecurity security) { security_ = security; }
+    FtpSecurity security() const { return security_; }
     ~FtpConnection();
     FtpConnection(const FtpConnection&) = delete;
     FtpConnection& operator=(const FtpConnection&) = delete;
@@ -80,6 +88,7 @@ private:
     Seconds stallLimit_;
     Seconds fetchTimeLimit_ = kFetchTimeLimit;
     std::size_t maxAnswerBytes_ = kMaxAnswerBytes;
+    FtpSecurity security_ = FtpSecurity::Plain;
     std::shared_ptr<State> state_;
 };
 

@@ -2,7 +2,6 @@
 
 #include "Platform/network/CurlTransfer.h"
 #include "Platform/network/HttpSession.h"
-#include "Platform/preferences/PreferenceStore.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,7 +36,6 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
     Request request;
     Callbacks callbacks;
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList{nullptr, &curl_slist_free_all};
-    std::string trustedCertificates;
     // Worker only: the header block being received and whether the response went out.
     std::string mimeType;
     std::int64_t contentLength = -1;
@@ -55,12 +53,7 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
         transfer.setLimits({request.timeout, request.stallLimit, request.answerWait, request.maxAnswerBytes});
         curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!trustedCertificates.empty()) {
-            curl_easy_setopt(easy, CURLOPT_CAINFO, trustedCertificates.c_str());
-            curl_easy_setopt(easy, CURLOPT_CAPATH, kSystemCertificateDirectory);
-        }
+        transfer.verifyServerCertificates();
         curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         if (request.session && request.session->shareHandle() != nullptr) {
             curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(request.session->shareHandle()));
@@ -195,8 +188,6 @@ struct HttpConnection::State : std::enable_shared_from_this<State> {
 
 HttpConnection::HttpConnection(Request request, RunLoop& loop, Callbacks callbacks)
     : state_(std::make_shared<State>(std::move(request), loop, std::move(callbacks))) {
-    state_->trustedCertificates =
-        PreferenceStore::standard().stringForKey("TrustedCertificatesFile").value_or("");
     state_->configure();
     auto* state = state_.get();
     if (!state->transfer.start(state_, [state] { state->run(); })) {

@@ -73,9 +73,6 @@ public:
     // from a callback.
     void cancel();
 
-    // Where the system's own certificate authorities live, kept beside the trusted file.
-    static constexpr const char* kSystemCertificateDirectory = "/etc/ssl/certs";
-
 private:
     struct State;
     std::shared_ptr<State> state_;

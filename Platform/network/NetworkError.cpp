@@ -24,6 +24,13 @@ NetworkError::NetworkError(NetworkFailure kind, long replyCode, std::string text
 
 NetworkError NetworkError::fromCurl(int curlCode, long replyCode) {
     using enum NetworkFailure;
+    // Whatever the server answered AUTH TLS or PROT P with (some answer 530), the login and the
+    // files never went out in clear.
+    if (static_cast<CURLcode>(curlCode) == CURLE_USE_SSL_FAILED) {
+        return {Unencrypted, replyCode,
+                localized("NETWORK_FTPS_REFUSED", "Le serveur FTP n'accepte pas le chiffrement (FTPS) exigé "
+                                                  "pour ce site : rien ne lui a été envoyé en clair.")};
+    }
     // The FTP reply says more than the curl code: 530 comes as a login failure or an access
     // refusal, 550 as a missing file, a refused directory change or a failed upload.
     if (replyCode == 530) {

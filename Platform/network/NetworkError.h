@@ -16,6 +16,7 @@ enum class NetworkFailure {
     LocalRead,      // the local file could not be read
     LocalWrite,     // the local file could not be written
     Certificate,    // the server's certificate is not trusted
+    Unencrypted,    // the server would not encrypt what the site requires encrypted (FTPS)
     TooLarge,       // the answer went past the size the system holds
     Other,
 };

@@ -5,7 +5,9 @@
 #include "support/CliProcess.h"
 #include "transport/OfficeFixture.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
+#include <iterator>
 #include <sstream>
 
 namespace orvaneh {
@@ -110,6 +112,42 @@ TEST_F(SendCommandTest, FailsWhileDictationsWaitAndSaysWhenTheNextAttemptIs) {
              {{"99"}, 1}, {{"x1"}, 2}, {{"1", "2"}, 2}, {{"--later"}, 2}}) {
         EXPECT_EQ(send(arguments).status, status) << arguments.front();
     }
+}
+
+// A site stored by `site add --ftps required` and a dictation sent to it by `send`, both real
+// processes; then the same site on plain FTP: warned of, and turned away by the server.
+TEST_F(SendCommandTest, AnFtpsSiteAddedOnTheCommandLineIsSentToEncrypted) {
+    test::OfficeSimulator server(test::OfficeSimulator::Kind::Ftp, {"--tls-required"});
+    ASSERT_NE(server.port(), 0);
+    const auto added =
+        test::runCli(profile.home(),
+                     {"site", "add", "--name", "Cabinet", "--type", "1", "--address", server.address(),
+                      "--login", test::kLogin, "--password-stdin", "--ftps", "required"},
+                     test::kPassword + "\n");
+    ASSERT_EQ(added.status, 0) << added.err;
+    EXPECT_THAT(added.err, Not(HasSubstr("en clair")));
+    const auto letter = addDictation("Lettre chiffrée");
+
+    auto result = send({"--now"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("Envoyée : " + named(letter, "Lettre chiffrée") + "\n"));
+    const auto stored = server.journal(" STOR ");
+    ASSERT_EQ(stored.size(), 2u); // the audio, then the descriptor
+    EXPECT_THAT(stored, ::testing::Each(HasSubstr("control=TLS data=TLS")));
+
+    const auto plain = test::runCli(profile.home(), {"site", "edit", "1", "--ftps", "off"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_THAT(plain.err, HasSubstr("Attention : En FTP sans chiffrement, le mot de passe et les dictées "
+                                     "circulent en clair sur le réseau."));
+    const auto note = addDictation("Note");
+    result = send({"--now"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.out, HasSubstr("Non envoyée : " + named(note, "Note")));
+    EXPECT_EQ(server.journal(" STOR ").size(), 2u);
+    EXPECT_EQ(record(note).envoi, 0);
+    std::ifstream log(profile.home() / "config" / "orvaneh.log");
+    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_THAT(logged, Not(HasSubstr(test::kPassword)));
 }
 
 // A dictation the sender cannot send as it is goes back to draft: said as such, and a failure.

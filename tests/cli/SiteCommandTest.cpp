@@ -130,6 +130,53 @@ TEST_F(SiteCommandTest, TheTypeIsTheSelectorAndTheSwitchOfTheEditor) {
     }
 }
 
+TEST_F(SiteCommandTest, FtpsIsChosenForFtpSitesShownInTheListsAndPlainFtpIsWarnedOf) {
+    const std::string warning =
+        "Attention : En FTP sans chiffrement, le mot de passe et les dictées circulent "
+        "en clair sur le réseau.";
+    const std::string server = " --address ftp.office.example --login jean --password x";
+    auto plain = cli("site add --name Clair --type 1" + server);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_THAT(plain.err, HasSubstr(warning));
+    auto required = cli("site add --name Chiffré --type 1 --ftps required" + server);
+    ASSERT_EQ(required.status, 0) << required.err;
+    EXPECT_THAT(required.err, Not(HasSubstr("en clair")));
+    ASSERT_EQ(cli("site add --name Web --type 2 --address office.example --login jean --password x").status,
+              0);
+
+    auto edited = cli("site edit 1 --ftps offered");
+    ASSERT_EQ(edited.status, 0) << edited.err;
+    EXPECT_THAT(edited.err, Not(HasSubstr("en clair")));
+    // Other fields edited: the choice stays.
+    ASSERT_EQ(cli("site edit 2 --name Sûr").status, 0);
+
+    const Json sites = Json::parse(cli("site list --json").out);
+    ASSERT_EQ(sites.size(), 3u);
+    EXPECT_EQ(sites[0]["ftps"], "offered");
+    EXPECT_EQ(sites[1]["ftps"], "required");
+    EXPECT_EQ(sites[2]["ftps"], "off");
+    const auto text = cli("site list").out;
+    EXPECT_THAT(text, HasSubstr("« Clair »  type 1 (FTP)  adresse : ftp.office.example  login : jean  mot de "
+                                "passe : ****  e-mail : non  FTPS : si le serveur le propose\n"));
+    EXPECT_THAT(text, HasSubstr("FTPS : obligatoire\n"));
+    EXPECT_THAT(text, HasSubstr("« Web »  type 2 (service web)  adresse : office.example  login : jean  mot "
+                                "de passe : ****  e-mail : non\n"));
+
+    // Refused before anything is written: an unknown word, and a site that is not FTP.
+    for (const auto& [line, message] : std::vector<std::pair<std::string, std::string>>{
+             {"site edit 1 --ftps oui", "--ftps vaut off, offered ou required, pas « oui »"},
+             {"site edit 3 --ftps required", "--ftps ne concerne que les sites FTP (types 1 et 3)"},
+             {"site add --name Autre --type 6 --ftps offered --address t.example --login l --password x",
+              "--ftps ne concerne que les sites FTP (types 1 et 3)"}}) {
+        SCOPED_TRACE(line);
+        auto refused = cli(line);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_THAT(refused.err, HasSubstr(message));
+    }
+    EXPECT_EQ(Json::parse(cli("site list --json").out)[0]["ftps"], "offered");
+    EXPECT_THAT(cli("--help").out, HasSubstr("--ftps off|offered|required"));
+}
+
 TEST_F(SiteCommandTest, TheFirstSiteIsTheDefaultAndDefaultGoesThroughTheList) {
     const std::string server = " --type 1 --address ftp.office.example --login jean --password x";
     auto first = cli("site add --name Premier" + server);

@@ -225,7 +225,7 @@ TEST_F(StartupFaultTest, AMigrationStoppedByAFullDiskIsNotRecordedAsDone) {
     disk.free();
     auto started = cli("start");
     ASSERT_EQ(started.status, 0) << started.err;
-    EXPECT_THAT(started.out, HasSubstr("(version 8)"));
+    EXPECT_THAT(started.out, HasSubstr("(version " + std::to_string(dataBaseRequest::kCurrentVersion) + ")"));
 }
 
 // What start-up does with each kind of file found where the database (or the preferences)

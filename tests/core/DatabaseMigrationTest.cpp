@@ -1,4 +1,5 @@
 #include "Classes/app/OrvanehAppDelegate.h"
+#include "Classes/core/siteRequest.h"
 #include "Platform/files/AtomicFile.h"
 #include "Platform/runloop/RunLoop.h"
 #include "support/LogCapture.h"
@@ -40,7 +41,7 @@ protected:
 TEST_F(DatabaseMigrationTest, FirstStartCreatesTheCurrentSchemaFromTheTemplate) {
     ASSERT_FALSE(std::filesystem::exists(test::databasePath()));
     startUp();
-    EXPECT_EQ(rows("select numVersion from QuiraDataBase"), (Rows{{"8"}})); // one row
+    EXPECT_EQ(rows("select numVersion from QuiraDataBase"), (Rows{{"9"}})); // one row
     // Every step ran once: the template's 11 columns of dictee and the 9 added to them.
     EXPECT_EQ(columns("dictee").size(), 20u);
     EXPECT_EQ(columns("user").back(), "login_id");
@@ -55,13 +56,29 @@ TEST_F(DatabaseMigrationTest, VersionTwoWithAnFtpAccountBecomesSiteA) {
             "worktype) values ('ftp.cabinet.fr', 'jean', 'secret', '', 'JD', '', '', '')");
     execute("insert into dictee(titre, auteur, envoi) values ('Ancienne', 'JD', 0)");
     startUp();
-    EXPECT_EQ(version(), "8");
-    EXPECT_EQ(rows("select name, address, login, mdp, type, selected, email from site"),
-              (Rows{{"Site A", "ftp.cabinet.fr", "jean", "secret", "1", "1", "0"}}));
+    EXPECT_EQ(version(), "9");
+    EXPECT_EQ(rows("select name, address, login, mdp, type, selected, email, ftps from site"),
+              (Rows{{"Site A", "ftp.cabinet.fr", "jean", "secret", "1", "1", "0", "0"}}));
     // Dictations from before the upgrade: no site, old job state, held back as drafts, never tried.
     EXPECT_EQ(
         rows("select idSite, masterJobId, stateCorrection, envoiEnCours, brouillon, tsTransfert from dictee"),
         (Rows{{"0", "", "-1", "0", "1", "0"}}));
+}
+
+TEST_F(DatabaseMigrationTest, SitesOfAVersionEightProfileKeepPlainFtp) {
+    test::createDatabase(profile, 8);
+    execute(
+        "insert into site(name, address, login, mdp, type, selected) values ('Cabinet', 'ftp.cabinet.fr', "
+        "'jean', 'secret', 1, 1), ('Web', 'office.example', 'anne', 'x', 2, 0)");
+    startUp();
+    EXPECT_EQ(version(), "9");
+    const auto sites = siteRequest().selectSites();
+    ASSERT_EQ(sites.size(), 2u);
+    for (const auto& site : sites) {
+        EXPECT_EQ(site.ftps, FtpSecurity::Plain) << site.name;
+    }
+    EXPECT_EQ(sites[0].address, "ftp.cabinet.fr");
+    EXPECT_TRUE(sites[0].selected);
 }
 
 TEST_F(DatabaseMigrationTest, VersionOneSplitsThePackedWorktypes) {
@@ -69,7 +86,7 @@ TEST_F(DatabaseMigrationTest, VersionOneSplitsThePackedWorktypes) {
     execute(
         "insert into worktype(worktype) values ('Courrier;Lettre;marie'), (' Rapport ; Note '), ('Seul')");
     startUp();
-    EXPECT_EQ(version(), "8");
+    EXPECT_EQ(version(), "9");
     EXPECT_EQ(rows("select name, type, secretary, tracage, duree from worktype order by name"),
               (Rows{{"Courrier", "Lettre", "marie", "0", "0"},
                     {"Rapport", "Note", "", "0", "0"},
@@ -82,14 +99,14 @@ TEST_F(DatabaseMigrationTest, VersionThreeRunsTheLaterStepsOnly) {
     execute("insert into worktype(name, type, secretary) values ('A;B;C', 'T', 'S')");
     execute("insert into dictee(titre, envoi) values ('x', 0)");
     startUp();
-    EXPECT_EQ(version(), "8");
+    EXPECT_EQ(version(), "9");
     EXPECT_EQ(rows("select name, type, secretary from worktype"), (Rows{{"A;B;C", "T", "S"}}));
     EXPECT_EQ(rows("select masterJobId, stateCorrection, brouillon, tsTransfert from dictee"),
               (Rows{{"", "-1", "1", "0"}}));
 }
 
 TEST_F(DatabaseMigrationTest, CurrentOrNewerFilesAreLeftAlone) {
-    for (int stored : {8, 9}) {
+    for (int stored : {9, 10}) {
         SCOPED_TRACE(stored);
         test::createDatabase(profile, 0);
         execute("CREATE TABLE QuiraDataBase (numVersion INTEGER NOT NULL DEFAULT 0)");
@@ -117,7 +134,7 @@ TEST_F(DatabaseMigrationTest, RunningTheMigrationTwiceChangesNothing) {
 TEST_F(DatabaseMigrationTest, AFileThatIsNotADatabaseIsKeptAsideAndReplaced) {
     profile.writeDocument("db_Quira.sql.sqlite", "ceci n'est pas une base de données");
     startUp();
-    EXPECT_EQ(version(), "8");
+    EXPECT_EQ(version(), "9");
     int keptAside = 0;
     for (const auto& entry : std::filesystem::directory_iterator(profile.documents())) {
         if (entry.path().filename().string().starts_with("db_Quira.sql.sqlite.illisible-")) {

@@ -63,6 +63,25 @@ TEST_F(SiteRequestTest, ANewSiteIsStoredWholeButIsNotTheDefaultUntilChosen) {
     EXPECT_EQ(chosen.address, "https://o'hara.example.fr");
 }
 
+TEST_F(SiteRequestTest, TheFtpsChoiceIsStoredAddedOrUpdatedAndAnUnknownNumberReadsAsRequired) {
+    siteRequest sites;
+    SiteModel written = site("Chiffré", 1);
+    written.ftps = FtpSecurity::TlsWhenOffered;
+    const std::int32_t id = sites.addSite(written);
+    EXPECT_EQ(sites.selectSiteWithId(id).ftps, FtpSecurity::TlsWhenOffered);
+    written.idSite = id;
+    written.ftps = FtpSecurity::TlsRequired;
+    sites.updateSite(written);
+    EXPECT_EQ(rows("select ftps from site"), (Rows{{"2"}}));
+    written.ftps = FtpSecurity::Plain;
+    sites.updateSite(written);
+    EXPECT_EQ(sites.selectSites().at(0).ftps, FtpSecurity::Plain);
+
+    // A number from a later version must not weaken the site: at least TLS, never clear text.
+    execute("UPDATE site set ftps = 7");
+    EXPECT_EQ(sites.selectSiteWithId(id).ftps, FtpSecurity::TlsRequired);
+}
+
 TEST_F(SiteRequestTest, ReadsTakeTheFirstMatchingRowAndDeletesLeaveDictations) {
     siteRequest sites;
     expectEmpty(sites.selectSiteWithId(0));

@@ -5,6 +5,7 @@
 #include "tests/desktop/support/DesktopSession.h"
 #include "tests/desktop/support/ScreensDriver.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -88,7 +89,19 @@ private slots:
         type("champAdresse", "ftp.cabinet.fr");
         type("champUtilisateur", "jean");
         type("champMotDePasse", "s3cret");
+        // Plain FTP until another choice, and said to travel in clear while chosen.
+        auto* ftps = find<QComboBox>("choixFtps");
+        QVERIFY(ftps->isVisible());
+        QCOMPARE(ftps->currentText(), QString("non (FTP en clair)"));
+        QVERIFY(find("avertissementFtps")->isVisible());
+        QCOMPARE(find<QLabel>("avertissementFtps")->text(),
+                 QString("En FTP sans chiffrement, le mot de passe et les dictées circulent en clair sur le "
+                         "réseau."));
         QVERIFY(driver_->capture("site.png"));
+        ftps->setFocus();
+        QTest::keyClick(ftps, Qt::Key_Down);
+        QTRY_VERIFY(!find("avertissementFtps")->isVisible());
+        QCOMPARE(ftps->currentText(), QString("si le serveur le propose"));
         QTest::mouseClick(find<QPushButton>("boutonEnregistrer"), Qt::LeftButton);
         QVERIFY(driver_->waitForScreen("ListeDictViewController"));
 
@@ -124,8 +137,12 @@ private slots:
         QVERIFY(driver_->waitForScreen("SiteViewController"));
         // Another transport: the e-mail switch is offered for web services only.
         QVERIFY(!find("interrupteurEmail")->isEnabled());
+        QVERIFY(find("avertissementFtps")->isVisible());
         QTest::mouseClick(find<QPushButton>("segmentServiceWeb"), Qt::LeftButton);
         QTRY_VERIFY(find("interrupteurEmail")->isEnabled());
+        // FTPS is for FTP sites only.
+        QVERIFY(!find("choixFtps")->isVisible());
+        QVERIFY(!find("avertissementFtps")->isVisible());
         typeSite("Clinique", "https://ws.clinique.fr", "anne", "secret");
         QVERIFY2(driver_->waitForScreen("SiteListViewController"),
                  qPrintable(find<QLabel>("messageSite")->text()));

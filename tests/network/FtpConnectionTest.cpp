@@ -2,6 +2,7 @@
 
 #include "Platform/files/AtomicFile.h"
 #include "Platform/network/FtpListingParser.h"
+#include "Platform/preferences/PreferenceStore.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/runloop/SystemClock.h"
 #include "support/Files.h"
@@ -10,8 +11,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -272,6 +275,178 @@ TEST_F(FtpConnectionTest, NothingIsDeliveredOnceTheConnectionIsDropped) {
     loop.runFor(Seconds(1));
     EXPECT_EQ(recorded.blocks.size(), 1u);
     EXPECT_FALSE(recorded.completion.has_value());
+}
+
+// FTP over TLS against the simulator offering TLS, requiring it, not knowing it, and offering
+// it with a certificate from an authority that is not trusted.
+class FtpsConnectionTest : public FtpConnectionTest {
+protected:
+    static void SetUpTestSuite() {
+        servers = std::make_unique<TemporaryDirectory>();
+        const std::string trusted = (servers->path() / "autorite").string();
+        plain = start("clair", {});
+        offered = start("propose", {"--tls", "--cert-dir", trusted});
+        required = start("exige", {"--tls-required", "--cert-dir", trusted});
+        stranger = start("inconnu", {"--tls", "--cert-dir", (servers->path() / "autre-autorite").string()});
+    }
+    static void TearDownTestSuite() {
+        for (auto* server : {&plain, &offered, &required, &stranger}) {
+            server->reset();
+        }
+        servers.reset();
+    }
+    void SetUp() override {
+        for (const auto* server : {&plain, &offered, &required, &stranger}) {
+            ASSERT_NE((*server)->port(), 0) << "un serveur FTP de test n'a pas démarré";
+        }
+        PreferenceStore::install(preferences);
+        preferences->setString("TrustedCertificatesFile", required->value("CA"));
+    }
+    void TearDown() override { PreferenceStore::install(std::make_shared<PreferenceStore>()); }
+
+    static std::unique_ptr<PeerProcess> start(const std::string& name, std::vector<std::string> options) {
+        std::vector<std::string> arguments{
+            "--root",     (servers->path() / name).string(), "--login", kLogin, "--password", kPassword,
+            "--seed-demo"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return std::make_unique<PeerProcess>(std::string(ORVANEH_SOURCE_DIR) + "/tools/office-ftp-server.py",
+                                             arguments, (servers->path() / (name + ".log")).string());
+    }
+    static std::string at(const PeerProcess& server, const std::string& path) {
+        return url(path, server.port());
+    }
+    static fs::path rootOf(const PeerProcess& server) { return server.value("ROOT"); }
+    // The server's journal lines that hold `text`.
+    static std::vector<std::string> journal(const PeerProcess& server, const std::string& text) {
+        std::ifstream in(rootOf(server).parent_path() / (rootOf(server).filename().string() + ".log"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            if (line.find(text) != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+    static std::size_t logins(const PeerProcess& server) { return journal(server, " logged in.").size(); }
+
+    std::optional<NetworkError>
+    run(FtpSecurity security, const std::function<void(FtpConnection&, FtpConnection::Callbacks)>& start,
+        Recorded& recorded) {
+        FtpConnection connection(loop, kLogin, kPassword);
+        connection.setSecurity(security);
+        start(connection, recorder(recorded));
+        EXPECT_TRUE(loop.runUntil([&] { return recorded.completion.has_value(); }, Seconds(30)));
+        return recorded.completion.value_or(NetworkError::cancelled());
+    }
+    // Uploads `name` (its name as contents) to `server`'s import directory.
+    std::optional<NetworkError> upload(const PeerProcess& server, FtpSecurity security,
+                                       const std::string& name) {
+        writeFile(local.path() / name, name);
+        Recorded recorded;
+        return run(
+            security,
+            [&](auto& c, auto callbacks) {
+                c.upload(at(server, "/import"), name, local.path() / name, callbacks);
+            },
+            recorded);
+    }
+
+    static inline std::unique_ptr<TemporaryDirectory> servers;
+    static inline std::unique_ptr<PeerProcess> plain;
+    static inline std::unique_ptr<PeerProcess> offered;
+    static inline std::unique_ptr<PeerProcess> required;
+    static inline std::unique_ptr<PeerProcess> stranger;
+    std::shared_ptr<PreferenceStore> preferences = std::make_shared<PreferenceStore>();
+};
+
+TEST_F(FtpsConnectionTest, RequiredTlsUploadsListsAndDownloadsWithBothChannelsEncrypted) {
+    for (const auto* server : {&offered, &required}) {
+        const PeerProcess& office = **server;
+        SCOPED_TRACE(rootOf(office).filename().string());
+        const auto failure = upload(office, FtpSecurity::TlsRequired, "chiffre.wav");
+        ASSERT_EQ(failure, std::nullopt) << failure->text();
+        EXPECT_EQ(AtomicFile::read(rootOf(office) / "import" / "chiffre.wav"), "chiffre.wav");
+
+        Recorded listed;
+        ASSERT_EQ(run(
+                      FtpSecurity::TlsRequired,
+                      [&](auto& c, auto callbacks) { c.list(at(office, "/config"), callbacks); }, listed),
+                  std::nullopt);
+        EXPECT_THAT(listed.data, ::testing::HasSubstr("Service Cardiologie"));
+
+        Recorded fetched;
+        const auto destination = local.path() / "Catalogue.xml";
+        ASSERT_EQ(run(
+                      FtpSecurity::TlsRequired,
+                      [&](auto& c, auto callbacks) {
+                          c.download(at(office, "/config/Catalogue.xml"), destination, callbacks);
+                      },
+                      fetched),
+                  std::nullopt);
+        EXPECT_TRUE(AtomicFile::read(destination) ==
+                    AtomicFile::read(rootOf(office) / "config" / "Catalogue.xml"));
+
+        // The data connections were encrypted too, not only the commands.
+        std::vector<std::string> transfers;
+        for (const char* command : {"/import/chiffre.wav ", "LIST ", "RETR "}) {
+            for (const auto& line : journal(office, command)) {
+                transfers.push_back(line);
+            }
+        }
+        EXPECT_EQ(transfers.size(), 3u);
+        EXPECT_THAT(transfers, ::testing::Each(::testing::HasSubstr("control=TLS data=TLS")));
+    }
+}
+
+TEST_F(FtpsConnectionTest, WhenOfferedTlsIsTakenAndOtherwisePlainFtpGoesOn) {
+    ASSERT_EQ(upload(*offered, FtpSecurity::TlsWhenOffered, "si-propose.wav"), std::nullopt);
+    EXPECT_THAT(journal(*offered, "si-propose.wav"),
+                ::testing::ElementsAre(::testing::HasSubstr("completed=1 bytes=14 ")));
+    EXPECT_THAT(journal(*offered, "si-propose.wav"),
+                ::testing::Each(::testing::HasSubstr("control=TLS data=TLS")));
+
+    // A server that does not know AUTH TLS is asked again in clear.
+    const auto failure = upload(*plain, FtpSecurity::TlsWhenOffered, "en-clair.wav");
+    ASSERT_EQ(failure, std::nullopt) << failure->text();
+    EXPECT_THAT(journal(*plain, "en-clair.wav"),
+                ::testing::ElementsAre(::testing::HasSubstr("control=clear data=clear")));
+
+    // And sites left on plain FTP do not ask for TLS even where it is offered.
+    ASSERT_EQ(upload(*offered, FtpSecurity::Plain, "sans-tls.wav"), std::nullopt);
+    EXPECT_THAT(journal(*offered, "sans-tls.wav"),
+                ::testing::ElementsAre(::testing::HasSubstr("control=clear data=clear")));
+}
+
+TEST_F(FtpsConnectionTest, RequiredTlsAgainstAServerWithoutItSendsNothing) {
+    const std::size_t before = logins(*plain);
+    const auto failure = upload(*plain, FtpSecurity::TlsRequired, "jamais.wav");
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->kind(), NetworkFailure::Unencrypted);
+    EXPECT_EQ(failure->text(),
+              "Le serveur FTP n'accepte pas le chiffrement (FTPS) exigé pour ce site : rien ne "
+              "lui a été envoyé en clair.");
+    EXPECT_FALSE(fs::exists(rootOf(*plain) / "import" / "jamais.wav"));
+    EXPECT_EQ(logins(*plain), before) << "the login went out in clear";
+
+    // A plain client is turned away by the server requiring TLS, in its own words.
+    const auto refused = upload(*required, FtpSecurity::Plain, "refusé.wav");
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_FALSE(fs::exists(rootOf(*required) / "import" / "refusé.wav"));
+}
+
+TEST_F(FtpsConnectionTest, AnUntrustedCertificateIsRefusedInBothTlsModes) {
+    for (FtpSecurity security : {FtpSecurity::TlsWhenOffered, FtpSecurity::TlsRequired}) {
+        SCOPED_TRACE(static_cast<int>(security));
+        const std::size_t before = logins(*stranger);
+        const auto failure = upload(*stranger, security, "inconnu.wav");
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->kind(), NetworkFailure::Certificate) << failure->text();
+        EXPECT_FALSE(fs::exists(rootOf(*stranger) / "import" / "inconnu.wav"));
+        EXPECT_EQ(logins(*stranger), before) << "never downgraded to clear text";
+    }
+    // Its authority trusted, the same server is accepted: the refusal was the certificate's.
+    preferences->setString("TrustedCertificatesFile", stranger->value("CA"));
+    ASSERT_EQ(upload(*stranger, FtpSecurity::TlsRequired, "reconnu.wav"), std::nullopt);
 }
 
 } // namespace

@@ -170,6 +170,53 @@ TEST_F(SiteViewControllerTest, AnAddressWithTheSchemeOfAnotherTransportIsRefused
     EXPECT_EQ(siteRequest().selectSites().size(), 6u);
 }
 
+TEST_F(SiteViewControllerTest, FtpSitesOfferFtpsAndWarnWhilePlainFtpIsChosen) {
+    const std::string warning =
+        "En FTP sans chiffrement, le mot de passe et les dictées circulent en clair sur le réseau.";
+    auto shown = showNew();
+    SiteViewController& editor = *shown->editor;
+    int changes = 0;
+    editor.setChangeCallback([&changes] { ++changes; });
+    EXPECT_TRUE(editor.ftpsOffered());
+    EXPECT_EQ(editor.ftps(), FtpSecurity::Plain) << "plain FTP unless asked";
+    EXPECT_EQ(editor.ftpsWarning(), warning);
+    editor.setFtps(FtpSecurity::TlsRequired);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(editor.ftpsWarning(), "");
+    // Only FTP sites have the choice; going back to FTP finds it as it was.
+    for (int segment = 1; segment < SiteViewController::kSegmentCount; ++segment) {
+        editor.changeSgmValue(segment);
+        EXPECT_FALSE(editor.ftpsOffered()) << segment;
+    }
+    editor.setFtps(FtpSecurity::Plain);
+    EXPECT_EQ(editor.ftpsWarning(), "") << "no FTP, nothing to warn of";
+    editor.changeSgmValue(0);
+    EXPECT_EQ(editor.ftpsWarning(), warning);
+    editor.setFtps(FtpSecurity::TlsWhenOffered);
+    fill(editor, "Cabinet", "ftp://ftp.cabinet.fr", "jean", "secret");
+    ASSERT_TRUE(editor.addOrModifySite()) << editor.message();
+    const SiteModel stored = siteRequest().selectSiteWithId(editor.siteM().idSite);
+    EXPECT_EQ(stored.ftps, FtpSecurity::TlsWhenOffered);
+
+    // Reopened, the choice shows; a web service never carries one.
+    SiteViewController reopened(stored);
+    EXPECT_EQ(reopened.ftps(), FtpSecurity::TlsWhenOffered);
+    reopened.changeSgmValue(1);
+    fill(reopened, "Cabinet", "office.example", "jean", "secret");
+    ASSERT_TRUE(reopened.addOrModifySite()) << reopened.message();
+    EXPECT_EQ(siteRequest().selectSiteWithId(stored.idSite).ftps, FtpSecurity::Plain);
+
+    // A workflow-only FTP site (type 3, not on the selector) has the choice too.
+    SiteModel archive{0,      "Archive", "ftp.cabinet.fr",
+                      "jean", "secret",  SiteType::FtpWithoutSending,
+                      false,  false,     FtpSecurity::TlsRequired};
+    SiteViewController workflowOnly(archive);
+    EXPECT_TRUE(workflowOnly.ftpsOffered());
+    EXPECT_EQ(workflowOnly.ftps(), FtpSecurity::TlsRequired);
+    ASSERT_TRUE(workflowOnly.addOrModifySite()) << workflowOnly.message();
+    EXPECT_EQ(siteRequest().selectSiteWithId(workflowOnly.siteM().idSite).ftps, FtpSecurity::TlsRequired);
+}
+
 TEST_F(SiteViewControllerTest, TheSelectorAndTheSwitchGiveTheType) {
     struct Case {
         int segment;

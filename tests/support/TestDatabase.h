@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/core/dataBaseRequest.h"
 #include "support/TestProfile.h"
 
 #include <filesystem>
@@ -12,7 +13,7 @@ namespace orvaneh::test {
 // got there: the template made by the build, then the migration steps up to that version,
 // and (from version 1 on) the version table holding it. Records "databaseName" and
 // "databasePath" in the preferences as start-up does. Returns the file's path.
-std::filesystem::path createDatabase(TestProfile& profile, int version = 8);
+std::filesystem::path createDatabase(TestProfile& profile, int version = dataBaseRequest::kCurrentVersion);
 
 // The path start-up uses for the database of the current profile.
 std::filesystem::path databasePath();

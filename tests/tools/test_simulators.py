@@ -133,6 +133,55 @@ class FtpSimulatorTest(SimulatorTestCase):
         self.assertEqual((root / "import" / "JOB-3.wav").read_bytes(), payload)
 
 
+    def test_tls_offered_or_required_and_told_in_the_journal(self):
+        certificates = self.tmp / "tls"
+        offered = self.start(FTP_SERVER, "--root", self.tmp / "offered", *CREDENTIALS, "--tls",
+                             "--cert-dir", certificates)
+        required = self.start(FTP_SERVER, "--root", self.tmp / "required", *CREDENTIALS, "--tls-required",
+                              "--cert-dir", certificates)
+        self.assertEqual(offered["CA"], required["CA"])  # one authority per certificate directory
+        context = ssl.create_default_context(cafile=offered["CA"])
+        for printed in (offered, required):
+            with self.subTest(root=printed["ROOT"]):
+                ftps = ftplib.FTP_TLS(context=context, timeout=10)
+                self.addCleanup(ftps.close)
+                ftps.connect("127.0.0.1", int(printed["PORT"]))
+                ftps.login(LOGIN, PASSWORD)  # AUTH TLS first, the certificate verified
+                ftps.prot_p()
+                ftps.storbinary("STOR import/JOB-TLS.XML", io.BytesIO(b"<job/>"))
+                self.assertEqual((Path(printed["ROOT"]) / "import" / "JOB-TLS.XML").read_bytes(), b"<job/>")
+
+        # In clear: taken where TLS is only offered, refused before the login where it is required,
+        # and so is a clear data connection under an encrypted login.
+        self.connect(offered).storbinary("STOR import/JOB-CLAIR.XML", io.BytesIO(b"<job/>"))
+        with self.assertRaisesRegex(ftplib.error_perm, "^550 SSL/TLS required on the control channel"):
+            self.connect(required)
+        half = ftplib.FTP_TLS(context=context, timeout=10)
+        self.addCleanup(half.close)
+        half.connect("127.0.0.1", int(required["PORT"]))
+        half.login(LOGIN, PASSWORD)
+        with self.assertRaisesRegex(ftplib.error_perm, "^550 SSL/TLS required on the data channel"):
+            half.storbinary("STOR import/JOB-MOITIE.XML", io.BytesIO(b"<job/>"))
+
+        journal = (self.tmp / "office-ftp-server.log").read_text()
+        self.assertRegex(journal, r"STOR \S+/offered/import/JOB-TLS\.XML completed=1 .* control=TLS data=TLS")
+        self.assertRegex(journal, r"STOR \S+/required/import/JOB-TLS\.XML completed=1 .* control=TLS data=TLS")
+        self.assertRegex(journal, r"STOR \S+/offered/import/JOB-CLAIR\.XML completed=1 .* control=clear "
+                                  r"data=clear")
+        self.assertEqual(len(re.findall(r"session control=TLS", journal)), 3)
+        self.assertEqual(len(re.findall(r"session control=clear", journal)), 1)
+        self.assertNotIn("JOB-MOITIE", journal)
+
+    def test_tls_options_that_cannot_go_together_are_refused(self):
+        for options in (("--tls", "--tls-required"), ("--tls", "--cut-after", "10"),
+                        ("--cert-dir", str(self.tmp / "tls"))):
+            with self.subTest(options=options):
+                result = subprocess.run([sys.executable, str(FTP_SERVER), "--root", str(self.tmp / "r"),
+                                         *CREDENTIALS, *options], capture_output=True, text=True, timeout=30)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertEqual(result.stdout, "")
+
+
 class HttpsSimulatorTest(SimulatorTestCase):
     def setUp(self):
         super().setUp()

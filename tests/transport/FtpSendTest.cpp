@@ -122,6 +122,36 @@ TEST_F(FtpSendTest, ASiteWithoutAnAddressNeverSendsToTheServerOfAnother) {
     }
 }
 
+TEST_F(FtpSendTest, AnFtpsSiteSendsTheWholeJobEncryptedAndNothingToAServerWithoutTls) {
+    test::OfficeSimulator secure(Kind::Ftp, {"--tls-required"});
+    addSite(1, secure.address(), test::kPassword, true, FtpSecurity::TlsRequired);
+    const auto id = addDictation("Dictée chiffrée", 2, true, 1);
+
+    sendPass();
+
+    ASSERT_EQ(record(id).envoi, 1);
+    const std::string job = record(id).masterJobId;
+    EXPECT_EQ(test::readBytes(secure.importDirectory() / (job + ".wav")), recording(id));
+    const auto stored = secure.journal(" STOR ");
+    EXPECT_EQ(stored.size(), 4u); // audio, instruction, picture, descriptor
+    EXPECT_THAT(stored, ::testing::Each(::testing::HasSubstr("completed=1")));
+    EXPECT_THAT(stored, ::testing::Each(::testing::HasSubstr("control=TLS data=TLS")));
+
+    // The same site's choice against the plain server: told why, kept for later, nothing sent.
+    addSite(1, server->address(), test::kPassword, true, FtpSecurity::TlsRequired);
+    const auto held = addDictation("Dictée retenue");
+    const auto before = server->storedInOrder().size();
+    profile.ui().clear();
+    sendPass();
+    EXPECT_EQ(record(held).envoi, 0);
+    EXPECT_THAT(
+        profile.ui().messages("alert"),
+        ElementsAre("Problème lors de l'envoi. Le serveur FTP n'accepte pas le chiffrement (FTPS) exigé "
+                    "pour ce site : rien ne lui a été envoyé en clair."));
+    EXPECT_EQ(server->storedInOrder().size(), before);
+    EXPECT_THAT(documentsContaining(record(held).masterJobId), IsEmpty());
+}
+
 TEST(FtpSendUrlTest, ServerUrlIsTheImportDirectoryWithOrWithoutScheme) {
     for (const char* address : {"ftp.cabinet.fr", "ftp://ftp.cabinet.fr/", " ftp.cabinet.fr "}) {
         EXPECT_EQ(FTPSend::serverURLForAddress(address), "ftp://ftp.cabinet.fr/import") << address;

@@ -7,7 +7,10 @@
 namespace orvaneh {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using State = SiteListViewController::ImportState;
 using test::kLogin;
 using test::kPassword;
@@ -144,6 +147,50 @@ TEST_F(ImportFtpTest, ThePathOfTheAddressKeepsItsCase) {
     EXPECT_THAT(authors(), ElementsAre("cmoreau", "plefebvre"));
 }
 
+TEST_F(ImportFtpTest, AnFtpsSiteImportsOverTlsAndKeepsTheWorkflowWhenTlsIsNotThere) {
+    test::OfficeSimulator server(Kind::Ftp, {"--tls-required"});
+    addSite(1, server.address(), kPassword, true, FtpSecurity::TlsRequired);
+    SiteListViewController sites;
+    sites.setPresetDirectory("Service Cardiologie");
+    ASSERT_EQ(import(sites), State::Succeeded) << sites.importMessage();
+    EXPECT_THAT(authors(), ElementsAre("cmoreau", "plefebvre"));
+    auto transfers = server.journal("LIST ");
+    const auto downloads = server.journal("RETR ");
+    transfers.insert(transfers.end(), downloads.begin(), downloads.end());
+    EXPECT_EQ(transfers.size(), 2u);
+    EXPECT_THAT(transfers, Each(HasSubstr("control=TLS data=TLS")));
+
+    // Required against a server without TLS, then TLS from an authority nobody trusts: the
+    // reason is told and the workflow stays, the login never sent.
+    test::OfficeSimulator plain(Kind::Ftp);
+    const struct {
+        const test::OfficeSimulator& server;
+        FtpSecurity ftps;
+        std::string message;
+    } cases[] = {
+        {plain, FtpSecurity::TlsRequired,
+         "Erreur de téléchargement! Le serveur FTP n'accepte pas le chiffrement (FTPS) exigé pour ce site : "
+         "rien ne lui a été envoyé en clair."},
+        {server, FtpSecurity::TlsWhenOffered,
+         "Erreur de téléchargement! Le certificat du serveur n'est pas reconnu : la connexion est refusée."},
+    };
+    PreferenceStore::standard().removeObjectForKey("TrustedCertificatesFile");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        seedWorkflow();
+        test::execute("delete from site");
+        addSite(1, c.server.address(), kPassword, true, c.ftps);
+        const auto logins = c.server.journal("logged in").size();
+        SiteListViewController refused;
+        refused.setPresetDirectory("");
+        EXPECT_EQ(import(refused), State::Failed);
+        EXPECT_EQ(refused.importMessage(), c.message);
+        EXPECT_THAT(authors(), ElementsAre("avant"));
+        EXPECT_EQ(c.server.journal("logged in").size(), logins);
+    }
+    EXPECT_THAT(plain.journal("session control="), IsEmpty());
+}
+
 TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
     test::OfficeSimulator server(Kind::Ftp);
     const std::pair<std::string, std::string> cases[] = {
@@ -153,7 +200,8 @@ TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
     };
     for (const auto& [path, message] : cases) {
         RecordingDelegate delegate;
-        FTPGet get(kLogin, message.find("530") != std::string::npos ? "faux" : kPassword, &delegate);
+        FTPGet get(kLogin, message.find("530") != std::string::npos ? "faux" : kPassword, FtpSecurity::Plain,
+                   &delegate);
         get.getCatalogueWithUrl(path.starts_with("http") ? path : server.address() + path);
         ASSERT_TRUE(runUntil([&] { return delegate.ended(); }));
         EXPECT_EQ(delegate.failure, message);
@@ -162,7 +210,7 @@ TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
     }
 
     RecordingDelegate delegate;
-    FTPGet get(kLogin, kPassword, &delegate);
+    FTPGet get(kLogin, kPassword, FtpSecurity::Plain, &delegate);
     get.getListDirectories(server.address() + "/config/");
     EXPECT_TRUE(get.isReceiving());
     get.cancelRequest();

@@ -1,8 +1,8 @@
 #pragma once
 
 // The office simulators of tools/, and fixtures for sending to them and importing from them.
-#include "Classes/core/DicteeRequest.h"
 #include "Classes/app/OrvanehAppDelegate.h"
+#include "Classes/core/DicteeRequest.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
 #include "Classes/packaging/Entity.h"
@@ -51,14 +51,21 @@ public:
                                            "--password",
                                            kPassword,
                                            "--seed-demo"};
+        // The FTP server's TLS modes take their certificate from the web service's authority.
+        const bool tls = !ftp || std::find_if(options.begin(), options.end(), [](const std::string& option) {
+                                     return option.starts_with("--tls");
+                                 }) != options.end();
         if (!ftp) {
-            arguments.insert(arguments.end(), {"--quiet", "--cert-dir", certificates.path().string()});
+            arguments.push_back("--quiet");
+        }
+        if (tls) {
+            arguments.insert(arguments.end(), {"--cert-dir", certificates.path().string()});
         }
         arguments.insert(arguments.end(), options.begin(), options.end());
         process_ = std::make_unique<PeerProcess>(std::string(ORVANEH_SOURCE_DIR) + "/tools/office-" +
                                                      (ftp ? "ftp" : "https") + "-server.py",
                                                  arguments, (root() / "server.log").string());
-        if (!ftp) {
+        if (tls) {
             PreferenceStore::standard().setString("TrustedCertificatesFile", process_->value("CA"));
         }
     }
@@ -81,6 +88,17 @@ public:
             }
         }
         return names;
+    }
+    // FTP: the journal's lines that hold `text` (see tools/README.md).
+    std::vector<std::string> journal(const std::string& text) const {
+        std::ifstream log(root() / "server.log");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(text) != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
     }
     // Web service: the requests it answered or dropped, in order.
     std::vector<Json> requests() const {
@@ -117,8 +135,9 @@ protected:
 
     // Stores a site; a selected one becomes the only default one.
     static std::int32_t addSite(std::int32_t type, const std::string& address,
-                                const std::string& password = kPassword, bool selected = true) {
-        SiteModel site{0, "Cabinet", address, kLogin, password, type, false, false};
+                                const std::string& password = kPassword, bool selected = true,
+                                FtpSecurity ftps = FtpSecurity::Plain) {
+        SiteModel site{0, "Cabinet", address, kLogin, password, type, false, false, ftps};
         siteRequest sites;
         site.idSite = sites.addSite(site);
         if (selected) {
