@@ -240,11 +240,7 @@ bool siteRequest::deleteSiteWithId(std::int32_t idSite) {
 }
 
 bool siteRequest::placePasswords() {
-    struct Row {
-        SiteModel site;
-        bool inTable;
-    };
-    std::vector<Row> rows;
+    std::vector<SiteModel> rows;
     if (auto query = prepare("select idSite, name, mdp from site")) {
         SqlStatement& statement = query->statement();
         while (statement.step() == SqlStatement::Step::Row) {
@@ -253,19 +249,19 @@ bool siteRequest::placePasswords() {
             site.name = statement.columnText(1);
             site.mdp = statement.columnText(2);
             Log::registerSecret(site.mdp);
-            rows.push_back({std::move(site), !statement.columnText(2).empty()});
+            rows.push_back(std::move(site));
         }
     } else {
         return StoredPasswords::profileUsesKeyring();
     }
-    const bool anyInTable = std::any_of(rows.begin(), rows.end(), [](const Row& row) { return row.inTable; });
-    if (anyInTable && StoredPasswords::keyringWanted()) {
+    const auto inTable = [](const SiteModel& site) { return !site.mdp.empty(); };
+    if (std::any_of(rows.begin(), rows.end(), inTable) && StoredPasswords::keyringWanted()) {
         int moved = 0;
-        for (const auto& row : rows) {
+        for (const auto& site : rows) {
             // Emptied only where the table still holds what the keyring confirmed.
-            if (row.inTable &&
-                StoredPasswords::keep(passwordItem(row.site.idSite), passwordLabel(row.site), row.site.mdp) &&
-                setTablePassword(row.site.idSite, {}, row.site.mdp)) {
+            if (inTable(site) &&
+                StoredPasswords::keep(passwordItem(site.idSite), passwordLabel(site), site.mdp) &&
+                setTablePassword(site.idSite, {}, site.mdp)) {
                 ++moved;
             }
         }
@@ -280,21 +276,17 @@ bool siteRequest::placePasswords() {
         return true;
     }
     bool left = false;
-    for (const auto& row : rows) {
-        if (row.inTable) {
+    for (const auto& site : rows) {
+        if (inTable(site)) {
             continue;
         }
-        const std::string item = passwordItem(row.site.idSite);
+        const std::string item = passwordItem(site.idSite);
         const auto found = StoredPasswords::read(item);
-        if (found.status == SecretStore::Status::Unavailable) {
-            left = true;
-        } else if (found.status == SecretStore::Status::Found) {
+        if (found.status == SecretStore::Status::Found) {
             // Cleared from the keyring only once the table has it.
-            if (setTablePassword(row.site.idSite, found.secret, {})) {
-                left = !StoredPasswords::forget(item) || left;
-            } else {
-                left = true;
-            }
+            left = !setTablePassword(site.idSite, found.secret, {}) || !StoredPasswords::forget(item) || left;
+        } else if (found.status == SecretStore::Status::Unavailable) {
+            left = true;
         }
     }
     return left;
