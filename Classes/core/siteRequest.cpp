@@ -241,8 +241,16 @@ bool siteRequest::deleteSiteWithId(std::int32_t idSite) {
 
 bool siteRequest::placePasswords() {
     std::vector<SiteModel> rows;
-    if (auto query = prepare("select idSite, name, mdp from site")) {
-        SqlStatement& statement = query->statement();
+    {
+        auto connection = connect();
+        if (!connection) {
+            return StoredPasswords::profileUsesKeyring();
+        }
+        // Quietly: a file without the site table has no password to place.
+        SqlStatement statement(*connection, "select idSite, name, mdp from site");
+        if (!statement.prepared()) {
+            return StoredPasswords::profileUsesKeyring();
+        }
         while (statement.step() == SqlStatement::Step::Row) {
             SiteModel site;
             site.idSite = static_cast<std::int32_t>(statement.columnInt(0));
@@ -251,8 +259,6 @@ bool siteRequest::placePasswords() {
             Log::registerSecret(site.mdp);
             rows.push_back(std::move(site));
         }
-    } else {
-        return StoredPasswords::profileUsesKeyring();
     }
     const auto inTable = [](const SiteModel& site) { return !site.mdp.empty(); };
     if (std::any_of(rows.begin(), rows.end(), inTable) && StoredPasswords::keyringWanted()) {
