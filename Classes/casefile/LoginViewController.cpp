@@ -313,8 +313,16 @@ bool LoginViewController::placePassword() {
     const std::string inFile = WSFendraExpert::logInBodyMember(body, "userpwd").value_or("");
     const std::string inPreferences = stringPreference("mdp");
     if ((!inFile.empty() || !inPreferences.empty()) && StoredPasswords::keyringWanted()) {
-        // The last good log-in's password is the one to keep.
-        const std::string password = inFile.empty() ? inPreferences : inFile;
+        // The last good log-in's password is the one to keep. A saved one that differs from it
+        // (typed for a log-in that failed) stays in the preferences, as it was.
+        std::string password = inFile;
+        if (password.empty()) {
+            const auto kept = StoredPasswords::read(item);
+            if (kept.status != SecretStore::Status::Absent && kept.secret != inPreferences) {
+                return true;
+            }
+            password = inPreferences;
+        }
         if (StoredPasswords::keep(item, passwordLabel(host, login), password)) {
             std::string error;
             if (inFile == password &&

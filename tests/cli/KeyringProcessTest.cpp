@@ -256,6 +256,17 @@ TEST_F(KeyringProcessTest, TheCaseFilePasswordAndReLoginBodyGoToTheKeyring) {
                                      "GET Récents result=invalid-token", "POST LogMeIn result=0",
                                      "GET Récents result=20"));
 
+    // A log-in refused over SSH leaves what was typed in the settings; the keyring keeps the
+    // password that works, and the re-login still uses it.
+    auto wrong = cli({"dossier", "login", "--host", server.host(), "--user", test::kCaseLogin,
+                      "--password-stdin", "--save-password"},
+                     test::withoutSessionBus(), "faux\n");
+    EXPECT_EQ(wrong.status, 1);
+    auto afterWrong = cli({"dossier", "list"}, desktop());
+    EXPECT_EQ(afterWrong.status, 0) << afterWrong.err;
+    EXPECT_EQ(savedPassword(), "faux");
+    EXPECT_EQ(inKeyring(item), test::kCasePassword);
+
     // A log-in on the desktop keeps nothing in the files.
     auto desktopLogIn = cli({"dossier", "login", "--host", server.host(), "--user", test::kCaseLogin,
                              "--password-stdin", "--save-password"},
