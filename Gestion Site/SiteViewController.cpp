@@ -219,7 +219,7 @@ SiteViewController::Outcome SiteViewController::prepared() const {
             outcome.problem = localized("SITE_VIEW_ERROR_NO_SITE_ADDRESS", "Veuillez saisir l'adresse");
         } else if (isBlank(site.login)) {
             outcome.problem = localized("SITE_VIEW_ERROR_NO_USER_NAME", "Veuillez saisir l'utilisateur");
-        } else if (isBlank(site.mdp)) {
+        } else if (isBlank(site.mdp) && !site.mdpUnavailable) {
             outcome.problem = localized("SITE_VIEW_ERROR_NO_PASSWORD", "Veuillez saisir un mot de passe");
         }
         if (!outcome.problem.empty()) {

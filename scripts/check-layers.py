@@ -27,6 +27,11 @@ ALLOWED = {
                     "Classes/packaging", "Classes/soap", "Classes/transport", "Classes/casefile", "Gestion Site"],
 }
 
+# The only files that may include GLib or libsecret: the desktop keyring's back-end, built apart
+# (the rest of the system sees the neutral SecretStore).
+GLIB_ALLOWED = re.compile(r"^Platform/secrets/Libsecret[^/]*\.(h|cpp)$")
+GLIB_INCLUDE = re.compile(r'^\s*#\s*include\s+[<"]((?:glib|gio|gobject|libsecret)[-/A-Za-z0-9_.]*)[>"]', re.M)
+
 # Folders whose files may include Qt headers.
 QT_ALLOWED = ["App/desktop", "tests/desktop"]
 QT_INCLUDE = re.compile(r'^\s*#\s*include\s+[<"](Q[A-Za-z]+|Qt[A-Za-z]+/[^>"]*)[>"]', re.M)
@@ -59,9 +64,12 @@ def main():
         relative = source.relative_to(ROOT).as_posix()
         if source.suffix not in (".h", ".cpp") or relative.startswith(("build", ".")) or "/build" in relative:
             continue
+        text = source.read_text(encoding="utf-8", errors="replace")
+        if not GLIB_ALLOWED.match(relative):
+            for included in GLIB_INCLUDE.findall(text):
+                faults.append(f"{relative} includes {included} (only Platform/secrets/Libsecret* may use GLib)")
         if any(relative.startswith(folder + "/") for folder in QT_ALLOWED):
             continue
-        text = source.read_text(encoding="utf-8", errors="replace")
         for included in QT_INCLUDE.findall(text):
             faults.append(f"{relative} includes {included} (only the desktop program may use Qt)")
     for fault in faults:

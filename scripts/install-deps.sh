@@ -12,6 +12,7 @@ PACKAGES=(
   libxml2-dev libxml2-utils zlib1g-dev libminizip-dev unzip libjpeg-dev libpng-dev libzbar-dev
   python3 python3-pyftpdlib python3-openssl python3-spyne python3-lxml openssl curl libcurl4-openssl-dev espeak-ng qrencode zint
   libpulse-dev pulseaudio
+  libsecret-1-dev gnome-keyring dbus-daemon dbus-bin libsecret-tools
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-translations-l10n xvfb xauth dpkg-dev
   "$@"
 )

@@ -14,7 +14,12 @@
 #include "Platform/log/Log.h"
 #include "Platform/preferences/PreferenceStore.h"
 #include "Platform/profile/ProfileSetup.h"
+#include "Platform/secrets/SecretStore.h"
 #include "Platform/ui/ConsoleUserInterface.h"
+
+#ifdef ORVANEH_HAVE_LIBSECRET
+#include "Platform/secrets/LibsecretStore.h"
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -157,6 +162,10 @@ int CliApplication::run(const std::vector<std::string>& arguments, std::ostream&
             return false;
         }
         UserInterface::install(console);
+#ifdef ORVANEH_HAVE_LIBSECRET
+        // The desktop's keyring when the session has one; asked only once a password is at stake.
+        SecretStore::install(std::make_shared<LibsecretStore>());
+#endif
         auto started = application.startCore(false);
         for (const auto& notice : started.notices) {
             err << "Attention : " << notice << std::endl;

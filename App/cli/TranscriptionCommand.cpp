@@ -128,6 +128,9 @@ int TranscriptionCommand::check(const std::vector<std::string>& arguments, CliCo
                            "edit " +
                            std::to_string(site.idSite) + " --address HÔTE:PORT ».");
     }
+    if (site.mdpUnavailable) {
+        return report.fail(site.passwordOutOfReachMessage());
+    }
     Log::write("Vérification du service de transcription " + endpoint);
 
     // One binding for the whole check: the session's cookies go from one call to the next.

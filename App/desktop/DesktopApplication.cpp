@@ -13,6 +13,9 @@
 #ifdef ORVANEH_HAVE_PULSE
 #include "Platform/media/PulseMediaBackend.h"
 #endif
+#ifdef ORVANEH_HAVE_LIBSECRET
+#include "Platform/secrets/LibsecretStore.h"
+#endif
 
 #include <QCoreApplication>
 #include <csignal>
@@ -123,6 +126,10 @@ std::optional<std::string> DesktopApplication::start(const std::optional<std::fi
     // From here a stop request waits in the handler's pipe until Qt's loop runs.
     termination_ = std::make_unique<TerminationHandler>([this](int number) { endSession(number); });
     installMediaBackend();
+#ifdef ORVANEH_HAVE_LIBSECRET
+    // Passwords in the desktop's keyring when the session has one.
+    SecretStore::install(std::make_shared<LibsecretStore>());
+#endif
     window_ = std::make_unique<MainWindow>(application_);
     userInterface_ =
         std::make_shared<QtUserInterface>(window_.get(), window_->banner(), window_->activityIndicator());

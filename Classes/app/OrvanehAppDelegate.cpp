@@ -1,10 +1,12 @@
 #include "Classes/app/OrvanehAppDelegate.h"
 
 #include "Classes/app/ListeDictViewController.h"
+#include "Classes/casefile/LoginViewController.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/SqlConnection.h"
 #include "Classes/core/SqlStatement.h"
+#include "Classes/core/StoredPasswords.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Classes/core/siteRequest.h"
@@ -122,6 +124,7 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
         Log::write(*result.error);
         return result;
     }
+    placePasswords();
     // What an edit, a zip or a file replacement cut short by a crash left behind; a writer
     // still at work in another process holds its file locked and keeps it.
     FileManagerHelper::removeLeftoverTemporaryFiles();
@@ -137,6 +140,14 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
         result.notices.push_back(*notice);
     }
     return result;
+}
+
+void OrvanehAppDelegate::placePasswords() {
+    const bool sitesInKeyring = siteRequest().placePasswords();
+    const bool caseFileInKeyring = LoginViewController::placePassword();
+    if (!sitesInKeyring && !caseFileInKeyring && StoredPasswords::keyringRefused()) {
+        StoredPasswords::profileLeftKeyring();
+    }
 }
 
 void OrvanehAppDelegate::initInformationConnectionFTP() {

@@ -39,7 +39,8 @@ public:
     };
 
     // The start-up steps that need no screen, in order: connection-tracking keys, database
-    // path, template copy and migration, removal of the temporaries of dead writers, background sending (only
+    // path, template copy and migration, passwords to or from the desktop's keyring, removal of the
+    // temporaries of dead writers, background sending (only
     // when `startSender`), legacy settings and label defaults. The command line runs them without the sender.
     // Stops at a database that cannot be used, without touching it.
     StartupResult startCore(bool startSender);
@@ -54,6 +55,9 @@ public:
     // `notices`. Then reads the schema version and migrates. Any other failure (disk full, I/O
     // error, permission, damaged database) changes nothing and is returned as a French text.
     std::optional<std::string> checkAndCreateDataBase(std::vector<std::string>& notices);
+    // The sites' and the case-file's passwords to the keyring when one is wanted, or back from it
+    // (StoredPasswords); the profile's keyring mark goes once none is left there.
+    static void placePasswords();
     // Runs the migration steps from `version` to the current one; the failure that stopped them.
     std::optional<SqlConnection::Failure> updateDataBase(int version);
 

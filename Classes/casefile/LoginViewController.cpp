@@ -2,6 +2,7 @@
 
 #include "Classes/casefile/CaseFileAnswers.h"
 #include "Classes/casefile/WSFendraExpert.h"
+#include "Classes/core/StoredPasswords.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/crypto/Digest.h"
@@ -20,6 +21,16 @@ std::string stringPreference(const char* key) {
     return UserDefaultManager::getStringForKey(key).value_or("");
 }
 
+std::filesystem::path logInBodyFile() {
+    return std::filesystem::path(Tools::documentsDirectory()) / WSFendraExpert::kLogInBodyFile;
+}
+
+constexpr auto kOwnerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+
+std::string passwordLabel(const std::string& host, const std::string& login) {
+    return "Orvaneh : mot de passe de « " + login + " » sur le serveur de dossiers " + host;
+}
+
 } // namespace
 
 LoginViewController::LoginViewController(std::string searchText,
@@ -33,6 +44,12 @@ LoginViewController::LoginViewController(std::string searchText,
     savePassword_ = UserDefaultManager::getIntForKey("configSaved") == 1;
     if (!savePassword_) {
         password_.clear();
+    } else if (password_.empty() && StoredPasswords::profileUsesKeyring()) {
+        // Out of reach, it is typed again.
+        const auto found = StoredPasswords::read(WSFendraExpert::passwordItem(host_, login_));
+        if (found.status == SecretStore::Status::Found) {
+            password_ = found.secret;
+        }
     }
     caseList_ = std::make_shared<DossierListeViewController>(searchText_);
     caseList_->setDelegateLD(std::move(delegate));
@@ -252,7 +269,8 @@ void LoginViewController::validLogin() {
 void LoginViewController::savePreferences() const {
     if (savePassword_) {
         UserDefaultManager::setObject(login_, "login");
-        UserDefaultManager::setObject(password_, "mdp");
+        // With a keyring, the password goes there once the server has accepted it.
+        UserDefaultManager::setObject(StoredPasswords::keyringWanted() ? std::string() : password_, "mdp");
         UserDefaultManager::setObject(host_, "host");
         UserDefaultManager::setObject(databaseName_, "BddSqlName");
         UserDefaultManager::setInt(1, "configSaved");
@@ -261,6 +279,62 @@ void LoginViewController::savePreferences() const {
         UserDefaultManager::setObject("", "BddSqlName");
         UserDefaultManager::setInt(0, "configSaved");
     }
+}
+
+bool LoginViewController::placePassword() {
+    const std::string host = stringPreference("host");
+    const std::string login = stringPreference("login");
+    const std::string item = WSFendraExpert::passwordItem(host, login);
+    const auto file = logInBodyFile();
+    const std::string body = AtomicFile::read(file).value_or("");
+    const std::string inFile = WSFendraExpert::logInBodyMember(body, "userpwd").value_or("");
+    const std::string inPreferences = stringPreference("mdp");
+    if ((!inFile.empty() || !inPreferences.empty()) && StoredPasswords::keyringWanted()) {
+        // The last good log-in's password is the one to keep. A saved one that differs from it
+        // (typed for a log-in that failed) stays in the preferences, as it was.
+        std::string password = inFile;
+        if (password.empty()) {
+            const auto kept = StoredPasswords::read(item);
+            if (kept.status != SecretStore::Status::Absent && kept.secret != inPreferences) {
+                return true;
+            }
+            password = inPreferences;
+        }
+        if (StoredPasswords::keep(item, passwordLabel(host, login), password)) {
+            std::string error;
+            if (inFile == password &&
+                !AtomicFile::write(file, WSFendraExpert::logInBodyWithPassword(body, ""), kOwnerOnly,
+                                   &error)) {
+                Log::write("Dossiers : " + error);
+            }
+            if (inPreferences == password) {
+                UserDefaultManager::setObject("", "mdp");
+            }
+            Log::write("Trousseau du bureau : le mot de passe du serveur de dossiers y est passé.");
+        }
+        return true;
+    }
+    if (!StoredPasswords::profileUsesKeyring()) {
+        return false;
+    }
+    if (!StoredPasswords::keyringRefused()) {
+        return true;
+    }
+    const auto found = StoredPasswords::read(item);
+    if (found.status != SecretStore::Status::Found) {
+        return found.status == SecretStore::Status::Unavailable;
+    }
+    // Back where it was kept before the keyring, then out of it.
+    bool back = true;
+    if (!body.empty() && WSFendraExpert::logInBodyMember(body, "userpwd") == std::optional<std::string>("")) {
+        std::string error;
+        back = AtomicFile::write(file, WSFendraExpert::logInBodyWithPassword(body, found.secret), kOwnerOnly,
+                                 &error);
+    }
+    if (back && UserDefaultManager::getIntForKey("configSaved") == 1 && inPreferences.empty()) {
+        back = UserDefaultManager::setObject(found.secret, "mdp");
+    }
+    return !back || !StoredPasswords::forget(item);
 }
 
 void LoginViewController::takeLogInAnswer(const std::string& bytes) {
@@ -285,19 +359,33 @@ void LoginViewController::takeLogInAnswer(const std::string& bytes) {
     }
     const std::string& version = answer->versionWS;
     UserDefaultManager::setObject(version.empty() ? "-1" : version, "version");
+    // The password of the previous log-in, kept in the keyring for its re-login, is no one's now.
+    const std::string item = WSFendraExpert::passwordItem(host_, login_);
+    const std::string previous =
+        WSFendraExpert::passwordItem(stringPreference("host"), stringPreference("login"));
+    const bool inKeyring = StoredPasswords::keyringWanted() &&
+                           StoredPasswords::keep(item, passwordLabel(host_, login_), password_);
     UserDefaultManager::setObject(login_, "login");
     // Unless the user asked to keep it, the password is not stored (the re-login has its own file).
-    UserDefaultManager::setObject(savePassword_ ? password_ : std::string(), "mdp");
+    UserDefaultManager::setObject(savePassword_ && !inKeyring ? password_ : std::string(), "mdp");
     UserDefaultManager::setObject(host_, "host");
     UserDefaultManager::setObject(answer->intervenantId, "idUser");
     UserDefaultManager::setInt(1, "state");
-    // Kept for the silent re-login when the server drops the session; it holds the password.
+    // Kept for the silent re-login when the server drops the session; it holds the password,
+    // unless the keyring does.
     std::string error;
-    const auto file = std::filesystem::path(Tools::documentsDirectory()) / WSFendraExpert::kLogInBodyFile;
-    if (!AtomicFile::write(file, postedBody_,
-                           std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                           &error)) {
+    if (!AtomicFile::write(logInBodyFile(),
+                           inKeyring ? WSFendraExpert::logInBodyWithPassword(postedBody_, "") : postedBody_,
+                           kOwnerOnly, &error)) {
         Log::write("Dossiers : la connexion n'a pas pu être gardée pour plus tard : " + error);
+    }
+    if (StoredPasswords::profileUsesKeyring()) {
+        if (previous != item) {
+            StoredPasswords::forget(previous);
+        }
+        if (!inKeyring) {
+            StoredPasswords::forget(item); // the file's copy is the one now
+        }
     }
     postedBody_.clear();
     std::weak_ptr<char> alive = alive_;

@@ -87,6 +87,11 @@ public:
     const std::shared_ptr<DossierListeViewController>& caseList() const { return caseList_; }
     bool caseListShown() const { return caseListShown_; }
 
+    // At start-up: the saved password and the re-login's (the preference "mdp", the file
+    // "JSON.txt") go to the keyring when one is wanted; when the preference refuses it, the
+    // keyring's comes back to them. True while the keyring keeps the case-file password.
+    static bool placePassword();
+
     // The log-in body (the JSON object of the seven keys).
     std::string logInBody() const;
     // Lower-case hexadecimal MD5 of this installation's identifier (made once and kept).

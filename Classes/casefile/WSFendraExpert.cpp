@@ -1,5 +1,6 @@
 #include "Classes/casefile/WSFendraExpert.h"
 
+#include "Classes/core/StoredPasswords.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
@@ -60,6 +61,40 @@ struct WSFendraExpert::Waiter {
     bool done = false;
     bool ok = false;
 };
+
+std::string WSFendraExpert::passwordItem(const std::string& host, const std::string& login) {
+    const HostCheck checked = normalizeHost(host);
+    return "dossier/" + StringExtension::lowercased(checked.host.empty() ? host : checked.host) + "/" + login;
+}
+
+std::string WSFendraExpert::passwordOutOfReachMessage() {
+    return StoredPasswords::outOfReachMessage(
+        "du serveur de dossiers",
+        "Rien n'a été demandé au serveur. Reconnectez-vous dans une session de bureau où le trousseau est "
+        "déverrouillé, ou avec « orvaneh-cli dossier login --host HÔTE --user UTILISATEUR --password-stdin » "
+        "(sans trousseau, le mot de passe est gardé dans le profil).");
+}
+
+std::optional<std::string> WSFendraExpert::logInBodyMember(const std::string& body, const char* key) {
+    const Json parsed = Json::parse(body, nullptr, false);
+    if (!parsed.is_object()) {
+        return std::nullopt;
+    }
+    const auto value = parsed.find(key);
+    if (value == parsed.end() || !value->is_string()) {
+        return std::nullopt;
+    }
+    return value->get<std::string>();
+}
+
+std::string WSFendraExpert::logInBodyWithPassword(const std::string& body, const std::string& password) {
+    Json parsed = Json::parse(body, nullptr, false);
+    if (!parsed.is_object()) {
+        return body;
+    }
+    parsed["userpwd"] = password;
+    return parsed.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 WSFendraExpert::HostCheck WSFendraExpert::normalizeHost(const std::string& typed) {
     std::string host = typed;
@@ -320,12 +355,24 @@ void WSFendraExpert::logInAgain() {
     logMeIn_ = true;
     setProgress(0.5);
     const auto file = std::filesystem::path(Tools::documentsDirectory()) / kLogInBodyFile;
-    const std::string body = AtomicFile::read(file).value_or("");
+    std::string body = AtomicFile::read(file).value_or("");
     const HostCheck host = normalizeHost(UserDefaultManager::getStringForKey("host").value_or(""));
     if (host.host.empty()) {
         logMeIn_ = false;
         fail(host.error.empty() ? std::string(kSessionExpiredMessage) : host.error);
         return;
+    }
+    // A body without its password: the keyring has it.
+    if (logInBodyMember(body, "userpwd") == std::optional<std::string>("") &&
+        StoredPasswords::profileUsesKeyring()) {
+        const auto found =
+            StoredPasswords::read(passwordItem(host.host, logInBodyMember(body, "userlogin").value_or("")));
+        if (found.status != SecretStore::Status::Found) {
+            logMeIn_ = false;
+            fail(passwordOutOfReachMessage());
+            return;
+        }
+        body = logInBodyWithPassword(body, found.secret);
     }
     start("POST", logInUrl(host.host), body, false);
 }

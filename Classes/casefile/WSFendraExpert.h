@@ -16,7 +16,8 @@ namespace orvaneh {
 //
 // When an answer says the session is gone ("invalid token", or its "Log On" page), the client
 // logs in again once with the body of the last successful log-in (the file "JSON.txt" of the
-// documents directory) and replays the first request made through this object: screens use
+// documents directory; its password is the keyring's when the file's is empty, see
+// StoredPasswords) and replays the first request made through this object: screens use
 // one object per request, so that request is the current one. A second refusal after the
 // replay ends the request with an error instead of looping.
 //
@@ -50,6 +51,15 @@ public:
     static std::string logInUrl(const std::string& host);
     static std::string recentUrl(const std::string& host);
     static std::string searchUrl(const std::string& host, const std::string& searchText);
+    // The keyring's item of the password of `login` on `host` (as typed or normalised).
+    static std::string passwordItem(const std::string& host, const std::string& login);
+    // Said when the re-login's password is in the keyring and this session cannot reach it.
+    static std::string passwordOutOfReachMessage();
+    // A text member of a log-in body ("userlogin", "userpwd"); nothing when the body is not a
+    // JSON object or the member not a text.
+    static std::optional<std::string> logInBodyMember(const std::string& body, const char* key);
+    // The body with its password replaced (emptied while the keyring keeps it).
+    static std::string logInBodyWithPassword(const std::string& body, const std::string& password);
 
     // The answer's unwrapping: the case routes answer a JSON document written as a JSON
     // string. Text that is not UTF-8 gives "".

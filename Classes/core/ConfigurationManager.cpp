@@ -1,6 +1,7 @@
 #include "Classes/core/ConfigurationManager.h"
 
 #include "Classes/core/PropertyList.h"
+#include "Classes/core/StoredPasswords.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/UserDefaultManager.h"
 #include "Platform/files/SystemErrorText.h"
@@ -140,6 +141,8 @@ const std::vector<ConfigurationManager::Setting>& ConfigurationManager::settings
         {kExportFileFormat, Kind::Text, [] { return Json(getExportFileFormat()); }},
         {"TrustedCertificatesFile", Kind::Text, [] { return Json(getTrustedCertificatesFile()); }},
         {"NetworkStallTimeout", Kind::Real, [] { return realAsJson(getNetworkStallTimeout()); }},
+        {StoredPasswords::kUseKeyringKey, Kind::Boolean,
+         [] { return Json(StoredPasswords::keyringAllowed()); }},
     };
     return table;
 }

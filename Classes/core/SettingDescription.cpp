@@ -176,6 +176,9 @@ const std::vector<SettingDescription>& SettingDescription::all() {
             "", {}),
         range("NetworkStallTimeout", Kind::Real, "Durée sans progrès après laquelle un transfert échoue",
               "secondes", 0.1, 3600),
+        boolean("UtiliserTrousseau",
+                "Garder les mots de passe dans le trousseau du bureau quand la session en a un ; non : ils "
+                "reviennent dans le profil au démarrage suivant dans une session qui l'atteint"),
     };
     return table;
 }

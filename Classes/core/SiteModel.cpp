@@ -1,5 +1,7 @@
 #include "Classes/core/SiteModel.h"
 
+#include "Classes/core/StoredPasswords.h"
+
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -82,6 +84,15 @@ std::string SiteModel::addressForDisplay() const {
         return address;
     }
     return address.substr(0, span->first) + "***" + address.substr(span->second);
+}
+
+std::string SiteModel::passwordOutOfReachMessage() const {
+    return StoredPasswords::outOfReachMessage(
+        "du site « " + name + " »",
+        "Rien n'a été envoyé ni importé. Ouvrez une session de bureau où le trousseau est déverrouillé, ou "
+        "saisissez le mot de passe à nouveau : « orvaneh-cli site edit " +
+            std::to_string(idSite) +
+            " --password-stdin » (sans trousseau, il est gardé dans la base du profil).");
 }
 
 } // namespace orvaneh

@@ -14,13 +14,16 @@ struct SiteModel {
     std::string name;
     std::string address;
     std::string login;
-    std::string mdp;            // stored in clear in the database; never logged
+    std::string mdp;            // in the desktop's keyring, else in clear in the database; never logged
     std::int32_t typeSite = -1; // -1: no site
     bool selected = false;      // the default site
     bool emailPropose = false;
     // FTP sites only: whether their transfers are encrypted (see FtpsMode); plain FTP by default,
     // as every site stored before the choice existed.
     FtpSecurity ftps = FtpSecurity::Plain;
+    // The password is in the keyring, which this session cannot reach: mdp is empty and must not
+    // be sent. Saving the record as it is leaves the password where it is.
+    bool mdpUnavailable = false;
 
     // An empty record stands for "no usable site".
     bool exists() const { return typeSite != -1; }
@@ -35,6 +38,9 @@ struct SiteModel {
     std::string addressScheme() const;
     // The address without that scheme and the spaces around it ("host:8443/base").
     std::string addressWithoutScheme() const;
+    // Why nothing can be sent to or imported from the site while mdpUnavailable, and how to give
+    // the password again, in French.
+    std::string passwordOutOfReachMessage() const;
 };
 
 } // namespace orvaneh

@@ -45,6 +45,7 @@ constexpr Placement kPlacements[] = {
     {"BlockRecipient", WorkflowDisplay, "Dactylo imposée par le type de travail"},
     {"OptionUseBarCodeReader", WorkflowDisplay, "Lecture de code pour l'identifiant"},
     {"TrustedCertificatesFile", Security, "Autorité de certification de l'office"},
+    {"UtiliserTrousseau", Security, "Mots de passe dans le trousseau du bureau"},
 };
 
 // Options whose values the remarks of SettingDescription are about.

@@ -77,10 +77,13 @@ SiteModel CommunicationObject::getServerVelmoraToAsk() const {
 }
 
 bool CommunicationObject::hasServerAddress(const SiteModel& site) {
-    return site.address.find_first_not_of(" \t") != std::string::npos;
+    return site.address.find_first_not_of(" \t") != std::string::npos && !site.mdpUnavailable;
 }
 
 std::string CommunicationObject::noServerAddressMessage(const SiteModel& site) {
+    if (site.mdpUnavailable) {
+        return site.passwordOutOfReachMessage();
+    }
     return localized("SITE_WITHOUT_ADDRESS", "Le site") + " « " + site.name + " » " +
            localized("SITE_WITHOUT_ADDRESS_END",
                      "n'a pas d'adresse de serveur : indiquez-la dans ses réglages. Rien n'a été "

@@ -46,9 +46,11 @@ public:
     // it exists (else an empty SiteModel); otherwise the default site.
     SiteModel getServerToAsk() const;
     SiteModel getServerVelmoraToAsk() const;
-    // Whether the site names a server: one without an address has nowhere to send or fetch.
+    // Whether the site names a server: one without an address has nowhere to send or fetch. Nor
+    // has one whose password is out of reach (kept in the keyring, which does not answer): it
+    // would be asked with an empty password.
     static bool hasServerAddress(const SiteModel& site);
-    // The banner that ends an attempt or a fetch to a site without an address.
+    // The banner that ends an attempt or a fetch to such a site.
     static std::string noServerAddressMessage(const SiteModel& site);
     // On a site of type 7 or 8, the three standard service paths become their PHP variants.
     static std::string resolveUrlVsSiteType(const SiteModel& site, const std::string& path);

@@ -34,7 +34,7 @@ TEST_F(CliTest, SettingsAreListedSetReadBackAndPersist) {
     ASSERT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.err, "") << "the log stays out of the way unless asked for";
     const Json defaults = Json::parse(listed.out);
-    EXPECT_EQ(defaults.size(), 18u);
+    EXPECT_EQ(defaults.size(), 19u);
     EXPECT_EQ(defaults["OptionMaxDate"]["value"], 120);
     EXPECT_EQ(defaults["ExportFileFormat"]["value"], "wav");
 
