@@ -130,9 +130,11 @@ OrvanehAppDelegate::StartupResult OrvanehAppDelegate::startCore(bool startSender
     FileManagerHelper::removeLeftoverTemporaryFiles();
     // A send cut short once its dictation was marked sent left that job's files: no later
     // attempt of that dictation will remove them.
+    std::vector<std::string> sentJobs;
     for (const auto& sent : DicteeRequest().getListDictee(DicteeRequest::kSent)) {
-        FileManagerHelper::deleteFilesOfJob(sent.masterJobId);
+        sentJobs.push_back(sent.masterJobId);
     }
+    FileManagerHelper::deleteFilesOfJobs(sentJobs);
     if (startSender) {
         sendDictees();
     }

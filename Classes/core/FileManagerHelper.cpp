@@ -1,10 +1,11 @@
 #include "Classes/core/FileManagerHelper.h"
 
-#include "Classes/core/Tools.h"
 #include "Classes/core/Pictures.h"
+#include "Classes/core/Tools.h"
 #include "Platform/files/TemporaryFile.h"
 #include "Platform/log/Log.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <regex>
@@ -111,8 +112,18 @@ std::vector<std::string> FileManagerHelper::setAsideFilesOfIdentifier(std::int64
 }
 
 void FileManagerHelper::deleteFilesOfJob(const std::string& jobName) {
-    // Every name contains the empty text: without this guard the whole directory would go.
-    if (jobName.empty()) {
+    deleteFilesOfJobs({jobName});
+}
+
+void FileManagerHelper::deleteFilesOfJobs(const std::vector<std::string>& jobNames) {
+    std::vector<std::string> jobs;
+    for (const auto& jobName : jobNames) {
+        // Every name contains the empty text: without this guard the whole directory would go.
+        if (!jobName.empty()) {
+            jobs.push_back(jobName);
+        }
+    }
+    if (jobs.empty()) {
         return;
     }
     std::vector<std::filesystem::path> doomed;
@@ -124,7 +135,10 @@ void FileManagerHelper::deleteFilesOfJob(const std::string& jobName) {
     // Collected first: removing entries while reading the directory may skip some.
     for (const auto& entry : entries) {
         const std::string name = entry.path().filename().string();
-        if (name.find(jobName) != std::string::npos && !isOwnFile(name) && entry.is_regular_file(error)) {
+        const bool ofAJob = std::any_of(jobs.begin(), jobs.end(), [&name](const std::string& job) {
+            return name.find(job) != std::string::npos;
+        });
+        if (ofAJob && !isOwnFile(name) && entry.is_regular_file(error)) {
             doomed.push_back(entry.path());
         }
     }

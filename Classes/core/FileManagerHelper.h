@@ -21,6 +21,8 @@ public:
     // working files and the database always survive, whatever the job name. An empty job
     // name removes nothing.
     static void deleteFilesOfJob(const std::string& jobName);
+    // The same for several jobs, reading the directory once.
+    static void deleteFilesOfJobs(const std::vector<std::string>& jobNames);
     // Renames the files named after dictation `dictationId` ("/N.wav", "/IN.wav", "/N.XML",
     // "N-k.jpg") to "orphelin-N-<date>.wav", "…-I.wav", "….XML", "…-k.jpg": a dictation about
     // to be stored under that number must not take them for its own, and they are never sent
