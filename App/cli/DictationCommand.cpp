@@ -19,6 +19,7 @@
 #include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/localisation/Localization.h"
 #ifdef ORVANEH_HAVE_PULSE
 #include "Platform/media/PulseMediaBackend.h"
@@ -62,8 +63,10 @@ int unknownDictation(CliContext& context, std::int64_t id) {
     if (auto why = DatabaseProbe::failure("select id from dictee where id = ?", id, &rows)) {
         context.err << "Erreur : la dictée " << id << " n'a pas pu être lue (" << *why << ")." << std::endl;
     } else if (rows > 0) {
-        context.err << "Erreur : la dictée " << id << " n'a pas pu être lue ; elle est intacte, réessayez."
-                    << std::endl;
+        // It reads now: the first read met a passing fault, told when it was the disk's.
+        context.err << DiskFault::withCause("Erreur : la dictée " + std::to_string(id) +
+                                            " n'a pas pu être lue")
+                    << " ; elle est intacte, réessayez." << std::endl;
     } else {
         context.err << "Erreur : aucune dictée n'a l'identifiant " << id << "." << std::endl;
     }

@@ -5,6 +5,7 @@
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
@@ -166,6 +167,7 @@ double DictationRecorder::currentTrackDuration() const {
 }
 
 bool DictationRecorder::recordTake(const std::string& path) {
+    DiskFault::clear();
     const double before = currentTrackFileDuration();
     const double length = fileDuration(path);
     media_->setInput(SimulatedAudioInput::file(path));
@@ -180,8 +182,8 @@ bool DictationRecorder::recordTake(const std::string& path) {
 
     const double after = currentTrackFileDuration();
     if (std::fabs(after - (before + length)) > kSampleTolerance) {
-        err_ << "Erreur : la prise n'a pas été ajoutée à la piste, qui reste telle qu'elle était."
-             << std::endl;
+        err_ << DiskFault::withCause("Erreur : la prise n'a pas été ajoutée à la piste")
+             << ", qui reste telle qu'elle était." << std::endl;
         return false;
     }
     return true;
@@ -230,6 +232,7 @@ std::optional<double> DictationRecorder::stopLiveTake() {
 
 bool DictationRecorder::cut(double from, double to, bool confirmed) {
     const double before = controller_->dureeRecord();
+    DiskFault::clear();
     controller_->progressSliderMoved(static_cast<float>(from));
     controller_->placeOrRemovePin();
     controller_->progressSliderMoved(static_cast<float>(to));
@@ -241,7 +244,8 @@ bool DictationRecorder::cut(double from, double to, bool confirmed) {
     }
     controller_->cutChunkDictation();
     if (controller_->dureeRecord() >= before - kSampleTolerance) {
-        err_ << "Erreur : la coupure n'a pas été faite ; la piste reste telle qu'elle était." << std::endl;
+        err_ << DiskFault::withCause("Erreur : la coupure n'a pas été faite")
+             << " ; la piste reste telle qu'elle était." << std::endl;
         return false;
     }
     return true;

@@ -9,6 +9,7 @@
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/Notification.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/media/MediaBackend.h"
@@ -30,9 +31,12 @@ std::function<void(int)> AudioController::guarded(std::function<void(int)> answe
 }
 
 void AudioController::notifySaveFailed() {
-    Notification::pushNotification(localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE",
-                                             "La dictée n'a pas pu être enregistrée. Les enregistrements "
-                                             "sont conservés sur l'appareil pour un nouvel essai."));
+    // What the disk did, when it is the cause: the user has to make room or change the medium.
+    Notification::pushNotification(
+        DiskFault::withCause(localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE",
+                                       "La dictée n'a pas pu être enregistrée")) +
+        localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE_FIN",
+                  ". Les enregistrements sont conservés sur l'appareil pour un nouvel essai."));
 }
 
 void AudioController::checkRecordPermission(std::function<void(bool granted)> completion) {

@@ -5,6 +5,7 @@
 #include "Classes/core/Pictures.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/log/Log.h"
 
 #include <string>
@@ -13,6 +14,8 @@ namespace orvaneh {
 
 DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow& parameters,
                                              RecorderTrackFiles& files) {
+    // A failure is told with what the disk did during this save, not before it.
+    DiskFault::clear();
     const std::int32_t idSite =
         ConfigurationManager::shouldLinkDictationToSite() ? siteRequest().selectDefaultSite().idSite : -1;
 

@@ -3,6 +3,7 @@
 // an hour-long track costs no more memory than a one-minute one.
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/FileManagerHelper.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/TemporaryFile.h"
 #include "Platform/files/WriteAt.h"
@@ -175,6 +176,7 @@ private:
     }
 
     bool fail(const char* what, int errorNumber) {
+        DiskFault::note(errorNumber);
         Log::write("Impossible d'écrire le fichier audio " + inQuotes(path_) + " (" + what +
                    ") : " + systemErrorText(errorNumber));
         return false;

@@ -5,6 +5,7 @@
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/Tools.h"
 #include "Classes/screens/Notification.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -104,6 +105,7 @@ bool replaceWorkingFile(const std::string& output, const std::string& working) {
     std::error_code error;
     fs::rename(output, working, error);
     if (error) {
+        DiskFault::note(error.value());
         Log::write("Impossible de remplacer « " + working + " » : " + error.message());
         Tools::deleteFileAtPath(output);
         return false;
@@ -474,6 +476,7 @@ bool RecorderTrackFiles::saveDicteeFile() {
         std::error_code error;
         fs::rename(track.working, track.stored, error);
         if (error) {
+            DiskFault::note(error.value());
             Log::write("Impossible d'enregistrer « " + track.working + " » sous « " + track.stored +
                        " » : " + error.message());
             saved = false;

@@ -1,25 +1,109 @@
 #include "Classes/core/SqlConnection.h"
 
+#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace orvaneh {
 
 namespace {
 
-// The failure SQLite last reported on `handle` (which may be a connection that failed to open).
-SqlConnection::Failure failureOf(sqlite3* handle, int fallbackCode) {
+// The errno of the last system call SQLite saw fail on this thread since a connection was opened
+// on it, as its log gives it (kept: a failure is asked for more than once):
+// sqlite3_system_errno() reads errno after SQLite's own clean-up calls, and a write that found
+// the disk full may come back as a stale "no such file".
+thread_local int loggedSystemError = 0;
+
+// SQLite's system-call failures read "os_unix.c:NNN: (errno) call(file) - text".
+void sqliteLogged(void*, int code, const char* message) {
+    const int primary = code & 0xff;
+    if ((primary != SQLITE_CANTOPEN && primary != SQLITE_IOERR && primary != SQLITE_FULL) ||
+        message == nullptr) {
+        return;
+    }
+    const char* open = std::strstr(message, ": (");
+    if (open != nullptr) {
+        const int number = std::atoi(open + 3);
+        if (number > 0) {
+            loggedSystemError = number;
+        }
+    }
+}
+
+void listenToSqlite() {
+    static std::once_flag once;
+    // Only possible before SQLite's first use; refused harmlessly afterwards.
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_LOG, sqliteLogged, nullptr); });
+}
+
+// A database that exists but cannot be opened with only a stale "no such file" for a cause: a
+// file made beside it says whether the disk takes one; 0 when it does, the cause then unknown.
+int openingCause(const char* path, int reported) {
+    std::error_code error;
+    if (reported != ENOENT || path == nullptr || *path == '\0' || !std::filesystem::exists(path, error)) {
+        return reported;
+    }
+    std::string probe = std::string(path) + ".ouverture-XXXXXX";
+    const int descriptor = ::mkstemp(probe.data());
+    if (descriptor < 0) {
+        return errno;
+    }
+    ::close(descriptor);
+    ::unlink(probe.c_str());
+    return 0;
+}
+
+// The failure SQLite last reported on `handle` (which may be a connection that failed to open,
+// to the file `path`).
+SqlConnection::Failure lastFailureOn(sqlite3* handle, int fallbackCode, const char* path = nullptr) {
     SqlConnection::Failure failure;
     failure.code = handle != nullptr ? sqlite3_extended_errcode(handle) : fallbackCode;
     if (failure.code == SQLITE_OK) {
         failure.code = fallbackCode;
     }
     failure.systemError = handle != nullptr ? sqlite3_system_errno(handle) : 0;
+    const int primary = failure.code & 0xff;
+    if (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR || primary == SQLITE_FULL) {
+        if (loggedSystemError != 0) {
+            failure.systemError = loggedSystemError;
+        }
+        if (primary == SQLITE_CANTOPEN) {
+            if (path == nullptr && handle != nullptr) {
+                path = sqlite3_db_filename(handle, "main");
+            }
+            failure.systemError = openingCause(path, failure.systemError);
+        }
+    }
+    DiskFault::note(failure.diskError());
     return failure;
 }
 
 } // namespace
+
+int SqlConnection::Failure::diskError() const {
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return ENOSPC;
+    case SQLITE_IOERR:
+        return systemError == ENOSPC || systemError == EDQUOT ? systemError : EIO;
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+        return systemError;
+    default:
+        return 0;
+    }
+}
+
+SqlConnection::Failure SqlConnection::failureOf(sqlite3* handle) {
+    return lastFailureOn(handle, SQLITE_ERROR);
+}
 
 std::string SqlConnection::Failure::text() const {
     // The system's reason says more than SQLite's class of error ("plus de place sur le disque"
@@ -29,7 +113,9 @@ std::string SqlConnection::Failure::text() const {
                                primary == SQLITE_CANTOPEN || primary == SQLITE_PERM ||
                                primary == SQLITE_READONLY;
     if (systemError != 0 && fromTheSystem) {
-        return systemErrorText(systemError);
+        return primary == SQLITE_CANTOPEN
+                   ? "le fichier ne peut pas être ouvert (" + systemErrorText(systemError) + ")"
+                   : systemErrorText(systemError);
     }
     switch (primary) {
     case SQLITE_FULL:
@@ -37,7 +123,8 @@ std::string SqlConnection::Failure::text() const {
     case SQLITE_IOERR:
         return "erreur d'entrée-sortie";
     case SQLITE_CANTOPEN:
-        return "le fichier ne peut pas être ouvert";
+        return "le fichier ne peut pas être ouvert (le système n'en dit pas la cause ; vérifiez la place et "
+               "l'état du disque)";
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return "permission refusée";
@@ -96,13 +183,17 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
         }
         return nullptr;
     }
+    listenToSqlite();
+    loggedSystemError = 0;
     sqlite3* handle = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file is a failure, never a new empty database.
     int status =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (status != SQLITE_OK) {
+        // Worked out even when the caller does not ask: a full or failing disk is noted by it.
+        const Failure failed = lastFailureOn(handle, status, path.c_str());
         if (failure != nullptr) {
-            *failure = failureOf(handle, status);
+            *failure = failed;
         }
         sqlite3_close(handle);
         return nullptr;
@@ -126,7 +217,7 @@ std::string SqlConnection::errorMessage() const {
 }
 
 SqlConnection::Failure SqlConnection::lastFailure() const {
-    return failureOf(handle_, SQLITE_ERROR);
+    return lastFailureOn(handle_, SQLITE_ERROR);
 }
 
 std::int64_t SqlConnection::lastInsertRowId() const {

@@ -24,6 +24,8 @@ public:
         int systemError = 0;
         // What went wrong, in French ("plus de place sur le disque", "base de données endommagée").
         std::string text() const;
+        // The errno of the disk's fault behind it (full, failing); 0 when it is not the disk's.
+        int diskError() const;
         // The file is not a database at all (SQLITE_NOTADB).
         bool notADatabase() const;
         // The file is a database whose contents are damaged (SQLITE_CORRUPT).
@@ -45,6 +47,8 @@ public:
     std::string errorMessage() const;
     // The last failure of this connection.
     Failure lastFailure() const;
+    // The last failure on `handle`, a full or failing disk kept for the user's message (DiskFault).
+    static Failure failureOf(sqlite3* handle);
     std::int64_t lastInsertRowId() const;
     // Rows changed by the last statement.
     int changes() const;

@@ -5,6 +5,7 @@
 #include "Classes/core/SqlStatement.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/contextRequest.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/log/Log.h"
 
 #include <string_view>
@@ -56,7 +57,8 @@ void userRequest::selectRole(const char* sql) {
         SqlConnection::Failure failure;
         auto connection = SqlConnection::open(databasePath(), &failure);
         if (connection && SqlStatement(*connection, sql).prepared()) {
-            unreadable = "erreur de la base de données";
+            const std::string disk = DiskFault::take();
+            unreadable = disk.empty() ? "erreur de la base de données" : disk;
         } else {
             unreadable = connection ? connection->lastFailure().text() : failure.text();
         }

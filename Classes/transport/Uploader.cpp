@@ -1,5 +1,6 @@
 #include "Classes/transport/Uploader.h"
 
+#include "Classes/core/DatabaseProbe.h"
 #include "Classes/core/DicteeRequest.h"
 #include "Classes/core/SiteType.h"
 #include "Classes/core/Tools.h"
@@ -8,6 +9,7 @@
 #include "Classes/transport/FTPSend.h"
 #include "Classes/transport/NetworkManager.h"
 #include "Classes/transport/WSPost.h"
+#include "Platform/files/DiskFault.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/profile/Profile.h"
@@ -16,6 +18,8 @@
 #include "Platform/ui/UserInterface.h"
 
 #include <future>
+#include <optional>
+#include <string>
 
 namespace orvaneh {
 
@@ -169,7 +173,25 @@ void Uploader::run() {
     claimStamp_ = 0;
 }
 
+namespace {
+
+// Why the sites could not be read, when the read that found no site for a dictation failed:
+// the table asked again, or what the disk did during the first read.
+std::optional<std::string> siteUnreadable() {
+    std::string disk = DiskFault::take();
+    if (auto failure = DatabaseProbe::failure("select idSite from site")) {
+        return failure;
+    }
+    if (!disk.empty()) {
+        return disk;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 void Uploader::sendDictee(const DicteeModel& dictee) {
+    DiskFault::clear();
     const SiteModel site = siteRequest::destinationForDictation(dictee.idSite);
     const bool transcription = WSPost::routesToTranscriptionService(dictee, site);
     const NetworkResult network = NetworkManager::isNetworkAvailable(
@@ -216,6 +238,14 @@ void Uploader::sendDictee(const DicteeModel& dictee) {
         endAttemptWithoutTransport();
         break;
     default:
+        // A site that could not be read (a full or failing disk) is not a site that is gone.
+        if (auto unreadable = siteUnreadable()) {
+            Notification::pushNotification(
+                localized("UPLOADER_SITE_UNREADABLE", "Le site de cette dictée n'a pas pu être lu (") +
+                *unreadable + localized("UPLOADER_SITE_UNREADABLE_END", ") ; elle reste à envoyer."));
+            endAttemptWithoutTransport();
+            break;
+        }
         Notification::pushNotification(
             localized("NON_EXISTANT_SITE",
                       "Le site configuré pour cette dictée n'existe plus. Veuillez soit : \n°Désactiver "

@@ -1,5 +1,6 @@
 #include "Platform/media/PcmWaveWriter.h"
 
+#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/WriteAt.h"
 
@@ -124,6 +125,7 @@ bool PcmWaveWriter::finish(std::string* error) {
 }
 
 bool PcmWaveWriter::fail(std::string* error, const std::string& what, int errorNumber) {
+    DiskFault::note(errorNumber);
     if (error != nullptr) {
         *error = "Impossible d'écrire « " + path_ + " » (" + what + ") : " + systemErrorText(errorNumber);
     }
