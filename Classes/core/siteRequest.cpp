@@ -155,6 +155,21 @@ bool siteRequest::setTablePassword(std::int32_t idSite, const std::string& mdp, 
     return query->connection().changes() > 0;
 }
 
+void siteRequest::forgetLegacyCopy(const std::string& mdp) {
+    // The first site was made from the legacy account, whose copy nothing reads any more: left in
+    // the file, it would keep in clear the password the keyring now guards.
+    auto connection = connect();
+    if (!connection) {
+        return;
+    }
+    // Quietly: a file without the legacy table has no copy.
+    SqlStatement statement(*connection, "UPDATE parametre SET ftpMdp = '' WHERE ftpMdp = ?");
+    if (statement.prepared()) {
+        statement.bindText(1, mdp);
+        statement.step();
+    }
+}
+
 void siteRequest::updateSite(const SiteModel& site) {
     registerSecrets(site);
     const std::string mdp = passwordForTable(site);
@@ -277,6 +292,7 @@ bool siteRequest::placePasswords() {
             if (inTable(site) &&
                 StoredPasswords::keep(passwordItem(site.idSite), passwordLabel(site), site.mdp) &&
                 setTablePassword(site.idSite, {}, site.mdp)) {
+                forgetLegacyCopy(site.mdp);
                 ++moved;
             }
         }

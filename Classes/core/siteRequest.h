@@ -44,6 +44,8 @@ public:
 private:
     // Sets the row's password where it still is `expected`; true when a row changed.
     bool setTablePassword(std::int32_t idSite, const std::string& mdp, const std::string& expected);
+    // Empties the legacy FTP account's password where it is one now kept in the keyring.
+    void forgetLegacyCopy(const std::string& mdp);
     enum class Missing { Silent, Logged };
     std::vector<SiteModel> select(const std::string& sql, std::optional<std::int64_t> parameter,
                                   bool firstOnly, Missing missing);

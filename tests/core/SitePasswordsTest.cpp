@@ -76,6 +76,28 @@ TEST_F(SitePasswordsTest, APasswordLeavesTheTableOnlyOnceTheKeyringGaveItBack) {
     EXPECT_EQ(sites.selectSites().size(), 3u);
 }
 
+TEST_F(SitePasswordsTest, TheLegacyAccountsCopyGoesOnlyWithTheSitePasswordItWasMadeInto) {
+    // The first site of an old profile was made from the legacy FTP account, which keeps a copy.
+    test::execute(
+        "insert into parametre(ftpHost, ftpLogin, ftpMdp) values ('ftp.example.fr', 'jean', 'premier')");
+    const auto id = tableSite("premier");
+    const auto legacyCopy = [] { return test::rows("select ftpMdp from parametre").at(0).at(0); };
+
+    keyring->refusesToStore = true;
+    sites.placePasswords();
+    EXPECT_EQ(legacyCopy(), "premier") << "the site's own password is still in the table";
+    keyring->refusesToStore = false;
+    sites.placePasswords();
+    EXPECT_EQ(inTable(id), "");
+    EXPECT_EQ(legacyCopy(), "");
+
+    // An account that is no site's password is not touched.
+    test::execute("update parametre set ftpMdp = 'autre'");
+    tableSite("second");
+    sites.placePasswords();
+    EXPECT_EQ(legacyCopy(), "autre");
+}
+
 TEST_F(SitePasswordsTest, ARecordReadOutOfReachIsMarkedAndSavedWithoutLosingItsPassword) {
     const auto id = sites.addSite(ftpSite("secret"));
     ASSERT_EQ(inTable(id), "");
