@@ -1,12 +1,8 @@
 #include "support/PeerProcess.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace orvaneh::test {
@@ -20,45 +16,32 @@ bool isNumber(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+ChildProcess::Launch peer(const std::string& script, const std::vector<std::string>& arguments,
+                          const std::string& logFile) {
+    ChildProcess::Launch launch;
+    launch.arguments = {kPython, script};
+    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
+    launch.errors = logFile;
+    launch.outputToPipe = true;
+    launch.dieWithParent = true;
+    return launch;
+}
+
 } // namespace
 
 PeerProcess::PeerProcess(const std::string& script, const std::vector<std::string>& arguments,
-                         const std::string& logFile) {
-    std::vector<std::string> command{kPython, script};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : command) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    int output[2];
-    if (pipe(output) != 0) {
-        return;
-    }
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM); // no orphan server when a test crashes
-        dup2(output[1], STDOUT_FILENO);
-        if (!logFile.empty()) {
-            int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-            dup2(log, STDERR_FILENO);
-        }
-        close(output[0]);
-        close(output[1]);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(output[1]);
+                         const std::string& logFile)
+    : process_(peer(script, arguments, logFile)) {
+    const int output = process_.outputPipe();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::string pending;
-    while (pid_ > 0 && port_ == 0 && std::chrono::steady_clock::now() < giveUp) {
-        pollfd ready{output[0], POLLIN, 0};
+    while (output >= 0 && port_ == 0 && std::chrono::steady_clock::now() < giveUp) {
+        pollfd ready{output, POLLIN, 0};
         if (poll(&ready, 1, 100) <= 0) {
             continue;
         }
         char buffer[256];
-        ssize_t got = read(output[0], buffer, sizeof buffer);
+        ssize_t got = read(output, buffer, sizeof buffer);
         if (got <= 0) {
             break;
         }
@@ -77,14 +60,7 @@ PeerProcess::PeerProcess(const std::string& script, const std::vector<std::strin
             }
         }
     }
-    close(output[0]);
-}
-
-PeerProcess::~PeerProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
+    process_.closeOutputPipe();
 }
 
 std::string PeerProcess::value(const std::string& name) const {

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <map>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace orvaneh::test {
 
 // A server the tests talk to (a Python script, such as the simulators in tools/), started with the
-// system's Python and stopped (SIGTERM) with the object. It is ready once it has printed its
+// system's Python and stopped with the object. It is ready once it has printed its
 // port: a line "PORT n", or a line holding the number alone. Lines "NAME value" printed before
 // it are kept.
 class PeerProcess {
@@ -16,7 +17,6 @@ public:
     // `script`: the script's full path. With `logFile`, the peer's stderr goes there.
     PeerProcess(const std::string& script, const std::vector<std::string>& arguments,
                 const std::string& logFile = {});
-    ~PeerProcess();
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
@@ -26,7 +26,7 @@ public:
     std::string value(const std::string& name) const;
 
 private:
-    pid_t pid_ = -1;
+    ChildProcess process_;
     int port_ = 0;
     std::map<std::string, std::string> values_;
 };

@@ -4,16 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <fstream>
-#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace orvaneh::test {
 
@@ -38,67 +33,37 @@ PrivatePulseServer::PrivatePulseServer(const fs::path& directory, bool withMicro
     // Last: once the socket answers, everything else is there.
     script << "load-module module-native-protocol-unix socket=" << socket().string() << " auth-anonymous=1\n";
     script.close();
-    const std::string scriptPath = (directory / "server.pa").string();
-    const std::string logPath = (directory / "server.log").string();
-    // Everything the child needs is made before fork: other threads may hold locks then.
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view name(*entry, std::string_view(*entry).find('='));
-        if (name != "HOME" && name != "XDG_RUNTIME_DIR" && name != "XDG_CONFIG_HOME") {
-            environment.emplace_back(*entry);
-        }
-    }
+    // A fresh log: log() tells of this server only.
+    std::error_code ignored;
+    fs::remove(directory / "server.log", ignored);
     // As root (CI) the server only warns; --system=no keeps it a per-user server whose state
     // lives under the test's directory.
-    environment.push_back("HOME=" + (directory / "home").string());
-    environment.push_back("XDG_RUNTIME_DIR=" + (directory / "runtime").string());
-    environment.push_back("XDG_CONFIG_HOME=" + (directory / "home").string());
-    std::vector<std::string> arguments{"pulseaudio",
-                                       "-n",
-                                       "-F",
-                                       scriptPath,
-                                       "--daemonize=no",
-                                       "--system=no",
-                                       "--exit-idle-time=-1",
-                                       "--disable-shm=yes",
-                                       "--use-pid-file=no",
-                                       "--realtime=no",
-                                       "--high-priority=no",
-                                       "--log-target=stderr"};
-    std::vector<char*> argv;
-    std::vector<char*> envp;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (log >= 0) {
-            ::dup2(log, STDOUT_FILENO);
-            ::dup2(log, STDERR_FILENO);
-        }
-        ::execvpe("pulseaudio", argv.data(), envp.data());
-        ::_exit(127);
-    }
+    ChildProcess::Launch launch;
+    launch.arguments = {"pulseaudio",
+                        "-n",
+                        "-F",
+                        (directory / "server.pa").string(),
+                        "--daemonize=no",
+                        "--system=no",
+                        "--exit-idle-time=-1",
+                        "--disable-shm=yes",
+                        "--use-pid-file=no",
+                        "--realtime=no",
+                        "--high-priority=no",
+                        "--log-target=stderr"};
+    launch.environment = {{"HOME", (directory / "home").string()},
+                          {"XDG_RUNTIME_DIR", (directory / "runtime").string()},
+                          {"XDG_CONFIG_HOME", (directory / "home").string()}};
+    launch.output = launch.errors = directory / "server.log";
+    server_.emplace(std::move(launch));
     const auto deadline = std::chrono::steady_clock::now() + 8s;
-    while (pid_ > 0 && !accepts() && std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1; // gone already: no server here
-            break;
+    while (!accepts() && std::chrono::steady_clock::now() < deadline) {
+        if (!server_->running()) {
+            return; // gone already: no server here
         }
         std::this_thread::sleep_for(20ms);
     }
-    ready_ = pid_ > 0 && accepts();
-}
-
-PrivatePulseServer::~PrivatePulseServer() {
-    stop(SIGTERM);
+    ready_ = server_->running() && accepts();
 }
 
 std::string PrivatePulseServer::log() const {
@@ -106,21 +71,9 @@ std::string PrivatePulseServer::log() const {
 }
 
 void PrivatePulseServer::stop(int signal) {
-    if (pid_ <= 0) {
-        return;
+    if (server_) {
+        server_->stop(signal);
     }
-    ::kill(pid_, signal);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    pid_ = -1;
 }
 
 bool PrivatePulseServer::accepts() const {

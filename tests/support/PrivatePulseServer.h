@@ -1,8 +1,10 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace orvaneh::test {
 
@@ -13,7 +15,6 @@ namespace orvaneh::test {
 class PrivatePulseServer {
 public:
     PrivatePulseServer(const std::filesystem::path& directory, bool withMicrophone);
-    ~PrivatePulseServer();
     PrivatePulseServer(const PrivatePulseServer&) = delete;
     PrivatePulseServer& operator=(const PrivatePulseServer&) = delete;
 
@@ -34,7 +35,7 @@ private:
     bool accepts() const;
 
     std::filesystem::path directory_;
-    pid_t pid_ = -1;
+    std::optional<ChildProcess> server_;
     bool ready_ = false;
 };
 

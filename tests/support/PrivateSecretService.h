@@ -1,10 +1,11 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace orvaneh::test {
 
@@ -39,8 +40,8 @@ public:
 
 private:
     std::filesystem::path directory_;
-    pid_t bus_ = -1;
-    pid_t keyring_ = -1;
+    std::optional<ChildProcess> bus_;
+    std::optional<ChildProcess> keyring_;
     bool ready_ = false;
 };
 

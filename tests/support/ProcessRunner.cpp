@@ -1,13 +1,10 @@
 #include "support/ProcessRunner.h"
 
+#include "support/ChildProcess.h"
 #include "support/TestProfile.h"
 
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace orvaneh::test {
 
@@ -40,35 +37,18 @@ ProcessResult ProcessRunner::start(const std::vector<std::string>& command, cons
     }
     // The output goes to files read once the child is gone: no pipe can fill up and block it.
     TemporaryDirectory directory;
-    const std::string outPath = (directory.path() / "out").string();
-    const std::string errPath = (directory.path() / "err").string();
-    const std::string inPath = input ? (directory.path() / "in").string() : std::string("/dev/null");
+    ChildProcess::Launch launch;
+    launch.arguments = command;
+    launch.environment = environment;
+    launch.output = directory.path() / "out";
+    launch.errors = directory.path() / "err";
     if (input) {
-        std::ofstream(inPath, std::ios::binary) << *input;
+        launch.input = *input;
     }
-    std::vector<char*> argv;
-    for (const auto& argument : command) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t child = fork();
-    if (child == 0) {
-        for (const auto& [name, value] : environment) {
-            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-        }
-        dup2(open(inPath.c_str(), O_RDONLY), STDIN_FILENO);
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) {
-        return result;
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = contentsOf(outPath);
-    result.err = contentsOf(errPath);
+    ChildProcess child(std::move(launch));
+    result.status = child.wait();
+    result.out = contentsOf(directory.path() / "out");
+    result.err = contentsOf(directory.path() / "err");
     return result;
 }
 
