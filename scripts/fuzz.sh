@@ -18,7 +18,7 @@ build="$root/build-fuzz"
 
 # shellcheck disable=SC2046 # the cache's options are words
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DORVANEH_FUZZ=ON -DORVANEH_DESKTOP=OFF -DORVANEH_BUILD_TESTS=OFF -DORVANEH_PULSE=OFF \
+  -DORVANEH_FUZZ=ON -DORVANEH_DESKTOP=OFF -DORVANEH_BUILD_TESTS=OFF -DORVANEH_PULSE=OFF -DORVANEH_SECRETS=OFF \
   $("$root/scripts/compiler-cache.sh") >/dev/null
 cmake --build "$build" --target fuzz_harnesses -j"${FUZZ_JOBS:-2}"
 

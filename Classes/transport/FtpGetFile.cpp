@@ -16,8 +16,10 @@ FtpGetFile::FtpGetFile(std::string urlFtp, std::string pathFileDL, std::string l
 FtpGetFile::~FtpGetFile() = default;
 
 std::string FtpGetFile::statusForFailure(const NetworkError& failure) {
-    // A refused certificate or encryption is the reason itself, whatever the last reply was.
-    if (failure.kind() == NetworkFailure::Certificate || failure.kind() == NetworkFailure::Unencrypted) {
+    // A refused certificate or encryption, or a server that wants it, is the reason itself,
+    // whatever the last reply was (such a server may well answer 550).
+    if (failure.kind() == NetworkFailure::Certificate || failure.kind() == NetworkFailure::Unencrypted ||
+        failure.kind() == NetworkFailure::EncryptionRequired) {
         return failure.text();
     }
     if (failure.kind() == NetworkFailure::LocalWrite) {

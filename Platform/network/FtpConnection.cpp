@@ -16,6 +16,9 @@ namespace {
 
 enum class LocalFault { None, Read, Write };
 
+// Enough for any refusal's reason; a server that talks on is not kept in memory.
+constexpr std::size_t kMaxReplyKept = 4096;
+
 bool writeAll(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
         ssize_t written = ::write(fd, bytes, size);
@@ -52,6 +55,10 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
     std::size_t pendingBlock = 0;
     FtpSecurity security = FtpSecurity::Plain;
     bool tlsAccepted = false;
+    bool loggedIn = false;
+    std::string reply;    // the lines of the reply being received
+    std::string openCode; // its code while more lines are to come
+    std::string clearLoginRefusal;
     LocalFault fault = LocalFault::None;
     int faultErrno = 0;
 
@@ -77,9 +84,9 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
             curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
             curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
             transfer.verifyServerCertificates();
-            curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &State::receiveReply);
-            curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         }
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &State::receiveReply);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         if (operation == Operation::Upload) {
             curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
             curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kBlockSize));
@@ -91,13 +98,33 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
         }
     }
 
-    // The server's replies, line by line. 234 answers AUTH only: the server does speak TLS.
+    // The server's replies, line by line: "ddd text", or "ddd-text" and more lines up to
+    // "ddd text". 234 answers AUTH only: the server does speak TLS. Until 230 (or 232) the login
+    // is not accepted: a refusal meanwhile on a control channel in clear is kept whole.
     static std::size_t receiveReply(char* bytes, std::size_t size, std::size_t count, void* user) {
         auto* state = static_cast<State*>(user);
         const std::string_view line(bytes, size * count);
-        if (line.starts_with("234")) {
-            state->tlsAccepted = true;
+        state->reply.append(line.substr(0, kMaxReplyKept - std::min(state->reply.size(), kMaxReplyKept)));
+        const bool continued = line.size() >= 4 && line[3] == '-';
+        if (state->openCode.empty() && continued) {
+            state->openCode = line.substr(0, 3);
+            return size * count;
         }
+        if (!state->openCode.empty() && (continued || !line.starts_with(state->openCode))) {
+            return size * count;
+        }
+        state->openCode.clear();
+        const std::string_view code = std::string_view(state->reply).substr(0, 3);
+        if (code == "234") {
+            state->tlsAccepted = true;
+        } else if (code == "230" || code == "232") {
+            state->loggedIn = true;
+            state->clearLoginRefusal.clear();
+        } else if (!state->loggedIn && !state->tlsAccepted &&
+                   (code.starts_with('4') || code.starts_with('5'))) {
+            state->clearLoginRefusal = state->reply;
+        }
+        state->reply.clear();
         return size * count;
     }
 
@@ -169,12 +196,20 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
     // The transfer, asked again in clear when TLS was only wanted if offered and the server
     // turned AUTH TLS down. Nothing was sent by then: no login, no file byte.
     CURLcode perform() {
-        CURLcode code = transfer.perform();
+        CURLcode code = performOnce();
         if (code == CURLE_USE_SSL_FAILED && security == FtpSecurity::TlsWhenOffered && !tlsAccepted) {
             curl_easy_setopt(transfer.handle(), CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_NONE));
-            code = transfer.perform();
+            code = performOnce();
         }
         return code;
+    }
+
+    CURLcode performOnce() {
+        loggedIn = false;
+        reply.clear();
+        openCode.clear();
+        clearLoginRefusal.clear();
+        return transfer.perform();
     }
 
     std::optional<NetworkError> runUpload() {
@@ -228,7 +263,8 @@ struct FtpConnection::State : std::enable_shared_from_this<State> {
             return NetworkError::localWrite(localFile, faultErrno);
         }
         if (code != CURLE_OK) {
-            return transfer.limitFailure().value_or(NetworkError::fromCurl(code, transfer.replyCode()));
+            return transfer.limitFailure().value_or(
+                NetworkError::fromCurl(code, transfer.replyCode(), clearLoginRefusal));
         }
         return std::nullopt;
     }

@@ -3,7 +3,10 @@
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 
+#include <algorithm>
+#include <cctype>
 #include <curl/curl.h>
+#include <sstream>
 #include <utility>
 
 namespace orvaneh {
@@ -17,12 +20,48 @@ std::string withReply(std::string text, long replyCode) {
     return text + ".";
 }
 
+std::string lowered(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
 } // namespace
+
+bool NetworkError::asksForEncryption(std::string_view reply) {
+    // A refusal: 5xx, or 421 when the server closes at once (some do so for clear sessions).
+    if (reply.size() < 3 || !std::all_of(reply.begin(), reply.begin() + 3,
+                                         [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        return false;
+    }
+    if (reply[0] != '5' && !reply.starts_with("421")) {
+        return false;
+    }
+    // Whole words for the acronyms ("TLSv1.2" too), so that "hassle" holds no SSL; stems for the rest.
+    std::string text = lowered(reply.substr(3));
+    std::replace_if(
+        text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c) == 0; }, ' ');
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        for (std::string_view acronym : {"ssl", "tls", "ftps", "ftpes"}) {
+            if (word == acronym || (word.starts_with(acronym) && word[acronym.size()] == 'v')) {
+                return true;
+            }
+        }
+    }
+    for (std::string_view stem : {"encrypt", "chiffr", "cleartext", "clear text", "secure connection"}) {
+        if (text.find(stem) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
 
 NetworkError::NetworkError(NetworkFailure kind, long replyCode, std::string text)
     : kind_(kind), replyCode_(replyCode), text_(std::move(text)) {}
 
-NetworkError NetworkError::fromCurl(int curlCode, long replyCode) {
+NetworkError NetworkError::fromCurl(int curlCode, long replyCode, std::string_view clearLoginRefusal) {
     using enum NetworkFailure;
     // Whatever the server answered AUTH TLS or PROT P with (some answer 530), the login and the
     // files never went out in clear.
@@ -30,6 +69,19 @@ NetworkError NetworkError::fromCurl(int curlCode, long replyCode) {
         return {Unencrypted, replyCode,
                 localized("NETWORK_FTPS_REFUSED", "Le serveur FTP n'accepte pas le chiffrement (FTPS) exigé "
                                                   "pour ce site : rien ne lui a été envoyé en clair.")};
+    }
+    // Servers that take FTPS only turn a clear login down with 530, 534 or even 550 ("file
+    // unavailable"): read as such, the user would look for a missing file or a wrong password.
+    if (asksForEncryption(clearLoginRefusal)) {
+        return {EncryptionRequired, replyCode,
+                withReply(localized("NETWORK_FTPS_REQUIRED_BY_SERVER",
+                                    "Le serveur FTP n'accepte que les connexions chiffrées : il a refusé "
+                                    "l'identification en clair"),
+                          replyCode) +
+                    " " +
+                    localized("NETWORK_FTPS_REQUIRED_REMEDY",
+                              "Choisissez le chiffrement FTPS « obligatoire » pour ce site (en ligne de "
+                              "commande : « orvaneh-cli site edit NUMÉRO --ftps required »).")};
     }
     // The FTP reply says more than the curl code: 530 comes as a login failure or an access
     // refusal, 550 as a missing file, a refused directory change or a failed upload.

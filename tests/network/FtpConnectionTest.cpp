@@ -427,11 +427,33 @@ TEST_F(FtpsConnectionTest, RequiredTlsAgainstAServerWithoutItSendsNothing) {
               "lui a été envoyé en clair.");
     EXPECT_FALSE(fs::exists(rootOf(*plain) / "import" / "jamais.wav"));
     EXPECT_EQ(logins(*plain), before) << "the login went out in clear";
+}
 
-    // A plain client is turned away by the server requiring TLS, in its own words.
-    const auto refused = upload(*required, FtpSecurity::Plain, "refusé.wav");
-    ASSERT_TRUE(refused.has_value());
+// The server requiring TLS turns the clear login down with 550: neither a missing file nor
+// a wrong password, whatever the operation.
+TEST_F(FtpsConnectionTest, APlainClientOfAServerRequiringTlsIsToldItWantsEncryption) {
+    Recorded listed;
+    Recorded fetched;
+    const std::optional<NetworkError> failures[] = {
+        upload(*required, FtpSecurity::Plain, "refusé.wav"),
+        run(
+            FtpSecurity::Plain, [&](auto& c, auto callbacks) { c.list(at(*required, "/config"), callbacks); },
+            listed),
+        run(
+            FtpSecurity::Plain,
+            [&](auto& c, auto callbacks) {
+                c.download(at(*required, "/config/Catalogue.xml"), local.path() / "Catalogue.xml", callbacks);
+            },
+            fetched),
+    };
+    for (const auto& failure : failures) {
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->kind(), NetworkFailure::EncryptionRequired) << failure->text();
+        EXPECT_EQ(failure->replyCode(), 550);
+        EXPECT_THAT(failure->text(), ::testing::HasSubstr("--ftps required"));
+    }
     EXPECT_FALSE(fs::exists(rootOf(*required) / "import" / "refusé.wav"));
+    EXPECT_FALSE(fs::exists(local.path() / "Catalogue.xml"));
 }
 
 TEST_F(FtpsConnectionTest, AnUntrustedCertificateIsRefusedInBothTlsModes) {

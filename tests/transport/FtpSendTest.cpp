@@ -152,6 +152,33 @@ TEST_F(FtpSendTest, AnFtpsSiteSendsTheWholeJobEncryptedAndNothingToAServerWithou
     EXPECT_THAT(documentsContaining(record(held).masterJobId), IsEmpty());
 }
 
+// The office's server takes FTPS only and refuses the login in clear with 550: the user is told
+// what to choose, not that a file is missing; the dictation waits for the site to change.
+TEST_F(FtpSendTest, APlainSiteOnAServerRequiringTlsIsToldToChooseFtps) {
+    test::OfficeSimulator secure(Kind::Ftp, {"--tls-required"});
+    const auto site = addSite(1, secure.address(), test::kPassword, true, FtpSecurity::Plain);
+    const auto id = addDictation("Dictée en clair");
+    profile.ui().clear();
+    sendPass();
+    EXPECT_EQ(record(id).envoi, 0);
+    EXPECT_THAT(
+        profile.ui().messages("alert"),
+        ElementsAre("Problème lors de l'envoi. Le serveur FTP n'accepte que les connexions chiffrées : "
+                    "il a refusé l'identification en clair (err. 550). Choisissez le chiffrement FTPS "
+                    "« obligatoire » pour ce site (en ligne de commande : « orvaneh-cli site edit "
+                    "NUMÉRO --ftps required »)."));
+    EXPECT_THAT(secure.journal(" STOR "), IsEmpty());
+
+    // The remedy it gives is the right one: the next attempt goes through.
+    SiteModel changed = siteRequest().selectSiteWithId(site);
+    changed.ftps = FtpSecurity::TlsRequired;
+    siteRequest().updateSite(changed);
+    profile.clock().advance(Seconds(121));
+    sendPass();
+    EXPECT_EQ(record(id).envoi, 1);
+    EXPECT_THAT(secure.journal(" STOR "), ::testing::Each(::testing::HasSubstr("control=TLS data=TLS")));
+}
+
 TEST(FtpSendUrlTest, ServerUrlIsTheImportDirectoryWithOrWithoutScheme) {
     for (const char* address : {"ftp.cabinet.fr", "ftp://ftp.cabinet.fr/", " ftp.cabinet.fr "}) {
         EXPECT_EQ(FTPSend::serverURLForAddress(address), "ftp://ftp.cabinet.fr/import") << address;

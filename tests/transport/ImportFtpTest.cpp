@@ -160,8 +160,9 @@ TEST_F(ImportFtpTest, AnFtpsSiteImportsOverTlsAndKeepsTheWorkflowWhenTlsIsNotThe
     EXPECT_EQ(transfers.size(), 2u);
     EXPECT_THAT(transfers, Each(HasSubstr("control=TLS data=TLS")));
 
-    // Required against a server without TLS, then TLS from an authority nobody trusts: the
-    // reason is told and the workflow stays, the login never sent.
+    // Required against a server without TLS, then TLS from an authority nobody trusts, then
+    // plain FTP against the server requiring TLS (which refuses the login with 550): the reason
+    // is told and the workflow stays, no login accepted.
     test::OfficeSimulator plain(Kind::Ftp);
     const struct {
         const test::OfficeSimulator& server;
@@ -173,6 +174,10 @@ TEST_F(ImportFtpTest, AnFtpsSiteImportsOverTlsAndKeepsTheWorkflowWhenTlsIsNotThe
          "rien ne lui a été envoyé en clair."},
         {server, FtpSecurity::TlsWhenOffered,
          "Erreur de téléchargement! Le certificat du serveur n'est pas reconnu : la connexion est refusée."},
+        {server, FtpSecurity::Plain,
+         "Erreur de téléchargement! Le serveur FTP n'accepte que les connexions chiffrées : il a refusé "
+         "l'identification en clair (err. 550). Choisissez le chiffrement FTPS « obligatoire » pour ce site "
+         "(en ligne de commande : « orvaneh-cli site edit NUMÉRO --ftps required »)."},
     };
     PreferenceStore::standard().removeObjectForKey("TrustedCertificatesFile");
     for (const auto& c : cases) {
@@ -209,6 +214,21 @@ TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
         EXPECT_THAT(authors(), ElementsAre("avant"));
     }
 
+    // The catalogue itself, in clear from a server requiring TLS: not a missing file.
+    {
+        test::OfficeSimulator secure(Kind::Ftp, {"--tls-required"});
+        RecordingDelegate delegate;
+        FTPGet get(kLogin, kPassword, FtpSecurity::Plain, &delegate);
+        get.getCatalogueWithUrl(secure.address() + "/config/Catalogue.xml");
+        ASSERT_TRUE(runUntil([&] { return delegate.ended(); }));
+        ASSERT_TRUE(delegate.failure.has_value());
+        EXPECT_THAT(*delegate.failure, ::testing::StartsWith("Le serveur FTP n'accepte que les connexions "
+                                                             "chiffrées : il a refusé l'identification en "
+                                                             "clair (err. 550)."));
+        EXPECT_EQ(profile.ui().messages("banner").back(), *delegate.failure);
+        EXPECT_THAT(authors(), ElementsAre("avant"));
+    }
+
     RecordingDelegate delegate;
     FTPGet get(kLogin, kPassword, FtpSecurity::Plain, &delegate);
     get.getListDirectories(server.address() + "/config/");
@@ -218,7 +238,7 @@ TEST_F(ImportFtpTest, ARefusedOrCancelledDownloadReportsWhy) {
     EXPECT_EQ(delegate.failure, "Requête annulée");
     EXPECT_FALSE(get.isReceiving());
     EXPECT_EQ(profile.ui().messages("banner").back(), "Requête annulée");
-    EXPECT_EQ(downLoadFinished, 4) << "one per fetch";
+    EXPECT_EQ(downLoadFinished, 5) << "one per fetch";
 }
 
 } // namespace
