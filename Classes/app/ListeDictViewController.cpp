@@ -220,7 +220,7 @@ void ListeDictViewController::parameterScreenFinished(const ParamWorkflow& param
             // Rewriting the row clears its attempt stamp: a dictation waiting for a retry goes
             // out with its new parameters at the next pass.
             if (dictations.updateDictee(record) < 1) {
-                notifySaveFailed();
+                notifySaveFailed(dictations.diskError());
             }
         }
     }
@@ -427,13 +427,13 @@ std::optional<DicteeModel> ListeDictViewController::saveDictation(bool draft) {
     DicteeModel record = dictations.selectDictee(selectedDictation_->idDictee);
     if (record.idDictee == 0) {
         updateList();
-        notifySaveFailed();
+        notifySaveFailed(dictations.diskError());
         return std::nullopt;
     }
     record.brouillon = draft;
     record.tsTransfert = 0;
     if (dictations.updateDictee(record) < 1) {
-        notifySaveFailed();
+        notifySaveFailed(dictations.diskError());
         return std::nullopt;
     }
     selectedDictation_ = record;
