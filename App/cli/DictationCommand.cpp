@@ -19,7 +19,7 @@
 #include "Classes/transport/Uploader.h"
 #include "Classes/workflow/ParamWorkflow.h"
 #include "Classes/workflow/ParamWorkflowDictee.h"
-#include "Platform/files/DiskFault.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #ifdef ORVANEH_HAVE_PULSE
 #include "Platform/media/PulseMediaBackend.h"
@@ -57,15 +57,16 @@ std::string durations(const DicteeModel& record) {
            DictationFormat::duration(DictationFormat::trackSeconds(record, true));
 }
 
-int unknownDictation(CliContext& context, std::int64_t id) {
+// `diskError`: the fault of the disk the read that found nothing met, if any.
+int unknownDictation(CliContext& context, std::int64_t id, int diskError = 0) {
     // The read that found nothing may have failed: a dictation is never said to be gone for that.
     int rows = 0;
     if (auto why = DatabaseProbe::failure("select id from dictee where id = ?", id, &rows)) {
         context.err << "Erreur : la dictée " << id << " n'a pas pu être lue (" << *why << ")." << std::endl;
     } else if (rows > 0) {
         // It reads now: the first read met a passing fault, told when it was the disk's.
-        context.err << DiskFault::withCause("Erreur : la dictée " + std::to_string(id) +
-                                            " n'a pas pu être lue")
+        context.err << withDiskCause("Erreur : la dictée " + std::to_string(id) + " n'a pas pu être lue",
+                                     diskError)
                     << " ; elle est intacte, réessayez." << std::endl;
     } else {
         context.err << "Erreur : aucune dictée n'a l'identifiant " << id << "." << std::endl;
@@ -402,10 +403,11 @@ int DictationCommand::show(const std::vector<std::string>& arguments, CliContext
         return kFailure;
     }
     const bool json = parsed->flag("json");
-    DicteeModel record = DicteeRequest().selectDictee(*id, json ? DictationFormat::kJsonDatePattern
-                                                                : DictationFormat::kTextDatePattern);
+    DicteeRequest dictations;
+    DicteeModel record = dictations.selectDictee(*id, json ? DictationFormat::kJsonDatePattern
+                                                           : DictationFormat::kTextDatePattern);
     if (record.idDictee == 0) {
-        return unknownDictation(context, *id);
+        return unknownDictation(context, *id, dictations.diskError());
     }
     if (json) {
         context.out << jsonText(DictationFormat::toJson(record)) << std::endl;
@@ -445,8 +447,8 @@ int DictationCommand::remove(const std::vector<std::string>& arguments, CliConte
     if (!context.start()) {
         return kFailure;
     }
-    if (DicteeRequest().selectDictee(*id).idDictee == 0) {
-        return unknownDictation(context, *id);
+    if (DicteeRequest dictations; dictations.selectDictee(*id).idDictee == 0) {
+        return unknownDictation(context, *id, dictations.diskError());
     }
     const auto reserved = reserveAgainstRecorder(context, *id, "supprimée");
     if (!reserved) {
@@ -484,9 +486,10 @@ int DictationCommand::xml(const std::vector<std::string>& arguments, CliContext&
     if (!context.start()) {
         return kFailure;
     }
-    DicteeModel record = DicteeRequest().selectDictee(*id);
+    DicteeRequest dictations;
+    DicteeModel record = dictations.selectDictee(*id);
     if (record.idDictee == 0) {
-        return unknownDictation(context, *id);
+        return unknownDictation(context, *id, dictations.diskError());
     }
     XMLForThirdParty descriptor;
     descriptor.setDictee(record);
@@ -566,9 +569,10 @@ int DictationCommand::params(const std::vector<std::string>& arguments, CliConte
     if (!context.start()) {
         return kFailure;
     }
-    DicteeModel record = DicteeRequest().selectDictee(*id);
+    DicteeRequest dictations;
+    DicteeModel record = dictations.selectDictee(*id);
     if (record.idDictee == 0) {
-        return unknownDictation(context, *id);
+        return unknownDictation(context, *id, dictations.diskError());
     }
     if (DictationFields::anyGiven(*parsed)) {
         if (record.envoi == 1) {
@@ -677,9 +681,10 @@ int DictationCommand::edit(const std::vector<std::string>& arguments, CliContext
         return kFailure;
     }
 
-    DicteeModel record = DicteeRequest().selectDictee(*id);
+    DicteeRequest dictations;
+    DicteeModel record = dictations.selectDictee(*id);
     if (record.idDictee == 0) {
-        return unknownDictation(context, *id);
+        return unknownDictation(context, *id, dictations.diskError());
     }
     ParamWorkflow parameters;
     parameters.getParamWorkflowDictee(*id);
@@ -775,9 +780,10 @@ int DictationCommand::record(const std::vector<std::string>& arguments, CliConte
     std::optional<DicteeModel> record;
     ParamWorkflow parameters;
     if (id) {
-        record = DicteeRequest().selectDictee(*id);
+        DicteeRequest dictations;
+        record = dictations.selectDictee(*id);
         if (record->idDictee == 0) {
-            return unknownDictation(context, *id);
+            return unknownDictation(context, *id, dictations.diskError());
         }
         parameters.getParamWorkflowDictee(*id);
         // Only what this take changes, as with edit.
@@ -876,8 +882,8 @@ int DictationCommand::pictures(const std::vector<std::string>& arguments, CliCon
         return kFailure;
     }
     // Picture names carry the identifier as a 32-bit number.
-    if (*id > INT32_MAX || DicteeRequest().selectDictee(*id).idDictee == 0) {
-        return unknownDictation(context, *id);
+    if (DicteeRequest dictations; *id > INT32_MAX || dictations.selectDictee(*id).idDictee == 0) {
+        return unknownDictation(context, *id, dictations.diskError());
     }
     std::unique_ptr<RecorderTrackFiles> reserved;
     if (!additions.empty() || !removals.empty()) {

@@ -5,7 +5,7 @@
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/ConfigurationManager.h"
 #include "Classes/core/FileManagerHelper.h"
-#include "Platform/files/DiskFault.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/media/MediaBackend.h"
 #include "Platform/runloop/RunLoop.h"
 #include "Platform/ui/UserInterface.h"
@@ -167,7 +167,6 @@ double DictationRecorder::currentTrackDuration() const {
 }
 
 bool DictationRecorder::recordTake(const std::string& path) {
-    DiskFault::clear();
     const double before = currentTrackFileDuration();
     const double length = fileDuration(path);
     media_->setInput(SimulatedAudioInput::file(path));
@@ -182,7 +181,8 @@ bool DictationRecorder::recordTake(const std::string& path) {
 
     const double after = currentTrackFileDuration();
     if (std::fabs(after - (before + length)) > kSampleTolerance) {
-        err_ << DiskFault::withCause("Erreur : la prise n'a pas été ajoutée à la piste")
+        err_ << withDiskCause("Erreur : la prise n'a pas été ajoutée à la piste",
+                              controller_->lastEditError())
              << ", qui reste telle qu'elle était." << std::endl;
         return false;
     }
@@ -232,7 +232,6 @@ std::optional<double> DictationRecorder::stopLiveTake() {
 
 bool DictationRecorder::cut(double from, double to, bool confirmed) {
     const double before = controller_->dureeRecord();
-    DiskFault::clear();
     controller_->progressSliderMoved(static_cast<float>(from));
     controller_->placeOrRemovePin();
     controller_->progressSliderMoved(static_cast<float>(to));
@@ -244,7 +243,7 @@ bool DictationRecorder::cut(double from, double to, bool confirmed) {
     }
     controller_->cutChunkDictation();
     if (controller_->dureeRecord() >= before - kSampleTolerance) {
-        err_ << DiskFault::withCause("Erreur : la coupure n'a pas été faite")
+        err_ << withDiskCause("Erreur : la coupure n'a pas été faite", controller_->lastEditError())
              << " ; la piste reste telle qu'elle était." << std::endl;
         return false;
     }

@@ -35,6 +35,19 @@ void refuseWhileTransferring() {
                                              "modifiée ni supprimée pour l'instant."));
 }
 
+// A dictation of the list that could not be read (a full or failing disk) is still there: said
+// with why, rather than dropped from the list as one deleted since. False when it was not read
+// for want of a row.
+bool toldUnreadable(const std::optional<SqlConnection::Failure>& unreadable) {
+    if (!unreadable) {
+        return false;
+    }
+    Notification::pushNotification(
+        localized("LISTE_DICT_LECTURE_IMPOSSIBLE", "La dictée n'a pas pu être lue (") + unreadable->text() +
+        localized("LISTE_DICT_LECTURE_IMPOSSIBLE_FIN", ") ; elle n'a pas été modifiée."));
+    return true;
+}
+
 } // namespace
 
 ListeDictViewController::ListeDictViewController(ApplicationHost& application, WithoutStart)
@@ -164,8 +177,11 @@ void ListeDictViewController::openParameters(const DictationCell& row) {
     PendingParameters pending;
     pending.purpose = PendingParameters::Purpose::EditDictation;
     pending.idDictee = row.idDictee;
-    if (!pending.parameters.getParamWorkflowDictee(row.idDictee)) {
-        updateList(); // gone since the list was built
+    std::optional<SqlConnection::Failure> unreadable;
+    if (!pending.parameters.getParamWorkflowDictee(row.idDictee, &unreadable)) {
+        if (!toldUnreadable(unreadable)) {
+            updateList(); // gone since the list was built
+        }
         return;
     }
     presentParameterScreen(std::move(pending));
@@ -220,7 +236,7 @@ void ListeDictViewController::parameterScreenFinished(const ParamWorkflow& param
             // Rewriting the row clears its attempt stamp: a dictation waiting for a retry goes
             // out with its new parameters at the next pass.
             if (dictations.updateDictee(record) < 1) {
-                notifySaveFailed();
+                notifySaveFailed(dictations.diskError());
             }
         }
     }
@@ -276,8 +292,11 @@ void ListeDictViewController::continueOpening(const std::optional<DictationCell>
     ParamWorkflow parameters;
     std::optional<std::int64_t> idDictee;
     if (row) {
-        if (!parameters.getParamWorkflowDictee(row->idDictee)) {
-            updateList(); // deleted since the list was built
+        std::optional<SqlConnection::Failure> unreadable;
+        if (!parameters.getParamWorkflowDictee(row->idDictee, &unreadable)) {
+            if (!toldUnreadable(unreadable)) {
+                updateList(); // deleted since the list was built
+            }
             return;
         }
         idDictee = row->idDictee;
@@ -427,13 +446,13 @@ std::optional<DicteeModel> ListeDictViewController::saveDictation(bool draft) {
     DicteeModel record = dictations.selectDictee(selectedDictation_->idDictee);
     if (record.idDictee == 0) {
         updateList();
-        notifySaveFailed();
+        notifySaveFailed(dictations.diskError());
         return std::nullopt;
     }
     record.brouillon = draft;
     record.tsTransfert = 0;
     if (dictations.updateDictee(record) < 1) {
-        notifySaveFailed();
+        notifySaveFailed(dictations.diskError());
         return std::nullopt;
     }
     selectedDictation_ = record;

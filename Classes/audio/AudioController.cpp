@@ -9,7 +9,7 @@
 #include "Classes/core/siteRequest.h"
 #include "Classes/screens/ApplicationHost.h"
 #include "Classes/screens/Notification.h"
-#include "Platform/files/DiskFault.h"
+#include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/media/MediaBackend.h"
@@ -30,11 +30,12 @@ std::function<void(int)> AudioController::guarded(std::function<void(int)> answe
     };
 }
 
-void AudioController::notifySaveFailed() {
+void AudioController::notifySaveFailed(int diskError) {
     // What the disk did, when it is the cause: the user has to make room or change the medium.
     Notification::pushNotification(
-        DiskFault::withCause(localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE",
-                                       "La dictée n'a pas pu être enregistrée")) +
+        withDiskCause(
+            localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE", "La dictée n'a pas pu être enregistrée"),
+            diskError) +
         localized("AUDIO_CONTROLLER_ENREGISTREMENT_IMPOSSIBLE_FIN",
                   ". Les enregistrements sont conservés sur l'appareil pour un nouvel essai."));
 }
@@ -207,8 +208,9 @@ void AudioController::displayResumeAlertViewForDictee(const std::optional<Dictee
 
 void AudioController::sendResumedDictation(DicteeModel record) {
     record.brouillon = false;
-    if (DicteeRequest().updateDictee(record) < 1) {
-        notifySaveFailed();
+    DicteeRequest request;
+    if (request.updateDictee(record) < 1) {
+        notifySaveFailed(request.diskError());
         dictationStaysOpenAfterSave(record);
         return;
     }

@@ -83,8 +83,8 @@ public:
 protected:
     ApplicationHost& application() const { return application_; }
     // The banner telling the user that the dictation could not be stored and its recordings
-    // stay on the device.
-    static void notifySaveFailed();
+    // stay on the device; with what the disk did when `diskError` (an errno) is its fault.
+    static void notifySaveFailed(int diskError);
     // Abandons a stored dictation that is not sent: its row first (a row that stays keeps its
     // files, and a banner says so), then its pictures; its recordings are kept under names the
     // next dictation of that number will not take, and a banner names them.

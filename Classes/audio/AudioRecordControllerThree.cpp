@@ -470,7 +470,10 @@ void AudioRecordControllerThree::stopRecordDictee() {
         view_.positionText =
             secondsText(isDictee_ ? *elapsed : *elapsed + static_cast<double>(recordStartPosition_));
     }
-    files_.mergeTake(isDictee_, static_cast<double>(recordStartPosition_));
+    lastEditError_ = recorder ? recorder->takeError() : 0;
+    if (!files_.mergeTake(isDictee_, static_cast<double>(recordStartPosition_))) {
+        lastEditError_ = files_.lastError();
+    }
     files_.writeJournal(true);
     initPlayer();
     // The new player starts where the cursor stands, so that seeks start from there too.
@@ -621,8 +624,11 @@ void AudioRecordControllerThree::cutBetweenMarkers() {
     if (refused_ || isPlaying() || isRecording() || !passage) {
         return;
     }
+    lastEditError_ = 0;
     if (files_.cut(isDictee_, passage->from, passage->to)) {
         removeCursorAndSetLabelAfterCut();
+    } else {
+        lastEditError_ = files_.lastError();
     }
 }
 
@@ -727,7 +733,7 @@ std::optional<DicteeModel> AudioRecordControllerThree::saveDictation(bool draft)
         idDictee_ = saved.identifier;
     }
     if (!saved.record) {
-        notifySaveFailed();
+        notifySaveFailed(saved.diskError);
     }
     changed();
     return saved.record;

@@ -223,6 +223,9 @@ public:
     // The player of the current track; null when its file is missing or unreadable.
     const AudioPlayer* player() const { return transport_.player(); }
     bool isRecording() const { return transport_.isRecording(); }
+    // The errno of a fault behind the last take or cut that failed (ENOSPC: the disk is full),
+    // for the message that says so; 0 when it succeeded or the disk was not the cause.
+    int lastEditError() const { return lastEditError_; }
     bool isPlaying() const { return transport_.isPlaying(); }
     const VuMeterGrid& levelMeter() const { return transport_.levelMeter(); }
     // The working and stored paths of the current dictation.
@@ -259,6 +262,7 @@ private:
     double dureeInstruction_ = 0;
     double dureeRecord_ = 0;
     int etatLecteur_ = kPlayer;
+    int lastEditError_ = 0;
     std::string strPriorite_;
     ParamWorkflow paramWorkflow_;
     // Edits paramWorkflow_ in place: declared after it.

@@ -5,7 +5,6 @@
 #include "Classes/core/Pictures.h"
 #include "Classes/core/Tools.h"
 #include "Classes/core/siteRequest.h"
-#include "Platform/files/DiskFault.h"
 #include "Platform/log/Log.h"
 
 #include <string>
@@ -14,8 +13,6 @@ namespace orvaneh {
 
 DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow& parameters,
                                              RecorderTrackFiles& files) {
-    // A failure is told with what the disk did during this save, not before it.
-    DiskFault::clear();
     const std::int32_t idSite =
         ConfigurationManager::shouldLinkDictationToSite() ? siteRequest().selectDefaultSite().idSite : -1;
 
@@ -69,7 +66,7 @@ DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow
         parameters.firstField = firstFieldBefore;
         files.saveAbandoned();
         Log::write("La dictée n'a pas pu être enregistrée ; les fichiers de travail sont conservés");
-        return {};
+        return {0, std::nullopt, request.diskError()};
     }
 
     if (newRow) {
@@ -85,15 +82,16 @@ DictationSaver::Outcome DictationSaver::save(const Request& asked, ParamWorkflow
     files.beginSave(identifier, record.masterJobId);
     if (!files.saveDicteeFile()) {
         // Editing goes on: these files are not a save in progress until the user saves again.
+        const int moveError = files.lastError();
         files.saveAbandoned();
-        return {identifier, std::nullopt};
+        return {identifier, std::nullopt, moveError};
     }
     record.brouillon = asked.draft;
     if (request.updateDictee(record) < 1 || (!newRow && !request.reopenAfterEdit(identifier))) {
         // The recordings are stored; the dictation stays a draft until it is saved again.
         Log::write("La dictée " + std::to_string(identifier) +
                    " est enregistrée mais reste en brouillon : sa fiche n'a pas pu être mise à jour");
-        return {identifier, std::nullopt};
+        return {identifier, std::nullopt, request.diskError()};
     }
     files.deleteFileTempFile();
     return {identifier, record};

@@ -32,6 +32,9 @@ public:
         std::int64_t identifier = 0;
         // The stored record; nothing when any step failed (logged).
         std::optional<DicteeModel> record;
+        // The errno of a fault behind the step that failed (ENOSPC: the disk is full), for the
+        // user's message; 0 when none or the disk was not the cause.
+        int diskError = 0;
     };
 
     // `parameters` fill the row; a sent dictation's copy renames them ("-1").

@@ -3,7 +3,6 @@
 // an hour-long track costs no more memory than a one-minute one.
 #include "Classes/audio/WaveHeader.h"
 #include "Classes/core/FileManagerHelper.h"
-#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/TemporaryFile.h"
 #include "Platform/files/WriteAt.h"
@@ -107,6 +106,8 @@ public:
     explicit PendingOutput(std::string path) : path_(std::move(path)) {}
 
     int descriptor() const { return file_.descriptor(); }
+    // The errno of the step that failed; 0 while none has.
+    int error() const { return error_; }
 
     bool create() { return file_.create(path_) || fail("création", errno); }
 
@@ -176,7 +177,7 @@ private:
     }
 
     bool fail(const char* what, int errorNumber) {
-        DiskFault::note(errorNumber);
+        error_ = errorNumber;
         Log::write("Impossible d'écrire le fichier audio " + inQuotes(path_) + " (" + what +
                    ") : " + systemErrorText(errorNumber));
         return false;
@@ -187,6 +188,7 @@ private:
     std::uint64_t written_ = 0;
     bool inKernel_ = true;
     std::vector<char> buffer_;
+    int error_ = 0;
 };
 
 // Writes the header of an edit's output, up to the data size field, which the repair fills:
@@ -214,14 +216,20 @@ bool writeHeader(PendingOutput& out, const OpenWave& track, std::uint64_t& dataO
 
 // A failed edit leaves no output behind, not even one from an earlier edit, which the recorder
 // would otherwise take for the result. An output that is one of the inputs is left alone.
-bool abandon(const std::string& output, std::initializer_list<const std::string*> inputs) {
-    std::error_code error;
+// `error`, when given, receives `writeError`: the errno of the output's failed write, 0 when an
+// input was the cause.
+bool abandon(const std::string& output, std::initializer_list<const std::string*> inputs, int* error,
+             int writeError = 0) {
+    if (error != nullptr) {
+        *error = writeError;
+    }
+    std::error_code ignored;
     for (const std::string* input : inputs) {
-        if (std::filesystem::equivalent(output, *input, error)) {
+        if (std::filesystem::equivalent(output, *input, ignored)) {
             return false;
         }
     }
-    std::filesystem::remove(output, error);
+    std::filesystem::remove(output, ignored);
     return false;
 }
 
@@ -315,11 +323,11 @@ bool FileManagerHelper::updateLengthOfNewFile(int descriptor, std::uint64_t data
 }
 
 bool FileManagerHelper::insertWaveFile(const std::string& take, const std::string& base,
-                                       const std::string& output, double seconds) {
+                                       const std::string& output, double seconds, int* error) {
     auto track = openWave(base);
     auto added = track ? openWave(take) : std::nullopt;
     if (!added) {
-        return abandon(output, {&take, &base});
+        return abandon(output, {&take, &base}, error);
     }
     const WaveHeader& into = track->header;
     const WaveHeader& from = added->header;
@@ -327,7 +335,7 @@ bool FileManagerHelper::insertWaveFile(const std::string& take, const std::strin
     if (!from.sameFormatAs(into)) {
         Log::write("Format audio de " + inQuotes(take) + " différent de celui de " + inQuotes(base) +
                    " : insertion refusée");
-        return abandon(output, {&take, &base});
+        return abandon(output, {&take, &base}, error);
     }
 
     const std::uint64_t at = framePosition(seconds, into);
@@ -340,14 +348,15 @@ bool FileManagerHelper::insertWaveFile(const std::string& take, const std::strin
                     out.append(added->file.get(), from.audioOffset(), takeAudio) &&
                     out.append(track->file.get(), into.audioOffset() + at, into.audioSize - at) &&
                     out.sized(updateLengthOfNewFile(out.descriptor(), dataOffset)) && out.commit();
-    return ok || abandon(output, {&take, &base});
+    return ok || abandon(output, {&take, &base}, error, out.error());
 }
 
 bool FileManagerHelper::deleteChunkBetweenPos1(double firstSeconds, double secondSeconds,
-                                               const std::string& source, const std::string& output) {
+                                               const std::string& source, const std::string& output,
+                                               int* error) {
     auto track = openWave(source);
     if (!track) {
-        return abandon(output, {&source});
+        return abandon(output, {&source}, error);
     }
     const WaveHeader& wave = track->header;
     const std::uint64_t first = cutPosition(firstSeconds, wave);
@@ -361,7 +370,7 @@ bool FileManagerHelper::deleteChunkBetweenPos1(double firstSeconds, double secon
                     out.append(track->file.get(), wave.audioOffset(), from) &&
                     out.append(track->file.get(), wave.audioOffset() + to, wave.audioSize - to) &&
                     out.sized(updateLengthOfNewFile(out.descriptor(), dataOffset)) && out.commit();
-    return ok || abandon(output, {&source});
+    return ok || abandon(output, {&source}, error, out.error());
 }
 
 } // namespace orvaneh

@@ -5,7 +5,6 @@
 #include "Classes/core/FileManagerHelper.h"
 #include "Classes/core/Tools.h"
 #include "Classes/screens/Notification.h"
-#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
@@ -100,17 +99,17 @@ std::optional<std::string> setAudioAside(const std::string& path, const std::str
     return name;
 }
 
-// One rename: the track is never without a file, whatever happens in between.
-bool replaceWorkingFile(const std::string& output, const std::string& working) {
+// One rename: the track is never without a file, whatever happens in between. 0, or the errno
+// of the rename that failed.
+int replaceWorkingFile(const std::string& output, const std::string& working) {
     std::error_code error;
     fs::rename(output, working, error);
     if (error) {
-        DiskFault::note(error.value());
         Log::write("Impossible de remplacer « " + working + " » : " + error.message());
         Tools::deleteFileAtPath(output);
-        return false;
+        return error.value();
     }
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -390,6 +389,7 @@ void RecorderTrackFiles::setAsideUnreadable(bool dictation) {
 }
 
 bool RecorderTrackFiles::mergeTake(bool dictation, double seconds) {
+    lastError_ = 0;
     if (!fileExists(tempFilePath_)) {
         return true;
     }
@@ -401,8 +401,12 @@ bool RecorderTrackFiles::mergeTake(bool dictation, double seconds) {
 }
 
 bool RecorderTrackFiles::insertTake(const std::string& working, double seconds) {
-    bool inserted = FileManagerHelper::insertWaveFile(tempFilePath_, working, outputFilePath_, seconds);
-    inserted = inserted && replaceWorkingFile(outputFilePath_, working);
+    bool inserted =
+        FileManagerHelper::insertWaveFile(tempFilePath_, working, outputFilePath_, seconds, &lastError_);
+    if (inserted) {
+        lastError_ = replaceWorkingFile(outputFilePath_, working);
+        inserted = lastError_ == 0;
+    }
     if (inserted) {
         // Until the take file is removed, the journal knows it is already in the track.
         journal_.insertedTake = RecorderJournal::FileStamp::of(tempFilePath_);
@@ -423,8 +427,13 @@ bool RecorderTrackFiles::insertTake(const std::string& working, double seconds) 
 
 bool RecorderTrackFiles::cut(bool dictation, double from, double to) {
     const std::string& working = workingPath(dictation);
-    if (!FileManagerHelper::deleteChunkBetweenPos1(from, to, working, outputFilePath_) ||
-        !replaceWorkingFile(outputFilePath_, working)) {
+    lastError_ = 0;
+    bool done = FileManagerHelper::deleteChunkBetweenPos1(from, to, working, outputFilePath_, &lastError_);
+    if (done) {
+        lastError_ = replaceWorkingFile(outputFilePath_, working);
+        done = lastError_ == 0;
+    }
+    if (!done) {
         Notification::pushNotification(
             localized("AUDIO_RECORD_CONTROLLER_COUPE_IMPOSSIBLE",
                       "La coupe n'a pas pu être faite ; la piste reste inchangée."));
@@ -465,6 +474,7 @@ bool RecorderTrackFiles::saveDicteeFile() {
         const char* missing;
     };
     bool saved = true;
+    lastError_ = 0;
     for (const Track& track :
          {Track{baseDicteeFilePath_, finalDicteeFilePath_, "Le fichier \"Dictée\" n'existe pas !"},
           Track{baseInstFilePath_, finalInstFilePath_, "Le fichier \"Instruction\" n'existe pas !"}}) {
@@ -476,7 +486,7 @@ bool RecorderTrackFiles::saveDicteeFile() {
         std::error_code error;
         fs::rename(track.working, track.stored, error);
         if (error) {
-            DiskFault::note(error.value());
+            lastError_ = error.value();
             Log::write("Impossible d'enregistrer « " + track.working + " » sous « " + track.stored +
                        " » : " + error.message());
             saved = false;

@@ -88,12 +88,17 @@ public:
     void saveAbandoned();
     // Removes the working files and the journal.
     void deleteFileTempFile();
+    // The errno behind the last take insertion, cut or move to the stored names that failed (a
+    // full disk, a read-write error), for the message that says so; 0 when that step succeeded
+    // or an input, not the system, was the cause.
+    int lastError() const { return lastError_; }
 
 private:
     std::string baseDicteeFilePath_, finalDicteeFilePath_, tempDicteeFilePath_, tempInstFilePath_,
         baseInstFilePath_, finalInstFilePath_, tempFilePath_, outputFilePath_;
     FileLock lock_;
     bool reserved_ = false;
+    int lastError_ = 0;
     // What the journal says of the working files; its stamps are refreshed at each write.
     RecorderJournal journal_;
 

@@ -42,7 +42,9 @@ public:
     // chunk, holds compressed audio or a format whose fields contradict each other, when a
     // take's format differs from its track's, or when the output cannot be written. The output
     // keeps the bytes of its track before the audio when they form a clean header ("fmt " first,
-    // chunk list whole); otherwise it gets RIFF, "fmt " and "data" of its own.
+    // chunk list whole); otherwise it gets RIFF, "fmt " and "data" of its own. A failed edit
+    // gives `error` the errno of the write that failed (a full disk, a read-write error), 0
+    // when an input was the cause.
 
     // The byte rate of the WAV file read through the descriptor; 0 for -1 or a file that is
     // not a usable WAV file. Logs it.
@@ -57,11 +59,11 @@ public:
     // Writes `output`: the audio of `base` up to `seconds`, all the audio of `take`, then the
     // rest of `base`. A position past the end appends; a take's incomplete last frame is left out.
     static bool insertWaveFile(const std::string& take, const std::string& base, const std::string& output,
-                               double seconds);
+                               double seconds, int* error = nullptr);
     // Writes `output`: `source` without the audio between the two positions, in either order.
     // Cutting everything leaves a valid file holding no audio.
     static bool deleteChunkBetweenPos1(double firstSeconds, double secondSeconds, const std::string& source,
-                                       const std::string& output);
+                                       const std::string& output, int* error = nullptr);
     // Sets the RIFF size (length − 8) and the data size (the bytes after the data chunk
     // header) of a WAV file just written through the descriptor, whose "data" tag is at
     // `dataOffset`. A file ending inside that chunk header is completed with a data size of

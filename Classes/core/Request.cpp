@@ -10,11 +10,18 @@ Request::Request()
       databasePath_(UserDefaultManager::getStringForKey("databasePath").value_or("")) {}
 
 std::unique_ptr<SqlConnection> Request::openDatabase() const {
-    return SqlConnection::open(databasePath_);
+    failure_.reset();
+    SqlConnection::Failure failed;
+    auto connection = SqlConnection::open(databasePath_, &failed);
+    if (!connection) {
+        failure_ = failed;
+    }
+    return connection;
 }
 
 Request::Connection Request::connect() const {
     if (transaction_ != nullptr) {
+        failure_ = transaction_->failure();
         return transaction_->active() ? Connection(transaction_->connection()) : Connection();
     }
     return Connection(openDatabase());
@@ -44,10 +51,11 @@ std::optional<Request::PreparedStatement> Request::prepare(std::string_view sql,
     }
     auto statement = prepare(*connection, sql, failureLog, failureLogEnd);
     if (!statement) {
+        failure_ = connection->lastFailure();
         noteFailure();
         return std::nullopt;
     }
-    return PreparedStatement(std::move(connection), std::move(statement));
+    return PreparedStatement(std::move(connection), std::move(statement), &failure_);
 }
 
 std::vector<std::string> Request::selectTexts(std::string_view sql, std::int64_t rowId, int column) const {
@@ -75,6 +83,7 @@ std::optional<std::string> Request::deleteAllRows(std::string_view table) const 
     SqlStatement statement(*connection, "delete from " + std::string(table));
     if (statement.step() != SqlStatement::Step::Done) {
         std::string message = connection->errorMessage();
+        failure_ = statement.failure();
         noteFailure();
         return message;
     }

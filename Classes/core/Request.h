@@ -39,6 +39,14 @@ public:
     void joinTransaction(SqlTransaction* transaction) { transaction_ = transaction; }
     SqlTransaction* transaction() const { return transaction_; }
 
+    // Why the last operation of this object that reached the database failed there (the file
+    // could not be opened, a statement could not be prepared or run); nothing when it did not,
+    // also when it found nothing. What a caller names to the user: a row that could not be read
+    // is not a row that does not exist.
+    const std::optional<SqlConnection::Failure>& failure() const { return failure_; }
+    // The errno of a fault of the disk behind failure() (full, failing); 0 when none.
+    int diskError() const { return failure_ ? failure_->diskError() : 0; }
+
 protected:
     // Logged before the database's message when a statement cannot be prepared.
     static constexpr std::string_view kPrepareFailureLog = "Erreur lors de la création du Statement !, ";
@@ -61,11 +69,20 @@ protected:
         const SqlConnection* connection_ = nullptr;
     };
 
-    // A statement and the connection it runs on, released together.
+    // A statement and the connection it runs on, released together; a step that failed is
+    // reported to `failed` then.
     class PreparedStatement {
     public:
-        PreparedStatement(Connection connection, std::unique_ptr<SqlStatement> statement)
-            : connection_(std::move(connection)), statement_(std::move(statement)) {}
+        PreparedStatement(Connection connection, std::unique_ptr<SqlStatement> statement,
+                          std::optional<SqlConnection::Failure>* failed = nullptr)
+            : connection_(std::move(connection)), statement_(std::move(statement)), failed_(failed) {}
+        ~PreparedStatement() {
+            if (failed_ != nullptr && statement_ && statement_->failure()) {
+                *failed_ = statement_->failure();
+            }
+        }
+        PreparedStatement(PreparedStatement&&) = default;
+        PreparedStatement& operator=(PreparedStatement&&) = delete;
 
         const SqlConnection& connection() const { return *connection_; }
         SqlStatement& statement() const { return *statement_; }
@@ -74,11 +91,14 @@ protected:
         Connection connection_;
         // Declared after the connection: finalised before it closes.
         std::unique_ptr<SqlStatement> statement_;
+        std::optional<SqlConnection::Failure>* failed_;
     };
 
-    // A new connection to the database, or nothing (silently) when it cannot be opened.
+    // A new connection to the database, or nothing (silently, failure() saying why) when it
+    // cannot be opened. Starts an operation: failure() is cleared.
     std::unique_ptr<SqlConnection> openDatabase() const;
-    // The joined transaction's connection (nothing once it failed), else a new one.
+    // The joined transaction's connection (nothing once it failed), else a new one. Starts an
+    // operation as openDatabase() does.
     Connection connect() const;
     // To call after a statement failed: a joined transaction learns of it (and ends when the
     // failure is not one of the statement only).
@@ -109,6 +129,7 @@ private:
     std::string databaseName_;
     std::string databasePath_;
     SqlTransaction* transaction_ = nullptr;
+    mutable std::optional<SqlConnection::Failure> failure_;
 };
 
 } // namespace orvaneh

@@ -1,6 +1,5 @@
 #include "Classes/core/SqlConnection.h"
 
-#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 
 #include <cerrno>
@@ -81,7 +80,6 @@ SqlConnection::Failure lastFailureOn(sqlite3* handle, int fallbackCode, const ch
             failure.systemError = openingCause(path, failure.systemError);
         }
     }
-    DiskFault::note(failure.diskError());
     return failure;
 }
 
@@ -95,7 +93,7 @@ int SqlConnection::Failure::diskError() const {
         return systemError == ENOSPC || systemError == EDQUOT ? systemError : EIO;
     case SQLITE_CANTOPEN:
     case SQLITE_READONLY:
-        return systemError;
+        return isDiskError(systemError) ? systemError : 0; // not a missing file or a permission
     default:
         return 0;
     }
@@ -190,10 +188,8 @@ std::unique_ptr<SqlConnection> SqlConnection::open(const std::filesystem::path& 
     int status =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (status != SQLITE_OK) {
-        // Worked out even when the caller does not ask: a full or failing disk is noted by it.
-        const Failure failed = lastFailureOn(handle, status, path.c_str());
         if (failure != nullptr) {
-            *failure = failed;
+            *failure = lastFailureOn(handle, status, path.c_str());
         }
         sqlite3_close(handle);
         return nullptr;

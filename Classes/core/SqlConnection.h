@@ -47,7 +47,8 @@ public:
     std::string errorMessage() const;
     // The last failure of this connection.
     Failure lastFailure() const;
-    // The last failure on `handle`, a full or failing disk kept for the user's message (DiskFault).
+    // The last failure on `handle`, worked out when it happens: SQLite's own later calls on the
+    // thread may hide its errno.
     static Failure failureOf(sqlite3* handle);
     std::int64_t lastInsertRowId() const;
     // Rows changed by the last statement.

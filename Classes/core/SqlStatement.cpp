@@ -9,7 +9,7 @@ namespace orvaneh {
 SqlStatement::SqlStatement(const SqlConnection& connection, std::string_view sql) {
     if (sqlite3_prepare_v2(connection.handle(), sql.data(), static_cast<int>(sql.size()), &statement_,
                            nullptr) != SQLITE_OK) {
-        SqlConnection::failureOf(connection.handle());
+        failure_ = SqlConnection::failureOf(connection.handle());
         sqlite3_finalize(statement_);
         statement_ = nullptr;
     }
@@ -53,7 +53,7 @@ SqlStatement::Step SqlStatement::step() {
     case SQLITE_DONE:
         return Step::Done;
     default:
-        SqlConnection::failureOf(sqlite3_db_handle(statement_));
+        failure_ = SqlConnection::failureOf(sqlite3_db_handle(statement_));
         return Step::Error;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Classes/core/SqlConnection.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,8 +10,6 @@
 struct sqlite3_stmt;
 
 namespace orvaneh {
-
-class SqlConnection;
 
 // One prepared statement, finalised with the object. Parameters are positional, from 1;
 // text is bound as a copy, and a missing text as NULL. Columns are numbered from 0; a NULL
@@ -37,6 +37,9 @@ public:
     // Steps to the end; true when the statement finished without error.
     bool execute();
 
+    // Why the preparation or a step failed, worked out when it did; nothing while none has.
+    const std::optional<SqlConnection::Failure>& failure() const { return failure_; }
+
     int columnCount() const;
     bool columnIsNull(int column) const;
     std::int64_t columnInt(int column) const;
@@ -45,6 +48,7 @@ public:
 
 private:
     sqlite3_stmt* statement_ = nullptr;
+    std::optional<SqlConnection::Failure> failure_;
 };
 
 } // namespace orvaneh

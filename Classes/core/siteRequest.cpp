@@ -323,12 +323,16 @@ bool siteRequest::placePasswords() {
     return left;
 }
 
-SiteModel siteRequest::destinationForDictation(std::int32_t dictationSiteId) {
+SiteModel siteRequest::destinationForDictation(std::int32_t dictationSiteId,
+                                               std::optional<SqlConnection::Failure>* unreadable) {
     siteRequest sites;
-    if (ConfigurationManager::shouldLinkDictationToSite() && dictationSiteId >= 1) {
-        return sites.selectSiteWithId(dictationSiteId);
+    const SiteModel site = ConfigurationManager::shouldLinkDictationToSite() && dictationSiteId >= 1
+                               ? sites.selectSiteWithId(dictationSiteId)
+                               : sites.selectDefaultSite();
+    if (unreadable != nullptr) {
+        *unreadable = sites.failure();
     }
-    return sites.selectDefaultSite();
+    return site;
 }
 
 } // namespace orvaneh

@@ -38,8 +38,10 @@ public:
     bool placePasswords();
 
     // Where a dictation goes: the default site, or its own site when "LinkDictationToSite"
-    // is on and it has one. An empty record means no usable site.
-    static SiteModel destinationForDictation(std::int32_t dictationSiteId);
+    // is on and it has one. An empty record means no usable site, or sites that could not be
+    // read: `unreadable` then receives why.
+    static SiteModel destinationForDictation(std::int32_t dictationSiteId,
+                                             std::optional<SqlConnection::Failure>* unreadable = nullptr);
 
 private:
     // Sets the row's password where it still is `expected`; true when a row changed.

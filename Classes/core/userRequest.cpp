@@ -5,7 +5,6 @@
 #include "Classes/core/SqlStatement.h"
 #include "Classes/core/StringExtension.h"
 #include "Classes/core/contextRequest.h"
-#include "Platform/files/DiskFault.h"
 #include "Platform/log/Log.h"
 
 #include <string_view>
@@ -53,15 +52,7 @@ void userRequest::selectRole(const char* sql) {
     unreadable.reset();
     auto query = prepare(sql);
     if (!query) {
-        // Asked again on a connection of its own, to say why.
-        SqlConnection::Failure failure;
-        auto connection = SqlConnection::open(databasePath(), &failure);
-        if (connection && SqlStatement(*connection, sql).prepared()) {
-            const std::string disk = DiskFault::take();
-            unreadable = disk.empty() ? "erreur de la base de données" : disk;
-        } else {
-            unreadable = connection ? connection->lastFailure().text() : failure.text();
-        }
+        unreadable = failure() ? failure()->text() : "erreur de la base de données";
         return;
     }
     SqlStatement& statement = query->statement();

@@ -9,7 +9,6 @@
 #include "Classes/transport/FTPSend.h"
 #include "Classes/transport/NetworkManager.h"
 #include "Classes/transport/WSPost.h"
-#include "Platform/files/DiskFault.h"
 #include "Platform/localisation/Localization.h"
 #include "Platform/log/Log.h"
 #include "Platform/profile/Profile.h"
@@ -176,14 +175,13 @@ void Uploader::run() {
 namespace {
 
 // Why the sites could not be read, when the read that found no site for a dictation failed:
-// the table asked again, or what the disk did during the first read.
-std::optional<std::string> siteUnreadable() {
-    std::string disk = DiskFault::take();
+// the table asked again, or what the first read met.
+std::optional<std::string> siteUnreadable(const std::optional<SqlConnection::Failure>& firstRead) {
     if (auto failure = DatabaseProbe::failure("select idSite from site")) {
         return failure;
     }
-    if (!disk.empty()) {
-        return disk;
+    if (firstRead) {
+        return firstRead->text();
     }
     return std::nullopt;
 }
@@ -191,8 +189,8 @@ std::optional<std::string> siteUnreadable() {
 } // namespace
 
 void Uploader::sendDictee(const DicteeModel& dictee) {
-    DiskFault::clear();
-    const SiteModel site = siteRequest::destinationForDictation(dictee.idSite);
+    std::optional<SqlConnection::Failure> siteReadFailure;
+    const SiteModel site = siteRequest::destinationForDictation(dictee.idSite, &siteReadFailure);
     const bool transcription = WSPost::routesToTranscriptionService(dictee, site);
     const NetworkResult network = NetworkManager::isNetworkAvailable(
         transcription ? siteRequest().selectSiteVelmoraIfExist().address : site.address);
@@ -239,7 +237,7 @@ void Uploader::sendDictee(const DicteeModel& dictee) {
         break;
     default:
         // A site that could not be read (a full or failing disk) is not a site that is gone.
-        if (auto unreadable = siteUnreadable()) {
+        if (auto unreadable = siteUnreadable(siteReadFailure)) {
             Notification::pushNotification(
                 localized("UPLOADER_SITE_UNREADABLE", "Le site de cette dictée n'a pas pu être lu (") +
                 *unreadable + localized("UPLOADER_SITE_UNREADABLE_END", ") ; elle reste à envoyer."));

@@ -46,9 +46,14 @@ void ParamWorkflow::saveParamWorkflow() {
         localized("PARAM_WORKFLOW_DICTEE_CHANGES_SAVED", "Paramètres enregistrés"));
 }
 
-bool ParamWorkflow::getParamWorkflowDictee(std::int64_t idDictee) {
-    DicteeModel record = DicteeRequest().selectDictee(idDictee);
+bool ParamWorkflow::getParamWorkflowDictee(std::int64_t idDictee,
+                                           std::optional<SqlConnection::Failure>* unreadable) {
+    DicteeRequest request;
+    DicteeModel record = request.selectDictee(idDictee);
     if (record.date.empty()) {
+        if (unreadable != nullptr) {
+            *unreadable = request.failure();
+        }
         return false;
     }
     auteur = record.auteur;

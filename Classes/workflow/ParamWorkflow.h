@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Classes/core/DicteeModel.h"
+#include "Classes/core/SqlConnection.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvaneh {
@@ -28,8 +30,10 @@ public:
     // Stores the fields as the defaults (insert or update of the single row), then shows the
     // banner "Paramètres enregistrés".
     void saveParamWorkflow();
-    // Loads the fields of a stored dictation; false (fields unchanged) when it does not exist.
-    bool getParamWorkflowDictee(std::int64_t idDictee);
+    // Loads the fields of a stored dictation; false (fields unchanged) when it does not exist,
+    // or when it could not be read: `unreadable` then receives why.
+    bool getParamWorkflowDictee(std::int64_t idDictee,
+                                std::optional<SqlConnection::Failure>* unreadable = nullptr);
     // Writes the fields into a record: title, identification value, author, context, type,
     // typist, worktype, priority, service.
     void setToDicteeModel(DicteeModel& record) const;

@@ -38,4 +38,12 @@ std::string systemErrorText(int errorNumber) {
     }
 }
 
+bool isDiskError(int errorNumber) {
+    return errorNumber == ENOSPC || errorNumber == EDQUOT || errorNumber == EIO || errorNumber == EROFS;
+}
+
+std::string withDiskCause(const std::string& text, int errorNumber) {
+    return isDiskError(errorNumber) ? text + " (" + systemErrorText(errorNumber) + ")" : text;
+}
+
 } // namespace orvaneh

@@ -23,6 +23,9 @@ public:
     virtual bool isRecording() const = 0;
     // Seconds recorded by the current (or last) take.
     virtual double currentTime() const = 0;
+    // The errno of the write that failed during the last take (ENOSPC: the disk is full): its
+    // file then holds less than was heard, or nothing new. 0 when it was written whole.
+    virtual int takeError() const = 0;
 
     // Metering: updateMeters() samples the input; averagePowerForChannel() is the average
     // power of the last update in dB full scale, -160 for silence or when metering is off.

@@ -1,6 +1,5 @@
 #include "Platform/media/InPlaceWaveWriter.h"
 
-#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/WriteAt.h"
 
@@ -46,7 +45,7 @@ bool InPlaceWaveWriter::create(const std::string& path, int channels, int sample
     unrefreshed_ = 0;
     error_ = 0;
     auto fail = [&](const char* what, int number) {
-        DiskFault::note(number);
+        error_ = number;
         if (error != nullptr) {
             *error = "Impossible d'écrire « " + path_ + " » (" + what + ") : " + systemErrorText(number);
         }
@@ -148,7 +147,6 @@ bool InPlaceWaveWriter::finish(std::string* error) {
         error_ = errno;
     }
     descriptor_ = -1;
-    DiskFault::note(error_);
     if (error_ != 0 && error != nullptr) {
         *error = error_ == EFBIG ? "Enregistrement trop long pour un fichier WAV : « " + path_ + " »"
                                  : "Impossible d'écrire « " + path_ + " » : " + systemErrorText(error_);

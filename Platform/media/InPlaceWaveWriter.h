@@ -35,6 +35,9 @@ public:
     // failed since create() or the audio outgrew a WAV file (the sizes then say what fits).
     bool finish(std::string* error = nullptr);
 
+    // The errno of what failed since create() (ENOSPC for a full disk, EFBIG for audio that
+    // outgrew a WAV file); 0 while nothing has.
+    int error() const { return error_; }
     bool isOpen() const { return descriptor_ >= 0; }
     const std::string& path() const { return path_; }
     // Frames written so far.

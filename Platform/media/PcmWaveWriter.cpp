@@ -1,6 +1,5 @@
 #include "Platform/media/PcmWaveWriter.h"
 
-#include "Platform/files/DiskFault.h"
 #include "Platform/files/SystemErrorText.h"
 #include "Platform/files/WriteAt.h"
 
@@ -107,6 +106,7 @@ bool PcmWaveWriter::finish(std::string* error) {
         if (error != nullptr) {
             *error = "Enregistrement trop long pour un fichier WAV : « " + path_ + " »";
         }
+        error_ = EFBIG;
         file_.discard();
         return false;
     }
@@ -125,7 +125,7 @@ bool PcmWaveWriter::finish(std::string* error) {
 }
 
 bool PcmWaveWriter::fail(std::string* error, const std::string& what, int errorNumber) {
-    DiskFault::note(errorNumber);
+    error_ = errorNumber;
     if (error != nullptr) {
         *error = "Impossible d'écrire « " + path_ + " » (" + what + ") : " + systemErrorText(errorNumber);
     }

@@ -24,6 +24,9 @@ public:
     // failed since create(), when the audio does not fit in a WAV file, or when the rename fails;
     // then nothing is left but what was under the name before.
     bool finish(std::string* error = nullptr);
+    // The errno of what failed since create() (ENOSPC for a full disk, EFBIG for audio too long
+    // for a WAV file); 0 while nothing has.
+    int error() const { return error_; }
 
 private:
     bool flush();

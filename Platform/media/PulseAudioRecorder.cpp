@@ -3,8 +3,8 @@
 #include "Platform/log/Log.h"
 #include "Platform/media/InPlaceWaveWriter.h"
 #include "Platform/media/MediaBackend.h"
-#include "Platform/media/PulseContext.h"
 #include "Platform/media/PcmMetering.h"
+#include "Platform/media/PulseContext.h"
 #include "Platform/notifications/NotificationCenter.h"
 #include "Platform/runloop/RunLoop.h"
 
@@ -120,6 +120,7 @@ bool PulseAudioRecorder::record() {
     if (recording_) {
         return true;
     }
+    takeError_ = 0;
     PulseContext::Lock lock(*pulse_);
     std::string error;
     pa_context* context = pulse_->connected(&error);
@@ -141,6 +142,7 @@ bool PulseAudioRecorder::record() {
     take->generation = ++generation_;
     take->owner = self_;
     if (!take->writer.create(path_, settings_.numberOfChannels, sampleRate_, 1.0, &error)) {
+        takeError_ = take->writer.error();
         pa_stream_unref(stream_);
         stream_ = nullptr;
         Log::write("L'enregistrement ne peut pas démarrer : " + error);
@@ -196,6 +198,7 @@ void PulseAudioRecorder::endTake() {
     if (!take_->writer.finish(&error)) {
         Log::write("Enregistrement incomplet : " + error);
     }
+    takeError_ = take_->writer.error();
     takeLength_ = static_cast<double>(take_->frames) / sampleRate_;
     take_.reset();
     recording_ = false;

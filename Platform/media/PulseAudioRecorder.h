@@ -38,6 +38,7 @@ public:
     void stop() override;
     bool isRecording() const override { return recording_; }
     double currentTime() const override;
+    int takeError() const override { return takeError_; }
 
     void setMeteringEnabled(bool enabled) override;
     void updateMeters() override;
@@ -63,6 +64,7 @@ private:
     unsigned generation_ = 0;
     bool recording_ = false;
     double takeLength_ = 0;
+    int takeError_ = 0;
     bool metering_ = false;
     float averagePower_;
     // Tasks posted from pulse's thread hold it weakly: expired once the recorder is gone.

@@ -1,9 +1,9 @@
 #include "Platform/media/SimulatedAudioRecorder.h"
 
 #include "Platform/log/Log.h"
+#include "Platform/media/PcmMetering.h"
 #include "Platform/media/PcmWaveWriter.h"
 #include "Platform/media/SimulatedMediaState.h"
-#include "Platform/media/PcmMetering.h"
 #include "Platform/runloop/RunLoop.h"
 
 #include <algorithm>
@@ -44,6 +44,7 @@ bool SimulatedAudioRecorder::record() {
     if (recording_) {
         return true;
     }
+    takeError_ = 0;
     if (!prepareToRecord()) {
         return false;
     }
@@ -94,6 +95,7 @@ void SimulatedAudioRecorder::stop() {
     if (ok && writer.finish(&error)) {
         state_->writtenFiles.push_back(path_);
     } else {
+        takeError_ = writer.error();
         Log::write("Enregistrement perdu : " + error);
     }
 }

@@ -37,6 +37,7 @@ public:
     void stop() override;
     bool isRecording() const override { return recording_; }
     double currentTime() const override;
+    int takeError() const override { return takeError_; }
 
     void setMeteringEnabled(bool enabled) override;
     void updateMeters() override;
@@ -60,6 +61,7 @@ private:
     bool recording_ = false;
     MonotonicTime start_{};
     double takeLength_ = 0;
+    int takeError_ = 0;
 
     bool metering_ = false;
     float averagePower_ = PcmMetering::silence;

@@ -338,6 +338,37 @@ TEST_F(ListeDictTest, TouchesOpenTheRecorderOrTheParameterScreen) {
     EXPECT_EQ(openings[2].parameters.firstField, "Nouveau titre");
 }
 
+// A dictation that cannot be read when touched (a full or failing disk) is not one deleted since
+// the list was built: nothing opens, its row stays and a banner says why. One really gone leaves
+// the list without a word.
+TEST_F(ListeDictTest, ARowThatCannotBeReadIsToldNotDroppedAsDeleted) {
+    store("Lettre", false);
+    const auto gone = store("Note", false);
+    ListeDictViewController list(application);
+    takeOverOpening(list);
+    ASSERT_EQ(titles(list), (std::vector<std::string>{"Note", "Lettre"}));
+
+    test::execute("delete from dictee where id = " + std::to_string(gone));
+    list.tapRow(0, 10, 320);
+    RunLoop::main().runPending();
+    EXPECT_EQ(titles(list), std::vector<std::string>{"Lettre"});
+    EXPECT_EQ(count("banner"), 0u);
+
+    // Every read of the table fails; the recorder, then the parameter screen, are asked for.
+    test::execute("alter table dictee rename to hors_de_portee");
+    for (const int x : {10, 300}) {
+        list.tapRow(0, x, 320);
+        RunLoop::main().runPending();
+    }
+    test::execute("alter table hors_de_portee rename to dictee");
+    EXPECT_THAT(openings, IsEmpty());
+    EXPECT_FALSE(list.pendingParameters());
+    EXPECT_EQ(titles(list), std::vector<std::string>{"Lettre"});
+    const auto told =
+        ::testing::AllOf(HasSubstr("La dictée n'a pas pu être lue ("), HasSubstr("n'a pas été modifiée"));
+    EXPECT_THAT(profile.ui().messages("banner"), ElementsAre(told, told));
+}
+
 TEST_F(ListeDictTest, ParameterScreenChangesTheDictationAndItsRetry) {
     const auto id = store("Lettre", false);
     DicteeRequest().updateDicteeTsTransfert(id);

@@ -51,6 +51,7 @@ public:
     bool prepareToRecord() override { return true; }
     bool record() override { return true; }
     bool isRecording() const override { return true; }
+    int takeError() const override { return 0; }
 
 private:
     std::string path_;

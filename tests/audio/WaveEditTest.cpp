@@ -9,6 +9,7 @@
 #include "support/ProcessRunner.h"
 #include "support/TestProfile.h"
 
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -169,12 +170,29 @@ TEST_F(WaveEditTest, DamagedFilesAreRefusedAsTrackOrTake) {
                 const auto before = test::filesIn(directory.path());
                 test::writeBytes(output, "an earlier edit");
                 test::LogCapture log;
-                EXPECT_FALSE(cut ? FileManagerHelper::deleteChunkBetweenPos1(0.0, 0.5, base, output)
-                                 : FileManagerHelper::insertWaveFile(take, base, output, 0.5));
+                int error = -1;
+                EXPECT_FALSE(cut ? FileManagerHelper::deleteChunkBetweenPos1(0.0, 0.5, base, output, &error)
+                                 : FileManagerHelper::insertWaveFile(take, base, output, 0.5, &error));
+                EXPECT_EQ(error, 0) << "an input is the cause, not a write";
                 EXPECT_FALSE(log.lines().empty());
                 EXPECT_EQ(test::filesIn(directory.path()), before);
             }
         }
+    }
+}
+
+// An output that cannot be written hands back the errno of the write, for the message that
+// says what the disk did; the inputs stay as they were.
+TEST_F(WaveEditTest, AnOutputThatCannotBeWrittenHandsBackItsError) {
+    const auto before = test::filesIn(directory.path());
+    const std::string nowhere = path("absent/temp3.wav");
+    for (const bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut" : "insertion");
+        int error = 0;
+        EXPECT_FALSE(cut ? FileManagerHelper::deleteChunkBetweenPos1(0.0, 0.5, base, nowhere, &error)
+                         : FileManagerHelper::insertWaveFile(take, base, nowhere, 0.5, &error));
+        EXPECT_EQ(error, ENOENT);
+        EXPECT_EQ(test::filesIn(directory.path()), before);
     }
 }
 

@@ -246,6 +246,39 @@ TEST_F(DicteeRequestTest, MissingDatabaseAnswersEmptyResultsAndIsNotCreated) {
     EXPECT_FALSE(std::filesystem::exists(database));
 }
 
+// What the callers tell the user: an operation that failed says why, one that found nothing is
+// no failure, and each operation starts afresh.
+TEST_F(DicteeRequestTest, FailureTellsAFailedOperationFromOneThatFoundNothing) {
+    DicteeRequest dictations;
+    EXPECT_EQ(dictations.selectDictee(42).idDictee, 0);
+    EXPECT_FALSE(dictations.failure());
+
+    DicteeModel record = sample();
+    record.idDictee = insert();
+    // A statement that fails when run.
+    execute("create trigger refuse before update on dictee begin select raise(abort, 'refusée'); end");
+    EXPECT_EQ(dictations.updateDictee(record), 0);
+    ASSERT_TRUE(dictations.failure());
+    EXPECT_TRUE(dictations.failure()->statementError());
+    EXPECT_EQ(dictations.diskError(), 0);
+    EXPECT_EQ(dictations.selectDictee(record.idDictee).idDictee, record.idDictee);
+    EXPECT_FALSE(dictations.failure());
+
+    // A statement that cannot be prepared.
+    execute("alter table dictee rename to ailleurs");
+    EXPECT_EQ(dictations.selectDictee(record.idDictee).idDictee, 0);
+    EXPECT_TRUE(dictations.failure());
+    execute("alter table ailleurs rename to dictee");
+
+    // A database that cannot be opened; a missing file is not a fault of the disk.
+    std::filesystem::remove(database);
+    EXPECT_EQ(dictations.selectDictee(record.idDictee).idDictee, 0);
+    ASSERT_TRUE(dictations.failure());
+    EXPECT_NE(dictations.failure()->text().find("ne peut pas être ouvert"), std::string::npos)
+        << dictations.failure()->text();
+    EXPECT_EQ(dictations.diskError(), 0);
+}
+
 TEST_F(DicteeRequestTest, WriterWaitsForAnotherConnectionInsteadOfLosingItsWrite) {
     execute("PRAGMA journal_mode=WAL");
     DicteeModel record = sample();

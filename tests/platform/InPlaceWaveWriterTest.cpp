@@ -4,6 +4,7 @@
 #include "Platform/media/PcmWaveReader.h"
 #include "support/TestProfile.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -114,6 +115,7 @@ TEST_F(InPlaceWaveWriterTest, RefusesWhatItCannotWriteAndSaysWhyInFrench) {
     std::string error;
     EXPECT_FALSE(writer.create((directory.path() / "absent" / "take.wav").string(), 1, 16000, 1, &error));
     EXPECT_NE(error.find("Impossible d'écrire"), std::string::npos) << error;
+    EXPECT_EQ(writer.error(), ENOENT);
     EXPECT_FALSE(writer.isOpen());
     const std::int16_t sample = 1;
     EXPECT_FALSE(writer.append(&sample, 1));
@@ -122,6 +124,15 @@ TEST_F(InPlaceWaveWriterTest, RefusesWhatItCannotWriteAndSaysWhyInFrench) {
     for (auto [channels, rate] : {std::pair{0, 16000}, std::pair{9, 16000}, std::pair{1, 0}}) {
         EXPECT_FALSE(writer.create(path.string(), channels, rate)) << channels << " " << rate;
     }
+
+    // A full disk: the cause is handed back for the message of the take, and said in French.
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(writer.create("/dev/full", 1, 16000, 1, &error));
+        EXPECT_EQ(writer.error(), ENOSPC);
+        EXPECT_NE(error.find("plus de place sur le disque"), std::string::npos) << error;
+    }
+    ASSERT_TRUE(writer.create(path.string(), 1, 16000));
+    EXPECT_EQ(writer.error(), 0);
 }
 
 } // namespace
